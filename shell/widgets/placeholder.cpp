@@ -1,0 +1,1 @@
+// Windows of the application shell live in this folder.

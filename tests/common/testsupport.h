@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace tf::test {
+
+// Folder of the source tree, for golden files under tests/data.
+QString sourcePath(const QString& relative);
+
+// The whole content of a file, or an empty array when it cannot be read.
+QByteArray readAll(const QString& path);
+
+// Writes bytes to a file, creating it; returns false on failure.
+bool writeAll(const QString& path, const QByteArray& bytes);
+
+} // namespace tf::test
