@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Configures and builds TrackFen. Usage: scripts/build.sh BUILD_DIR BUILD_TYPE [extra cmake args]
+set -euo pipefail
+here="$(cd "$(dirname "$0")/.." && pwd)"
+build_dir="$1"
+build_type="$2"
+shift 2
+cmake -S "$here" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE="$build_type" "$@" >/dev/null
+cmake --build "$build_dir"

@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Fails when a source file differs from the repository's .clang-format style.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+mapfile -t files < <(git ls-files -co --exclude-standard -- \
+    'link' 'store' 'operations' 'lookup' 'playback' 'editing' 'shell' 'sim' 'tests' 'bench' \
+    | grep -E '\.(cpp|h)$' || true)
+if ((${#files[@]})); then
+    clang-format --dry-run --Werror "${files[@]}"
+fi
+echo "format check: ${#files[@]} files clean"
