@@ -1,0 +1,305 @@
+#include "common/testsupport.h"
+#include "shell/catalogue.h"
+
+#include <QDirIterator>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTest>
+
+using namespace tf;
+
+namespace {
+
+// Literal message ids used in source text: msg(N), statusText(N) and ShowStatusMessage(tab, N)
+// (the last two name status code N, message 900 + N). Each hit is "id@line".
+QList<QPair<int, int>> literalMessageIds(const QString& source) {
+    static const QRegularExpression msgCall(QStringLiteral(R"(\bmsg\(\s*(\d+)\s*\))"));
+    static const QRegularExpression statusCall(
+        QStringLiteral(R"(\b(?:statusText\(|ShowStatusMessage\(\s*[^,()]+,)\s*(\d+)\s*\))"));
+    QList<QPair<int, int>> hits;
+    auto lineOf = [&](qsizetype offset) {
+        return int(source.left(offset).count(u'\n')) + 1;
+    };
+    for (auto it = msgCall.globalMatch(source); it.hasNext();) {
+        const auto m = it.next();
+        hits.append({m.captured(1).toInt(), lineOf(m.capturedStart())});
+    }
+    for (auto it = statusCall.globalMatch(source); it.hasNext();) {
+        const auto m = it.next();
+        hits.append({900 + m.captured(1).toInt(), lineOf(m.capturedStart())});
+    }
+    return hits;
+}
+
+} // namespace
+
+class TestCatalogue : public QObject {
+    Q_OBJECT
+
+private slots:
+    void builtInCatalogueLoadsCleanly();
+    void resourceMatchesSourceFile();
+    void requiredIdsPresent();
+    void idsStayInTheirRanges();
+    void absentIds_data();
+    void absentIds();
+    void exactTexts_data();
+    void exactTexts();
+    void statusTextIsMessage900PlusCode();
+    void namedConstantsExist();
+    void missingIdGivesMarkerInRelease();
+    void parseProblems_data();
+    void parseProblems();
+    void parseKeepsTextsVerbatim();
+    void literalIdScanner_data();
+    void literalIdScanner();
+    void sourceUsesOnlyExistingIds();
+};
+
+void TestCatalogue::builtInCatalogueLoadsCleanly() {
+    QVERIFY2(catalogueProblems().isEmpty(), qPrintable(catalogueProblems().join(u'\n')));
+    QVERIFY(catalogueIds().size() > 150);
+}
+
+// The compiled-in resource must be the checked-in file, byte for byte (line ends, blanks).
+void TestCatalogue::resourceMatchesSourceFile() {
+    const QByteArray source =
+        test::readAll(test::sourcePath(QStringLiteral("resources/catalogue.tsv")));
+    QVERIFY(!source.isEmpty());
+    QFile resource(QStringLiteral(":/catalogue.tsv"));
+    QVERIFY(resource.open(QIODevice::ReadOnly));
+    QCOMPARE(resource.readAll(), source);
+    QVERIFY(!source.contains('\r'));
+    const CatalogueParseResult parsed = parseCatalogue(source);
+    QVERIFY2(parsed.problems.isEmpty(), qPrintable(parsed.problems.join(u'\n')));
+}
+
+void TestCatalogue::requiredIdsPresent() {
+    // Every English message that an operation shows, plus the overrun report 344.
+    const QList<QPair<int, int>> englishRanges = {
+        {302, 314}, {316, 317}, {319, 326}, {329, 329}, {336, 340}, {343, 348},
+        {350, 358}, {360, 360}, {362, 370}, {372, 373}, {375, 381}, {383, 384},
+        {386, 389}, {392, 409}, {412, 418}, {428, 443}, {448, 458}};
+    QStringList missing;
+    for (const auto& [first, last] : englishRanges)
+        for (int id = first; id <= last; ++id)
+            if (!hasMessage(id))
+                missing << QString::number(id);
+    for (int code = 0; code <= 32; ++code)
+        if (code != 2 && !hasMessage(900 + code))
+            missing << QString::number(900 + code);
+    QVERIFY2(missing.isEmpty(), qPrintable(missing.join(u' ')));
+    QVERIFY(msg(344).contains(QStringLiteral("lost")));
+}
+
+// English 301..458, status 900..932 and our own ids from 1000; nothing from the Japanese range.
+void TestCatalogue::idsStayInTheirRanges() {
+    for (int id : catalogueIds()) {
+        const bool ok =
+            (id >= 301 && id <= 458) || (id >= 900 && id <= 932) || (id >= 1000 && id <= 0xFFFF);
+        QVERIFY2(ok, qPrintable(QStringLiteral("id %1 outside the catalogue ranges").arg(id)));
+    }
+}
+
+void TestCatalogue::absentIds_data() {
+    QTest::addColumn<int>("id");
+    for (int id : {141, 142, 341, 342, 902, 144, 0, 999})
+        QTest::addRow("%d", id) << id;
+}
+
+void TestCatalogue::absentIds() {
+    QFETCH(int, id);
+    QVERIFY(!hasMessage(id));
+}
+
+void TestCatalogue::exactTexts_data() {
+    QTest::addColumn<int>("id");
+    QTest::addColumn<QString>("text");
+    auto row = [](int id, const char* text) {
+        QTest::addRow("%d", id) << id << QString::fromUtf8(text);
+    };
+    // Blanks at the end carry the number that is appended.
+    row(907, "You are reloading the data from disc No  ");
+    row(908, "You are loading the data from disc No ");
+    row(919, "You have selected CD No ");
+    row(920, "You have selected titles No ");
+    row(923, "You have selected random ");
+    row(926, "You have selected repeat ");
+    row(360, "READ DISC Number : ");
+    // Double blanks, typos and odd punctuation kept as the user knows them.
+    row(353, "READ ALL DISCS  CD CHANGER --> PC");
+    row(389, "READ DISC INFORMATION  IN CHANGER");
+    row(313, "An error occurred while dowloading the title information");
+    row(433, "Dowloading Music Type Information.");
+    row(399, "IT IS POSSIBILE THAT THE DISC YOU SELECTED IS NOT THE SAME AS THE TITLE "
+             "INFORMATION SAVED IN YOUR VELMORA CD CHANGER.");
+    row(416, "TRANSMITTING USER FILE NAME(S) TO YOU VELMORA CD CHANGER.");
+    row(417, "TRANSMIT USER FILE NAME TO YOU VELMORA CD CHANGER.");
+    row(440, "An error occurred while downloading the track number (min/max");
+    row(409, "THERE IS NO DISC & TRACK TITLE INFORMATION ABOUT THIS DISC IN THE Application");
+    row(388, "COPY INFORMATION FROM PC-LINK TITLE AREA TO CD MEMORY'S TITLE AREA.");
+    row(302, "The application you are trying to open is already in use. Please close the "
+             "application and try again.");
+    row(900, "You have downloaded CD titles.");
+    row(924, "Track Down");
+    row(932, "Music is paused.");
+    // Our own ids.
+    row(msgid::TitleDataNotFound, "Title Data is not found");
+    row(msgid::NoMatchesForDisc, "There no matches for this disc");
+    row(msgid::DiscWasSent, "Disc Was Sent");
+    row(msgid::ProxyQuestion, "Are you connecting to the internet through a proxy ?");
+    row(msgid::ProxyQuestionTitle, "First Setting");
+    row(msgid::ProxyInputErrorTitle, "USER Registration");
+    row(msgid::ProxyWindowCaption, "Proxy Setting");
+    row(msgid::ButtonCancel, "Cancel");
+    row(msgid::ApplicationCaption, "TrackFen ver1.0.1");
+    row(msgid::On, "ON");
+    row(msgid::Off, "OFF");
+    row(msgid::PlayStateStopping, "Stop Action. Please Wait....");
+    row(msgid::PlayModeCaption, "Play Mode        :");
+    row(msgid::RepeatModeCaption, "Repeat Mode    :");
+    row(msgid::ProgramTrackWithoutTitle, "* Can't Memory *");
+    row(msgid::AudioTrackWithoutTitle, "* CAN'T MEMORY *");
+    row(msgid::GridHeaderCdMemory, "CD Memory's Title");
+    row(msgid::MenuCddb, "&CDDB2");
+    row(msgid::MenuCddbMusicBrowser, "&CDDB Music Browser");
+    row(msgid::MenuHelp, "&HELP");
+}
+
+void TestCatalogue::exactTexts() {
+    QFETCH(int, id);
+    QFETCH(QString, text);
+    QCOMPARE(msg(id), text);
+}
+
+void TestCatalogue::statusTextIsMessage900PlusCode() {
+    for (int code = 0; code <= 32; ++code) {
+        if (code == 2)
+            continue;
+        QCOMPARE(statusText(code), msg(900 + code));
+    }
+    QVERIFY(statusText(7).endsWith(QStringLiteral("No  ")));
+}
+
+// Every constant declared in the header names an existing message (scanned from the header, so
+// a constant added without its text is caught).
+void TestCatalogue::namedConstantsExist() {
+    const QString header =
+        QString::fromUtf8(test::readAll(test::sourcePath(QStringLiteral("shell/catalogue.h"))));
+    static const QRegularExpression constant(QStringLiteral(R"(constexpr int (\w+) = (\d+);)"));
+    int count = 0;
+    QSet<int> seen;
+    for (auto it = constant.globalMatch(header); it.hasNext(); ++count) {
+        const auto m = it.next();
+        const int id = m.captured(2).toInt();
+        QVERIFY2(id >= 1000, qPrintable(m.captured(1)));
+        QVERIFY2(hasMessage(id), qPrintable(m.captured(1)));
+        QVERIFY2(!seen.contains(id), qPrintable(m.captured(1) + QStringLiteral(" reuses an id")));
+        seen.insert(id);
+    }
+    QVERIFY(count > 50);
+    for (int k = 1; k <= 8; ++k)
+        QCOMPARE(msg(msgid::userFileEditLabel(k)), QStringLiteral("FILE %1:").arg(k));
+    for (int n = 1; n <= 4; ++n)
+        QCOMPARE(msg(msgid::comPortOption(n)), QStringLiteral("COM %1").arg(n));
+}
+
+void TestCatalogue::missingIdGivesMarkerInRelease() {
+#ifdef QT_NO_DEBUG
+    QTest::ignoreMessage(QtCriticalMsg, "message catalogue: no message 341");
+    QCOMPARE(msg(341), QStringLiteral("[missing message 341]"));
+    QTest::ignoreMessage(QtCriticalMsg, "message catalogue: no message 902");
+    QCOMPARE(statusText(2), QStringLiteral("[missing message 902]"));
+#else
+    QSKIP("debug builds stop on an assertion for a missing id");
+#endif
+}
+
+void TestCatalogue::parseProblems_data() {
+    QTest::addColumn<QByteArray>("tsv");
+    QTest::addColumn<QString>("problem");
+    QTest::addColumn<int>("goodTexts");
+    QTest::newRow("missing tab") << QByteArray("300 Hello\n301\tok\n") << "line 1: no TAB" << 1;
+    QTest::newRow("letters in id") << QByteArray("3a0\tHello\n") << "line 1: bad id \"3a0\"" << 0;
+    QTest::newRow("negative id") << QByteArray("-5\tHello\n") << "bad id \"-5\"" << 0;
+    QTest::newRow("blank before id") << QByteArray(" 300\tHello\n") << "bad id \" 300\"" << 0;
+    QTest::newRow("empty id") << QByteArray("\tHello\n") << "bad id \"\"" << 0;
+    QTest::newRow("id too large") << QByteArray("70000\tHello\n") << "bad id \"70000\"" << 0;
+    QTest::newRow("duplicate id") << QByteArray("300\tA\n#\n300\tB\n")
+                                  << "line 3: id 300 defined again (first on line 1)" << 1;
+    QTest::newRow("crlf") << QByteArray("300\tA\r\n301\tB\n") << "line 1: carriage return" << 1;
+    QTest::newRow("empty text") << QByteArray("300\t\n") << "id 300: empty text" << 0;
+    QTest::newRow("second tab") << QByteArray("300\tA\tB\n") << "id 300: more than one TAB" << 0;
+    QTest::newRow("bad utf-8") << QByteArray("300\tA\xff\n") << "id 300: text is not valid UTF-8"
+                               << 0;
+}
+
+void TestCatalogue::parseProblems() {
+    QFETCH(QByteArray, tsv);
+    QFETCH(QString, problem);
+    QFETCH(int, goodTexts);
+    const CatalogueParseResult parsed = parseCatalogue(tsv);
+    QCOMPARE(parsed.problems.size(), 1);
+    QVERIFY2(parsed.problems.first().contains(problem), qPrintable(parsed.problems.first()));
+    QCOMPARE(parsed.texts.size(), goodTexts);
+}
+
+void TestCatalogue::parseKeepsTextsVerbatim() {
+    const QByteArray tsv = "# comment\n\n7\tNo  \n8\t  lead # not a comment\n9\t\xc3\xa9t\xc3\xa9";
+    const CatalogueParseResult parsed = parseCatalogue(tsv);
+    QVERIFY2(parsed.problems.isEmpty(), qPrintable(parsed.problems.join(u'\n')));
+    QCOMPARE(parsed.texts.size(), 3);
+    QCOMPARE(parsed.texts.value(7), QStringLiteral("No  "));
+    QCOMPARE(parsed.texts.value(8), QStringLiteral("  lead # not a comment"));
+    QCOMPARE(parsed.texts.value(9), QString::fromUtf8("\xc3\xa9t\xc3\xa9")); // no final LF
+}
+
+void TestCatalogue::literalIdScanner_data() {
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QList<int>>("ids");
+    QTest::newRow("msg") << "box(msg(336), msg( 337 ));" << QList<int>{336, 337};
+    QTest::newRow("qualified") << "tf::msg(449)" << QList<int>{449};
+    QTest::newRow("status text") << "statusText(7) + statusText( 19 )" << QList<int>{907, 919};
+    QTest::newRow("show status") << "ShowStatusMessage(kAudioTab, 23);" << QList<int>{923};
+    QTest::newRow("named ids ignored")
+        << "msg(msgid::DiscWasSent); msg(900 + code)" << QList<int>{};
+    QTest::newRow("other names ignored") << "m_msg(5); hasMessage(12); mymsg(3)" << QList<int>{};
+}
+
+void TestCatalogue::literalIdScanner() {
+    QFETCH(QString, source);
+    QFETCH(QList<int>, ids);
+    QList<int> found;
+    for (const auto& hit : literalMessageIds(source))
+        found << hit.first;
+    QCOMPARE(found, ids);
+}
+
+// A call with an id that is not in the catalogue would stop a debug build at run time; catch it
+// here for every call in the product sources, run or not.
+void TestCatalogue::sourceUsesOnlyExistingIds() {
+    const QStringList folders = {QStringLiteral("link"),       QStringLiteral("store"),
+                                 QStringLiteral("operations"), QStringLiteral("lookup"),
+                                 QStringLiteral("playback"),   QStringLiteral("editing"),
+                                 QStringLiteral("shell")};
+    QStringList missing;
+    int files = 0;
+    for (const QString& folder : folders) {
+        QDirIterator it(test::sourcePath(folder), {QStringLiteral("*.cpp"), QStringLiteral("*.h")},
+                        QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            ++files;
+            const QString source = QString::fromUtf8(test::readAll(path));
+            for (const auto& [id, line] : literalMessageIds(source))
+                if (!hasMessage(id))
+                    missing << QStringLiteral("%1:%2: message %3").arg(path).arg(line).arg(id);
+        }
+    }
+    QVERIFY(files > 0);
+    QVERIFY2(missing.isEmpty(), qPrintable(missing.join(u'\n')));
+}
+
+QTEST_GUILESS_MAIN(TestCatalogue)
+#include "tst_catalogue.moc"
