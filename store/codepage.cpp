@@ -1,5 +1,7 @@
 #include "store/codepage.h"
 
+#include <QList>
+
 #include <array>
 
 namespace tf::codepage {
@@ -11,13 +13,13 @@ constexpr std::array<char16_t, 32> kHighTable = {
     0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
-char encodeOne(char16_t u) {
+char encodeOne(char32_t u) {
     if (u < 0x80 || (u >= 0xA0 && u <= 0xFF))
         return static_cast<char>(u);
     for (int i = 0; i < 32; ++i) {
         if (kHighTable[i] == u)
             return static_cast<char>(0x80 + i);
-        if (kHighTable[i] == 0 && u == 0x80 + i)
+        if (kHighTable[i] == 0 && u == char32_t(0x80 + i))
             return static_cast<char>(u);
     }
     return '?';
@@ -28,8 +30,9 @@ char encodeOne(char16_t u) {
 QByteArray toCp1252(const QString& text) {
     QByteArray out;
     out.reserve(text.size());
-    for (QChar c : text)
-        out.append(encodeOne(c.unicode()));
+    // By code point, so a character beyond the basic plane becomes one '?', not two.
+    for (const uint u : text.toUcs4())
+        out.append(encodeOne(char32_t(u)));
     return out;
 }
 

@@ -47,6 +47,7 @@ void TestTextFiles::codepageRoundTrip() {
 
 void TestTextFiles::unmappableBecomesQuestionMark() {
     QCOMPARE(codepage::toCp1252(QStringLiteral("a\u65e5b")), QByteArray("a?b"));
+    QCOMPARE(codepage::toCp1252(QString::fromUcs4(U"x\U0001F3B5y")), QByteArray("x?y"));
 }
 
 void TestTextFiles::splitLines_data() {

@@ -1,0 +1,73 @@
+#include "link/unitassembler.h"
+
+#include "link/frame.h"
+
+namespace tf {
+
+void UnitAssembler::feed(const QByteArray& bytes) {
+    m_acc.append(bytes);
+    assemble();
+    if (pendingBytes() > kMaxPending) {
+        // Only a partial frame can be pending, and no frame is this long: drop what cannot be
+        // part of one.
+        m_skipped += pendingBytes();
+        m_acc.clear();
+        m_pos = 0;
+    }
+}
+
+QByteArray UnitAssembler::takeUnit() {
+    return m_units.isEmpty() ? QByteArray() : m_units.takeFirst();
+}
+
+void UnitAssembler::abandonPartialFrame() {
+    if (pendingBytes() == 0)
+        return;
+    ++m_skipped;
+    ++m_pos;
+    assemble();
+}
+
+void UnitAssembler::clear() {
+    m_acc.clear();
+    m_pos = 0;
+    m_units.clear();
+}
+
+void UnitAssembler::assemble() {
+    while (m_pos < m_acc.size()) {
+        const auto first = static_cast<quint8>(m_acc.at(m_pos));
+        if (first == kAck || first == kNak || first == kEot || first == kEnq) {
+            m_units.append(m_acc.mid(m_pos, 1));
+            ++m_pos;
+            continue;
+        }
+        if (first != kStx) {
+            ++m_skipped;
+            ++m_pos;
+            continue;
+        }
+        const qsizetype available = m_acc.size() - m_pos;
+        if (available < 4)
+            break;
+        const int len = static_cast<quint8>(m_acc.at(m_pos + 2)) |
+                        (static_cast<quint8>(m_acc.at(m_pos + 3)) << 8);
+        if (len > kMaxFrameData) {
+            ++m_skipped;
+            ++m_pos;
+            continue;
+        }
+        const qsizetype total = len + kFrameOverhead;
+        if (available < total)
+            break;
+        m_units.append(m_acc.mid(m_pos, total));
+        m_pos += total;
+    }
+    // Keep the buffer small: drop what has been assembled.
+    if (m_pos > 0) {
+        m_acc.remove(0, m_pos);
+        m_pos = 0;
+    }
+}
+
+} // namespace tf
