@@ -1,0 +1,212 @@
+#include "store/discdata.h"
+
+#include "shell/catalogue.h"
+#include "shell/userinterface.h"
+#include "store/storefiles.h"
+#include "store/storeio.h"
+#include "store/textfile.h"
+
+namespace tf::discdata {
+
+namespace {
+
+const QString kHeader = QStringLiteral("_!_");
+
+QString key(const char* name, int disc) {
+    return QLatin1String(name) + QString::number(disc);
+}
+
+QString trackLine(int i, const TocTime& t) {
+    return QStringLiteral("TRACK%1 = |%2|%3|%4").arg(i).arg(t.minutes).arg(t.seconds).arg(t.frames);
+}
+
+// "TRACK3 = |4|10|2": the text after the first "|", split at "|".
+std::optional<TocTime> parseTrackLine(const QString& line) {
+    const qsizetype bar = line.indexOf(QLatin1Char('|'));
+    if (bar < 0)
+        return std::nullopt;
+    const QStringList parts = line.mid(bar + 1).split(QLatin1Char('|'));
+    if (parts.size() != 3)
+        return std::nullopt;
+    int values[3];
+    for (int i = 0; i < 3; ++i) {
+        const auto v = textfile::parseNumber(parts.at(i));
+        if (!v || *v < 0 || *v > 255)
+            return std::nullopt;
+        values[i] = *v;
+    }
+    return TocTime{static_cast<quint8>(values[0]), static_cast<quint8>(values[1]),
+                   static_cast<quint8>(values[2])};
+}
+
+// The value lines after `key`, each a number within [low, high].
+std::optional<QList<int>> numbersAfter(const QStringList& lines, const QString& keyLine, int count,
+                                       int low, int high) {
+    const int at = storeio::findLine(lines, keyLine);
+    if (at < 0 || at + count >= lines.size())
+        return std::nullopt;
+    QList<int> values;
+    for (int i = 1; i <= count; ++i) {
+        const auto v = textfile::parseNumber32(lines.at(at + i));
+        if (!v || *v < low || *v > high)
+            return std::nullopt;
+        values.append(*v);
+    }
+    return values;
+}
+
+} // namespace
+
+QStringList blockLines(const DiscRecord& disc, RangeStyle style) {
+    const int n = disc.disc();
+    const auto range = [style](int v) {
+        return style == RangeStyle::Printed ? textfile::paddedNumber(v) : QString::number(v);
+    };
+    QStringList lines{kHeader + QString::number(n), key("TOC_", n)};
+    const int entries = std::max(0, int(disc.maxTno)) + 1;
+    for (int i = 1; i <= entries; ++i)
+        lines.append(trackLine(i, i <= disc.toc.size() ? disc.toc.at(i - 1) : TocTime{}));
+    lines.append(key("DISCID", n));
+    for (quint8 b : disc.identity.id)
+        lines.append(QString::number(b));
+    lines << key("MINMAXTNO_", n) << range(disc.minTno) << range(disc.maxTno);
+    lines << key("INFO_", n) << QString::number(disc.discInfo);
+    lines << key("UFILE_", n) << QString::number(disc.userFileByte);
+    lines << key("MTYPE_", n) << QString::number(disc.musicType);
+    return lines;
+}
+
+bool replaceBlock(const QString& dataDir, const DiscRecord& disc, QString* error) {
+    if (disc.disc() < 1)
+        return storeio::fail(error, QStringLiteral("A master data block needs a disc number."));
+    const QString path = storefiles::inFolder(dataDir, storefiles::kDiscData);
+    const storeio::Lines read = storeio::readText(path);
+    if (!read.ok() && !read.missing())
+        return storeio::fail(error, read.error);
+
+    const QString header = kHeader + QString::number(disc.disc());
+    QStringList lines;
+    lines.reserve(read.lines.size() + 120);
+    bool skipping = false;
+    for (const QString& line : read.lines) {
+        if (line.startsWith(kHeader))
+            skipping = line == header; // every old block of the disc goes
+        if (!skipping)
+            lines.append(line);
+    }
+    lines += blockLines(disc, RangeStyle::Printed);
+    return textfile::replaceLines(path, storefiles::inFolder(dataDir, storefiles::kBlockScratch),
+                                  lines, error);
+}
+
+std::optional<DiscRecord> readBlock(const QStringList& lines, int disc, QString* problem) {
+    const auto missing = [&](const char* what) -> std::optional<DiscRecord> {
+        if (problem)
+            *problem = QStringLiteral("The master data block of disc %1 has no valid %2 section.")
+                           .arg(disc)
+                           .arg(QLatin1String(what));
+        return std::nullopt;
+    };
+    DiscRecord record;
+    record.identity.disc = static_cast<quint8>(disc);
+    if (disc < 1 || disc > 255)
+        return missing("DISCID");
+
+    const auto id = numbersAfter(lines, key("DISCID", disc), 4, 0, 255);
+    if (!id)
+        return missing("DISCID");
+    for (int i = 0; i < 4; ++i)
+        record.identity.id[i] = static_cast<quint8>(id->at(i));
+
+    const auto range = numbersAfter(lines, key("MINMAXTNO_", disc), 2, kMinTrack, kMaxTrack);
+    if (!range || range->at(0) > range->at(1))
+        return missing("MINMAXTNO_");
+    record.minTno = static_cast<qint16>(range->at(0));
+    record.maxTno = static_cast<qint16>(range->at(1));
+
+    const auto info = numbersAfter(lines, key("INFO_", disc), 1, -32768, 32767);
+    if (!info)
+        return missing("INFO_");
+    record.discInfo = static_cast<qint16>(info->at(0));
+
+    const int toc = storeio::findLine(lines, key("TOC_", disc));
+    if (toc < 0 || toc + record.maxTno + 1 >= lines.size())
+        return missing("TOC_");
+    for (int i = 1; i <= record.maxTno + 1; ++i) {
+        const auto entry = parseTrackLine(lines.at(toc + i));
+        if (!entry)
+            return missing("TOC_");
+        record.toc.append(*entry);
+    }
+
+    // Not needed by any reader (the editor asks the changer), but kept when present.
+    if (const auto u = numbersAfter(lines, key("UFILE_", disc), 1, 0, 255))
+        record.userFileByte = static_cast<quint8>(u->at(0));
+    if (const auto m = numbersAfter(lines, key("MTYPE_", disc), 1, 0, 255))
+        record.musicType = static_cast<quint8>(m->at(0));
+    return record;
+}
+
+std::optional<DiscRecord> readBlock(const QString& path, int disc, QString* problem) {
+    const storeio::Lines read = storeio::readText(path);
+    if (!read.ok()) {
+        if (problem)
+            *problem = read.missing() ? QStringLiteral("%1 does not exist.").arg(path) : read.error;
+        return std::nullopt;
+    }
+    return readBlock(read.lines, disc, problem);
+}
+
+quint8 musicTypeFromChoice(int index) {
+    return index <= 0 ? 0 : static_cast<quint8>(index + 1);
+}
+
+ValueUpdate updateUserFileAndMusicType(const QString& dataDir, int disc, quint8 userFileByte,
+                                       quint8 musicType, UserInterface& ui, QString* error) {
+    const QString path = storefiles::inFolder(dataDir, storefiles::kDiscData);
+    const storeio::Lines read = storeio::readText(path);
+    if (read.missing()) {
+        ui.messageBox(msg(409), applicationTitle(), UserInterface::Style::OkExclamation);
+        return ValueUpdate::NoMasterFile;
+    }
+    if (!read.ok()) {
+        storeio::fail(error, read.error);
+        return ValueUpdate::Failed;
+    }
+    QStringList lines = read.lines;
+    const int ufile = storeio::findLine(lines, key("UFILE_", disc));
+    const int mtype = ufile < 0 ? -1 : storeio::findLine(lines, key("MTYPE_", disc), ufile + 2);
+    if (ufile < 0 || mtype < 0) {
+        ui.messageBox(msg(408), applicationTitle(), UserInterface::Style::OkExclamation);
+        return ValueUpdate::KeysMissing;
+    }
+    // The value line follows its key; a key on the very last line gets one.
+    const auto setValue = [&lines](int keyLine, int value) {
+        const QString text = textfile::paddedNumber(value);
+        if (keyLine + 1 < lines.size())
+            lines[keyLine + 1] = text;
+        else
+            lines.append(text);
+    };
+    setValue(ufile, userFileByte);
+    setValue(mtype, musicType);
+    if (!textfile::replaceLines(path, storefiles::inFolder(dataDir, storefiles::kDiscDataScratch),
+                                lines, error))
+        return ValueUpdate::Failed;
+    return ValueUpdate::Updated;
+}
+
+MasterFileBuilder::MasterFileBuilder(QString dataDir) : m_dataDir(std::move(dataDir)) {}
+
+void MasterFileBuilder::addBlock(const DiscRecord& disc) {
+    m_lines += blockLines(disc, RangeStyle::Bare);
+    ++m_blocks;
+}
+
+bool MasterFileBuilder::commit(QString* error) {
+    return textfile::replaceLines(storefiles::inFolder(m_dataDir, storefiles::kDiscData),
+                                  storefiles::inFolder(m_dataDir, storefiles::kDiscDataScratch),
+                                  m_lines, error);
+}
+
+} // namespace tf::discdata

@@ -1,0 +1,34 @@
+#pragma once
+
+// Names of the title store's files. Data-folder files hold the library; program-folder files
+// are hand-over and working files of the downloads.
+
+#include <QLatin1String>
+#include <QString>
+
+namespace tf::storefiles {
+
+// Data folder.
+inline constexpr QLatin1String kDiscData{"discdata.txt"};        // the master data file
+inline constexpr QLatin1String kDiscDataScratch{"discdata.tmp"}; // rebuild / value update
+inline constexpr QLatin1String kBlockScratch{"dest.tmp"};        // while one block is replaced
+inline constexpr QLatin1String kDiscProgram{"discprog.tmp"};     // discs the read-all pass walks
+inline constexpr QLatin1String kLookupLoop{"loopfl.tmp"};        // discs the online pass looks up
+inline constexpr QLatin1String kDiscList{"tempdisc.txt"};        // the disc list
+inline constexpr QLatin1String kDiscListScratch{"tempd.tmp"};
+inline constexpr QLatin1String kDiscListTitleScratch{"tmpd.dsc"}; // title update on save
+
+// Program folder.
+inline constexpr QLatin1String kAllDiscs{"alldisc.txt"};    // titles of every slot, at start-up
+inline constexpr QLatin1String kOneDisc{"texttmp.txt"};     // titles of one disc for the editor
+inline constexpr QLatin1String kTitleRecords{"tmpttl.txt"}; // filled while titles arrive
+inline constexpr QLatin1String kTitleRecordsScratch{"tmpttl1.txt"};
+
+// `name` inside `folder`; the folder may or may not end in a separator.
+inline QString inFolder(const QString& folder, const QString& name) {
+    if (folder.isEmpty() || folder.endsWith(QLatin1Char('/')) || folder.endsWith(QLatin1Char('\\')))
+        return folder + name;
+    return folder + QLatin1Char('/') + name;
+}
+
+} // namespace tf::storefiles
