@@ -1,0 +1,538 @@
+#include "link/link.h"
+
+#include "shell/catalogue.h"
+#include "shell/userinterface.h"
+#include "shell/usersettings.h"
+
+#include <QEventLoop>
+
+namespace tf {
+
+Link::Link(UserInterface& ui, QObject* parent) : QObject(parent), m_ui(ui) {
+    m_errTm.setSingleShot(true);
+    m_errTm.setTimerType(Qt::PreciseTimer);
+    connect(&m_errTm, &QTimer::timeout, this, &Link::onWaitTimer);
+    m_reconnect.setSingleShot(true);
+    connect(&m_reconnect, &QTimer::timeout, this, &Link::tmReConnect_Timer);
+    connect(&m_linePoll, &QTimer::timeout, this, &Link::pollLineSignals);
+    m_tocTimer.setSingleShot(true);
+    connect(&m_tocTimer, &QTimer::timeout, this, &Link::wake);
+    connect(&m_port, &QSerialPort::readyRead, this, &Link::onReadyRead);
+    connect(&m_port, &QSerialPort::errorOccurred, this, &Link::onPortError);
+}
+
+Link::~Link() {
+    m_port.close();
+}
+
+void Link::setLinkBusy(qint16 owner) {
+    if (m_linkBusy == kLinkOffline)
+        return;
+    m_linkBusy = owner;
+    emit wake();
+    if (owner == kLinkIdle)
+        kickPoll();
+}
+
+void Link::setOffline(bool offline) {
+    m_linkBusy = offline ? kLinkOffline : kLinkIdle;
+    emit wake();
+}
+
+// ---- Port ----
+
+int Link::Rs232cINIT(int comPort) {
+    return openDevice(UserSettings::comDevice(comPort));
+}
+
+int Link::openDevice(const QString& device) {
+    closePort();
+    m_port.setPortName(device);
+    bool ok = !device.isEmpty() && m_port.open(QIODevice::ReadWrite);
+    if (ok) {
+        ok = m_port.setBaudRate(QSerialPort::Baud9600) && m_port.setDataBits(QSerialPort::Data8) &&
+             m_port.setParity(QSerialPort::NoParity) && m_port.setStopBits(QSerialPort::TwoStop) &&
+             m_port.setFlowControl(QSerialPort::NoFlowControl);
+        m_port.clear();
+        if (!ok)
+            m_port.close();
+    }
+    if (!ok) {
+        m_port.clearError();
+        m_ui.messageBox(msg(366) + QLatin1Char('\r') + msg(367), msg(368),
+                        UserInterface::Style::Ok);
+        return 1;
+    }
+    m_assembler.clear();
+    m_slot.clear();
+    m_fatalShown = false;
+    // Modem lines are watched where the device has them; a pseudo-terminal has none.
+    m_lines = m_port.pinoutSignals();
+    if (m_port.error() == QSerialPort::NoError)
+        m_linePoll.start(timings.lineSignalPollMs);
+    m_port.clearError();
+    return 0;
+}
+
+bool Link::isOpen() const {
+    return m_port.isOpen();
+}
+
+QString Link::deviceName() const {
+    return m_port.portName();
+}
+
+void Link::closePort() {
+    m_linePoll.stop();
+    if (m_port.isOpen())
+        m_port.close();
+    emit wake();
+}
+
+void Link::onReadyRead() {
+    const QByteArray bytes = m_port.readAll();
+    if (bytes.isEmpty())
+        return;
+    m_assembler.feed(bytes);
+    deliver();
+}
+
+void Link::deliver() {
+    if (!m_slot.isEmpty() || !m_assembler.hasUnit())
+        return;
+    m_slot = m_assembler.takeUnit();
+    emit traffic(false, m_slot);
+    emit wake();
+    kickPoll();
+}
+
+void Link::onPortError(QSerialPort::SerialPortError error) {
+    switch (error) {
+    case QSerialPort::NoError: // also what clearError() reports
+        return;
+    case QSerialPort::UnsupportedOperationError: // a pseudo-terminal has no modem lines
+    case QSerialPort::TimeoutError:
+        m_port.clearError();
+        return;
+    case QSerialPort::ReadError:
+    case QSerialPort::ResourceError:
+        // The far end hung up or the device went away. Close at once: the port would
+        // otherwise repeat the error in a busy loop.
+        closePort();
+        lineEvent();
+        return;
+    case QSerialPort::WriteError:
+    case QSerialPort::UnknownError:
+        closePort();
+        fatalPortError(348);
+        return;
+    default:
+        // Errors of opening are reported by openDevice().
+        return;
+    }
+}
+
+void Link::pollLineSignals() {
+    if (!m_port.isOpen()) {
+        m_linePoll.stop();
+        return;
+    }
+    const auto lines = m_port.pinoutSignals();
+    if (m_port.error() != QSerialPort::NoError) {
+        m_port.clearError();
+        m_linePoll.stop();
+        return;
+    }
+    constexpr auto watched = QSerialPort::ClearToSendSignal | QSerialPort::DataSetReadySignal |
+                             QSerialPort::DataCarrierDetectSignal |
+                             QSerialPort::RingIndicatorSignal;
+    const bool changed = (lines & watched) != (m_lines & watched);
+    m_lines = lines;
+    if (changed)
+        lineEvent();
+}
+
+void Link::lineEvent() {
+    if (!LinkEstablished) {
+        // Perhaps the changer was just switched on: try the handshake again a little later.
+        m_reconnect.start(timings.reconnectMs);
+        return;
+    }
+    fatalPortError(339);
+}
+
+void Link::fatalPortError(int messageId) {
+    if (m_fatalShown)
+        return;
+    m_fatalShown = true;
+    closePort();
+    m_ui.messageBox(msg(messageId), msg(338), UserInterface::Style::Ok);
+    // Leave through the normal closing path, which asks about unsaved titles, instead of
+    // ending on the spot.
+    emit closeRequested();
+}
+
+void Link::tmReConnect_Timer() {
+    m_reconnect.stop();
+    if (LinkEstablished)
+        return;
+    if (!m_port.isOpen()) {
+        const QString device = m_port.portName();
+        m_port.setPortName(device);
+        if (!m_port.open(QIODevice::ReadWrite)) {
+            m_port.clearError();
+            return; // still nothing there; the next line event tries again
+        }
+        m_port.setBaudRate(QSerialPort::Baud9600);
+        m_port.setDataBits(QSerialPort::Data8);
+        m_port.setParity(QSerialPort::NoParity);
+        m_port.setStopBits(QSerialPort::TwoStop);
+        m_port.setFlowControl(QSerialPort::NoFlowControl);
+        m_assembler.clear();
+        m_slot.clear();
+    }
+    RS232C_Changer_INIT();
+    if (m_linkBusy == kLinkIdle) {
+        StatusHold = true;
+        LinkEstablished = true;
+        startPoll();
+        emit linkUp();
+    }
+}
+
+// ---- Busy brackets ----
+
+void Link::Tarminal_Base_check() {
+    if (m_linkBusy == kLinkIdle) {
+        stopPoll();
+        return;
+    }
+    waitUntil([this] { return m_linkBusy == kLinkIdle || m_linkBusy == kLinkOffline; });
+}
+
+void Link::SetLinkBusyPush() {
+    emit busyCursor(true);
+    stopPoll();
+    setLinkBusy(kLinkPush);
+}
+
+void Link::ClearLinkBusyPush() {
+    emit busyCursor(false);
+    startPoll();
+    setLinkBusy(kLinkIdle);
+}
+
+void Link::SetLinkBusyStore() {
+    emit busyCursor(true);
+    stopPoll();
+    setLinkBusy(kLinkStore);
+}
+
+void Link::ClearLinkBusyStore() {
+    emit busyCursor(false);
+    startPoll();
+    setLinkBusy(kLinkIdle);
+}
+
+void Link::Set_Tarminal_AUDIO() {
+    emit busyCursor(true);
+    stopPoll();
+    setLinkBusy(kLinkAudio);
+}
+
+void Link::Clear_Tarminal_AUDIO() {
+    emit busyCursor(false);
+    startPoll();
+    setLinkBusy(kLinkIdle);
+}
+
+// ---- The link poll ----
+// It runs when something can have changed (a unit arrived, the link was released, the poll
+// was restarted) rather than on a fixed tick, so an idle link costs nothing.
+
+void Link::startPoll() {
+    m_pollRunning = true;
+    kickPoll();
+}
+
+void Link::stopPoll() {
+    m_pollRunning = false;
+}
+
+void Link::kickPoll() {
+    if (m_pollScheduled || !m_pollRunning)
+        return;
+    m_pollScheduled = true;
+    QTimer::singleShot(0, this, [this] {
+        m_pollScheduled = false;
+        TM232c_Timer();
+    });
+}
+
+void Link::TM232c_Timer() {
+    if (!m_pollRunning || LinkState != kLinkUp || m_linkBusy != kLinkIdle || m_inInputData)
+        return;
+    if (slotFull()) {
+        Input_data();
+        kickPoll();
+    } else if (ModeChanged) {
+        ModeChanged = false;
+        emit modeReaction();
+    } else if (!StatusHold) {
+        emit statusTick();
+    }
+}
+
+// ---- Primitives ----
+
+void Link::send(const QByteArray& unit, int waitMs) {
+    if (m_port.isOpen()) {
+        m_port.write(unit);
+        m_port.flush();
+    }
+    emit traffic(true, unit);
+    ArmWait(waitMs);
+}
+
+void Link::SendEnq() {
+    LastResult = kResultOk;
+    send(QByteArray(1, char(kEnq)), timings.enqMs);
+}
+
+void Link::SendAck() {
+    send(QByteArray(1, char(kAck)), timings.controlMs);
+}
+
+void Link::SendNak() {
+    send(QByteArray(1, char(kNak)), timings.controlMs);
+}
+
+void Link::SendEot() {
+    send(QByteArray(1, char(kEot)), timings.controlMs);
+}
+
+void Link::SendDataRequest(quint8 group, quint8 code) {
+    RequestGroup = group;
+    RequestCode = code;
+    send(buildDataRequest(group, code, RequestDisc, RequestTrack, RequestKind, RequestFieldD),
+         timings.frameMs);
+}
+
+void Link::SendTitleFrame() {
+    send(buildTitleFrame(RequestDisc, RequestTrack, RequestFieldB, RequestKind, RequestFieldD,
+                         RequestText),
+         timings.frameMs);
+}
+
+void Link::SendKeyCodeFrame(quint8 high, quint8 low) {
+    send(buildKeyCode(quint16((high << 8) | low)), timings.frameMs);
+}
+
+void Link::SendPlayFrame(quint16 disc, quint8 a, quint8 b) {
+    send(buildPlayRequest(disc, a, b), timings.frameMs);
+}
+
+void Link::SendPlayModeFrame(quint8 a, quint8 b) {
+    send(buildPlayModeRequest(a, b), timings.frameMs);
+}
+
+void Link::SendProgramList(const QList<ProgramStep>& steps) {
+    send(buildProgramList(steps), timings.frameMs);
+}
+
+void Link::ArmWait(int ms) {
+    m_errTm.stop();
+    TimeoutFlag = false;
+    m_errTm.start(ms);
+}
+
+void Link::onWaitTimer() {
+    TimeoutFlag = true;
+    // A frame whose bytes stopped coming was most likely started by noise: look past it.
+    if (m_assembler.pendingBytes() > 0) {
+        m_assembler.abandonPartialFrame();
+        deliver();
+    }
+    emit wake();
+}
+
+// ---- Slot and waits ----
+
+bool Link::slotIs(quint8 byte) const {
+    return m_slot.size() == 1 && quint8(m_slot.at(0)) == byte;
+}
+
+void Link::emptySlot() {
+    m_slot.clear();
+    deliver();
+}
+
+Link::WaitResult Link::waitUnit() {
+    // Every wait is bounded: when no time-out is running (it ran out earlier and was taken),
+    // the wait gets a control byte's time-out rather than hanging.
+    if (!m_errTm.isActive() && !TimeoutFlag && !slotFull())
+        ArmWait(timings.controlMs);
+    waitUntil([this] { return slotFull() || TimeoutFlag; });
+    if (slotFull())
+        return WaitResult::Unit;
+    TimeoutFlag = false;
+    return WaitResult::Timeout;
+}
+
+void Link::waitUntil(const std::function<bool()>& condition) {
+    if (condition())
+        return;
+    QEventLoop loop;
+    const auto connection = connect(this, &Link::wake, &loop, [&] {
+        if (condition())
+            loop.quit();
+    });
+    loop.exec();
+    disconnect(connection);
+}
+
+void Link::drainOutput() {
+    if (!m_port.isOpen())
+        return;
+    m_port.flush();
+    if (m_port.bytesToWrite() > 0)
+        m_port.waitForBytesWritten(timings.controlMs);
+}
+
+bool Link::waitForToc(int disc, int ms) {
+    m_tocTimer.start(ms);
+    waitUntil([&] { return TocReadyDisc == disc || !m_tocTimer.isActive() || !OperationRunning; });
+    const bool ready = TocReadyDisc == disc;
+    m_tocTimer.stop();
+    return ready;
+}
+
+void Link::ShowLinkError(const QString& body, const QString& title) {
+    ErrorDialogOpen = true;
+    m_ui.showErrorDialog(body, title, timings.errorCountdownS, [this] {
+        ErrorDialogOpen = false;
+        emit wake();
+    });
+    waitUntil([this] { return !ErrorDialogOpen; });
+    if (m_linkBusy != kLinkOffline)
+        setLinkBusy(kLinkIdle);
+    CurrentTransaction = 0;
+}
+
+// ---- Changer-initiated exchanges ----
+
+bool Link::storePushedFrame(const Frame& frame) {
+    switch (frame.cmd) {
+    case kPushPlayStatus: {
+        const auto status = decodePlayStatus(frame);
+        if (!status)
+            return false;
+        if (status->disc != PlayDisc) {
+            DiscChanged = true;
+            TocReadyDisc = 0;
+            PlayDisc = qint16(status->disc);
+        }
+        PlayTrack = status->track;
+        PlayProgramStep = status->programStep;
+        PlayMusicType = status->musicType;
+        PlayUserFileBits = status->userFileBits;
+        PlayStatus7 = status->status7;
+        PlayMode = status->playMode;
+        PlayRepeat = status->repeat;
+        break;
+    }
+    case kPushPlayState: {
+        const auto state = decodePlayState(frame);
+        if (!state)
+            return false;
+        PlayStateCode = *state;
+        break;
+    }
+    case kPushTocReady: {
+        const auto disc = decodeTocReady(frame);
+        if (!disc)
+            return false;
+        TocReadyDisc = qint16(*disc);
+        break;
+    }
+    case kPushChangerMode: {
+        const auto mode = decodeChangerMode(frame);
+        if (!mode)
+            return false;
+        if (*mode + 1 != ModeCode) {
+            ModeChanged = true;
+            ModeCode = qint16(*mode + 1);
+            // A running long operation stops as if cancelled.
+            OperationRunning = false;
+        }
+        break;
+    }
+    default:
+        return false;
+    }
+    emit playValuesChanged();
+    emit wake();
+    return true;
+}
+
+void Link::Input_data() {
+    if (!slotIs(kEnq)) {
+        if (slotIs(kEot))
+            SendAck();
+        emptySlot();
+        return;
+    }
+    m_inInputData = true;
+    SetLinkBusyPush();
+    bool stored = false;
+    while (!stored) {
+        SendAck();
+        emptySlot();
+        bool again = false;
+        while (!again && !stored) {
+            if (waitUnit() == WaitResult::Timeout) {
+                ClearLinkBusyPush();
+                m_inInputData = false;
+                return;
+            }
+            if (slotIs(kEnq)) {
+                again = true; // the changer opened the exchange again: answer it again
+            } else if (slotIs(kEot)) {
+                SendAck();
+                emptySlot();
+                drainOutput();
+                ClearLinkBusyPush();
+                m_inInputData = false;
+                return;
+            } else if (m_slot.size() == 1) {
+                emptySlot();
+            } else {
+                const auto frame = parseFrame(m_slot);
+                if (!frame || !isPushedCmd(frame->cmd) || !storePushedFrame(*frame)) {
+                    SendNak();
+                    emptySlot();
+                    continue;
+                }
+                SendAck();
+                emptySlot();
+                stored = true;
+            }
+        }
+    }
+    // The closing EOT.
+    for (;;) {
+        if (waitUnit() == WaitResult::Timeout)
+            break;
+        if (slotIs(kEot)) {
+            SendAck();
+            emptySlot();
+            drainOutput();
+            break;
+        }
+        emptySlot();
+    }
+    ClearLinkBusyPush();
+    m_inInputData = false;
+}
+
+} // namespace tf
