@@ -1,0 +1,27 @@
+#pragma once
+
+namespace tf {
+
+// The online and CD TEXT lookup flow, as the tabs and operations call it. The lookup
+// component fills it in; until then NullLookupService looks up nothing.
+class LookupService {
+public:
+    virtual ~LookupService() = default;
+
+    // Looks up titles for `disc` from its CD TEXT, or online when it has none; true when
+    // titles were found and written.
+    virtual bool CD_TEXT_load_Not_CDDB(int disc) = 0;
+    // Looks up titles for `disc` in the online database; true when titles were written.
+    virtual bool Web_search_CDDB(int disc) = 0;
+    // The online pass over every disc after a read of all discs.
+    virtual void lookUpAllDiscs() = 0;
+};
+
+class NullLookupService : public LookupService {
+public:
+    bool CD_TEXT_load_Not_CDDB(int) override { return false; }
+    bool Web_search_CDDB(int) override { return false; }
+    void lookUpAllDiscs() override {}
+};
+
+} // namespace tf
