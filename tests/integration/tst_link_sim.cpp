@@ -1,0 +1,228 @@
+// The application's link against the changer simulator over a real pseudo-terminal.
+
+#include "common/scriptedui.h"
+#include "common/simprocess.h"
+#include "common/testsupport.h"
+#include "link/link.h"
+#include "shell/catalogue.h"
+
+#include <QJsonArray>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace tf;
+using test::ScriptedUi;
+using test::SimProcess;
+
+namespace {
+
+LinkTimings fastTimings() {
+    LinkTimings t;
+    t.enqMs = 100;
+    t.controlMs = 200;
+    t.frameMs = 1000;
+    t.handshakeFrameMs = 1000;
+    t.replyMs = 1000;
+    t.handshakeReplyMs = 1000;
+    t.nextFrameMs = 1000;
+    t.errorCountdownS = 0;
+    t.reconnectMs = 300;
+    return t;
+}
+
+QString demoLibrary() {
+    return test::sourcePath("resources/demo-library.json");
+}
+
+struct Bench {
+    ScriptedUi ui;
+    SimProcess sim;
+    Link link{ui};
+
+    bool start(const QStringList& options = {"--load-ms", "50"}) {
+        link.timings = fastTimings();
+        if (!sim.start(demoLibrary(), options))
+            return false;
+        return link.openDevice(sim.portPath()) == 0;
+    }
+    bool up(const QStringList& options = {"--load-ms", "50"}) {
+        if (!start(options))
+            return false;
+        link.RS232C_Changer_INIT();
+        link.LinkEstablished = link.LinkState == kLinkUp;
+        return link.LinkEstablished;
+    }
+};
+
+} // namespace
+
+class TestLinkSim : public QObject {
+    Q_OBJECT
+private slots:
+    void handshakeThenStatePushes();
+    void handshakeFailuresAgainstTheSimulator_data();
+    void handshakeFailuresAgainstTheSimulator();
+    void ninetyNineTrackIdentifier();
+    void singleValueTransactions();
+    void faultsAreRetriedOrReported_data();
+    void faultsAreRetriedOrReported();
+    void playRequestLeadsToTocReady();
+    void hangUpAfterLinkUp();
+    void idleLinkDoesNotSpin();
+};
+
+void TestLinkSim::handshakeThenStatePushes() {
+    Bench b;
+    QSignalSpy reaction(&b.link, &Link::modeReaction);
+    QVERIFY2(b.up(), qPrintable(b.sim.lastError()));
+    QCOMPARE(b.link.linkBusy(), qint16(kLinkIdle));
+    QVERIFY(b.ui.shown.isEmpty());
+    // After the handshake the changer reports its state, mode last.
+    QTRY_COMPARE_WITH_TIMEOUT(reaction.count(), 1, 5000);
+    QCOMPARE(b.link.ModeCode, qint16(1)); // the demo changer is in mode 0
+    QCOMPARE(b.link.PlayDisc, qint16(1));
+    QVERIFY(b.sim.ok("set mode 1"));
+    QTRY_COMPARE_WITH_TIMEOUT(reaction.count(), 2, 5000);
+    QCOMPARE(b.link.ModeCode, qint16(2));
+}
+
+void TestLinkSim::handshakeFailuresAgainstTheSimulator_data() {
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("minEnqs");
+    QTest::newRow("silent changer") << QStringList{"--fault", "silence"} << 10;
+    QTest::newRow("handshake refused") << QStringList{"--fault", "refuse handshake"} << 1;
+    QTest::newRow("enq refused") << QStringList{"--fault", "refuse enq"} << 1;
+}
+
+void TestLinkSim::handshakeFailuresAgainstTheSimulator() {
+    QFETCH(QStringList, options);
+    QFETCH(int, minEnqs);
+    Bench b;
+    QSignalSpy traffic(&b.link, &Link::traffic);
+    QVERIFY(b.start(options));
+    b.link.RS232C_Changer_INIT();
+    QCOMPARE(b.link.LinkState, kLinkFailed);
+    QCOMPARE(b.link.linkBusy(), qint16(kLinkOffline));
+    QCOMPARE(b.ui.texts("message"), QStringList{msg(336)});
+    int enqs = 0;
+    for (const auto& call : traffic)
+        enqs += call.at(0).toBool() && call.at(1).toByteArray() == QByteArray(1, char(kEnq));
+    QVERIFY(enqs >= minEnqs);
+    QVERIFY(enqs <= 10);
+}
+
+void TestLinkSim::ninetyNineTrackIdentifier() {
+    Bench b;
+    QVERIFY(b.up());
+    b.link.RequestDisc = 4; // the demo's 99-track disc
+    DiscToc toc;
+    QVERIFY(b.link.ReadDiscId(toc));
+    QCOMPARE(toc.lowest, quint8(1));
+    QCOMPARE(toc.highest, quint8(99));
+    QCOMPARE(toc.entries.size(), 100);
+    // Times grow from track to track and the lead-out comes last.
+    for (int k = 1; k < 100; ++k) {
+        const auto& a = toc.entries.at(k - 1);
+        const auto& c = toc.entries.at(k);
+        QVERIFY((a.minutes * 60 + a.seconds) * 75 + a.frames <
+                (c.minutes * 60 + c.seconds) * 75 + c.frames);
+    }
+    b.link.RequestDisc = 3; // one track: one frame
+    QVERIFY(b.link.ReadDiscId(toc));
+    QCOMPARE(toc.highest, quint8(1));
+    QCOMPARE(toc.entries.size(), 2);
+    QVERIFY(b.ui.shown.isEmpty());
+}
+
+void TestLinkSim::singleValueTransactions() {
+    Bench b;
+    QVERIFY(b.up());
+    b.link.RequestDisc = 199;
+    MinMaxTno range;
+    QVERIFY(b.link.ReadMinMaxTno(range));
+    QCOMPARE(range.lowest, quint8(13));
+    QCOMPARE(range.highest, quint8(20));
+    quint8 musicType = 0;
+    QVERIFY(b.link.ReadMusicType(musicType));
+    quint8 userFiles = 0;
+    QVERIFY(b.link.ReadUserFile(userFiles));
+    QCOMPARE(b.link.ConfirmTitleInput(), 1);
+    QList<ProgramStep> steps;
+    QVERIFY(b.link.ReadProgramList(steps));
+    QVERIFY(b.ui.shown.isEmpty());
+}
+
+void TestLinkSim::faultsAreRetriedOrReported_data() {
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<bool>("succeeds");
+    QTest::addColumn<int>("message");
+    QTest::newRow("one bad checksum") << "checksum-next 1" << true << 0;
+    QTest::newRow("three bad checksums") << "checksum-next 3" << true << 0;
+    QTest::newRow("five bad checksums") << "checksum-next 5" << false << 440;
+    QTest::newRow("garbage before frames") << "garbage 20 5" << true << 0;
+    QTest::newRow("one lost unit") << "drop-next 1" << true << 0;
+    QTest::newRow("enq refused once") << "refuse enq 1" << false << 440;
+    QTest::newRow("request refused") << "refuse data 1" << false << 440;
+    QTest::newRow("reply refused") << "refuse reply 1" << false << 440;
+    QTest::newRow("silence") << "silence" << false << 440;
+}
+
+void TestLinkSim::faultsAreRetriedOrReported() {
+    QFETCH(QString, fault);
+    QFETCH(bool, succeeds);
+    QFETCH(int, message);
+    Bench b;
+    QVERIFY(b.up());
+    QTest::qWait(300); // let the changer's own reports after the handshake finish
+    QVERIFY(b.sim.ok("fault " + fault));
+    b.link.RequestDisc = 1;
+    MinMaxTno range;
+    QCOMPARE(b.link.ReadMinMaxTno(range), succeeds);
+    QCOMPARE(b.link.LastResult, succeeds ? kResultOk : kResultFailed);
+    if (succeeds) {
+        QCOMPARE(range.highest, quint8(11)); // the demo's disc 1
+        QVERIFY(b.ui.texts("error").isEmpty());
+    } else {
+        QCOMPARE(b.ui.texts("error"), QStringList{msg(message)});
+    }
+    // The link is usable afterwards.
+    QVERIFY(b.sim.ok("fault clear"));
+    QVERIFY(b.link.ReadMinMaxTno(range));
+    QCOMPARE(range.highest, quint8(11)); // the demo's disc 1
+}
+
+void TestLinkSim::playRequestLeadsToTocReady() {
+    Bench b;
+    QVERIFY(b.up());
+    QTRY_COMPARE_WITH_TIMEOUT(b.link.ModeCode, qint16(1), 5000);
+    QVERIFY(b.link.RequestPlay(12, 1, 1));
+    QTRY_COMPARE_WITH_TIMEOUT(b.link.PlayDisc, qint16(12), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(b.link.TocReadyDisc, qint16(12), 5000);
+    QVERIFY(b.link.DiscChanged);
+    const QJsonObject play = b.sim.dump().value("play").toObject();
+    QCOMPARE(play.value("disc").toInt(), 12);
+}
+
+void TestLinkSim::hangUpAfterLinkUp() {
+    Bench b;
+    QVERIFY(b.up());
+    QSignalSpy close(&b.link, &Link::closeRequested);
+    QVERIFY(b.sim.ok("hangup"));
+    QTRY_COMPARE_WITH_TIMEOUT(close.count(), 1, 5000);
+    QVERIFY(!b.link.isOpen());
+    QCOMPARE(b.ui.texts("message"), QStringList{msg(339)});
+}
+
+void TestLinkSim::idleLinkDoesNotSpin() {
+    Bench b;
+    QVERIFY(b.up());
+    QTest::qWait(500); // the changer's reports after the handshake
+    QSignalSpy ticks(&b.link, &Link::statusTick);
+    b.link.StatusHold = false;
+    QTest::qWait(500);
+    // With nothing arriving, the poll does not run: no status ticks at all.
+    QCOMPARE(ticks.count(), 0);
+}
+
+QTEST_GUILESS_MAIN(TestLinkSim)
+#include "tst_link_sim.moc"
