@@ -177,7 +177,7 @@ private:
         int bodyMsg;
         int titleMsg;
     };
-    bool dataTransaction(const DataSpec& spec, const FrameHandler& handle);
+    bool dataTransaction(const DataSpec& tx, const FrameHandler& handle);
     bool commandTransaction(const QByteArray& frame, int bodyMsg, int titleMsg, bool showError);
     void giveUp(int bodyMsg, int titleMsg);
     void errorReport(int bodyMsg, int titleMsg);

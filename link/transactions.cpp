@@ -37,11 +37,11 @@ void Link::giveUp(int bodyMsg, int titleMsg) {
     errorReport(bodyMsg, titleMsg);
 }
 
-bool Link::dataTransaction(const DataSpec& spec, const FrameHandler& handle) {
+bool Link::dataTransaction(const DataSpec& tx, const FrameHandler& handle) {
     RequestTrack = 0;
     RequestKind = 0;
     RequestFieldD = 0;
-    CurrentTransaction = spec.code;
+    CurrentTransaction = tx.code;
 
     // ENQ until the changer accepts.
     SendEnq();
@@ -49,7 +49,7 @@ bool Link::dataTransaction(const DataSpec& spec, const FrameHandler& handle) {
     for (;;) {
         if (waitUnit() == WaitResult::Timeout) {
             if (RetryCount >= kAttempts) {
-                giveUp(spec.bodyMsg, spec.titleMsg);
+                giveUp(tx.bodyMsg, tx.titleMsg);
                 return false;
             }
             ++RetryCount;
@@ -57,7 +57,7 @@ bool Link::dataTransaction(const DataSpec& spec, const FrameHandler& handle) {
         } else if (slotIs(kEot)) {
             emptySlot();
             SendAck();
-            errorReport(spec.bodyMsg, spec.titleMsg);
+            errorReport(tx.bodyMsg, tx.titleMsg);
             return false;
         } else if (slotIs(kAck)) {
             break;
@@ -68,7 +68,7 @@ bool Link::dataTransaction(const DataSpec& spec, const FrameHandler& handle) {
 
     // The request, until the changer acknowledges it.
     emptySlot();
-    SendDataRequest(spec.group, spec.request);
+    SendDataRequest(tx.group, tx.request);
     RetryCount = 1;
     for (;;) {
         const bool timedOut = waitUnit() == WaitResult::Timeout;
@@ -76,15 +76,15 @@ bool Link::dataTransaction(const DataSpec& spec, const FrameHandler& handle) {
             if (!timedOut)
                 emptySlot();
             if (RetryCount >= kAttempts) {
-                giveUp(spec.bodyMsg, spec.titleMsg);
+                giveUp(tx.bodyMsg, tx.titleMsg);
                 return false;
             }
             ++RetryCount;
-            SendDataRequest(spec.group, spec.request);
+            SendDataRequest(tx.group, tx.request);
         } else if (slotIs(kEot)) {
             emptySlot();
             SendAck();
-            errorReport(spec.bodyMsg, spec.titleMsg);
+            errorReport(tx.bodyMsg, tx.titleMsg);
             return false;
         } else if (slotIs(kAck)) {
             break;
@@ -103,13 +103,13 @@ bool Link::dataTransaction(const DataSpec& spec, const FrameHandler& handle) {
             SendEot();
             LastResult = kResultFailed;
             emptySlot();
-            errorReport(spec.bodyMsg, spec.titleMsg);
+            errorReport(tx.bodyMsg, tx.titleMsg);
             return false;
         }
         if (slotIs(kEot)) {
             SendAck();
             emptySlot();
-            errorReport(spec.bodyMsg, spec.titleMsg);
+            errorReport(tx.bodyMsg, tx.titleMsg);
             return false;
         }
         if (m_slot.size() == 1) {
@@ -121,7 +121,7 @@ bool Link::dataTransaction(const DataSpec& spec, const FrameHandler& handle) {
         if (error == FrameError::BadChecksum) {
             if (RetryCount >= kAttempts) {
                 emptySlot();
-                giveUp(spec.bodyMsg, spec.titleMsg);
+                giveUp(tx.bodyMsg, tx.titleMsg);
                 return false;
             }
             SendNak();
@@ -129,12 +129,12 @@ bool Link::dataTransaction(const DataSpec& spec, const FrameHandler& handle) {
             emptySlot();
             continue;
         }
-        if (!frame || frame->cmd != spec.reply || !handle(*frame, complete)) {
+        if (!frame || frame->cmd != tx.reply || !handle(*frame, complete)) {
             // Not a frame, not the reply asked for, or too short for its values.
             emptySlot();
             SendEot();
             LastResult = kResultFailed;
-            errorReport(spec.bodyMsg, spec.titleMsg);
+            errorReport(tx.bodyMsg, tx.titleMsg);
             return false;
         }
         SendAck();
@@ -151,7 +151,7 @@ bool Link::dataTransaction(const DataSpec& spec, const FrameHandler& handle) {
             if (RetryCount >= kAttempts) {
                 SendEot();
                 LastResult = kResultFailed;
-                errorReport(spec.bodyMsg, spec.titleMsg);
+                errorReport(tx.bodyMsg, tx.titleMsg);
                 return false;
             }
             ++RetryCount;
