@@ -17,6 +17,19 @@ constexpr qint16 kTxUserFile = 5;
 constexpr qint16 kTxMusicType = 6;
 constexpr qint16 kTxProgram = 3;
 
+// A reply handler for transactions that take one decoded value from one frame.
+template <typename T, typename Decoder>
+std::function<bool(const Frame&, bool&)> takeValue(Decoder decode, T& out) {
+    return [decode, &out](const Frame& frame, bool& complete) {
+        const auto value = decode(frame);
+        if (!value)
+            return false;
+        out = *value;
+        complete = true;
+        return true;
+    };
+}
+
 } // namespace
 
 void Link::errorReport(int bodyMsg, int titleMsg) {
@@ -271,80 +284,38 @@ bool Link::ReadDiscId(DiscToc& toc) {
 bool Link::ReadUserFile(quint8& userFileByte) {
     return dataTransaction(
         {kTxUserFile, kRequestUserFile.group, kRequestUserFile.code, kReplyUserFile, 430, 431},
-        [&](const Frame& frame, bool& complete) {
-            const auto value = decodeUserFile(frame);
-            if (!value)
-                return false;
-            userFileByte = *value;
-            complete = true;
-            return true;
-        });
+        takeValue(decodeUserFile, userFileByte));
 }
 
 bool Link::ReadMusicType(quint8& musicType) {
     return dataTransaction(
         {kTxMusicType, kRequestMusicType.group, kRequestMusicType.code, kReplyMusicType, 432, 433},
-        [&](const Frame& frame, bool& complete) {
-            const auto value = decodeMusicType(frame);
-            if (!value)
-                return false;
-            musicType = *value;
-            complete = true;
-            return true;
-        });
+        takeValue(decodeMusicType, musicType));
 }
 
 int Link::ConfirmTitleInput() {
-    int allowed = 0;
+    quint8 answer = 0;
     dataTransaction(
         {kTxConfirm, kRequestTitleInput.group, kRequestTitleInput.code, kReplyConfirm, 434, 435},
-        [&](const Frame& frame, bool& complete) {
-            const auto answer = decodeConfirm(frame);
-            if (!answer)
-                return false;
-            allowed = titleInputAllowed(*answer) ? 1 : 0;
-            complete = true;
-            return true;
-        });
-    return LastResult == kResultOk ? allowed : 0;
+        takeValue(decodeConfirm, answer));
+    return LastResult == kResultOk && titleInputAllowed(answer) ? 1 : 0;
 }
 
 bool Link::ReadMinMaxTno(MinMaxTno& range) {
     return dataTransaction(
         {kTxMinMax, kRequestMinMaxTno.group, kRequestMinMaxTno.code, kReplyMinMaxTno, 440, 441},
-        [&](const Frame& frame, bool& complete) {
-            const auto value = decodeMinMaxTno(frame);
-            if (!value)
-                return false;
-            range = *value;
-            complete = true;
-            return true;
-        });
+        takeValue(decodeMinMaxTno, range));
 }
 
 bool Link::ConfirmRequest(quint8& answer) {
     return dataTransaction({kTxConfirm, RequestGroup, RequestCode, kReplyConfirm, 323, 415},
-                           [&](const Frame& frame, bool& complete) {
-                               const auto value = decodeConfirm(frame);
-                               if (!value)
-                                   return false;
-                               answer = *value;
-                               complete = true;
-                               return true;
-                           });
+                           takeValue(decodeConfirm, answer));
 }
 
 bool Link::ReadProgramList(QList<ProgramStep>& steps) {
     return dataTransaction(
         {kTxProgram, kRequestProgram.group, kRequestProgram.code, kReplyProgramList, 442, 443},
-        [&](const Frame& frame, bool& complete) {
-            const auto value = decodeProgramList(frame);
-            if (!value)
-                return false;
-            steps = *value;
-            complete = true;
-            return true;
-        });
+        takeValue(decodeProgramList, steps));
 }
 
 bool Link::RequestPlay(quint16 disc, quint8 a, quint8 b) {
