@@ -1,0 +1,232 @@
+#include "operations/readall.h"
+
+#include "link/link.h"
+#include "lookup/discid.h"
+#include "lookup/lookupservice.h"
+#include "operations/exchange.h"
+#include "operations/opsfiles.h"
+#include "operations/textdownload.h"
+#include "operations/titleupload.h"
+#include "shell/appcontext.h"
+#include "shell/catalogue.h"
+#include "shell/config.h"
+#include "shell/userinterface.h"
+#include "store/discdata.h"
+#include "store/discfile.h"
+#include "store/discrecord.h"
+#include "store/storefiles.h"
+#include "store/textfile.h"
+#include "store/workfiles.h"
+
+#include <QFile>
+
+namespace tf {
+
+namespace {
+
+// Runs one exchange holding the link with the push bracket; true when it succeeded.
+template <typename F> bool holding(Link& link, F exchange) {
+    if (!ops::waitForIdleLink(link)) {
+        link.LastResult = kResultFailed;
+        return false;
+    }
+    link.SetLinkBusyPush();
+    const bool ok = exchange();
+    link.ClearLinkBusyPush();
+    return ok && link.LastResult == kResultOk;
+}
+
+void showPassError(UserInterface& ui, const QString& detail) {
+    QString text = msg(355) + QLatin1Char('\r') + msg(356);
+    if (!detail.isEmpty())
+        text += QLatin1Char('\r') + detail;
+    ui.messageBox(text, applicationTitle(), UserInterface::Style::Ok);
+}
+
+bool copyFile(const QString& from, const QString& to, QString* error) {
+    QFile file(from);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = QStringLiteral("Cannot read %1: %2").arg(from, file.errorString());
+        return false;
+    }
+    return textfile::replaceFile(to, textfile::defaultScratch(to), file.readAll(), error);
+}
+
+// What the pass reads of one disc, or why it has none.
+enum class DiscStep { Read, Skipped, Stop };
+
+} // namespace
+
+bool askReadAllDiscs(UserInterface& ui) {
+    const QString text = msg(350) + QLatin1Char('\r') + msg(351) + QLatin1Char('\r') + msg(352);
+    return ui.messageBox(text, msg(449), UserInterface::Style::YesNo) == UserInterface::Answer::Yes;
+}
+
+ReadAllResult readAllDiscs(AppContext& ctx, bool discListReady,
+                           const std::function<void(bool)>& setRunning) {
+    if (!discListReady && ctx.link.linkBusy() != kLinkOffline)
+        return {};
+    if (!askReadAllDiscs(ctx.ui))
+        return {};
+    if (setRunning)
+        setRunning(true);
+    const ReadAllResult result = readAllDiscsPass(ctx);
+    if (setRunning)
+        setRunning(false);
+    return result;
+}
+
+bool loadCdTextForReadAll(AppContext& ctx, const DiscIdentity& identity, int lowest, int highest,
+                          QString* error) {
+    Link& link = ctx.link;
+    link.waitUntil([&link] {
+        return !link.OperationRunning || link.linkBusy() == kLinkIdle ||
+               link.linkBusy() == kLinkOffline;
+    });
+    if (!link.OperationRunning || link.linkBusy() != kLinkIdle)
+        return false;
+    link.SetLinkBusyPush();
+    const CdTextResult downloaded = DownloadCdText(link, ctx.config, identity, lowest, highest);
+    link.ClearLinkBusyPush();
+    if (downloaded != CdTextResult::Usable)
+        return false;
+
+    const QString cdText = ctx.config.programPath(opsfiles::kCdText);
+    const QString discFile = ctx.config.dataPath(discfile::fileName(identity.disc));
+    if (!copyFile(cdText, discFile, error)) {
+        link.LastResult = kResultFailed;
+        return false;
+    }
+    QFile::remove(cdText);
+    UploadTitles(link, discFile);
+    return true;
+}
+
+ReadAllResult readAllDiscsPass(AppContext& ctx) {
+    Link& link = ctx.link;
+    UserInterface& ui = ctx.ui;
+    const QString dataDir = ctx.config.settings.dataDir;
+    ReadAllResult result;
+
+    // Without a changer only the online pass over the existing master file runs.
+    if (link.linkBusy() == kLinkOffline) {
+        result.outcome = ReadAllOutcome::Offline;
+        if (QFile::exists(storefiles::inFolder(dataDir, storefiles::kDiscData))) {
+            link.OperationRunning = true;
+            ctx.lookup.lookUpAllDiscs();
+            link.OperationRunning = false;
+        }
+        return result;
+    }
+
+    QString problem;
+    const QString discProgram = storefiles::inFolder(dataDir, storefiles::kDiscProgram);
+    const auto discs = workfiles::writeDiscProgram(dataDir, &problem);
+    if (!discs) {
+        showPassError(ui, problem);
+        result.outcome = ReadAllOutcome::Failed;
+        return result;
+    }
+
+    link.OperationRunning = true;
+    link.LastResult = kResultOk;
+    if (link.PlayMode != 0) {
+        // Leave programmed, music-type or user-file play before the discs are walked.
+        holding(link, [&link] { return link.RequestPlayMode(0, 0); });
+    }
+
+    UserInterface::Progress progress{msg(353), msg(354), int(discs->size()), 0, {}};
+    progress.cancel = [&link] {
+        if (link.OperationRunning) {
+            link.OperationRunning = false;
+            emit link.wake();
+        }
+    };
+    if (link.LastResult == kResultOk)
+        ui.showProgress(progress);
+
+    discdata::MasterFileBuilder builder(dataDir);
+    const auto stopped = [&link] {
+        return link.LastResult != kResultOk || !link.OperationRunning;
+    };
+    const auto readDisc = [&](int n) -> DiscStep {
+        if (!holding(link, [&] { return link.RequestPlay(quint16(n), 1, 0); }))
+            return DiscStep::Stop;
+        // A table of contents reported before belongs to another disc.
+        if (link.PlayDisc != n)
+            link.TocReadyDisc = 0;
+        const bool tocReady = link.waitForToc(n, link.timings.tocWaitMs);
+        if (stopped())
+            return DiscStep::Stop;
+        if (!tocReady)
+            return DiscStep::Skipped;
+
+        DiscToc toc;
+        link.RequestDisc = quint16(n);
+        if (!holding(link, [&] { return link.ReadDiscId(toc); }) || stopped())
+            return DiscStep::Stop;
+        if (toc.highest == 0)
+            return DiscStep::Skipped; // an empty slot: nothing to record
+
+        DiscRecord disc;
+        link.RequestDisc = quint16(n);
+        if (!holding(link, [&] { return link.ReadUserFile(disc.userFileByte); }) || stopped())
+            return DiscStep::Stop;
+        link.RequestDisc = quint16(n);
+        if (!holding(link, [&] { return link.ReadMusicType(disc.musicType); }) || stopped())
+            return DiscStep::Stop;
+
+        disc.identity.disc = quint8(n);
+        disc.identity.id = ComputeDiscId(toc.entries).value_or(DiscIdBytes{});
+        disc.minTno = toc.lowest;
+        disc.maxTno = toc.highest;
+        disc.toc = toc.entries;
+        disc.discInfo = toc.discInfo;
+        builder.addBlock(disc);
+        ++result.discsRead;
+
+        if (disc.hasCdText())
+            loadCdTextForReadAll(ctx, disc.identity, disc.minTno, disc.maxTno, &problem);
+        return DiscStep::Read;
+    };
+
+    int done = 0;
+    while (!stopped() && done < discs->size()) {
+        const int n = discs->at(done);
+        const DiscStep step = readDisc(n);
+        if (step == DiscStep::Skipped)
+            ++result.discsSkipped;
+        ui.setProgressValue(++done);
+        if (step == DiscStep::Stop)
+            break;
+    }
+    ui.closeProgress();
+
+    const bool cancelled = !link.OperationRunning;
+    if (cancelled)
+        link.LastResult = kResultOk; // a cancel is not an error
+    // A pass cancelled before its first disc has nothing to put in place of the user's file.
+    const bool commit = link.LastResult == kResultOk && (!cancelled || builder.blockCount() > 0);
+    if (commit && !builder.commit(&problem))
+        link.LastResult = kResultFailed;
+    QFile::remove(discProgram);
+
+    if (link.LastResult != kResultOk) {
+        showPassError(ui, problem);
+        link.OperationRunning = false;
+        result.outcome = ReadAllOutcome::Failed;
+        return result;
+    }
+    if (cancelled) {
+        result.outcome = ReadAllOutcome::Cancelled;
+        return result;
+    }
+    // The online pass runs while the pass still counts as running.
+    ctx.lookup.lookUpAllDiscs();
+    link.OperationRunning = false;
+    result.outcome = ReadAllOutcome::Completed;
+    return result;
+}
+
+} // namespace tf

@@ -1,0 +1,205 @@
+#include "operations/titleupload.h"
+
+#include "link/frame.h"
+#include "link/link.h"
+#include "operations/exchange.h"
+#include "shell/catalogue.h"
+#include "shell/config.h"
+#include "shell/userinterface.h"
+#include "store/discfile.h"
+#include "store/storeio.h"
+#include "store/textfile.h"
+
+#include <algorithm>
+#include <functional>
+#include <optional>
+
+namespace tf {
+
+namespace {
+
+constexpr int kMemoryTrackLimit = 20; // the changer keeps titles for tracks 1 to 20
+
+// The titles to send: the disc title, then track titles from `firstTrack` on.
+struct TitleSet {
+    QString discTitle;
+    int firstTrack = 1;
+    QStringList trackTitles;
+};
+
+// Error report of the upload.
+bool uploadFailed(Link& link) {
+    ops::catchAnswer(link);
+    link.ShowLinkError(msg(364), msg(365));
+    link.LastResult = kResultFailed;
+    link.CurrentTransaction = 0;
+    return false;
+}
+
+// ENQ, the disc title, the track titles, EOT. `beforeTrack` runs before each track title is
+// sent (the progress bar). False on failure, before the error report.
+bool sendTitleSet(Link& link, const TitleSet& titles, const std::function<void(int)>& beforeTrack) {
+    if (ops::openExchange(link) != ops::StepResult::Acked)
+        return false;
+    const auto sendText = [&link](const QString& text) {
+        link.RequestText = text.left(kMaxTitleChars);
+        return ops::sendAcked(link, [&link] { link.SendTitleFrame(); }) == ops::StepResult::Acked;
+    };
+    link.RequestTrack = 0;
+    link.RequestKind = kTextKindDisc;
+    if (!sendText(titles.discTitle))
+        return false;
+    link.RequestKind = kTextKindTrack;
+    const int first = std::max(1, titles.firstTrack);
+    const int last = std::min<int>(kMemoryTrackLimit, link.RequestLast);
+    for (int i = 0; i < titles.trackTitles.size(); ++i) {
+        const int track = first + i;
+        if (track > last)
+            break;
+        link.RequestTrack = quint8(track);
+        if (beforeTrack)
+            beforeTrack(track);
+        if (!sendText(titles.trackTitles.at(i)))
+            return false;
+    }
+    if (ops::closeExchange(link) != ops::StepResult::Acked)
+        return false;
+    link.LastResult = kResultOk;
+    link.CurrentTransaction = 0;
+    return true;
+}
+
+std::optional<TitleSet> titlesOfFile(const QString& path, QString* error) {
+    const storeio::Lines file = storeio::readText(path);
+    if (!file.ok()) {
+        storeio::fail(error,
+                      file.missing() ? QStringLiteral("%1 does not exist.").arg(path) : file.error);
+        return std::nullopt;
+    }
+    TitleSet titles;
+    titles.discTitle =
+        storeio::valueAfter(file.lines, QStringLiteral("Disc Title =")).value_or(QString());
+    titles.firstTrack = discfile::readNumbers(file.lines).minTno;
+    const int key = storeio::findLine(file.lines, QStringLiteral("Track Title ="));
+    if (key >= 0)
+        titles.trackTitles = file.lines.mid(key + 1);
+    return titles;
+}
+
+} // namespace
+
+int ReadTitleStatus(Link& link, quint8& userFileByte, quint8& musicType) {
+    const auto report = [&link] {
+        ops::catchAnswer(link);
+        link.ShowLinkError(msg(link.RequestKind == kTextKindUserFileName ? 323 : 313), msg(314));
+        link.LastResult = kResultFailed;
+        link.CurrentTransaction = 0;
+        return 0;
+    };
+    link.CurrentTransaction = ops::kTxText;
+    if (ops::openExchange(link) != ops::StepResult::Acked)
+        return report();
+    if (ops::requestText(link) != ops::StepResult::Acked)
+        return report();
+    int textMarker = 255;
+    bool unusable = false;
+    // A disc that already holds titles answers with text: every frame counts, with or without.
+    const ops::ReplyEnd end = ops::receiveTextFrames(link, [&](const TextFrame& frame) {
+        userFileByte = frame.userFileByte;
+        musicType = frame.musicType;
+        if (frame.lastItemMark())
+            unusable = true;
+        textMarker = frame.item;
+        return ops::FrameAction::Ack;
+    });
+    if (end == ops::ReplyEnd::Failed)
+        return report();
+    link.CurrentTransaction = 0;
+    link.LastResult = kResultOk;
+    return textMarker != 255 && !unusable ? 1 : 0;
+}
+
+bool Execute_send_text_to_changer(Link& link, const QString& titleFilePath) {
+    QString problem;
+    const auto titles = titlesOfFile(titleFilePath, &problem);
+    if (!titles) {
+        link.ShowLinkError(msg(364) + QLatin1Char('\r') + problem, msg(365));
+        link.LastResult = kResultFailed;
+        return false;
+    }
+    if (!sendTitleSet(link, *titles, {}))
+        return uploadFailed(link);
+    return true;
+}
+
+bool UploadTitles(Link& link, const QString& titleFilePath) {
+    if (link.linkBusy() == kLinkOffline) {
+        link.ShowLinkError(msg(362), msg(363));
+        return false;
+    }
+    const auto numbers = discfile::readNumbers(titleFilePath);
+    if (!numbers || numbers->discNo < 1) {
+        link.ShowLinkError(msg(362) + QLatin1Char('\r') +
+                               QStringLiteral("%1 names no disc.").arg(titleFilePath),
+                           msg(363));
+        link.LastResult = kResultFailed;
+        return false;
+    }
+    const auto setRequest = [&] {
+        link.RequestDisc = quint16(numbers->discNo);
+        link.RequestTrack = 0;
+        link.RequestLast = quint8(qBound(0, int(numbers->maxTno), 255));
+        link.RequestKind = kTextKindTrack;
+    };
+
+    if (!ops::waitForIdleLink(link))
+        return false;
+    link.SetLinkBusyPush();
+    setRequest();
+    link.RequestFieldD = 0;
+    quint8 userFileByte = 0;
+    quint8 musicType = 0;
+    const int status = ReadTitleStatus(link, userFileByte, musicType);
+    link.ClearLinkBusyPush();
+    if (status != 1)
+        return false;
+
+    if (!ops::waitForIdleLink(link))
+        return false;
+    link.SetLinkBusyPush();
+    setRequest();
+    link.RequestFieldB = userFileByte;
+    link.RequestFieldD = musicType;
+    bool sent = false;
+    if (link.ConfirmTitleInput() == 1) {
+        // The confirmation request cleared the request fields; every title frame must carry
+        // the disc's user-file byte and music type back, or the changer would lose them.
+        setRequest();
+        link.RequestFieldB = userFileByte;
+        link.RequestFieldD = musicType;
+        sent = Execute_send_text_to_changer(link, titleFilePath);
+    }
+    link.ClearLinkBusyPush();
+    return sent;
+}
+
+bool UploadEditorTitles(Link& link, const Configuration& config, UserInterface& ui,
+                        const EditorTitlesUpload& titles) {
+    link.RequestDisc = quint16(titles.disc);
+    link.RequestFieldB = titles.userFileByte;
+    link.RequestFieldD = titles.musicType;
+    link.RequestLast = quint8(qBound(0, titles.maxTno, 255));
+    const bool progress = ops::showsProgress(config);
+    if (progress)
+        ui.showProgress({msg(365), msg(365), link.RequestLast, 0, {}});
+    const bool sent =
+        sendTitleSet(link, {titles.discTitle, titles.minTno, titles.trackTitles}, [&](int track) {
+            if (progress)
+                ui.setProgressValue(track);
+        });
+    if (progress)
+        ui.closeProgress();
+    return sent || uploadFailed(link);
+}
+
+} // namespace tf

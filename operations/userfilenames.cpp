@@ -1,0 +1,82 @@
+#include "operations/userfilenames.h"
+
+#include "link/frame.h"
+#include "link/link.h"
+#include "operations/exchange.h"
+#include "operations/opsfiles.h"
+#include "shell/catalogue.h"
+#include "shell/config.h"
+#include "shell/userinterface.h"
+#include "store/userfiles.h"
+
+namespace tf {
+
+UserFileNamesResult sendUserFileNames(Link& link, const Configuration& config, UserInterface& ui,
+                                      const QStringList& names) {
+    if (!ops::waitForIdleLink(link))
+        return UserFileNamesResult::Offline;
+    link.SetLinkBusyStore();
+    link.RequestGroup = kRequestUserFileNameInput.group;
+    link.RequestCode = kRequestUserFileNameInput.code;
+    quint8 answer = 0;
+    UserFileNamesResult result = UserFileNamesResult::Failed;
+    if (link.ConfirmRequest(answer)) {
+        if (!userFileNamesAllowed(answer)) {
+            ui.messageBox(msg(414), msg(415), UserInterface::Style::Ok);
+            result = UserFileNamesResult::Rejected;
+        } else if (UploadUserFileNames(link, config, ui, names)) {
+            result = UserFileNamesResult::Sent;
+        }
+    }
+    link.ClearLinkBusyStore();
+    return result;
+}
+
+bool UploadUserFileNames(Link& link, const Configuration& config, UserInterface& ui,
+                         const QStringList& names) {
+    bool progressShown = false;
+    const auto report = [&] {
+        ops::catchAnswer(link);
+        if (progressShown)
+            ui.closeProgress();
+        link.ShowLinkError(msg(418), msg(417));
+        link.LastResult = kResultFailed;
+        return false;
+    };
+    if (ops::openExchange(link) != ops::StepResult::Acked)
+        return report();
+    link.RequestTrack = 1;
+    link.RequestKind = kTextKindUserFileName;
+    if (ops::showsProgress(config)) {
+        ui.showProgress({msg(417), msg(416), kUserFileCount, 1, {}});
+        progressShown = true;
+    }
+    for (int i = 0; i < kUserFileCount; ++i) {
+        link.RequestText = names.value(i);
+        if (ops::sendAcked(link, [&link] { link.SendTitleFrame(); }) != ops::StepResult::Acked)
+            return report();
+        link.RequestTrack = quint8(link.RequestTrack << 1);
+        if (progressShown)
+            ui.setProgressValue(i + 1);
+    }
+    if (progressShown) {
+        ui.closeProgress();
+        progressShown = false;
+    }
+    if (ops::closeExchange(link) != ops::StepResult::Acked)
+        return report();
+    link.LastResult = kResultOk;
+
+    QStringList boxes = names.mid(0, kUserFileCount);
+    while (boxes.size() < kUserFileCount)
+        boxes.append(QString());
+    QString error;
+    if (!userfiles::write(config.dataPath(opsfiles::kUserFileNames), boxes, &error)) {
+        // The changer has the names; only the PC's copy is stale until the next start-up.
+        ui.messageBox(error, applicationTitle(), UserInterface::Style::OkExclamation);
+        return false;
+    }
+    return true;
+}
+
+} // namespace tf

@@ -1,0 +1,360 @@
+// Text downloads against changer-sim: disc titles of every slot, one disc's titles (memory
+// titles and CD TEXT in continuation pieces), user-file names, the start-up read with its
+// conversion into the disc list, and the CD TEXT download into tempcdt.txt.
+
+#include "tst_opsfixture.h"
+
+#include "common/ptypeer.h"
+
+#include "operations/startupread.h"
+#include "operations/textdownload.h"
+#include "shell/catalogue.h"
+#include "store/disclist.h"
+#include "store/storefiles.h"
+
+#include <QJsonDocument>
+
+using namespace tf;
+using namespace tf::test;
+
+namespace {
+
+const QString kCdTextTitle =
+    QString::fromUtf8("Hélène Marchetti / Chansons pour une ville endormie");
+const QStringList kCdTextTracks{QString::fromUtf8("Le café des après-midi perdus"),
+                                QString::fromUtf8("Ré"),
+                                QString::fromUtf8("Señor Núñez et son accordéon, intégrale")};
+
+QStringList record(int disc, int track, const QString& title, int userFiles, int musicType) {
+    return {QStringLiteral("##%1").arg(disc), QStringLiteral("#%1").arg(track), title,
+            QString::number(userFiles), QString::number(musicType)};
+}
+
+// What the library's slots answer for their disc titles: title, user-file byte, music type.
+struct SlotTruth {
+    QString title;
+    int userFiles;
+    int musicType;
+};
+SlotTruth slotTruth(int slot) {
+    switch (slot) {
+    case 1:
+        return {QStringLiteral("Memory Disc"), 5, 23};
+    case 2:
+        return {kCdTextTitle, 2, 28};
+    case 3:
+        return {QStringLiteral("Locked"), 0, 5};
+    case 6:
+        return {QStringLiteral("* NO TITLE *"), 0, 14};
+    default:
+        return {QStringLiteral("* NO DISC *"), 0, 0};
+    }
+}
+
+// A changer played byte by byte: it answers the text request of disc 9 with the disc title,
+// then a text-less "no title" frame whose entry flag is 2 (nothing follows, or, for CD TEXT,
+// the disc is not standard), and acknowledges the PC's EOT.
+struct LastItemChanger {
+    PtyPeer peer;
+    int framesSent = 0;
+    LastItemChanger() {
+        peer.onUnit = [this](const QByteArray& u) {
+            const bool control = u.size() == 1;
+            if (control && quint8(u.at(0)) == kEnq) {
+                peer.write(QByteArray(1, char(kAck)));
+            } else if (!control && quint8(u.at(1)) == kCmdDataRequest) {
+                peer.write(QByteArray(1, char(kAck)));
+                peer.write(buildFrame(kReplyTrackText, QByteArray("\x09\x00\x00\x00\x01\x00\x00\x01"
+                                                                  "Disc",
+                                                                  12)));
+                framesSent = 1;
+            } else if (control && quint8(u.at(0)) == kAck && framesSent == 1) {
+                peer.write(buildFrame(kReplyTrackText,
+                                      QByteArray("\x09\x00\x01\x00\x01\x00\x00\x02\x01", 9)));
+                framesSent = 2;
+            } else if (control && quint8(u.at(0)) == kEot) {
+                peer.write(QByteArray(1, char(kAck)));
+            }
+        };
+    }
+    // The PC ended the exchange itself right after the second frame.
+    bool pcEndedAfterMark() const {
+        return peer.received.size() >= 2 && peer.received.last() == QByteArray(1, char(kEot)) &&
+               peer.count(kAck) == 1;
+    }
+};
+
+template <typename F> auto holding(Link& link, F f) {
+    link.SetLinkBusyPush();
+    const auto result = f();
+    link.ClearLinkBusyPush();
+    return result;
+}
+
+} // namespace
+
+class TestOpsDownload : public QObject {
+    Q_OBJECT
+private slots:
+    void allDiscTitles();
+    void oneDiscTitles_data();
+    void oneDiscTitles();
+    void userFileNames();
+    void downloadWithoutText_data();
+    void downloadWithoutText();
+    void startUpReadBuildsDiscList();
+    void startUpReadWithoutDiscInPlayer();
+    void startUpReadFailureFillsSlots();
+    void cdTextDownload();
+    void lastItemMarkEndsDownload();
+    void notStandardCdText();
+};
+
+void TestOpsDownload::allDiscTitles() {
+    OpsRig rig;
+    QVERIFY(rig.start());
+    QVERIFY(holding(rig.link, [&] { return downloadAllDiscTitles(rig.link, rig.config, rig.ui); }));
+    QCOMPARE(rig.link.LastResult, kResultOk);
+
+    QStringList expected;
+    for (int slot = 1; slot <= 200; ++slot) {
+        const SlotTruth t = slotTruth(slot);
+        expected += record(slot, 0, t.title, t.userFiles, t.musicType);
+    }
+    QCOMPARE(readAll(rig.programPath(storefiles::kAllDiscs)), crlf(expected));
+    QVERIFY(!QFile::exists(rig.programPath(storefiles::kTitleRecords)));
+    // The progress bar follows the disc numbers up to the slot count.
+    QCOMPARE(rig.ui.lastProgress.caption, msg(319));
+    QCOMPARE(rig.ui.lastProgress.info, msg(320));
+    QCOMPARE(rig.ui.lastProgress.maximum, 200);
+    QCOMPARE(rig.ui.progressValues.size(), 201);
+    QCOMPARE(rig.ui.progressValues.at(7), 7);
+    QCOMPARE(rig.ui.progressValues.last(), 200);
+    QVERIFY(!rig.ui.progressOpen);
+    QCOMPARE(rig.ui.texts("error"), QStringList());
+}
+
+void TestOpsDownload::oneDiscTitles_data() {
+    QTest::addColumn<QStringList>("simOptions");
+    QTest::addColumn<int>("disc");
+    QTest::addColumn<int>("highest");
+    QTest::addColumn<QStringList>("expected");
+
+    QStringList memory = record(1, 0, "Memory Disc", 5, 23);
+    memory += record(1, 1, "One", 5, 23);
+    memory += record(1, 2, "* NO TITLE *", 5, 23);
+    memory += record(1, 3, "Three", 5, 23);
+    memory += record(1, 4, "* NO TITLE *", 5, 23);
+    QTest::newRow("memory titles") << QStringList() << 1 << 4 << memory;
+
+    // CD TEXT arrives in pieces of at most 10 characters, joined again without a separator.
+    QStringList cdText = record(2, 0, kCdTextTitle, 2, 28);
+    for (int t = 1; t <= 3; ++t)
+        cdText += record(2, t, kCdTextTracks.at(t - 1), 2, 28);
+    QTest::newRow("CD TEXT in pieces") << QStringList{"--piece", "10"} << 2 << 3 << cdText;
+
+    QTest::newRow("empty slot") << QStringList() << 4 << 1 << record(4, 0, "* NO DISC *", 0, 0);
+}
+
+void TestOpsDownload::oneDiscTitles() {
+    QFETCH(QStringList, simOptions);
+    QFETCH(int, disc);
+    QFETCH(int, highest);
+    QFETCH(QStringList, expected);
+    OpsRig rig;
+    QVERIFY(rig.start(simOptions));
+    QVERIFY(holding(rig.link, [&] {
+        return downloadEditorTitles(rig.link, rig.config, rig.ui, disc, highest, 0, 0);
+    }));
+    QCOMPARE(readAll(rig.programPath(storefiles::kOneDisc)), crlf(expected));
+    QCOMPARE(rig.ui.lastProgress.info, msg(321));
+    QCOMPARE(rig.ui.lastProgress.maximum, highest);
+    QCOMPARE(rig.ui.progressValues.last(), expected.size() / 5 - 1);
+}
+
+void TestOpsDownload::userFileNames() {
+    OpsRig rig;
+    QVERIFY(rig.start());
+    QVERIFY(holding(rig.link, [&] { return downloadUserFileNames(rig.link, rig.config, rig.ui); }));
+    QCOMPARE(readAll(rig.dataPath("ufn.txt")),
+             records({"Road Trip", "USER FILE 2", "Party Mix", "USER FILE 4", "USER FILE 5",
+                      "USER FILE 6", "USER FILE 7", "USER FILE 8"}));
+    QCOMPARE(rig.ui.lastProgress.info, msg(322));
+    QCOMPARE(rig.ui.progressValues, (QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8}));
+}
+
+void TestOpsDownload::downloadWithoutText_data() {
+    QTest::addColumn<bool>("userFiles");
+    QTest::addColumn<bool>("silent");
+    QTest::addColumn<int>("message");
+    QTest::newRow("titles") << false << false << 313;
+    QTest::newRow("titles, silent") << false << true << 313;
+    QTest::newRow("user-file names") << true << false << 323;
+}
+
+void TestOpsDownload::downloadWithoutText() {
+    QFETCH(bool, userFiles);
+    QFETCH(bool, silent);
+    QFETCH(int, message);
+    OpsRig rig;
+    // The changer accepts the request and then ends the exchange without a single frame.
+    QVERIFY(rig.start());
+    QVERIFY(rig.sim.ok("fault refuse reply"));
+    rig.config.settings.silent = silent ? 1 : 0;
+    const QString destination =
+        userFiles ? rig.dataPath("ufn.txt") : rig.programPath(storefiles::kOneDisc);
+    QVERIFY(writeAll(destination, "previous content"));
+
+    const bool ok = holding(rig.link, [&] {
+        return userFiles ? downloadUserFileNames(rig.link, rig.config, rig.ui)
+                         : downloadEditorTitles(rig.link, rig.config, rig.ui, 1, 4, 5, 23);
+    });
+    QVERIFY(!ok);
+    QCOMPARE(rig.link.LastResult, kResultFailed);
+    QCOMPARE(rig.ui.texts("error"), QStringList{msg(message)});
+    QCOMPARE(rig.ui.shown.last().title, msg(319));
+    QCOMPARE(readAll(destination), QByteArray("previous content"));
+    QVERIFY(!QFile::exists(rig.programPath(storefiles::kTitleRecords)));
+    QCOMPARE(rig.ui.texts("progress").isEmpty(), silent);
+    QVERIFY(!rig.ui.progressOpen);
+}
+
+void TestOpsDownload::startUpReadBuildsDiscList() {
+    OpsRig rig;
+    QVERIFY(rig.start());
+    // A per-disc file's disc title wins over the changer's memory title.
+    QVERIFY(writeAll(rig.dataPath("DISC3.txt"),
+                     crlf({"DISC ID =", "0102030a", "DISC NO =", "3", "MIN TNO =", "1", "MAX TNO =",
+                           "1", "Disc Title =", "My Locked Disc", "Track Title =", "Only"})));
+    const StartUpReadResult result = startUpRead(rig.link, rig.config, rig.ui);
+    QVERIFY(result.discListBuilt);
+    QVERIFY(result.userFileNamesRead);
+    QVERIFY(result.error.isEmpty());
+
+    QStringList expected;
+    for (int slot = 1; slot <= 200; ++slot) {
+        const SlotTruth t = slotTruth(slot);
+        const QString title = slot == 3 ? QStringLiteral("My Locked Disc") : t.title;
+        // The disc in the player (1) gets its real track range.
+        expected << QStringLiteral("[%1] ").arg(slot, 3) + title << QString::number(t.userFiles)
+                 << QString::number(t.musicType) << "1" << (slot == 1 ? "4" : "1");
+    }
+    QCOMPARE(readAll(rig.dataPath("tempdisc.txt")), crlf(expected));
+    QVERIFY(!QFile::exists(rig.programPath(storefiles::kAllDiscs)));
+    QCOMPARE(readAll(rig.dataPath("ufn.txt")).left(11), QByteArray("\x09\x00Road Trip", 11));
+    QCOMPARE(rig.link.linkBusy(), qint16(kLinkIdle));
+    QCOMPARE(rig.ui.texts("error"), QStringList());
+}
+
+void TestOpsDownload::startUpReadWithoutDiscInPlayer() {
+    QTemporaryDir dir;
+    QJsonObject library = QJsonDocument::fromJson(readAll(opsLibrary())).object();
+    library.insert("play", QJsonObject{{"disc", 0}, {"track", 0}, {"state", "stopped"}});
+    const QString libraryPath = dir.filePath("noplayer.json");
+    QVERIFY(writeAll(libraryPath, QJsonDocument(library).toJson()));
+    OpsRig rig;
+    QVERIFY(rig.start({}, libraryPath));
+    QCOMPARE(rig.link.PlayDisc, qint16(0));
+    int rangeRequests = 0;
+    QObject::connect(&rig.link, &Link::traffic, [&](bool sent, const QByteArray& unit) {
+        if (sent && unit.size() > 6 && quint8(unit.at(1)) == kCmdDataRequest &&
+            quint8(unit.at(4)) == kRequestMinMaxTno.group &&
+            quint8(unit.at(5)) == kRequestMinMaxTno.code)
+            ++rangeRequests;
+    });
+    QVERIFY(startUpRead(rig.link, rig.config, rig.ui).discListBuilt);
+    QCOMPARE(rangeRequests, 0);
+    const auto entries = disclist::read(rig.config.settings.dataDir);
+    QVERIFY(entries);
+    QCOMPARE(entries->size(), 200);
+    for (const auto& e : *entries)
+        QVERIFY2(e.minTno == 1 && e.maxTno == 1, qPrintable(e.title));
+}
+
+void TestOpsDownload::startUpReadFailureFillsSlots() {
+    OpsRig rig;
+    QVERIFY(rig.start({"--fault", "refuse data"}));
+    QVERIFY(
+        writeAll(rig.dataPath("tempdisc.txt"), crlf({"[  2] Kept Title", "2", "28", "1", "1"})));
+    const StartUpReadResult result = startUpRead(rig.link, rig.config, rig.ui);
+    QVERIFY(!result.discListBuilt);
+    QVERIFY(!result.userFileNamesRead);
+    QCOMPARE(rig.ui.texts("error"), QStringList{msg(313)});
+
+    QStringList expected;
+    for (int slot = 1; slot <= 200; ++slot) {
+        if (slot == 2)
+            expected << "[  2] Kept Title"
+                     << "2"
+                     << "28";
+        else
+            expected << QStringLiteral("[%1] Unknown DISC").arg(slot, 3) << "0"
+                     << "0";
+        expected << "1"
+                 << "99";
+    }
+    QCOMPARE(readAll(rig.dataPath("tempdisc.txt")), crlf(expected));
+}
+
+void TestOpsDownload::cdTextDownload() {
+    OpsRig rig;
+    QVERIFY(rig.start({"--piece", "7"}));
+    DiscIdentity identity;
+    identity.disc = 2;
+    const QString idText = cddbIdText({"00:02:00", "04:02:00", "07:02:17", "12:02:00"});
+    identity.id = *parseDiscIdText(idText);
+    const CdTextResult result =
+        holding(rig.link, [&] { return DownloadCdText(rig.link, rig.config, identity, 1, 3); });
+    QCOMPARE(result, CdTextResult::Usable);
+    QCOMPARE(rig.link.LastResult, kResultOk);
+    // Codes of 127 or more (the accented letters) are stored as "?".
+    QCOMPARE(readAll(rig.programPath("tempcdt.txt")),
+             crlf({"DISC ID =", idText, "DISC NO =", "2", "MIN TNO =", "1", "MAX TNO =", "3",
+                   "Disc Title =", "H?l?ne Marchetti / Chansons pour une ville endormie",
+                   "Track Title =", "Le caf? des apr?s-midi perdus", "R?",
+                   "Se?or N??ez et son accord?on, int?grale"}));
+    QVERIFY(rig.ui.texts("progress").isEmpty());
+    QVERIFY(rig.ui.texts("error").isEmpty());
+}
+
+void TestOpsDownload::lastItemMarkEndsDownload() {
+    LastItemChanger changer;
+    QTemporaryDir dir;
+    ScriptedUi ui;
+    Configuration config(dir.path());
+    Link link(ui);
+    link.timings = opsTimings();
+    QCOMPARE(link.openDevice(changer.peer.slavePath()), 0);
+    QVERIFY(holding(link, [&] { return downloadAudioTitles(link, config, ui, 9, 3); }));
+    QVERIFY(changer.pcEndedAfterMark());
+    // The mark's track and every later one up to the last get a "no title" record.
+    QStringList expected = record(9, 0, "Disc", 0, 0);
+    for (int t = 1; t <= 3; ++t)
+        expected += record(9, t, "* NO TITLE *", 0, 0);
+    QCOMPARE(readAll(config.programPath("audiotmp.txt")), crlf(expected));
+    QVERIFY(ui.texts("error").isEmpty());
+}
+
+void TestOpsDownload::notStandardCdText() {
+    LastItemChanger changer;
+    QTemporaryDir dir;
+    ScriptedUi ui;
+    Configuration config(dir.path());
+    Link link(ui);
+    link.timings = opsTimings();
+    QCOMPARE(link.openDevice(changer.peer.slavePath()), 0);
+    DiscIdentity identity;
+    identity.disc = 9;
+    identity.id = {0x0a, 0x0b, 0x0c, 0x0d};
+    QCOMPARE(holding(link, [&] { return DownloadCdText(link, config, identity, 1, 2); }),
+             CdTextResult::NotStandard);
+    QVERIFY(changer.pcEndedAfterMark());
+    QCOMPARE(ui.texts("error"), QStringList{msg(458)});
+    QCOMPARE(ui.shown.last().title, msg(358));
+    QCOMPARE(readAll(config.programPath("tempcdt.txt")),
+             crlf({"DISC ID =", "0a0b0c0d", "DISC NO =", "9", "MIN TNO =", "1", "MAX TNO =", "2",
+                   "Disc Title =", "Disc", "Track Title =", "", ""}));
+}
+
+QTEST_GUILESS_MAIN(TestOpsDownload)
+#include "tst_opsdownload.moc"

@@ -1,0 +1,140 @@
+#pragma once
+
+// The application core against changer-sim over a real pseudo-terminal, for the changer
+// operations: a link that has shaken hands, a configuration with its program and data
+// folders in a temporary directory, and a scripted user.
+
+#include "common/scriptedui.h"
+#include "common/simprocess.h"
+#include "common/testsupport.h"
+#include "link/link.h"
+#include "lookup/lookupservice.h"
+#include "shell/appcontext.h"
+#include "shell/config.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace tf::test {
+
+// An online pass that only counts how often it ran.
+class CountingLookup : public NullLookupService {
+public:
+    int allDiscPasses = 0;
+    void lookUpAllDiscs() override { ++allDiscPasses; }
+};
+
+inline QString opsLibrary() {
+    return sourcePath(QStringLiteral("tests/data/ops/library.json"));
+}
+
+// Short time-outs so failures come quickly; the steps and counts stay the product's.
+inline LinkTimings opsTimings() {
+    LinkTimings t;
+    t.frameMs = 1500;
+    t.replyMs = 1500;
+    t.nextFrameMs = 1500;
+    t.errorCountdownS = 0;
+    t.tocWaitMs = 5000;
+    return t;
+}
+
+struct OpsRig {
+    QTemporaryDir dir;
+    ScriptedUi ui;
+    Configuration config{dir.path()};
+    Link link{ui};
+    CountingLookup lookup;
+    AppContext ctx{link, config, ui, lookup};
+    SimProcess sim;
+
+    QString dataPath(const QString& name) const { return config.dataPath(name); }
+    QString programPath(const QString& name) const { return config.programPath(name); }
+
+    // Starts the simulator and brings the link up; the changer's state pushed after the
+    // handshake (play status, disc ready, mode) has been taken when this returns true.
+    bool start(const QStringList& simOptions = {}, const QString& library = opsLibrary()) {
+        config.settings.dataDir = dir.path() + QStringLiteral("/data/");
+        QDir().mkpath(config.settings.dataDir);
+        if (!sim.start(library, QStringList{QStringLiteral("--load-ms"), QStringLiteral("40")} +
+                                    simOptions)) {
+            qWarning() << sim.lastError();
+            return false;
+        }
+        link.timings = opsTimings();
+        if (link.openDevice(sim.portPath()) != 0)
+            return false;
+        link.RS232C_Changer_INIT();
+        if (link.LinkState != kLinkUp)
+            return false;
+        link.LinkEstablished = true;
+        return QTest::qWaitFor(
+            [this] { return link.ModeCode != 0 && link.linkBusy() == kLinkIdle; }, 5000);
+    }
+
+    QJsonObject simDisc(int slot) {
+        const QJsonArray discs = sim.dump().value(QStringLiteral("discs")).toArray();
+        for (const auto& d : discs)
+            if (d.toObject().value(QStringLiteral("slot")).toInt() == slot)
+                return d.toObject();
+        return {};
+    }
+
+    int simFramesReceived() {
+        return sim.dump()
+            .value(QStringLiteral("stats"))
+            .toObject()
+            .value(QStringLiteral("framesReceived"))
+            .toInt();
+    }
+};
+
+// CR LF text in Windows-1252, as the title store writes it.
+inline QByteArray crlf(const QStringList& lines) {
+    QByteArray out;
+    for (const QString& line : lines) {
+        for (const QChar c : line)
+            out.append(c.unicode() < 256 ? char(c.unicode()) : '?');
+        out.append("\r\n");
+    }
+    return out;
+}
+
+// A file of 128-byte records: a 16-bit little-endian length, the text, zeros.
+inline QByteArray records(const QStringList& texts) {
+    QByteArray out;
+    for (const QString& text : texts) {
+        QByteArray record(128, '\0');
+        const QByteArray bytes = text.toLatin1();
+        record[0] = char(bytes.size() & 0xFF);
+        record[1] = char(bytes.size() >> 8);
+        record.replace(2, bytes.size(), bytes);
+        out.append(record);
+    }
+    return out;
+}
+
+} // namespace tf::test
+
+namespace tf::test {
+
+// The CDDB identifier of a table given as "MM:SS:FF" strings (lead-out last), worked out
+// here on its own so that the master file is checked against an independent computation.
+inline QString cddbIdText(const QStringList& toc) {
+    const auto seconds = [](const QString& msf) {
+        const QStringList parts = msf.split(QLatin1Char(':'));
+        return parts.at(0).toInt() * 60 + parts.at(1).toInt();
+    };
+    int n = 0;
+    for (int i = 0; i + 1 < toc.size(); ++i)
+        for (int s = seconds(toc.at(i)); s > 0; s /= 10)
+            n += s % 10;
+    const int total = seconds(toc.last()) - seconds(toc.first());
+    const quint32 id = (quint32(n % 255) << 24) | (quint32(total) << 8) | quint32(toc.size() - 1);
+    return QStringLiteral("%1").arg(id, 8, 16, QLatin1Char('0'));
+}
+
+} // namespace tf::test

@@ -1,0 +1,220 @@
+// READ ALL DISCS against changer-sim: the rebuilt master data file compared with the
+// library's truth, CD TEXT discs, empty and skipped slots, Cancel, a changer error, the
+// play-mode reset and the command's guards.
+
+#include "tst_opsfixture.h"
+
+#include "operations/readall.h"
+#include "shell/catalogue.h"
+
+using namespace tf;
+using namespace tf::test;
+
+namespace {
+
+const QStringList kToc1{"00:02:00", "04:00:10", "07:30:00", "11:00:00", "15:20:40"};
+const QStringList kToc2{"00:02:00", "04:02:00", "07:02:17", "12:02:00"};
+
+// One master-file block as the read-all pass writes it (all numbers bare).
+QStringList block(int n, const QStringList& toc, int info, int userFiles, int musicType) {
+    QStringList lines{QStringLiteral("_!_%1").arg(n), QStringLiteral("TOC_%1").arg(n)};
+    for (int i = 0; i < toc.size(); ++i) {
+        const QStringList p = toc.at(i).split(':');
+        lines << QStringLiteral("TRACK%1 = |%2|%3|%4")
+                     .arg(i + 1)
+                     .arg(p.at(0).toInt())
+                     .arg(p.at(1).toInt())
+                     .arg(p.at(2).toInt());
+    }
+    lines << QStringLiteral("DISCID%1").arg(n);
+    const quint32 id = cddbIdText(toc).toUInt(nullptr, 16);
+    for (int shift = 24; shift >= 0; shift -= 8)
+        lines << QString::number((id >> shift) & 0xFF);
+    lines << QStringLiteral("MINMAXTNO_%1").arg(n) << "1" << QString::number(toc.size() - 1);
+    lines << QStringLiteral("INFO_%1").arg(n) << QString::number(info);
+    lines << QStringLiteral("UFILE_%1").arg(n) << QString::number(userFiles);
+    lines << QStringLiteral("MTYPE_%1").arg(n) << QString::number(musicType);
+    return lines;
+}
+
+QStringList block1() {
+    return block(1, kToc1, 0, 5, 23);
+}
+QStringList block2() {
+    return block(2, kToc2, 16, 2, 28);
+}
+
+// The disc list the pass walks.
+bool writeDiscList(OpsRig& rig, const QList<int>& discs) {
+    QStringList lines;
+    for (int slot : discs)
+        lines << QStringLiteral("[%1] Title").arg(slot, 3) << "0"
+              << "0"
+              << "1"
+              << "1";
+    return writeAll(rig.dataPath("tempdisc.txt"), crlf(lines));
+}
+
+bool isPlayRequestFor(const QByteArray& unit, int disc) {
+    return unit.size() > 5 && quint8(unit.at(1)) == kCmdPlayRequest && quint8(unit.at(4)) == disc;
+}
+
+} // namespace
+
+class TestOpsReadAll : public QObject {
+    Q_OBJECT
+private slots:
+    void fullPass();
+    void cancel_data();
+    void cancel();
+    void discWithoutTocIsSkipped();
+    void changerErrorKeepsMasterFile();
+    void programPlayIsLeftFirst();
+    void commandGuards();
+};
+
+void TestOpsReadAll::fullPass() {
+    OpsRig rig;
+    QVERIFY(rig.start());
+    QVERIFY(writeDiscList(rig, {1, 2, 4}));
+    QList<bool> running;
+    const ReadAllResult result = readAllDiscs(rig.ctx, true, [&](bool on) { running.append(on); });
+
+    QCOMPARE(result.outcome, ReadAllOutcome::Completed);
+    QCOMPARE(result.discsRead, 2);
+    QCOMPARE(result.discsSkipped, 1); // slot 4 is empty
+    QCOMPARE(running, (QList<bool>{true, false}));
+    QCOMPARE(rig.ui.shown.first().text, msg(350) + '\r' + msg(351) + '\r' + msg(352));
+    QCOMPARE(rig.ui.shown.first().title, msg(449));
+    QCOMPARE(rig.ui.texts("error"), QStringList());
+    QCOMPARE(readAll(rig.dataPath("discdata.txt")), crlf(block1() + block2()));
+    QVERIFY(!QFile::exists(rig.dataPath("discprog.tmp")));
+    QVERIFY(!QFile::exists(rig.dataPath("discdata.tmp")));
+
+    // The CD TEXT disc got its per-disc file, and its titles went to the changer's memory.
+    QCOMPARE(readAll(rig.dataPath("DISC2.txt")),
+             crlf({"DISC ID =", cddbIdText(kToc2), "DISC NO =", "2", "MIN TNO =", "1", "MAX TNO =",
+                   "3", "Disc Title =", "H?l?ne Marchetti / Chansons pour une ville endormie",
+                   "Track Title =", "Le caf? des apr?s-midi perdus", "R?",
+                   "Se?or N??ez et son accord?on, int?grale"}));
+    QVERIFY(!QFile::exists(rig.programPath("tempcdt.txt")));
+    QCOMPARE(rig.simDisc(2).value("memoryTitle").toString(), QString("H?l?ne Marchetti / Chanso"));
+    QCOMPARE(rig.simDisc(2).value("musicType").toInt(), 28);
+
+    QCOMPARE(rig.ui.lastProgress.caption, msg(353));
+    QCOMPARE(rig.ui.lastProgress.info, msg(354));
+    QCOMPARE(rig.ui.lastProgress.maximum, 3);
+    QVERIFY(bool(rig.ui.lastProgress.cancel));
+    QCOMPARE(rig.ui.progressValues, (QList<int>{0, 1, 2, 3}));
+    QCOMPARE(rig.lookup.allDiscPasses, 1);
+    QVERIFY(!rig.link.OperationRunning);
+    QCOMPARE(rig.link.linkBusy(), qint16(kLinkIdle));
+}
+
+void TestOpsReadAll::cancel_data() {
+    QTest::addColumn<int>("cancelAt");
+    QTest::addColumn<QByteArray>("expected");
+    // Cancelled before any block: the user's master file stays as it was.
+    QTest::newRow("before the first disc") << 1 << QByteArray("OLD MASTER FILE\r\n");
+    QTest::newRow("at the second disc") << 2 << crlf(block1());
+}
+
+void TestOpsReadAll::cancel() {
+    QFETCH(int, cancelAt);
+    QFETCH(QByteArray, expected);
+    OpsRig rig;
+    QVERIFY(rig.start());
+    QVERIFY(writeDiscList(rig, {1, 2, 4}));
+    QVERIFY(writeAll(rig.dataPath("discdata.txt"), "OLD MASTER FILE\r\n"));
+    QObject::connect(&rig.link, &Link::traffic, [&](bool sent, const QByteArray& unit) {
+        if (sent && isPlayRequestFor(unit, cancelAt) && rig.ui.lastProgress.cancel)
+            rig.ui.lastProgress.cancel();
+    });
+    const ReadAllResult result = readAllDiscs(rig.ctx, true);
+    QCOMPARE(result.outcome, ReadAllOutcome::Cancelled);
+    QCOMPARE(readAll(rig.dataPath("discdata.txt")), expected);
+    QCOMPARE(rig.ui.texts("message").size(), 1); // the question only
+    QVERIFY(rig.ui.texts("error").isEmpty());
+    QCOMPARE(rig.lookup.allDiscPasses, 0);
+    QVERIFY(!rig.ui.progressOpen);
+    QVERIFY(!rig.link.OperationRunning);
+}
+
+void TestOpsReadAll::discWithoutTocIsSkipped() {
+    OpsRig rig;
+    // Disc 1 is in the player already; loading disc 2 takes longer than the wait.
+    QVERIFY(rig.start({"--fault", "slowtoc 4000"}));
+    rig.link.timings.tocWaitMs = 600;
+    QVERIFY(writeDiscList(rig, {1, 2}));
+    const ReadAllResult result = readAllDiscsPass(rig.ctx);
+    QCOMPARE(result.outcome, ReadAllOutcome::Completed);
+    QCOMPARE(result.discsRead, 1);
+    QCOMPARE(result.discsSkipped, 1);
+    QCOMPARE(readAll(rig.dataPath("discdata.txt")), crlf(block1()));
+    QVERIFY(rig.ui.texts("message").isEmpty());
+    QCOMPARE(rig.lookup.allDiscPasses, 1);
+}
+
+void TestOpsReadAll::changerErrorKeepsMasterFile() {
+    OpsRig rig;
+    QVERIFY(rig.start());
+    QVERIFY(writeDiscList(rig, {1, 2}));
+    QVERIFY(writeAll(rig.dataPath("discdata.txt"), "OLD MASTER FILE\r\n"));
+    // Disc 1's three requests pass; the table of contents of disc 2 is refused.
+    QVERIFY(rig.sim.ok("fault refuse data 1 3"));
+    const ReadAllResult result = readAllDiscsPass(rig.ctx);
+    QCOMPARE(result.outcome, ReadAllOutcome::Failed);
+    QCOMPARE(rig.ui.texts("error"), QStringList{msg(428)});
+    QCOMPARE(rig.ui.texts("message"), QStringList{msg(355) + '\r' + msg(356)});
+    QCOMPARE(rig.ui.shown.last().title, applicationTitle());
+    QCOMPARE(readAll(rig.dataPath("discdata.txt")), QByteArray("OLD MASTER FILE\r\n"));
+    QVERIFY(!QFile::exists(rig.dataPath("discdata.tmp")));
+    QCOMPARE(rig.lookup.allDiscPasses, 0);
+    QVERIFY(!rig.link.OperationRunning);
+    QVERIFY(!rig.ui.progressOpen);
+}
+
+void TestOpsReadAll::programPlayIsLeftFirst() {
+    OpsRig rig;
+    QVERIFY(rig.start());
+    rig.link.SetLinkBusyPush();
+    QVERIFY(rig.link.RequestPlayMode(3, 0)); // programmed play of the library's program
+    rig.link.ClearLinkBusyPush();
+    QVERIFY(QTest::qWaitFor([&] { return rig.link.PlayMode != 0; }, 5000));
+    QVERIFY(writeDiscList(rig, {1}));
+    const ReadAllResult result = readAllDiscsPass(rig.ctx);
+    QCOMPARE(result.outcome, ReadAllOutcome::Completed);
+    QCOMPARE(rig.sim.dump().value("play").toObject().value("playMode").toInt(), 0);
+    QCOMPARE(readAll(rig.dataPath("discdata.txt")), crlf(block1()));
+}
+
+void TestOpsReadAll::commandGuards() {
+    ScriptedUi ui;
+    QTemporaryDir dir;
+    Configuration config(dir.path());
+    config.settings.dataDir = dir.path() + "/";
+    Link link(ui);
+    CountingLookup lookup;
+    AppContext ctx{link, config, ui, lookup};
+
+    // Link up but no disc list yet: nothing at all.
+    QCOMPARE(readAllDiscs(ctx, false).outcome, ReadAllOutcome::NotStarted);
+    QVERIFY(ui.shown.isEmpty());
+
+    // No to the question: nothing runs.
+    ui.answers = {UserInterface::Answer::No};
+    QCOMPARE(readAllDiscs(ctx, true).outcome, ReadAllOutcome::NotStarted);
+    QCOMPARE(ui.shown.size(), 1);
+
+    // Offline: the question, then only the online pass over the existing master file.
+    link.setOffline(true);
+    QCOMPARE(readAllDiscs(ctx, false).outcome, ReadAllOutcome::Offline);
+    QCOMPARE(lookup.allDiscPasses, 0); // no master file yet
+    QVERIFY(writeAll(dir.filePath("discdata.txt"), "_!_1\r\n"));
+    QCOMPARE(readAllDiscs(ctx, false).outcome, ReadAllOutcome::Offline);
+    QCOMPARE(lookup.allDiscPasses, 1);
+    QCOMPARE(ui.texts("message").size(), 3);
+}
+
+QTEST_GUILESS_MAIN(TestOpsReadAll)
+#include "tst_opsreadall.moc"
