@@ -1,0 +1,411 @@
+#include "common/testsupport.h"
+#include "lookup/cddbpacer.h"
+#include "lookup/cddbprotocol.h"
+#include "lookup/cddbresult.h"
+#include "lookup/xmcd.h"
+
+#include <QTest>
+
+using namespace tf;
+
+namespace {
+
+TocTime t(int m, int s, int f) {
+    return TocTime{quint8(m), quint8(s), quint8(f)};
+}
+
+// The two-track disc of the worked example: 0:02.00, 3:10.37, lead-out 7:01.12.
+CddbToc exampleToc() {
+    return *CddbToc::fromTocTimes({t(0, 2, 0), t(3, 10, 37), t(7, 1, 12)});
+}
+
+QByteArray golden(const QString& name) {
+    return test::readAll(test::sourcePath(QStringLiteral("tests/data/cddb/") + name));
+}
+
+bool hasControls(const QString& s) {
+    for (QChar c : s) {
+        if (c.unicode() < 0x20 || (c.unicode() >= 0x7f && c.unicode() <= 0x9f))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+class TestCddbProtocol : public QObject {
+    Q_OBJECT
+private slots:
+    void tocFromTimesAndText();
+    void commandUrlsAreByteExact_data();
+    void commandUrlsAreByteExact();
+    void decodeAndSanitize_data();
+    void decodeAndSanitize();
+    void queryAnswers_data();
+    void queryAnswers();
+    void readAnswers_data();
+    void readAnswers();
+    void submitAnswers_data();
+    void submitAnswers();
+    void parseUtf8Record();
+    void parseLatin1Record();
+    void hostileRecordStaysBounded();
+    void buildRecordGoldenAndRoundTrip();
+    void longValuesSplitAtLineLimit();
+    void submissionProblems_data();
+    void submissionProblems();
+    void pacerSpacesSlots();
+    void proxyFromOptions();
+};
+
+void TestCddbProtocol::tocFromTimesAndText() {
+    const CddbToc toc = exampleToc();
+    QCOMPARE(toc.discId, QStringLiteral("0c01a302"));
+    QCOMPARE(toc.trackOffsets, (QList<int>{150, 14287}));
+    QCOMPARE(toc.leadOut, 31587);
+    QCOMPARE(toc.lengthSeconds(), 421);
+
+    const auto fromText = CddbToc::fromTocText(QStringLiteral("150 14287 31587"));
+    QVERIFY(fromText);
+    QCOMPARE(fromText->discId, toc.discId);
+    QCOMPARE(fromText->trackOffsets, toc.trackOffsets);
+    QCOMPARE(fromText->leadOut, toc.leadOut);
+
+    QString why;
+    QVERIFY(!CddbToc::fromTocText(QStringLiteral("150 abc 31587"), &why));
+    QVERIFY(!why.isEmpty());
+    QVERIFY(!CddbToc::fromTocText(QStringLiteral("150"), &why));       // no track, only a lead-out
+    QVERIFY(!CddbToc::fromTocText(QStringLiteral("31587 150"), &why)); // lead-out before track 1
+}
+
+void TestCddbProtocol::commandUrlsAreByteExact_data() {
+    QTest::addColumn<QString>("scheme");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QString>("email");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QByteArray>("url");
+    QTest::newRow("query, default server")
+        << "https" << 0 << "joe@example.org" << cddbQueryCommand(exampleToc())
+        << QByteArray("https://gnudb.gnudb.org/~cddb/cddb.cgi?cmd=cddb+query+0c01a302+2+150+14287+"
+                      "421&hello=joe+example.org+TrackFen+1.0.1&proto=6");
+    QTest::newRow("read, http with port, no e-mail")
+        << "http" << 8880 << "" << cddbReadCommand("rock", "0c01a302")
+        << QByteArray("http://gnudb.gnudb.org:8880/~cddb/cddb.cgi?cmd=cddb+read+rock+0c01a302&"
+                      "hello=anonymous+localhost+TrackFen+1.0.1&proto=6");
+    // A '+' or '&' in the address must not split or end a word; blanks are dropped.
+    QTest::newRow("address needing escapes")
+        << "https" << 0 << " jo+e&x@ex ample.org" << cddbReadCommand("jazz", "00000001")
+        << QByteArray("https://gnudb.gnudb.org/~cddb/cddb.cgi?cmd=cddb+read+jazz+00000001&"
+                      "hello=jo%2Be%26x+example.org+TrackFen+1.0.1&proto=6");
+}
+
+void TestCddbProtocol::commandUrlsAreByteExact() {
+    QFETCH(QString, scheme);
+    QFETCH(int, port);
+    QFETCH(QString, email);
+    QFETCH(QString, command);
+    QFETCH(QByteArray, url);
+    CddbOptions options;
+    options.scheme = scheme;
+    options.port = port;
+    options.email = email;
+    QCOMPARE(cddbCommandUrl(options, command).toEncoded(), url);
+}
+
+void TestCddbProtocol::decodeAndSanitize_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("ascii") << QByteArray("Abc") << "Abc";
+    QTest::newRow("utf-8") << QByteArray("Bj\xc3\xb6rk \xe2\x80\x93 \xce\x96")
+                           << QStringLiteral("Bj\u00f6rk \u2013 \u0396");
+    QTest::newRow("not utf-8 reads as latin-1") << QByteArray("Bj\xf6rk D\xe9"
+                                                              "but")
+                                                << QStringLiteral("Bj\u00f6rk D\u00e9but");
+    QTest::newRow("controls become blanks") << QByteArray("a\tb\rc\x01"
+                                                          "d\x7f"
+                                                          "e\xc2\x85"
+                                                          "f")
+                                            << "a b c d e f";
+}
+
+void TestCddbProtocol::decodeAndSanitize() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    QCOMPARE(sanitizeCddbText(decodeCddbText(bytes)), text);
+}
+
+void TestCddbProtocol::queryAnswers_data() {
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<int>("cddbCode");
+    QTest::addColumn<int>("matchCode");
+    QTest::addColumn<QStringList>("matches"); // "category id artist|title|exact"
+    QTest::newRow("200 exact") << QByteArray("200 rock 0c01a302 Motor / Live\r\n")
+                               << int(CddbResultCode::Ok) << 200 << kMatchExact
+                               << QStringList{"rock 0c01a302 Motor|Live|1"};
+    QTest::newRow("210 one exact in a list")
+        << QByteArray("210 Found exact matches, list follows (until terminating `.')\n"
+                      "misc 0c01a302 A / B\n.\n")
+        << int(CddbResultCode::Ok) << 210 << kMatchExact << QStringList{"misc 0c01a302 A|B|1"};
+    QTest::newRow("210 several exact")
+        << QByteArray("210 Found exact matches\r\nrock 0c01a302 A / B\r\njazz 0C01A302 C / "
+                      "D\r\n.\r\n")
+        << int(CddbResultCode::Ok) << 210 << kMatchSeveral
+        << QStringList{"rock 0c01a302 A|B|1", "jazz 0c01a302 C|D|1"};
+    QTest::newRow("211 inexact, bad lines skipped")
+        << QByteArray("211 Found inexact matches\n"
+                      "rock 0c01a399 Same Name\n"
+                      "../etc 0c01a302 Evil / Path\n"
+                      "rock 0c01a3 Short / Id\n"
+                      "classical 0c01a301 Bach / Suites\n.\n")
+        << int(CddbResultCode::Ok) << 211 << kMatchSeveral
+        << QStringList{"rock 0c01a399 Same Name|Same Name|0", "classical 0c01a301 Bach|Suites|0"};
+    QTest::newRow("211 single inexact still asks")
+        << QByteArray("211 Found inexact matches\nrock 0c01a399 A / B\n.\n")
+        << int(CddbResultCode::Ok) << 211 << kMatchSeveral << QStringList{"rock 0c01a399 A|B|0"};
+    QTest::newRow("200 after a byte-order mark")
+        << QByteArray("\xef\xbb\xbf"
+                      "200 rock 0c01a302 A / B\n")
+        << int(CddbResultCode::Ok) << 200 << kMatchExact << QStringList{"rock 0c01a302 A|B|1"};
+    QTest::newRow("202 none") << QByteArray("202 No match found\n") << int(CddbResultCode::NoMatch)
+                              << 202 << kMatchNone << QStringList{};
+    QTest::newRow("403 corrupt") << QByteArray("403 Database entry is corrupt\n")
+                                 << int(CddbResultCode::ServerError) << 403 << kMatchNone
+                                 << QStringList{};
+    QTest::newRow("500 syntax") << QByteArray("500 Command syntax error\n")
+                                << int(CddbResultCode::ServerError) << 500 << kMatchNone
+                                << QStringList{};
+    QTest::newRow("list without end")
+        << QByteArray("211 Found inexact matches\nrock 0c01a399 A / B\n")
+        << int(CddbResultCode::BadResponse) << 211 << kMatchNone << QStringList{};
+    QTest::newRow("html page") << QByteArray("<html><body>Not here</body></html>")
+                               << int(CddbResultCode::BadResponse) << 0 << kMatchNone
+                               << QStringList{};
+    QTest::newRow("empty") << QByteArray() << int(CddbResultCode::BadResponse) << 0 << kMatchNone
+                           << QStringList{};
+}
+
+void TestCddbProtocol::queryAnswers() {
+    QFETCH(QByteArray, body);
+    QFETCH(int, code);
+    QFETCH(int, cddbCode);
+    QFETCH(int, matchCode);
+    QFETCH(QStringList, matches);
+    const CddbQueryResult r = parseCddbQueryAnswer(body);
+    QCOMPARE(int(r.outcome.code), code);
+    QCOMPARE(r.outcome.cddbCode, cddbCode);
+    QCOMPARE(r.matchCode(), matchCode);
+    QStringList got;
+    for (const CddbMatch& m : r.matches)
+        got << QStringLiteral("%1 %2 %3|%4|%5")
+                   .arg(m.category, m.discId, m.artist, m.title)
+                   .arg(m.exact ? 1 : 0);
+    QCOMPARE(got, matches);
+    if (!r.outcome.ok())
+        QVERIFY(!r.outcome.message.isEmpty());
+}
+
+void TestCddbProtocol::readAnswers_data() {
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<int>("code");
+    const QByteArray record = golden(QStringLiteral("rock-0c01a302.xmcd"));
+    QVERIFY(!record.isEmpty());
+    QTest::newRow("210 record") << QByteArray("210 rock 0c01a302 CD database entry follows\n" +
+                                              record + ".\n")
+                                << int(CddbResultCode::Ok);
+    QTest::newRow("401 not found")
+        << QByteArray("401 Specified CDDB entry not found.\n") << int(CddbResultCode::NoMatch);
+    QTest::newRow("402 server error")
+        << QByteArray("402 Server error.\n") << int(CddbResultCode::ServerError);
+    QTest::newRow("record cut short")
+        << QByteArray("210 rock 0c01a302 follows\n" + record.left(120))
+        << int(CddbResultCode::BadResponse);
+    QTest::newRow("not a record") << QByteArray("210 rock 0c01a302 follows\nhello\n.\n")
+                                  << int(CddbResultCode::BadResponse);
+}
+
+void TestCddbProtocol::readAnswers() {
+    QFETCH(QByteArray, body);
+    QFETCH(int, code);
+    const CddbReadResult r = parseCddbReadAnswer(body, QStringLiteral("rock"));
+    QCOMPARE(int(r.outcome.code), code);
+    QCOMPARE(r.disc.category, QStringLiteral("rock"));
+    if (r.outcome.ok())
+        QCOMPARE(r.disc.discId(), QStringLiteral("0c01a302"));
+}
+
+void TestCddbProtocol::submitAnswers_data() {
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<int>("cddbCode");
+    QTest::newRow("200") << QByteArray("200 CDDB submission OK\n") << int(CddbResultCode::Ok)
+                         << 200;
+    QTest::newRow("500") << QByteArray("500 Missing required header information.\n")
+                         << int(CddbResultCode::ServerError) << 500;
+    QTest::newRow("501") << QByteArray("501 Entry rejected: DTITLE empty\n")
+                         << int(CddbResultCode::ServerError) << 501;
+    QTest::newRow("garbage") << QByteArray("OK!") << int(CddbResultCode::BadResponse) << 0;
+}
+
+void TestCddbProtocol::submitAnswers() {
+    QFETCH(QByteArray, body);
+    QFETCH(int, code);
+    QFETCH(int, cddbCode);
+    const CddbOutcome o = parseCddbSubmitAnswer(body);
+    QCOMPARE(int(o.code), code);
+    QCOMPARE(o.cddbCode, cddbCode);
+}
+
+void TestCddbProtocol::parseUtf8Record() {
+    CddbDisc disc;
+    QString why;
+    QVERIFY2(parseXmcd(golden(QStringLiteral("rock-0c01a302.xmcd")), &disc, &why), qPrintable(why));
+    QCOMPARE(disc.discIds, (QStringList{"0c01a302", "1a2b3c4d"}));
+    QCOMPARE(disc.artist, QStringLiteral("Mot\u00f6rhead Tribute"));
+    QCOMPARE(disc.title, QStringLiteral("\u0396\u03c9\u03ae \u2013 Live"));
+    QCOMPARE(disc.year, QStringLiteral("1999"));
+    QCOMPARE(disc.genre, QStringLiteral("Hard Rock"));
+    QCOMPARE(disc.trackTitles,
+             (QStringList{"A very long first title that goes on and on across two lines",
+                          "Tab here and line break, back\\slash"}));
+    QCOMPARE(disc.extendedData, QStringLiteral("Recorded live. Second line of notes"));
+    QCOMPARE(disc.trackExtendedData, (QStringList{"", "Bonus"}));
+    QCOMPARE(disc.revision, 4);
+    QCOMPARE(disc.frameOffsets, (QList<int>{150, 14287}));
+    QCOMPARE(disc.lengthSeconds, 421);
+}
+
+void TestCddbProtocol::parseLatin1Record() {
+    CddbDisc disc;
+    QVERIFY(parseXmcd(golden(QStringLiteral("misc-0c01a302-latin1.xmcd")), &disc));
+    QCOMPARE(disc.artist, QStringLiteral("Bj\u00f6rk"));
+    QCOMPARE(disc.title, QStringLiteral("D\u00e9but"));
+    QCOMPARE(disc.trackTitles,
+             (QStringList{QStringLiteral("Caf\u00e9 \u00bfs\u00ed?"), "Bell Ring"}));
+    QCOMPARE(disc.revision, 0);
+}
+
+void TestCddbProtocol::hostileRecordStaysBounded() {
+    QByteArray body = "DISCID=0c01a302\nDTITLE=A / B\nTTITLE4000000000=x\nTTITLE99=y\n"
+                      "TTITLE98=last\nTTITLE0=first\x1b[31m\n#\tnot an offset\n";
+    CddbDisc disc;
+    QVERIFY(parseXmcd(body, &disc));
+    QCOMPARE(disc.trackTitles.size(), kXmcdMaxTracks);
+    QCOMPARE(disc.trackTitles.first(), QStringLiteral("first [31m"));
+    QCOMPARE(disc.trackTitles.last(), QStringLiteral("last"));
+    for (const QString& s : disc.trackTitles)
+        QVERIFY(!hasControls(s));
+
+    QString why;
+    QVERIFY(!parseXmcd(QByteArray("DTITLE=A / B\n"), &disc, &why));
+    QVERIFY(why.contains(QStringLiteral("DISCID")));
+    QVERIFY(!parseXmcd(QByteArray("DISCID=0c01a302\n"), &disc, &why));
+    QVERIFY(why.contains(QStringLiteral("DTITLE")));
+}
+
+void TestCddbProtocol::buildRecordGoldenAndRoundTrip() {
+    CddbDisc disc;
+    QVERIFY(parseXmcd(golden(QStringLiteral("rock-0c01a302.xmcd")), &disc));
+    disc.extendedData = QStringLiteral("Line one\nLine\ttwo \\ end");
+    const QByteArray built = buildXmcd(disc, exampleToc(), nextXmcdRevision(disc));
+    QCOMPARE(built, golden(QStringLiteral("submit-0c01a302.xmcd")));
+
+    CddbDisc again;
+    QVERIFY(parseXmcd(built, &again));
+    QCOMPARE(again.revision, 5);
+    QCOMPARE(again.discIds, disc.discIds);
+    QCOMPARE(again.artist, disc.artist);
+    QCOMPARE(again.title, disc.title);
+    QCOMPARE(again.trackTitles, disc.trackTitles);
+    QCOMPARE(again.extendedData, QStringLiteral("Line one Line two \\ end"));
+    QCOMPARE(again.frameOffsets, exampleToc().trackOffsets);
+
+    QCOMPARE(nextXmcdRevision(CddbDisc::fromToc(exampleToc())), 0);
+}
+
+void TestCddbProtocol::longValuesSplitAtLineLimit() {
+    CddbDisc disc = CddbDisc::fromToc(exampleToc());
+    disc.artist = QStringLiteral("A");
+    disc.title = QStringLiteral("B");
+    // Two-byte characters and escapes around the limit must not be cut in two.
+    disc.trackTitles[0] =
+        QString(300, QChar(0x00e9)) + QStringLiteral("\\\\\\") + QString(200, QLatin1Char('x'));
+    disc.trackTitles[1] = QStringLiteral("short");
+    const QByteArray built = buildXmcd(disc, exampleToc(), 0);
+    int ttitle0Lines = 0;
+    for (const QByteArray& line : built.split('\n')) {
+        QVERIFY2(line.size() <= kXmcdMaxLineBytes, line.constData());
+        QVERIFY(!decodeCddbText(line).contains(QChar(0xfffd)));
+        if (line.startsWith("TTITLE0="))
+            ++ttitle0Lines;
+    }
+    QVERIFY(ttitle0Lines >= 3);
+    CddbDisc again;
+    QVERIFY(parseXmcd(built, &again));
+    QCOMPARE(again.trackTitles, disc.trackTitles);
+}
+
+void TestCddbProtocol::submissionProblems_data() {
+    QTest::addColumn<QString>("artist");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QStringList>("tracks");
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("good") << "A"
+                          << "B" << QStringList{"One", "Track 2"} << false;
+    QTest::newRow("no artist") << ""
+                               << "B" << QStringList{"One"} << true;
+    QTest::newRow("no title") << "A"
+                              << " " << QStringList{"One"} << true;
+    QTest::newRow("default titles") << "A"
+                                    << "B" << QStringList{"Track 1", "track 02", "TRACK3"} << true;
+    QTest::newRow("empty titles") << "A"
+                                  << "B" << QStringList{"", ""} << true;
+}
+
+void TestCddbProtocol::submissionProblems() {
+    QFETCH(QString, artist);
+    QFETCH(QString, title);
+    QFETCH(QStringList, tracks);
+    QFETCH(bool, refused);
+    CddbDisc disc;
+    disc.artist = artist;
+    disc.title = title;
+    disc.trackTitles = tracks;
+    QCOMPARE(!xmcdSubmissionProblem(disc).isEmpty(), refused);
+}
+
+void TestCddbProtocol::pacerSpacesSlots() {
+    CddbPacer pacer(1000);
+    QCOMPARE(pacer.reserve(5000), 0);    // the first request leaves at once
+    QCOMPARE(pacer.reserve(5200), 800);  // 200 ms later it waits for 6000
+    QCOMPARE(pacer.reserve(5300), 1700); // a third, queued behind it, for 7000
+    QCOMPARE(pacer.reserve(9000), 0);    // after a quiet spell none waits
+    QCOMPARE(pacer.reserve(9999), 1);
+    pacer.reset();
+    QCOMPARE(pacer.reserve(10000), 0);
+    CddbPacer off(0);
+    QCOMPARE(off.reserve(1), 0);
+    QCOMPARE(off.reserve(1), 0);
+}
+
+void TestCddbProtocol::proxyFromOptions() {
+    CddbOptions options;
+    QCOMPARE(cddbProxy(options).type(), QNetworkProxy::NoProxy);
+    options.proxyHost = QStringLiteral("proxy.local");
+    options.proxyPort = 3128;
+    options.proxyUser = QStringLiteral("ann");
+    options.proxyPassword = QStringLiteral("s3cret");
+    QNetworkProxy proxy = cddbProxy(options);
+    QCOMPARE(proxy.type(), QNetworkProxy::HttpProxy);
+    QCOMPARE(proxy.hostName(), QStringLiteral("proxy.local"));
+    QCOMPARE(proxy.port(), quint16(3128));
+    QCOMPARE(proxy.user(), QStringLiteral("ann"));
+    QCOMPARE(proxy.password(), QStringLiteral("s3cret"));
+    options.proxyPort = 0; // empty or not a number in the proxy window
+    QCOMPARE(cddbProxy(options).port(), quint16(kCddbDefaultProxyPort));
+    options.proxyPort = 70000;
+    QCOMPARE(cddbProxy(options).port(), quint16(kCddbDefaultProxyPort));
+}
+
+QTEST_GUILESS_MAIN(TestCddbProtocol)
+#include "tst_cddbprotocol.moc"
