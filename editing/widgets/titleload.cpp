@@ -1,0 +1,361 @@
+// Load and reload: what the PC and the changer know about the disc in one slot.
+
+#include "editing/memorytitles.h"
+#include "editing/widgets/discpanel.h"
+#include "editing/widgets/titlegrid.h"
+#include "editing/widgets/titlestab.h"
+#include "editing/widgets/titlestabbusy.h"
+#include "link/link.h"
+#include "lookup/lookupservice.h"
+#include "operations/textdownload.h"
+#include "shell/appcontext.h"
+#include "shell/catalogue.h"
+#include "shell/config.h"
+#include "shell/statusmessenger.h"
+#include "store/discdata.h"
+#include "store/discfile.h"
+#include "store/disclist.h"
+#include "store/storefiles.h"
+#include "store/textfile.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+
+namespace tf {
+namespace {
+
+constexpr int kStatusReloading = 7;
+constexpr int kStatusLoading = 8;
+constexpr int kMaxSlot = 200;
+
+using Style = UserInterface::Style;
+
+} // namespace
+
+void TitlesTab::cmdLoad_Click() {
+    loadDisc();
+}
+
+void TitlesTab::cmdReload_Click() {
+    reloadDisc();
+}
+
+// The disc number shown in the list, 0 after telling the user why it cannot be taken.
+int TitlesTab::takeDiscNumber(bool checkList) {
+    const QString text = m_panel->discText().trimmed();
+    bool ok = false;
+    const int disc = text.toInt(&ok);
+    // The range comes first: a number no slot can have gets its message rather than a
+    // silent reset by the list check.
+    if (!ok || disc < 1 || disc > kMaxSlot) {
+        showMessage({392}, 393, Style::OkExclamation);
+        m_panel->showDisc(m_disc);
+        return 0;
+    }
+    if (checkList && m_panel->discList()->count() > 0) {
+        QStringList items;
+        for (int i = 0; i < m_panel->discList()->count(); ++i)
+            items.append(m_panel->discList()->itemText(i));
+        if (disclist::findSlotItem(items, text) < 0) {
+            m_panel->showDisc(m_disc);
+            return 0;
+        }
+    }
+    return disc;
+}
+
+void TitlesTab::resetForLoad(int disc, int statusIndex) {
+    m_discLoaded = false;
+    m_changed = false; // what was unsaved has been saved or given up by now
+    m_identity = DiscIdentity{};
+    m_identity.disc = quint8(disc);
+    m_disc = disc;
+    m_minTno = 1;
+    m_maxTno = 1;
+    m_toc.clear();
+    m_discInfo = 0;
+    m_status.ShowStatusMessage(StatusMessenger::kTitlesTab, statusIndex);
+    m_panel->clearValues();
+    m_grid->setUp(1, 1);
+    m_backInfo->clear();
+    updateSaveButton();
+}
+
+bool TitlesTab::readDiscValues(int disc) {
+    m_userFileByte = 0;
+    m_musicType = 0;
+    bool ok = true;
+    if (changerConnected() && holdLink()) {
+        quint8 value = 0;
+        m_link.RequestDisc = quint16(disc);
+        ok = m_link.ReadUserFile(value);
+        if (ok)
+            m_userFileByte = value;
+        if (ok) {
+            m_link.RequestDisc = quint16(disc);
+            ok = m_link.ReadMusicType(value);
+            if (ok)
+                m_musicType = value;
+        }
+        releaseLink();
+    }
+    m_panel->setUserFileByte(m_userFileByte);
+    m_panel->setMusicTypeCode(m_musicType);
+    return ok;
+}
+
+TitlesTab::TocRead TitlesTab::readTocFromChanger(int disc) {
+    // The changer reports the table when the disc is ready. That report is taken by the link
+    // poll, so the link is not held while waiting.
+    const bool wasRunning = m_link.OperationRunning;
+    m_link.OperationRunning = true;
+    const bool ready = m_link.waitForToc(disc, m_link.timings.tocWaitMs);
+    m_link.OperationRunning = wasRunning;
+    if (!ready)
+        return TocRead::Timeout;
+    if (!holdLink())
+        return TocRead::Error;
+    m_link.RequestDisc = quint16(disc);
+    DiscToc toc;
+    const bool ok = m_link.ReadDiscId(toc);
+    releaseLink();
+    if (!ok)
+        return TocRead::Error;
+    if (toc.highest == 0) {
+        // An empty slot is reported ready with no tracks: there is nothing to edit.
+        showMessage({397, 398}, 396, Style::Ok);
+        return TocRead::Error;
+    }
+    m_minTno = qint16(qMax<int>(toc.lowest, 1));
+    m_maxTno = qint16(qMax<int>(toc.highest, m_minTno));
+    m_discInfo = qint16(toc.discInfo);
+    m_toc = toc.entries;
+    m_identity.disc = quint8(disc);
+    const auto id = ComputeDiscId(toc.entries);
+    m_identity.id = id ? *id : DiscIdBytes{};
+    return TocRead::Ok;
+}
+
+void TitlesTab::offerWebSearch(int disc) {
+    const ConfigSettings& s = m_ctx.config.settings;
+    if (s.noWebSearch == 1)
+        return;
+    if (s.alwaysWebSearch == 0) {
+        const Answer answer =
+            m_ctx.ui.messageBox(msg(325) + QLatin1Char('\r') + msg(326), msg(324), Style::YesNo);
+        if (answer != Answer::Yes)
+            return;
+    }
+    m_ctx.lookup.Web_search_CDDB(disc);
+}
+
+void TitlesTab::writeMasterBlock(quint8 userFileByte, quint8 musicType) {
+    DiscRecord record;
+    record.identity = m_identity;
+    record.minTno = m_minTno;
+    record.maxTno = m_maxTno;
+    record.toc = m_toc;
+    record.discInfo = m_discInfo;
+    record.userFileByte = userFileByte;
+    record.musicType = musicType;
+    QString error;
+    if (!discdata::replaceBlock(m_ctx.config.settings.dataDir, record, &error))
+        m_ctx.ui.messageBox(error, QString(), Style::OkExclamation);
+}
+
+void TitlesTab::loadDisc() {
+    if (m_busy)
+        return;
+    m_grid->commitEdit();
+    Busy busy(*this, Busy::kLoad);
+    const int disc = takeDiscNumber(true);
+    if (disc == 0)
+        return;
+    if (m_changed && saveDialog() == Answer::Cancel)
+        return;
+    resetForLoad(disc, kStatusLoading);
+    readDiscValues(disc);
+    const Next next = QFile::exists(dataPath(storefiles::kDiscData)) ? loadFromMasterFile(disc)
+                                                                     : loadWithoutMasterFile(disc);
+    if (next != Next::Stop)
+        finishLoad(disc, next == Next::Download);
+}
+
+TitlesTab::Next TitlesTab::loadWithoutMasterFile(int disc) {
+    if (!changerConnected())
+        return Next::Finish;
+    if (disc != m_link.PlayDisc) {
+        showMessage({401, 398}, 393, Style::Ok);
+        return Next::Download;
+    }
+    if (readTocFromChanger(disc) != TocRead::Ok)
+        return Next::Stop;
+    const auto restored = m_identity.idKnown()
+                              ? discfile::restore(m_ctx.config.settings.dataDir, m_identity)
+                              : discfile::RestoreResult::NotFound;
+    if (restored == discfile::RestoreResult::NotFound) {
+        if (m_discInfo & kDiscInfoCdText)
+            m_ctx.lookup.CD_TEXT_load_Not_CDDB(disc);
+        else
+            offerWebSearch(disc);
+    }
+    writeMasterBlock(m_userFileByte, m_musicType);
+    showDiscFileOrEmpty(disc);
+    return Next::Download;
+}
+
+TitlesTab::Next TitlesTab::loadFromMasterFile(int disc) {
+    const auto block = discdata::readBlock(dataPath(storefiles::kDiscData), disc);
+    if (!block) {
+        showMessage({397, 398}, 396, Style::Ok);
+        m_grid->setUp(m_minTno, m_maxTno);
+        return Next::Download;
+    }
+    m_identity = block->identity;
+    m_identity.disc = quint8(disc);
+    m_minTno = block->minTno;
+    m_maxTno = block->maxTno;
+    m_toc = block->toc;
+    m_discInfo = block->discInfo;
+
+    const QString& dataDir = m_ctx.config.settings.dataDir;
+    const QString fileName = dataPath(discfile::fileName(disc));
+    const QString scratch = dataPath(discfile::scratchFileName(disc));
+    auto restore = [&] {
+        return m_identity.idKnown() ? discfile::restore(dataDir, m_identity)
+                                    : discfile::RestoreResult::NotFound;
+    };
+    if (QFile::exists(fileName)) {
+        if (discfile::checkId(fileName, m_identity) == discfile::IdCheck::Mismatch) {
+            // The slot holds another disc now. restore() parks that disc's file first.
+            if (restore() == discfile::RestoreResult::NotFound &&
+                m_ctx.config.settings.noWebSearch != 1) {
+                // The other disc's titles are kept under its own identifier, where a later
+                // load finds them, instead of becoming this disc's scratch file.
+                discfile::park(fileName);
+                offerWebSearch(disc);
+                writeMasterBlock(0, 0);
+            }
+        }
+    } else if (QFile::exists(scratch)) {
+        discfile::refreshIdentifier(scratch, m_identity, m_minTno, m_maxTno);
+    } else if (restore() == discfile::RestoreResult::NotFound) {
+        showMessage({399, 400}, 393, Style::Ok);
+        offerWebSearch(disc);
+    }
+    showDiscFileOrEmpty(disc);
+    return Next::Download;
+}
+
+void TitlesTab::reloadDisc() {
+    if (m_busy || !changerConnected())
+        return;
+    m_grid->commitEdit();
+    Busy busy(*this, Busy::kAllThree);
+    const int disc = takeDiscNumber(false);
+    if (disc == 0)
+        return;
+    if (disc != m_link.PlayDisc && m_ctx.ui.messageBox(msg(394) + QLatin1Char('\r') + msg(395),
+                                                       msg(396), Style::YesNo) != Answer::Yes)
+        return;
+    if (m_changed && saveDialog() == Answer::Cancel)
+        return;
+    resetForLoad(disc, kStatusReloading);
+
+    if (disc != m_link.PlayDisc) {
+        if (!holdLink())
+            return;
+        bool ok = true;
+        if (m_link.PlayMode != 0)
+            m_link.RequestPlayMode(0, 0);
+        ok = m_link.RequestPlay(quint16(disc), 1, 0);
+        releaseLink();
+        if (!ok)
+            return; // the changer was told and said no; the error has been shown
+        if (m_link.PlayDisc != disc)
+            m_link.TocReadyDisc = 0;
+    }
+    const TocRead toc = readTocFromChanger(disc);
+    if (toc == TocRead::Error)
+        return;
+    readDiscValues(disc);
+    if (toc == TocRead::Timeout) {
+        m_grid->setUp(1, 1);
+        finishLoad(disc, true);
+        return;
+    }
+    writeMasterBlock(m_userFileByte, m_musicType);
+    const QString scratch = dataPath(discfile::scratchFileName(disc));
+    if (QFile::exists(scratch))
+        discfile::refreshIdentifier(scratch, m_identity, m_minTno, m_maxTno);
+    else if (m_discInfo & kDiscInfoCdText)
+        m_ctx.lookup.CD_TEXT_load_Not_CDDB(disc);
+    else
+        offerWebSearch(disc);
+    // An existing file is shown also when no lookup ran (web search switched off or declined).
+    showDiscFileOrEmpty(disc);
+    finishLoad(disc, true);
+}
+
+void TitlesTab::showDiscFileOrEmpty(int disc) {
+    const QString path = dataPath(discfile::fileName(disc));
+    if (QFile::exists(path)) {
+        showDiscFile(path);
+    } else {
+        m_grid->setUp(m_minTno, m_maxTno);
+        m_backInfo->clear();
+    }
+}
+
+void TitlesTab::showDiscFile(const QString& path) {
+    const auto content = discfile::readDiscFile(path);
+    if (!content) {
+        m_grid->setUp(m_minTno, m_maxTno);
+        return;
+    }
+    int lowest = content->numbers.minTno;
+    int highest = content->numbers.maxTno;
+    // A damaged track range is not taken: the grid follows what the changer reported.
+    if (lowest < kMinTrack || highest < lowest || highest > kMaxTrack) {
+        lowest = m_minTno;
+        highest = m_maxTno;
+    }
+    m_grid->setUp(lowest, highest);
+    if (content->hasDiscTitle)
+        m_panel->setFullTitle(content->discTitle);
+    const int lines =
+        qMin<int>(qMin<int>(highest, content->trackTitles.size()), m_grid->trackRows());
+    for (int r = 0; r < lines; ++r)
+        m_grid->setCellText(r, TitleGrid::kFullColumn, content->trackTitles.at(r));
+    m_backInfo->setText(QFileInfo(path).fileName());
+}
+
+void TitlesTab::finishLoad(int disc, bool download) {
+    if (download && changerConnected() && holdLink()) {
+        const bool ok = downloadEditorTitles(m_link, m_ctx.config, m_ctx.ui, disc, m_grid->maxTno(),
+                                             m_userFileByte, m_musicType);
+        releaseLink();
+        // A failed download leaves an older texttmp.txt behind, maybe of another disc.
+        if (ok)
+            fillMemoryColumn(m_ctx.config.programPath(storefiles::kOneDisc));
+    }
+    m_discLoaded = true;
+}
+
+void TitlesTab::fillMemoryColumn(const QString& path) {
+    const auto lines = textfile::readLines(path);
+    if (!lines)
+        return;
+    const memorytitles::MemoryTitles titles = memorytitles::fromRecords(*lines);
+    if (titles.discTitle)
+        m_panel->setMemoryTitle(*titles.discTitle);
+    for (auto it = titles.trackTitles.cbegin(); it != titles.trackTitles.cend(); ++it) {
+        const int row = m_grid->rowOfTrack(it.key());
+        if (row >= 0)
+            m_grid->setCellText(row, TitleGrid::kMemoryColumn, it.value());
+    }
+}
+
+} // namespace tf

@@ -1,0 +1,116 @@
+// Save: the save question, the PC files and the changer's memory.
+
+#include "editing/widgets/discpanel.h"
+#include "editing/widgets/titlegrid.h"
+#include "editing/widgets/titlestab.h"
+#include "editing/widgets/titlestabbusy.h"
+#include "link/link.h"
+#include "operations/titleupload.h"
+#include "shell/appcontext.h"
+#include "shell/catalogue.h"
+#include "shell/config.h"
+#include "shell/statusmessenger.h"
+#include "store/discdata.h"
+#include "store/discfile.h"
+#include "store/disclist.h"
+
+#include <QFile>
+
+namespace tf {
+namespace {
+
+constexpr int kStatusSaving = 6;
+
+using Style = UserInterface::Style;
+
+} // namespace
+
+void TitlesTab::cmdSave_Click() {
+    if (m_busy || !m_changed)
+        return;
+    m_grid->commitEdit();
+    Busy busy(*this, Busy::kAllThree);
+    m_status.ShowStatusMessage(StatusMessenger::kTitlesTab, kStatusSaving);
+    saveDialog();
+}
+
+TitlesTab::Answer TitlesTab::saveDialog() {
+    m_grid->commitEdit();
+    // A read-all pass cannot be left half-way: there is no Cancel then.
+    const Style style = m_link.OperationRunning ? Style::YesNo : Style::YesNoCancel;
+    Answer answer = m_ctx.ui.messageBox(msg(402), msg(403), style);
+    if (answer == Answer::Yes)
+        answer = saveTitles();
+    if (answer != Answer::Cancel)
+        m_changed = false;
+    updateSaveButton();
+    return answer;
+}
+
+TitlesTab::Answer TitlesTab::saveTitles() {
+    // Always the disc that is shown, whatever has been typed into the list since.
+    const int disc = m_disc;
+    if (disc == 0 || !m_discLoaded) {
+        showMessage({404}, 0, Style::Ok);
+        return Answer::Cancel;
+    }
+    const bool fileExists = QFile::exists(dataPath(discfile::fileName(disc)));
+    if (!fileExists || m_ctx.ui.messageBox(msg(405), msg(403), Style::YesNo) == Answer::Yes) {
+        if (!savePcFiles(disc))
+            return Answer::Cancel;
+    }
+    return saveToChanger(disc);
+}
+
+bool TitlesTab::savePcFiles(int disc) {
+    const QString& dataDir = m_ctx.config.settings.dataDir;
+    QString error;
+    const auto values = discdata::updateUserFileAndMusicType(
+        dataDir, disc, m_panel->userFileByte(), m_panel->musicTypeCode(), m_ctx.ui, &error);
+    if (values == discdata::ValueUpdate::Failed)
+        m_ctx.ui.messageBox(error, QString(), Style::OkExclamation);
+    disclist::updateTitle(dataDir, disc, m_panel->fullTitle());
+
+    discfile::EditorTitles titles;
+    titles.firstTrack = m_grid->minTno();
+    titles.discTitle = m_panel->fullTitle();
+    titles.trackTitles = m_grid->columnTexts(TitleGrid::kFullColumn);
+    if (!discfile::writeFromEditor(dataPath(discfile::fileName(disc)), m_identity, titles,
+                                   &error)) {
+        // The titles stay in the editor, unsaved, for another try.
+        m_ctx.ui.messageBox(error, QString(), Style::OkExclamation);
+        return false;
+    }
+    return true;
+}
+
+TitlesTab::Answer TitlesTab::saveToChanger(int disc) {
+    if (!changerConnected())
+        return Answer::Yes;
+    if (!holdLink())
+        return Answer::Cancel;
+    m_link.RequestDisc = quint16(disc);
+    const int allowed = m_link.ConfirmTitleInput();
+    if (m_link.LastResult != kResultOk) {
+        releaseLink();
+        return Answer::Cancel; // the changer's error has been shown
+    }
+    if (allowed != 1) {
+        releaseLink();
+        showMessage({406}, 407, Style::Ok);
+        return Answer::Cancel;
+    }
+    EditorTitlesUpload upload;
+    upload.disc = disc;
+    upload.minTno = m_grid->minTno();
+    upload.maxTno = m_grid->maxTno();
+    upload.musicType = m_panel->musicTypeCode();
+    upload.userFileByte = m_panel->userFileByte();
+    upload.discTitle = m_panel->memoryTitle();
+    upload.trackTitles = m_grid->columnTexts(TitleGrid::kMemoryColumn);
+    const bool ok = UploadEditorTitles(m_link, m_ctx.config, m_ctx.ui, upload);
+    releaseLink();
+    return ok ? Answer::Yes : Answer::Cancel;
+}
+
+} // namespace tf

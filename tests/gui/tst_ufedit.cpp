@@ -1,0 +1,302 @@
+// The user-file-name editor of the titles tab against the changer simulator: opening and
+// closing, its keys and 25-character limit, change detection, and sending the names.
+
+#include "common/scriptedui.h"
+#include "common/simprocess.h"
+#include "common/testsupport.h"
+#include "editing/widgets/titlestab.h"
+#include "link/link.h"
+#include "lookup/lookupservice.h"
+#include "shell/appcontext.h"
+#include "shell/catalogue.h"
+#include "shell/config.h"
+#include "shell/statusmessenger.h"
+#include "store/userfiles.h"
+
+#include <QDir>
+#include <QFrame>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+#include <memory>
+
+using namespace tf;
+using test::ScriptedUi;
+using test::SimProcess;
+using Answer = UserInterface::Answer;
+
+namespace {
+
+struct StatusLog : StatusMessenger {
+    QList<int> shown;
+    void ShowStatusMessage(int tab, int index) override {
+        if (tab == kTitlesTab)
+            shown.append(index);
+    }
+};
+
+const QStringList kNames{"Road Trip",   "Sunday", "Jazz Nights", "Focus",
+                         "USER FILE 5", "Party",  "Quiet",       "Kids"};
+
+} // namespace
+
+class TestUfEdit : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void openShowsNamesOverTheList();
+    void keysAndLimit();
+    void changeDetectedOnFocusOut();
+    void quitAsksWhenChanged();
+    void cancelButtonSendsNothing();
+    void updateSendsAndSpreadsNames();
+    void failedUploadKeepsListNames();
+    void withoutChangerNamesAreSpread();
+
+private:
+    template <typename T> T* child(const QString& name) {
+        T* w = m_tab->findChild<T*>(name);
+        if (!w)
+            qFatal("no widget %s", qPrintable(name));
+        return w;
+    }
+    QLineEdit* box(int k) { return child<QLineEdit>(QStringLiteral("Text1_%1").arg(k)); }
+    QFrame* panel() { return child<QFrame>(QStringLiteral("picUFEdit")); }
+    QListWidget* list() { return child<QListWidget>(QStringLiteral("lstTextUFile")); }
+    QStringList listNames() {
+        QStringList out;
+        for (int i = 0; i < list()->count(); ++i)
+            out.append(list()->item(i)->text());
+        return out;
+    }
+    void open();
+    void retype(int k, const QString& text);
+
+    QTemporaryDir m_libDir;
+    QString m_libraryPath;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_dataDir;
+    SimProcess m_sim;
+    ScriptedUi m_ui;
+    NullLookupService m_lookup;
+    StatusLog m_status;
+    QList<QStringList> m_spread;
+    std::unique_ptr<Configuration> m_config;
+    std::unique_ptr<Link> m_link;
+    std::unique_ptr<AppContext> m_ctx;
+    std::unique_ptr<TitlesTab> m_tab;
+};
+
+void TestUfEdit::initTestCase() {
+    QVERIFY(m_libDir.isValid());
+    QVERIFY2(!SimProcess::executable().isEmpty(), "built without changer-sim");
+    const QJsonObject library{
+        {"userFileNames", QJsonArray{"Road Trip", "Sunday"}},
+        {"discs", QJsonArray{QJsonObject{{"slot", 1}, {"lengths", QJsonArray{"3:00"}}}}}};
+    m_libraryPath = m_libDir.filePath("library.json");
+    QVERIFY(test::writeAll(m_libraryPath, QJsonDocument(library).toJson()));
+}
+
+void TestUfEdit::init() {
+    QVERIFY2(m_sim.start(m_libraryPath), qPrintable(m_sim.lastError()));
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_dataDir = m_dir->filePath(QStringLiteral("data")) + QLatin1Char('/');
+    QVERIFY(QDir().mkpath(m_dataDir));
+    QVERIFY(userfiles::write(m_dataDir + "ufn.txt", kNames));
+    m_ui = ScriptedUi{};
+    m_status = StatusLog{};
+    m_spread.clear();
+    m_config = std::make_unique<Configuration>(m_dir->path());
+    m_config->settings.dataDir = m_dataDir;
+    m_link = std::make_unique<Link>(m_ui);
+    m_link->timings.errorCountdownS = 0;
+    QCOMPARE(m_link->openDevice(m_sim.portPath()), 0);
+    m_link->RS232C_Changer_INIT();
+    QCOMPARE(m_link->LinkState, kLinkUp);
+    m_ctx = std::make_unique<AppContext>(AppContext{*m_link, *m_config, m_ui, m_lookup});
+    m_tab = std::make_unique<TitlesTab>(*m_ctx, m_status);
+    m_tab->spreadUserFileNames = [this](const QStringList& names) {
+        m_spread.append(names);
+    };
+    m_tab->resize(700, 500);
+    m_tab->show();
+    m_tab->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_tab.get()));
+}
+
+void TestUfEdit::cleanup() {
+    m_tab.reset();
+    m_ctx.reset();
+    m_link.reset();
+    m_config.reset();
+    m_dir.reset();
+    m_sim.stop();
+}
+
+void TestUfEdit::open() {
+    QTest::mouseClick(child<QPushButton>("cmdUFEdit"), Qt::LeftButton);
+    QVERIFY(panel()->isVisible());
+}
+
+void TestUfEdit::retype(int k, const QString& text) {
+    box(k)->setFocus();
+    box(k)->selectAll();
+    if (text.isEmpty())
+        QTest::keyClick(box(k), Qt::Key_Backspace);
+    else
+        QTest::keyClicks(box(k), text);
+}
+
+void TestUfEdit::openShowsNamesOverTheList() {
+    QVERIFY(!panel()->isVisible());
+    open();
+    QVERIFY(panel()->isEnabled());
+    QVERIFY(!list()->isVisible());
+    QVERIFY(!list()->isEnabled());
+    for (int k = 1; k <= 8; ++k)
+        QCOMPARE(box(k)->text(), kNames.at(k - 1));
+    QCOMPARE(m_status.shown.last(), 3);
+    QVERIFY(!child<QPushButton>("cmdUFESave")->isEnabled());
+    QCOMPARE(child<QPushButton>("cmdUFESave")->text(), QString("UPDATE"));
+    QCOMPARE(child<QPushButton>("cmdUFEEnd")->text(), QString("CANCEL"));
+    // A second press while it is open changes nothing.
+    retype(2, "typed");
+    QTest::mouseClick(child<QPushButton>("cmdUFEdit"), Qt::LeftButton);
+    QCOMPARE(box(2)->text(), QString("typed"));
+}
+
+void TestUfEdit::keysAndLimit() {
+    open();
+    box(1)->setFocus();
+    QTest::keyClick(box(1), Qt::Key_Return);
+    QVERIFY(box(2)->hasFocus());
+    box(8)->setFocus();
+    QTest::keyClick(box(8), Qt::Key_Return); // nothing changed: on to CANCEL
+    QVERIFY(child<QPushButton>("cmdUFEEnd")->hasFocus());
+    child<QToolButton>("cmdUFEQuit")->setFocus();
+    QTest::keyClick(child<QToolButton>("cmdUFEQuit"), Qt::Key_Tab);
+    QVERIFY(box(1)->hasFocus());
+    child<QPushButton>("cmdCopy")->setFocus();
+    QTest::keyClick(child<QPushButton>("cmdCopy"), Qt::Key_Tab);
+    QVERIFY(box(1)->hasFocus());
+
+    // 25 characters fit; a 26th is not taken; Backspace still works.
+    retype(4, QString(25, 'x'));
+    QCOMPARE(box(4)->text(), QString(25, 'x'));
+    QTest::keyClicks(box(4), "yz");
+    QCOMPARE(box(4)->text(), QString(25, 'x'));
+    box(4)->setCursorPosition(3);
+    QTest::keyClicks(box(4), "y");
+    QCOMPARE(box(4)->text(), QString(25, 'x'));
+    QTest::keyClick(box(4), Qt::Key_Backspace);
+    QCOMPARE(box(4)->text().size(), 24);
+    QVERIFY(child<QPushButton>("cmdUFESave")->isEnabled());
+    box(8)->setFocus();
+    QTest::keyClick(box(8), Qt::Key_Return); // changed: on to UPDATE
+    QVERIFY(child<QPushButton>("cmdUFESave")->hasFocus());
+}
+
+void TestUfEdit::changeDetectedOnFocusOut() {
+    open();
+    box(3)->setFocus();
+    box(3)->setText("set, not typed"); // no edit signal: the focus-out compares
+    QVERIFY(!child<QPushButton>("cmdUFESave")->isEnabled());
+    box(4)->setFocus();
+    QVERIFY(child<QPushButton>("cmdUFESave")->isEnabled());
+}
+
+void TestUfEdit::quitAsksWhenChanged() {
+    open();
+    QTest::mouseClick(child<QToolButton>("cmdUFEQuit"), Qt::LeftButton); // unchanged: closes
+    QVERIFY(!panel()->isVisible());
+    QVERIFY(m_ui.shown.isEmpty());
+    open();
+    retype(1, "Typed Name");
+    m_ui.answers = {Answer::Cancel};
+    QTest::mouseClick(child<QToolButton>("cmdUFEQuit"), Qt::LeftButton);
+    QCOMPARE(m_ui.texts("message"), QStringList{msg(402)});
+    QCOMPARE(m_ui.shown.first().title, QString("SAVE FILE"));
+    QVERIFY(panel()->isVisible());
+    QCOMPARE(box(1)->text(), QString("Typed Name"));
+    m_ui.answers = {Answer::No};
+    QTest::mouseClick(child<QToolButton>("cmdUFEQuit"), Qt::LeftButton);
+    QVERIFY(!panel()->isVisible());
+    QVERIFY(list()->isVisible());
+    QCOMPARE(m_status.shown.last(), 5);
+    QCOMPARE(m_sim.dump().value("userFileNames").toArray().at(0).toString(), QString("Road Trip"));
+    QVERIFY(m_spread.isEmpty());
+}
+
+void TestUfEdit::cancelButtonSendsNothing() {
+    open();
+    retype(2, "Not Sent");
+    QTest::mouseClick(child<QPushButton>("cmdUFEEnd"), Qt::LeftButton);
+    QVERIFY(!panel()->isVisible());
+    QCOMPARE(m_status.shown.last(), 5);
+    QCOMPARE(m_sim.dump().value("userFileNames").toArray().at(1).toString(), QString("Sunday"));
+    QVERIFY(!listNames().contains("Not Sent"));
+}
+
+void TestUfEdit::updateSendsAndSpreadsNames() {
+    open();
+    retype(1, "Road Trip 2");
+    retype(3, "");
+    QTest::mouseClick(child<QPushButton>("cmdUFESave"), Qt::LeftButton);
+    QVERIFY(m_ui.texts("error").isEmpty());
+    QVERIFY(!panel()->isVisible());
+    QVERIFY(list()->isVisible() && list()->isEnabled());
+    QCOMPARE(m_status.shown.last(), 4);
+    const QJsonArray names = m_sim.dump().value("userFileNames").toArray();
+    QCOMPARE(names.at(0).toString(), QString("Road Trip 2"));
+    QCOMPARE(names.at(1).toString(), QString("Sunday"));
+    QCOMPARE(names.at(7).toString(), QString("Kids"));
+    QStringList expected = kNames;
+    expected[0] = "Road Trip 2";
+    expected[2] = "USER FILE 3";
+    QCOMPARE(listNames(), expected);
+    QCOMPARE(m_spread, QList<QStringList>{expected});
+    QCOMPARE(*userfiles::read(m_dataDir + "ufn.txt"), expected);
+    QCOMPARE(m_link->linkBusy(), qint16(kLinkIdle));
+}
+
+void TestUfEdit::failedUploadKeepsListNames() {
+    m_tab->enterTab(); // the list shows ufn.txt's names
+    const QStringList before = listNames();
+    QCOMPARE(before, kNames);
+    open();
+    retype(1, "Refused");
+    QVERIFY(m_sim.ok("fault refuse title"));
+    QTest::mouseClick(child<QPushButton>("cmdUFESave"), Qt::LeftButton);
+    QCOMPARE(m_ui.texts("error"), QStringList{msg(418)});
+    QVERIFY(!panel()->isVisible());
+    QCOMPARE(m_status.shown.last(), 5); // closed, not "updated"
+    QCOMPARE(listNames(), before);
+    QVERIFY(m_spread.isEmpty());
+    QCOMPARE(*userfiles::read(m_dataDir + "ufn.txt"), kNames);
+}
+
+void TestUfEdit::withoutChangerNamesAreSpread() {
+    m_link->setOffline(true);
+    open();
+    retype(6, "Offline Party");
+    QTest::mouseClick(child<QPushButton>("cmdUFESave"), Qt::LeftButton);
+    QVERIFY(m_ui.shown.isEmpty());
+    QCOMPARE(listNames().at(5), QString("Offline Party"));
+    QCOMPARE(m_spread.size(), 1);
+    // The PC copy follows the changer at the next start, never the editor.
+    QCOMPARE(*userfiles::read(m_dataDir + "ufn.txt"), kNames);
+}
+
+QTEST_MAIN(TestUfEdit)
+#include "tst_ufedit.moc"
