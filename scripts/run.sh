@@ -1,8 +1,42 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds TrackFen (release) and starts it.
+# Builds TrackFen (release) and runs it against the changer simulator loaded with the demo
+# library. The demo has its own program folder, data folder and personal settings under
+# build-release/demo, so your real settings and titles are never touched.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$here"
 bash scripts/install-deps.sh
 bash scripts/build.sh build-release Release -DTRACKFEN_BUILD_TESTS=OFF
-exec build-release/shell/trackfen
+
+demo="$here/build-release/demo"
+mkdir -p "$demo/config/MYAPP"
+# The program folder is the executable's folder: give the demo a copy of its own.
+cp -f build-release/shell/trackfen "$demo/trackfen"
+cp -f "build-release/shell/trackfen help contents.htm" "$demo/"
+
+link="$demo/changer"
+build-release/sim/changer-sim --library resources/demo-library.json --pty-link "$link" \
+    </dev/null >"$demo/changer-sim.out" 2>"$demo/changer-sim.err" &
+sim=$!
+trap 'kill "$sim" 2>/dev/null || true; wait "$sim" 2>/dev/null || true' EXIT
+for _ in $(seq 1 100); do
+    [ -e "$link" ] && break
+    if ! kill -0 "$sim" 2>/dev/null; then
+        cat "$demo/changer-sim.err" >&2
+        exit 1
+    fi
+    sleep 0.1
+done
+
+# COM 1 of the demo's personal settings is the simulator's line.
+export XDG_CONFIG_HOME="$demo/config"
+settings="$XDG_CONFIG_HOME/MYAPP/MYAPP.conf"
+if [ -f "$settings" ] && grep -q '^COM1=' "$settings"; then
+    sed -i "s|^COM1=.*|COM1=$link|" "$settings"
+elif [ -f "$settings" ] && grep -q '^\[Ports\]' "$settings"; then
+    sed -i "/^\[Ports\]/a COM1=$link" "$settings"
+else
+    printf '[Ports]\nCOM1=%s\n' "$link" >>"$settings"
+fi
+
+"$demo/trackfen" "$@"

@@ -1,13 +1,25 @@
+#include "link/widgets/widgetui.h"
+#include "shell/config.h"
+#include "shell/widgets/application.h"
+#include "shell/widgets/mainwindow.h"
+
 #include <QApplication>
-#include <QMainWindow>
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("TrackFen"));
     QApplication::setApplicationVersion(QStringLiteral("1.0.1"));
-    QMainWindow window;
-    window.setObjectName(QStringLiteral("frmVexo"));
-    window.setWindowTitle(QStringLiteral("TrackFen ver1.0.1"));
-    window.show();
+    // The program ends when the main window closes or the proxy settings are cancelled, not
+    // when windows come and go during start-up.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    tf::WidgetUi ui;
+    tf::Application shell(tf::Configuration::locateProgramDir(), ui);
+    QObject::connect(&shell, &tf::Application::mainWindowCreated,
+                     [&ui](tf::MainWindow* window) { ui.setOwner(window); });
+    QObject::connect(&shell, &tf::Application::quitRequested, &app, &QApplication::exit,
+                     Qt::QueuedConnection);
+    if (!shell.start())
+        return 0;
     return app.exec();
 }

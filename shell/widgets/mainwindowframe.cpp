@@ -1,0 +1,152 @@
+// The main window's frame: loading at start-up, position and size, the help page, closing.
+
+#include "shell/widgets/mainwindow.h"
+
+#include "link/link.h"
+#include "lookup/lookupoptions.h"
+#include "shell/catalogue.h"
+#include "shell/config.h"
+#include "shell/usersettings.h"
+#include "shell/widgets/optionswindow.h"
+
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QFile>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QScrollArea>
+#include <QTabWidget>
+#include <QUrl>
+
+namespace tf {
+namespace {
+
+constexpr int kTwips = UserSettings::kTwipsPerPixel;
+const QString kHelpPage = QStringLiteral("trackfen help contents.htm");
+const QString kProgramWorkFile = QStringLiteral("temppgm.txt");
+
+} // namespace
+
+void MainWindow::Form_Load(LookupOptions& lookupOptions) {
+    Configuration& config = m_context.config;
+    // First run: the window starts out filling the desktop's work area.
+    if (config.firstRunFlag) {
+        config.firstRunFlag = false;
+        const QScreen* screen = this->screen();
+        const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+        UserSettings::setWindowPositionTwips(QRect(area.topLeft() * kTwips, area.size() * kTwips));
+    }
+    applyPositionTwips(UserSettings::windowPositionTwips().value_or(QRect()));
+
+    m_optionsAction->setText(msg(329));
+    m_readAll->setText(msg(449));
+    setWindowTitle(msg(msgid::ApplicationCaption));
+    openPanelFlags = 0;
+
+    // The lookup component: who we are, where it keeps its files, and the proxy the user
+    // gave on the first run (a one-shot hand-over that is deleted once taken).
+    const ClientIdentity client = defaultClientIdentity();
+    lookupOptions.SetClientInfo(client.id, client.tag, client.version, client.registration);
+    lookupOptions.startFlag = 0;
+    lookupOptions.folder = config.programDir();
+    if (const auto proxy = config.takeProxyHandOver())
+        lookupOptions.takeProxy(*proxy);
+
+    show();
+
+    if (!m_context.link.startUpLink(config.settings.comPort))
+        enterTextOnlyMode();
+    // Link up: the tabs appear when the changer first reports its mode.
+}
+
+QSize MainWindow::fullSize() const {
+    return QSize(m_picture->width(), m_picture->height() + menuBar()->sizeHint().height());
+}
+
+void MainWindow::restoreFullSize() {
+    resize(fullSize());
+}
+
+QRect MainWindow::positionTwips() const {
+    return QRect(pos() * kTwips, size() * kTwips);
+}
+
+void MainWindow::applyPositionTwips(const QRect& twips) {
+    // Width, height, top, left, in that order; the size limits then decide the final size.
+    resize(twips.width() / kTwips, twips.height() / kTwips);
+    move(twips.left() / kTwips, twips.top() / kTwips);
+}
+
+void MainWindow::storePosition() {
+    UserSettings::setWindowPositionTwips(positionTwips());
+}
+
+QString MainWindow::helpPagePath() const {
+    return m_context.config.programPath(kHelpPage);
+}
+
+void MainWindow::mnuHelp_Click() {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(helpPagePath()));
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    // A double-click on the window's own surface (not on the picture or a control) brings
+    // back the full size.
+    if (event->type() == QEvent::MouseButtonDblClick &&
+        (watched == m_scroll->viewport() || watched == m_corner)) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        const bool onPicture = watched == m_scroll->viewport() &&
+                               m_picture->geometry().contains(mouse->position().toPoint());
+        if (!onPicture) {
+            restoreFullSize();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    Link& link = m_context.link;
+    if (m_closing) {
+        event->ignore();
+        return;
+    }
+    // A command is waiting for the changer on the stack below us: let it finish first, so
+    // nothing it works on goes away under it. The close is taken up again once it has.
+    if (linkHeldByCommand()) {
+        event->ignore();
+        m_closePending = true;
+        return;
+    }
+    m_closePending = false;
+
+    QFile::remove(m_context.config.dataPath(kProgramWorkFile));
+
+    UserInterface::Answer answer = UserInterface::Answer::Ok;
+    if (hooks.askSaveTitles) {
+        m_closing = true;
+        link.CommandInProgress = true;
+        answer = hooks.askSaveTitles();
+        link.CommandInProgress = false;
+        m_closing = false;
+    }
+    if (answer == UserInterface::Answer::Cancel) {
+        event->ignore();
+        return;
+    }
+    storePosition();
+    if (m_optionsWindow)
+        m_optionsWindow->close();
+    event->accept();
+    emit closed();
+}
+
+bool MainWindow::linkHeldByCommand() const {
+    const Link& link = m_context.link;
+    const qint16 owner = link.linkBusy();
+    return link.CommandInProgress || owner == kLinkStore || owner == kLinkAudio ||
+           owner == kLinkPush;
+}
+
+} // namespace tf

@@ -1,1 +1,0 @@
-// Windows of the application shell live in this folder.

@@ -1,0 +1,426 @@
+// The main window's frame (tabs, page switch, menus, size rule, closing, position) and the
+// options window, on a window built without the start-up sequence.
+
+#include "common/scriptedui.h"
+#include "common/simprocess.h"
+#include "common/testsupport.h"
+#include "link/link.h"
+#include "lookup/lookupservice.h"
+#include "shell/catalogue.h"
+#include "shell/config.h"
+#include "shell/usersettings.h"
+#include "shell/widgets/mainwindow.h"
+#include "shell/widgets/optionswindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QEventLoop>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using namespace tf;
+using test::ScriptedUi;
+using test::SimProcess;
+
+namespace {
+
+using Answer = UserInterface::Answer;
+
+// A main window with real parts around it, in a program folder of its own.
+struct Fixture {
+    QTemporaryDir program;
+    ScriptedUi ui;
+    Configuration config{program.path()};
+    Link link{ui};
+    NullLookupService lookup;
+    AppContext context{link, config, ui, lookup};
+    MainWindow window{context};
+
+    Fixture() {
+        config.LOAD_CONFIG();
+        link.setOffline(true);
+    }
+    template <typename T> T* child(const char* name) {
+        return window.findChild<T*>(QLatin1String(name));
+    }
+};
+
+QString configValue(const Configuration& config, const QString& key, int offset = 1) {
+    const QStringList lines =
+        QString::fromLatin1(test::readAll(config.configPath())).split(QStringLiteral("\r\n"));
+    const qsizetype at = lines.indexOf(key);
+    return at >= 0 ? lines.value(at + offset).trimmed() : QStringLiteral("<missing>");
+}
+
+// Runs a real event loop for a while: the window reacts when the loop goes idle, which a
+// processEvents() pass never does.
+void runEventLoop(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+} // namespace
+
+class TestShellFrame : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { QSettings(QStringLiteral("MYAPP"), QStringLiteral("MYAPP")).clear(); }
+
+    void menusInOrderWithDiscCommandsFollowingLookup() {
+        Fixture f;
+        QStringList names;
+        for (QAction* action : f.window.menuBar()->actions())
+            names << action->objectName();
+        QCOMPARE(names, (QStringList{"mnuAllRead", "mnuopt", "mnuCDDB2", "mnuHelp"}));
+        const QStringList disc = {"mnuCDDB2_EXI", "mnuCDDB2_UDI", "mnuCDDB2_SMI", "mnuCDDB2_NSM"};
+        const QStringList always = {"mnuCDDB2_ABT", "mnuCDDB2_MBW", "mnuCDDB2_OPT"};
+        auto enabled = [&f](const QString& name) {
+            return f.window.findChild<QAction*>(name)->isEnabled();
+        };
+        for (const QString& name : disc)
+            QVERIFY2(!enabled(name), qPrintable(name));
+        for (const QString& name : always)
+            QVERIFY2(enabled(name), qPrintable(name));
+        f.window.setLastMatchCode(1); // a lookup that found nothing still enables them
+        for (const QString& name : disc)
+            QVERIFY2(enabled(name), qPrintable(name));
+        QCOMPARE(f.window.findChild<QAction*>("mnuCDDB2_SMI")->text(),
+                 msg(msgid::MenuCddbSubmitChanges));
+
+        int submitted = 0;
+        f.window.hooks.cddbSubmitChanges = [&submitted] {
+            ++submitted;
+        };
+        f.window.findChild<QAction*>("mnuCDDB2_SMI")->trigger();
+        f.window.findChild<QAction*>("mnuCDDB2_NSM")->trigger(); // no hook: nothing happens
+        QCOMPARE(submitted, 1);
+    }
+
+    void pagesPlugInAndSwitch() {
+        Fixture f;
+        auto* titles = new QLabel(QStringLiteral("titles"));
+        titles->setMinimumSize(900, 600);
+        auto* audio = new QLabel(QStringLiteral("audio"));
+        f.window.setTitlesPage(titles);
+        f.window.setAudioPage(audio);
+        QCOMPARE(f.window.titlesPage(), titles);
+        // The stand-in pages are gone.
+        QTRY_VERIFY(!f.window.findChild<QWidget*>(QStringLiteral("picStab0")));
+        QTRY_VERIFY(!f.window.findChild<QWidget*>(QStringLiteral("picStab1")));
+        // The picture grows to hold the larger page.
+        QVERIFY(f.window.picture()->width() >= 900);
+        QCOMPARE(f.window.maximumSize(), f.window.fullSize());
+
+        f.window.pageSwitch(1);
+        QVERIFY(titles->isHidden() && !titles->isEnabled());
+        QVERIFY(!audio->isHidden() && audio->isEnabled());
+        f.window.pageSwitch(2);
+        QVERIFY(titles->isHidden() && audio->isHidden());
+        f.window.pageSwitch(7); // unknown page: unchanged
+        QVERIFY(titles->isHidden() && audio->isHidden());
+        f.window.pageSwitch(0);
+        QVERIFY(!titles->isHidden() && titles->isEnabled() && audio->isHidden());
+    }
+
+    void tabChangeHandling_data() {
+        QTest::addColumn<qint16>("mode");
+        QTest::addColumn<qint16>("playDisc");
+        QTest::addColumn<bool>("offline");
+        QTest::addColumn<bool>("audioPrepared");
+        QTest::newRow("ready") << qint16(1) << qint16(12) << false << true;
+        QTest::newRow("no disc in player") << qint16(1) << qint16(0) << false << false;
+        QTest::newRow("panel mode") << qint16(2) << qint16(12) << false << false;
+        QTest::newRow("offline") << qint16(1) << qint16(12) << true << false;
+    }
+
+    void tabChangeHandling() {
+        QFETCH(qint16, mode);
+        QFETCH(qint16, playDisc);
+        QFETCH(bool, offline);
+        QFETCH(bool, audioPrepared);
+        Fixture f;
+        f.link.setOffline(offline);
+        f.link.ModeCode = mode;
+        f.link.PlayDisc = playDisc;
+        QStringList calls;
+        f.window.hooks.prepareTitlesTab = [&] {
+            calls << QStringLiteral("prepare titles");
+            f.window.openPanelFlags |= 1;
+            f.window.pageSwitch(0);
+        };
+        f.window.hooks.prepareAudioTab = [&] {
+            calls << QStringLiteral("prepare audio");
+            f.window.openPanelFlags |= 2;
+            f.window.pageSwitch(1);
+        };
+        f.window.hooks.startContinueDisable = [&] {
+            calls << QStringLiteral("continue");
+        };
+        f.window.hooks.showStatusMessage = [&](int tab, int index) {
+            calls << QStringLiteral("status %1 %2").arg(tab).arg(index);
+        };
+
+        f.window.tabs()->setCurrentIndex(1); // as the user's click
+        QStringList expected;
+        if (audioPrepared)
+            expected << "continue"
+                     << "prepare audio"
+                     << "status 1 1";
+        QCOMPARE(calls, expected);
+        calls.clear();
+        f.window.tabs()->setCurrentIndex(0);
+        QCOMPARE(calls, (QStringList{"prepare titles", "status 0 0"}));
+        calls.clear();
+        f.window.tabs()->setCurrentIndex(1);
+        f.window.tabs()->setCurrentIndex(0);
+        // Prepared once: later visits only switch the page.
+        QCOMPARE(calls.count(QStringLiteral("prepare titles")), 0);
+        QCOMPARE(calls.count(QStringLiteral("prepare audio")), 0);
+    }
+
+    void accessFollowsCommandInProgress() {
+        Fixture f;
+        f.window.show();
+        f.link.CommandInProgress = true;
+        runEventLoop(30);
+        QVERIFY(!f.window.picture()->isEnabled());
+        f.link.CommandInProgress = false;
+        runEventLoop(30);
+        QVERIFY(f.window.picture()->isEnabled());
+    }
+
+    void sizeRule() {
+        Fixture f;
+        f.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
+        const QSize full = f.window.fullSize();
+        auto* hbar = f.window.findChild<QScrollBar*>(QStringLiteral("HScroll1"));
+        auto* vbar = f.window.findChild<QScrollBar*>(QStringLiteral("VScroll1"));
+
+        // Never larger than the full size.
+        f.window.resize(full + QSize(300, 200));
+        QTRY_COMPARE(f.window.size(), full);
+        QTRY_VERIFY(!hbar->isVisible() && !vbar->isVisible());
+
+        // One pixel narrower: the picture scrolls sideways.
+        f.window.resize(full - QSize(1, 0));
+        QTRY_VERIFY(hbar->isVisible());
+        // Smaller both ways: both bars, and the picture moves with them.
+        f.window.resize(full / 2);
+        QTRY_VERIFY(hbar->isVisible() && vbar->isVisible());
+        hbar->setValue(hbar->maximum());
+        QVERIFY(f.window.picture()->x() < 0);
+
+        // A double-click on the picture does nothing; on the window's own surface (the
+        // corner between the bars) it restores the full size.
+        QTest::mouseDClick(f.window.picture(), Qt::LeftButton, {}, QPoint(5, 5));
+        QCOMPARE(f.window.size(), full / 2);
+        QWidget* corner = f.window.findChild<QWidget*>(QStringLiteral("picCorner"));
+        QVERIFY(corner && corner->isVisible());
+        QTest::mouseDClick(corner, Qt::LeftButton, {}, QPoint(2, 2));
+        QTRY_COMPARE(f.window.size(), full);
+        QTRY_VERIFY(!hbar->isVisible() && !vbar->isVisible());
+    }
+
+    void closing_data() {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("closes");
+        QTest::newRow("cancel keeps the program") << int(Answer::Cancel) << false;
+        QTest::newRow("no") << int(Answer::No) << true;
+        QTest::newRow("yes") << int(Answer::Yes) << true;
+    }
+
+    void closing() {
+        QFETCH(int, answer);
+        QFETCH(bool, closes);
+        Fixture f;
+        const QString workFile = f.config.dataPath(QStringLiteral("temppgm.txt"));
+        QVERIFY(test::writeAll(workFile, QByteArray(128, ' ')));
+        int asked = 0;
+        bool flagDuringQuestion = false;
+        f.window.hooks.askSaveTitles = [&] {
+            ++asked;
+            flagDuringQuestion = f.link.CommandInProgress;
+            return Answer(answer);
+        };
+        QSignalSpy closed(&f.window, &MainWindow::closed);
+        f.window.show();
+        f.window.resize(500, 400);
+        f.window.move(40, 30);
+        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
+        const QPoint pos = f.window.pos();
+        const QSize size = f.window.size();
+
+        f.window.close();
+        QCOMPARE(asked, 1);
+        QVERIFY(flagDuringQuestion);
+        QVERIFY(!f.link.CommandInProgress);
+        QVERIFY(!QFileInfo::exists(workFile));
+        QCOMPARE(f.window.isVisible(), !closes);
+        QCOMPARE(closed.count(), closes ? 1 : 0);
+        const auto stored = UserSettings::windowPositionTwips();
+        if (closes) {
+            QVERIFY(stored);
+            QCOMPARE(*stored, QRect(pos * 15, size * 15));
+            QSettings raw(QStringLiteral("MYAPP"), QStringLiteral("MYAPP"));
+            QCOMPARE(raw.value(QStringLiteral("WindowsPosition/Width")).toInt(), size.width() * 15);
+        } else {
+            QVERIFY(!stored); // Cancel stores nothing
+        }
+    }
+
+    void closeWaitsForRunningCommand() {
+        Fixture f;
+        QSignalSpy closed(&f.window, &MainWindow::closed);
+        f.window.show();
+        f.link.CommandInProgress = true;
+        f.window.close();
+        QVERIFY(f.window.isVisible());
+        runEventLoop(30);
+        QCOMPARE(closed.count(), 0);
+        f.link.CommandInProgress = false;
+        runEventLoop(30);
+        QCOMPARE(closed.count(), 1);
+    }
+
+    void positionRestoredFromTwips() {
+        Fixture f;
+        f.window.applyPositionTwips(QRect(1500, 3000, 600 * 15, 450 * 15));
+        QCOMPARE(f.window.pos(), QPoint(100, 200));
+        QCOMPARE(f.window.size(), QSize(600, 450));
+        QCOMPARE(f.window.positionTwips(), QRect(1500, 3000, 9000, 6750));
+    }
+
+    void helpPageIsInstalled() {
+        Fixture f;
+        QVERIFY(f.window.helpPagePath().endsWith(QStringLiteral("/trackfen help contents.htm")));
+        // The build puts the page into the program's folder.
+        const QString built =
+            QStringLiteral(TRACKFEN_BINARY_DIR "/shell/trackfen help contents.htm");
+        const QByteArray page = test::readAll(built);
+        QVERIFY2(page.contains("<title>TrackFen Help</title>"), qPrintable(built));
+        QVERIFY(page.contains("READ ALL DISCS"));
+    }
+
+    void optionsUpdateWritesAndRereads() {
+        Fixture f;
+        f.window.show();
+        f.window.mnuopt_Click();
+        OptionsWindow* options = f.window.optionsWindow();
+        QVERIFY(options && options->isVisible());
+        auto get = [options](const char* name) {
+            return options->findChild<QWidget*>(name);
+        };
+        auto* folder = static_cast<QLineEdit*>(get("dltDrive"));
+        QCOMPARE(folder->text() + QDir::separator(), f.config.settings.dataDir);
+        QVERIFY(static_cast<QRadioButton*>(get("optCom1"))->isChecked());
+
+        const QString newData = f.program.filePath(QStringLiteral("library"));
+        folder->setText(newData);
+        static_cast<QRadioButton*>(get("optCom3"))->setChecked(true);
+        static_cast<QLineEdit*>(get("txtComDevice3"))->setText(QStringLiteral("/dev/ttyUSB7"));
+        auto* web = static_cast<QCheckBox*>(get("chkWeb"));
+        auto* noWeb = static_cast<QCheckBox*>(get("chkNoWeb"));
+        web->setChecked(true);
+        noWeb->click();
+        QVERIFY(!web->isEnabled() && web->isChecked()); // greyed, tick kept
+        static_cast<QCheckBox*>(get("chkInit"))->setChecked(true);
+
+        QSignalSpy updated(options, &OptionsWindow::updated);
+        static_cast<QPushButton*>(get("cmdOK"))->click();
+        QCOMPARE(updated.count(), 1);
+        QVERIFY(!options->isVisible());
+        QCOMPARE(configValue(f.config, "DATA DIR ="), newData + QDir::separator());
+        QCOMPARE(configValue(f.config, "COM No ="), QStringLiteral("3"));
+        QCOMPARE(configValue(f.config, "SILENT ="), QStringLiteral("0"));
+        QCOMPARE(configValue(f.config, "INIT ="), QStringLiteral("1"));
+        QCOMPARE(configValue(f.config, "WEB =", 1), QStringLiteral("1"));
+        QCOMPARE(configValue(f.config, "WEB =", 2), QStringLiteral("1"));
+        // Re-read into memory, the new folder made, and the device kept for COM 3.
+        QCOMPARE(f.config.settings.dataDir, newData + QDir::separator());
+        QCOMPARE(f.config.settings.comPort, qint16(3));
+        QCOMPARE(f.config.settings.init, qint16(1));
+        QVERIFY(QFileInfo(newData).isDir());
+        QCOMPARE(UserSettings::comDevice(3), QStringLiteral("/dev/ttyUSB7"));
+        // Offline, the chosen port was tried (and did not open).
+        QCOMPARE(f.ui.texts(QStringLiteral("message")), QStringList{msg(366) + '\r' + msg(367)});
+
+        // Opening again shows the file's values.
+        f.window.mnuopt_Click();
+        QCOMPARE(folder->text(), newData);
+        QVERIFY(static_cast<QRadioButton*>(get("optCom3"))->isChecked());
+        QVERIFY(!web->isEnabled());
+        static_cast<QPushButton*>(get("cmdCancel"))->click();
+        QVERIFY(!options->isVisible());
+    }
+
+    void optionsRejectUnusableFolder_data() {
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("empty") << QString();
+        QTest::newRow("relative") << QStringLiteral("data here");
+        QTest::newRow("under a file") << QStringLiteral("FILE/sub");
+    }
+
+    void optionsRejectUnusableFolder() {
+        QFETCH(QString, folder);
+        Fixture f;
+        const QString file = f.program.filePath(QStringLiteral("plain"));
+        QVERIFY(test::writeAll(file, "x"));
+        folder.replace(QStringLiteral("FILE"), file);
+        const QByteArray before = test::readAll(f.config.configPath());
+        f.window.mnuopt_Click();
+        OptionsWindow* options = f.window.optionsWindow();
+        options->findChild<QLineEdit*>("dltDrive")->setText(folder);
+        options->findChild<QPushButton*>("cmdOK")->click();
+        QCOMPARE(f.ui.texts(QStringLiteral("message")), QStringList{msg(383)});
+        QVERIFY(options->isVisible());
+        QCOMPARE(test::readAll(f.config.configPath()), before);
+    }
+
+    void optionsUpdateBringsOfflineLinkUp() {
+        SimProcess sim;
+        QVERIFY2(sim.start(test::sourcePath(QStringLiteral("resources/demo-library.json"))),
+                 qPrintable(sim.lastError()));
+        Fixture f;
+        f.window.show();
+        f.window.enterTextOnlyMode();
+        QVERIFY(!f.window.audioTabEnabled());
+        f.window.mnuopt_Click();
+        OptionsWindow* options = f.window.optionsWindow();
+        options->findChild<QRadioButton*>("optCom2")->setChecked(true);
+        options->findChild<QLineEdit*>("txtComDevice2")->setText(sim.portPath());
+        options->findChild<QPushButton*>("cmdOK")->click();
+        QVERIFY2(f.ui.shown.isEmpty(), qPrintable(f.ui.texts("message").join('|')));
+        QCOMPARE(f.link.LinkState, kLinkUp);
+        QCOMPARE(f.link.linkBusy(), qint16(kLinkIdle));
+        QVERIFY(!f.link.LinkEstablished); // only start-up and reconnect set it
+        // The changer's mode report then opens the audio tab.
+        QTRY_VERIFY_WITH_TIMEOUT(f.window.audioTabEnabled(), 10000);
+        QCOMPARE(f.window.tabs()->currentIndex(), 1);
+    }
+};
+
+int main(int argc, char** argv) {
+    QTemporaryDir settings;
+    qputenv("XDG_CONFIG_HOME", settings.path().toLocal8Bit());
+    QApplication app(argc, argv);
+    TestShellFrame test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_shell_frame.moc"

@@ -1,0 +1,370 @@
+// Start-up from process entry to a ready main window: the one-instance rule, first-run
+// configuration, initial instructions, the proxy question and window, the lookup
+// component's hand-over, and the link start-up offline and against the changer simulator.
+
+#include "common/scriptedui.h"
+#include "common/simprocess.h"
+#include "common/testsupport.h"
+#include "link/link.h"
+#include "lookup/widgets/proxywindow.h"
+#include "shell/catalogue.h"
+#include "shell/singleinstance.h"
+#include "shell/usersettings.h"
+#include "shell/widgets/application.h"
+#include "shell/widgets/mainwindow.h"
+#include "shell/widgets/splashwindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace tf;
+using test::ScriptedUi;
+using test::SimProcess;
+
+namespace {
+
+using Answer = UserInterface::Answer;
+
+void clearSettings() {
+    QSettings(QStringLiteral("MYAPP"), QStringLiteral("MYAPP")).clear();
+}
+
+QStringList fileLines(const QString& path) {
+    return QString::fromLatin1(test::readAll(path)).split(QStringLiteral("\r\n"));
+}
+
+// The value line after `key` in config.KWD.
+QString configValue(const QString& programDir, const QString& key) {
+    const QStringList lines = fileLines(QDir(programDir).filePath(QStringLiteral("config.KWD")));
+    const qsizetype at = lines.indexOf(key);
+    return at >= 0 ? lines.value(at + 1).trimmed() : QStringLiteral("<missing>");
+}
+
+// config.KWD as a later start finds it: proxy question answered, defaults otherwise.
+void writeAnsweredConfig(const QString& programDir, bool init = false) {
+    Configuration config(programDir);
+    config.LOAD_CONFIG();
+    OptionsValues options;
+    options.folderPath = config.settings.dataDir.chopped(1);
+    options.comSelected[0] = true;
+    options.init = init;
+    QVERIFY(config.WriteConfigFromOptions(options));
+    QVERIFY(config.MarkProxyQuestionAnswered());
+}
+
+} // namespace
+
+class TestShellStartup : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        clearSettings();
+        // No changer unless a test sets one up.
+        UserSettings::setComDevice(1, m_dir.filePath(QStringLiteral("no-such-tty")));
+    }
+
+    void secondInstanceChangesNothing() {
+        QTemporaryDir program;
+        SingleInstance first(program.path());
+        QVERIFY(first.tryLock());
+        SingleInstance second(program.path());
+        QVERIFY(!second.tryLock());
+
+        ScriptedUi ui;
+        Application app(program.path(), ui);
+        QVERIFY(!app.start());
+        QCOMPARE(ui.texts(QStringLiteral("message")), QStringList{msg(302)});
+        QCOMPARE(ui.shown.first().title, QStringLiteral("TrackFen ver1.0.1"));
+        QCOMPARE(ui.shown.first().number, int(UserInterface::Style::OkExclamation));
+        QVERIFY(!app.splash());
+        // Nothing read or written: only the first instance's lock is there.
+        QCOMPARE(QDir(program.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                 QStringList{QStringLiteral("trackfen.lock")});
+
+        // Once the first instance has gone, the next start goes ahead.
+        first = SingleInstance(program.path());
+        Application again(program.path(), ui);
+        again.splashDelayMs = 60000;
+        QVERIFY(again.start());
+    }
+
+    void firstRunAnsweringNo() {
+        QTemporaryDir program;
+        ScriptedUi ui;
+        ui.answers = {Answer::Ok, Answer::No}; // initial instructions, proxy question
+        Application app(program.path(), ui);
+        app.splashDelayMs = 10;
+        QVERIFY(app.start());
+        QVERIFY(app.splash() && app.splash()->isVisible());
+        QVERIFY(QFileInfo::exists(program.filePath(QStringLiteral("config.KWD"))));
+        QVERIFY(QFileInfo::exists(program.filePath(QStringLiteral("data/ufn.txt"))));
+        QCOMPARE(ui.texts(QStringLiteral("message")),
+                 QStringList{msg(303) + QLatin1Char('\r') + msg(304)});
+        QCOMPARE(configValue(program.path(), QStringLiteral("Proxy set =")), QStringLiteral("0"));
+
+        QTRY_VERIFY(app.mainWindow());
+        MainWindow* window = app.mainWindow();
+        QVERIFY(!app.splash());
+        const QStringList messages = ui.texts(QStringLiteral("message"));
+        QCOMPARE(messages.value(1), msg(msgid::ProxyQuestion));
+        QCOMPARE(ui.shown.value(1).title, msg(msgid::ProxyQuestionTitle));
+        QCOMPARE(configValue(program.path(), QStringLiteral("Proxy set =")), QStringLiteral("1"));
+
+        // The window took the desktop's work area (within its size limits), stored in twips.
+        const QRect area = window->screen()->availableGeometry();
+        const auto stored = UserSettings::windowPositionTwips();
+        QVERIFY(stored);
+        QCOMPARE(*stored, QRect(area.topLeft() * 15, area.size() * 15));
+        QCOMPARE(window->windowTitle(), QStringLiteral("TrackFen ver1.0.1"));
+        QCOMPARE(window->findChild<QAction*>(QStringLiteral("mnuAllRead"))->text(), msg(449));
+        QCOMPARE(window->findChild<QAction*>(QStringLiteral("mnuopt"))->text(), msg(329));
+
+        // The lookup component knows who we are and where the program folder is.
+        const ClientIdentity& client = app.lookupOptions().clientIdentity();
+        QCOMPARE(client.id, QStringLiteral("4718302 "));
+        QCOMPARE(client.tag, QStringLiteral("3C9A51E07B28D46F915E0A2C84B7D360"));
+        QCOMPARE(client.version, QStringLiteral("1"));
+        QCOMPARE(client.registration, QStringLiteral("regString"));
+        QCOMPARE(app.lookupOptions().folder, program.path());
+        QVERIFY(!app.lookupOptions().proxy.isSet());
+        window->close();
+
+        // The next start asks neither question.
+        clearSettings();
+        UserSettings::setComDevice(1, m_dir.filePath(QStringLiteral("no-such-tty")));
+    }
+
+    void laterStartAsksNothing_data() {
+        QTest::addColumn<bool>("init");
+        QTest::addColumn<bool>("discData");
+        QTest::addColumn<bool>("instructions");
+        QTest::newRow("no master file") << false << false << true;
+        QTest::newRow("no master file, INIT 1") << true << false << false;
+        QTest::newRow("master file") << false << true << false;
+    }
+
+    void laterStartAsksNothing() {
+        QFETCH(bool, init);
+        QFETCH(bool, discData);
+        QFETCH(bool, instructions);
+        QTemporaryDir program;
+        writeAnsweredConfig(program.path(), init);
+        if (discData)
+            QVERIFY(test::writeAll(program.filePath(QStringLiteral("data/discdata.txt")), "x\r\n"));
+        ScriptedUi ui;
+        Application app(program.path(), ui);
+        app.splashDelayMs = 0;
+        QVERIFY(app.start());
+        QTRY_VERIFY(app.mainWindow());
+        QStringList expected;
+        if (instructions)
+            expected << msg(303) + QLatin1Char('\r') + msg(304);
+        // No proxy question; only the port failure of the offline start follows.
+        expected << msg(366) + QLatin1Char('\r') + msg(367);
+        QCOMPARE(ui.texts(QStringLiteral("message")), expected);
+        // Settings store empty: the stored position reads as zero and the window is small.
+        QVERIFY(app.mainWindow()->width() < app.mainWindow()->fullSize().width());
+        app.mainWindow()->close();
+    }
+
+    void proxyWindowHandsOverToLookup() {
+        QTemporaryDir program;
+        ScriptedUi ui;
+        ui.answers = {Answer::Ok, Answer::Yes};
+        Application app(program.path(), ui);
+        app.splashDelayMs = 0;
+        QVERIFY(app.start());
+        QTRY_VERIFY(app.proxyWindow() && app.proxyWindow()->isVisible());
+        QVERIFY(!app.mainWindow());
+        ProxyWindow* proxy = app.proxyWindow();
+        auto edit = [proxy](const char* name) {
+            return proxy->findChild<QLineEdit*>(QLatin1String(name));
+        };
+
+        // Client name missing: message 383, every field emptied, nothing written.
+        edit("txtProxyName")->setText(QStringLiteral("proxy.example"));
+        edit("txtProxyPort")->setText(QStringLiteral("3128"));
+        edit("txtPassWord")->setText(QStringLiteral("secret"));
+        proxy->findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();
+        QCOMPARE(ui.texts(QStringLiteral("message")).last(), msg(383));
+        QCOMPARE(ui.shown.last().title, QStringLiteral("USER Registration"));
+        for (const char* name : {"txtProxyName", "txtProxyPort", "txtClientName", "txtPassWord"})
+            QVERIFY2(edit(name)->text().isEmpty(), name);
+        QVERIFY(!QFileInfo::exists(program.filePath(QStringLiteral("proxy.dt"))));
+        QVERIFY(proxy->isVisible());
+
+        edit("txtProxyName")->setText(QStringLiteral("proxy.example"));
+        edit("txtProxyPort")->setText(QStringLiteral("3128"));
+        edit("txtClientName")->setText(QStringLiteral("fen"));
+        edit("txtPassWord")->setText(QStringLiteral("secret"));
+        QCOMPARE(edit("txtPassWord")->echoMode(), QLineEdit::Password);
+        proxy->findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();
+        QCOMPARE(configValue(program.path(), QStringLiteral("Proxy set =")), QStringLiteral("1"));
+        QTRY_VERIFY(app.mainWindow());
+        const ProxyOptions& options = app.lookupOptions().proxy;
+        QCOMPARE(options.server, QStringLiteral("proxy.example"));
+        QCOMPARE(options.port, 3128);
+        QCOMPARE(options.userName, QStringLiteral("fen"));
+        QCOMPARE(options.password, QStringLiteral("secret"));
+        QCOMPARE(app.lookupOptions().networkProxy().port(), quint16(3128));
+        // The one-shot hand-over is gone once taken.
+        QVERIFY(!QFileInfo::exists(program.filePath(QStringLiteral("proxy.dt"))));
+        app.mainWindow()->close();
+    }
+
+    void shortProxyHandOverDoesNotStopStart() {
+        QTemporaryDir program;
+        writeAnsweredConfig(program.path());
+        QVERIFY(test::writeAll(program.filePath(QStringLiteral("proxy.dt")),
+                               "proxy.example\r\npw\r\nnot-a-port\r\n"));
+        ScriptedUi ui;
+        Application app(program.path(), ui);
+        app.splashDelayMs = 0;
+        QVERIFY(app.start());
+        QTRY_VERIFY(app.mainWindow());
+        QCOMPARE(app.lookupOptions().proxy.server, QStringLiteral("proxy.example"));
+        QCOMPARE(app.lookupOptions().proxy.userName, QString());
+        QCOMPARE(app.lookupOptions().networkProxy().port(),
+                 quint16(LookupOptions::kDefaultProxyPort));
+        QVERIFY(!QFileInfo::exists(program.filePath(QStringLiteral("proxy.dt"))));
+        app.mainWindow()->close();
+    }
+
+    void proxyCancelEndsProgram() {
+        QTemporaryDir program;
+        ScriptedUi ui;
+        ui.answers = {Answer::Ok, Answer::Yes};
+        Application app(program.path(), ui);
+        QSignalSpy quit(&app, &Application::quitRequested);
+        app.splashDelayMs = 0;
+        QVERIFY(app.start());
+        QTRY_VERIFY(app.proxyWindow() && app.proxyWindow()->isVisible());
+        app.proxyWindow()
+            ->findChild<QLineEdit*>(QStringLiteral("txtProxyName"))
+            ->setText(QStringLiteral("typed but cancelled"));
+        app.proxyWindow()->findChild<QPushButton*>(QStringLiteral("cmdCancel"))->click();
+        QCOMPARE(quit.count(), 1);
+        QVERIFY(!app.proxyWindow()->isVisible());
+        QVERIFY(!app.mainWindow());
+        QVERIFY(!QFileInfo::exists(program.filePath(QStringLiteral("proxy.dt"))));
+        // The question comes back next time.
+        QCOMPARE(configValue(program.path(), QStringLiteral("Proxy set =")), QStringLiteral("0"));
+    }
+
+    void offlineStartShowsTitlesOnly() {
+        QTemporaryDir program;
+        writeAnsweredConfig(program.path());
+        ScriptedUi ui;
+        Application app(program.path(), ui);
+        app.splashDelayMs = 0;
+        QVERIFY(app.start());
+        QTRY_VERIFY(app.mainWindow());
+        MainWindow* window = app.mainWindow();
+        QCOMPARE(ui.shown.last().title, msg(368));
+        QCOMPARE(app.link().linkBusy(), qint16(kLinkOffline));
+        QVERIFY(window->isVisible());
+        QVERIFY(window->tabs()->isVisible());
+        QCOMPARE(window->tabs()->currentIndex(), 0);
+        QVERIFY(!window->audioTabEnabled());
+        window->close();
+    }
+
+    void startUpAgainstSimulator() {
+        SimProcess sim;
+        QVERIFY2(sim.start(test::sourcePath(QStringLiteral("resources/demo-library.json"))),
+                 qPrintable(sim.lastError()));
+        QTemporaryDir program;
+        writeAnsweredConfig(program.path(), /*init=*/true);
+        UserSettings::setComDevice(1, sim.portPath());
+
+        ScriptedUi ui;
+        Application app(program.path(), ui);
+        int conversions = 0;
+        connect(&app, &Application::mainWindowCreated, this, [&](MainWindow* window) {
+            window->hooks.startUpConversion = [&conversions] {
+                ++conversions;
+                return true;
+            };
+        });
+        bool tabsHiddenAtLoad = false;
+        connect(&app, &Application::mainWindowLoaded, this,
+                [&](MainWindow* window) { tabsHiddenAtLoad = !window->tabs()->isVisible(); });
+        app.splashDelayMs = 0;
+        QVERIFY(app.start());
+        QTRY_VERIFY(app.mainWindow());
+        MainWindow* window = app.mainWindow();
+        QVERIFY2(ui.shown.isEmpty(), qPrintable(ui.texts(QStringLiteral("message")).join('|')));
+        QCOMPARE(app.link().LinkState, kLinkUp);
+        QVERIFY(app.link().LinkEstablished);
+        // The tabs wait for the changer's first mode report.
+        QVERIFY(tabsHiddenAtLoad);
+        QTRY_VERIFY_WITH_TIMEOUT(window->tabs()->isVisible(), 10000);
+        QCOMPARE(conversions, 1);
+        QCOMPARE(app.link().ModeCode, qint16(1));
+        QVERIFY(!app.link().StatusHold);
+        QVERIFY(window->audioTabEnabled());
+        QCOMPARE(window->tabs()->currentIndex(), 1);
+        QVERIFY(window->findChild<QAction*>(QStringLiteral("mnuAllRead"))->isEnabled());
+
+        // The changer is switched to its own panel: titles only.
+        QVERIFY(sim.ok(QStringLiteral("set mode 1")));
+        QTRY_VERIFY_WITH_TIMEOUT(!window->audioTabEnabled(), 10000);
+        QCOMPARE(window->tabs()->currentIndex(), 0);
+        QVERIFY(!window->findChild<QAction*>(QStringLiteral("mnuAllRead"))->isEnabled());
+        window->close();
+    }
+
+    void failedConversionKeepsTitlesTab() {
+        SimProcess sim;
+        QVERIFY2(sim.start(test::sourcePath(QStringLiteral("resources/demo-library.json"))),
+                 qPrintable(sim.lastError()));
+        QTemporaryDir program;
+        writeAnsweredConfig(program.path(), /*init=*/true);
+        UserSettings::setComDevice(1, sim.portPath());
+        ScriptedUi ui;
+        Application app(program.path(), ui);
+        int filled = 0;
+        connect(&app, &Application::mainWindowCreated, this, [&](MainWindow* window) {
+            window->hooks.startUpConversion = [] {
+                return false;
+            };
+            window->hooks.fillDiscListAllSlots = [&filled] {
+                ++filled;
+            };
+        });
+        app.splashDelayMs = 0;
+        QVERIFY(app.start());
+        QTRY_VERIFY(app.mainWindow());
+        MainWindow* window = app.mainWindow();
+        QTRY_VERIFY_WITH_TIMEOUT(window->tabs()->isVisible(), 10000);
+        QCOMPARE(filled, 1);
+        QCOMPARE(window->tabs()->currentIndex(), 0);
+        QVERIFY(!window->audioTabEnabled());
+        QVERIFY(!window->findChild<QAction*>(QStringLiteral("mnuAllRead"))->isEnabled());
+        window->close();
+    }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+int main(int argc, char** argv) {
+    // Personal settings go to a folder of this test, never the user's own.
+    QTemporaryDir settings;
+    qputenv("XDG_CONFIG_HOME", settings.path().toLocal8Bit());
+    QApplication app(argc, argv);
+    TestShellStartup test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_shell_startup.moc"
