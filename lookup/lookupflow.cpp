@@ -1,0 +1,67 @@
+#include "lookup/lookupflow.h"
+
+#include "lookup/discid.h"
+#include "store/discdata.h"
+#include "store/discfile.h"
+#include "store/storefiles.h"
+
+#include <QStringList>
+
+namespace tf {
+
+std::optional<DiscRecord> masterFileDisc(const QString& dataDir, int disc, QString* problem) {
+    return discdata::readBlock(storefiles::inFolder(dataDir, storefiles::kDiscData), disc, problem);
+}
+
+std::optional<LookupKey> lookupKey(const DiscRecord& disc, QString* problem) {
+    if (disc.identity.disc < 1) {
+        if (problem)
+            *problem = QStringLiteral("The disc has no slot number.");
+        return std::nullopt;
+    }
+    // The identifier is worked out from the table itself: the master file's copy may have
+    // been written before the table arrived complete.
+    const auto id = ComputeDiscId(disc.toc, problem);
+    const auto toc = CddbToc::fromTocTimes(disc.toc, problem);
+    if (!id || !toc)
+        return std::nullopt;
+    LookupKey key;
+    key.identity.disc = disc.identity.disc;
+    key.identity.id = *id;
+    key.toc = *toc;
+    return key;
+}
+
+QString lookupDiscTitle(const CddbDisc& disc) {
+    if (disc.artist.isEmpty())
+        return disc.title;
+    if (disc.title.isEmpty())
+        return disc.artist;
+    return disc.dtitle();
+}
+
+bool writeLookupResult(const QString& dataDir, const LookupKey& key, int minTno, int maxTno,
+                       const CddbDisc& result, QString* error) {
+    QStringList tracks;
+    for (int t = minTno; t <= maxTno; ++t)
+        tracks.append(result.trackTitles.value(t - 1));
+    return discfile::writeFromLookup(dataDir, key.identity, minTno, maxTno, lookupDiscTitle(result),
+                                     tracks, error);
+}
+
+bool isServiceFailure(CddbResultCode code) {
+    switch (code) {
+    case CddbResultCode::Ok:
+    case CddbResultCode::NoMatch:
+        return false;
+    default:
+        return true;
+    }
+}
+
+bool stopsPass(CddbResultCode code) {
+    return code == CddbResultCode::Throttled || code == CddbResultCode::NetworkError ||
+           code == CddbResultCode::Timeout || code == CddbResultCode::Cancelled;
+}
+
+} // namespace tf

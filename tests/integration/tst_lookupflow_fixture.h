@@ -1,0 +1,167 @@
+#pragma once
+
+// The lookup flow against a CDDB server on 127.0.0.1 (the HTTP stub serving records from
+// memory) and changer-sim, with a scripted user and a scripted candidate choice.
+
+#include "common/httpstub.h"
+#include "lookup/cddbclient.h"
+#include "lookup/cddblookupservice.h"
+#include "store/discdata.h"
+#include "tst_opsfixture.h"
+
+#include <QFile>
+#include <QHash>
+#include <QUrl>
+
+namespace tf::test {
+
+// A user who picks candidates from a script and remembers every list shown.
+class ScriptedChooser : public LookupChooser {
+public:
+    QList<std::optional<int>> picks; // nullopt = "none of these"; runs out as "none of these"
+    QList<QList<CddbMatch>> offered;
+
+    std::optional<int> chooseCandidate(const QList<CddbMatch>& matches) override {
+        offered.append(matches);
+        return picks.isEmpty() ? std::nullopt : picks.takeFirst();
+    }
+    bool showDiscInfo(CddbDisc&, bool) override { return false; }
+};
+
+// One disc the fake database knows.
+struct FakeRecord {
+    QString category;
+    QString discId;
+    QString artist;
+    QString title;
+    QStringList tracks;
+};
+
+// The CDDB server: answers "cddb query" with `queryAnswer` (or the throttling status) and
+// "cddb read" from `records`; every request is recorded by the stub.
+class FakeCddb {
+public:
+    HttpStub stub;
+    QByteArray queryAnswer = "202 No match for disc ID\r\n";
+    QHash<QString, QByteArray> queryAnswers; // by disc id, before queryAnswer
+    int status = 200;                        // 503 and friends: throttled
+    QHash<QString, FakeRecord> records;
+
+    bool listen() {
+        stub.setHandler([this](const HttpStubRequest& r) { return answer(r); });
+        return stub.listen();
+    }
+
+    CddbOptions options() const {
+        CddbOptions o;
+        o.scheme = QStringLiteral("http");
+        o.server = QStringLiteral("127.0.0.1");
+        o.port = stub.port();
+        o.timeoutMs = 5000;
+        return o;
+    }
+
+    void add(const FakeRecord& record) {
+        records.insert(record.category + '/' + record.discId, record);
+    }
+
+    // The commands received, as "cddb query ..." / "cddb read ..." texts.
+    QStringList commands() const {
+        QStringList out;
+        for (const HttpStubRequest& r : stub.requests())
+            out.append(commandOf(r));
+        return out;
+    }
+
+    static QByteArray matchLine(const FakeRecord& r) {
+        return (r.category + ' ' + r.discId + ' ' + r.artist + " / " + r.title).toUtf8();
+    }
+
+private:
+    static QString commandOf(const HttpStubRequest& r) {
+        const QUrl url(QString::fromLatin1(r.target));
+        QString query = url.query(QUrl::FullyEncoded);
+        for (const QString& part : query.split('&'))
+            if (part.startsWith(QLatin1String("cmd=")))
+                return QUrl::fromPercentEncoding(part.mid(4).replace('+', ' ').toLatin1());
+        return {};
+    }
+
+    HttpStubReply answer(const HttpStubRequest& request) {
+        if (status != 200)
+            return HttpStubReply::text("Slow down\r\n", status, "Service Unavailable");
+        const QStringList words = commandOf(request).split(' ');
+        if (words.value(1) == QLatin1String("query"))
+            return HttpStubReply::text(queryAnswers.value(words.value(2), queryAnswer));
+        const QString key = words.value(2) + '/' + words.value(3);
+        if (words.value(1) != QLatin1String("read") || !records.contains(key))
+            return HttpStubReply::text("401 No such CD entry in database\r\n");
+        const FakeRecord& r = records.value(key);
+        QByteArray body = "210 " + r.category.toUtf8() + ' ' + r.discId.toUtf8() +
+                          " CD database entry follows (until terminating `.')\r\n";
+        body += "# xmcd\r\n#\r\nDISCID=" + r.discId.toUtf8() + "\r\n";
+        body += "DTITLE=" + (r.artist + " / " + r.title).toUtf8() + "\r\n";
+        body += "DYEAR=1999\r\nDGENRE=Test\r\n";
+        for (int i = 0; i < r.tracks.size(); ++i)
+            body += "TTITLE" + QByteArray::number(i) + '=' + r.tracks.at(i).toUtf8() + "\r\n";
+        body += "EXTD=\r\nPLAYORDER=\r\n.\r\n";
+        return HttpStubReply::text(body);
+    }
+};
+
+// "MM:SS:FF" texts (lead-out last) as a table of contents.
+inline QList<TocTime> tocOf(const QStringList& msf) {
+    QList<TocTime> toc;
+    for (const QString& t : msf) {
+        const QStringList p = t.split(':');
+        toc.append(
+            TocTime{quint8(p.at(0).toInt()), quint8(p.at(1).toInt()), quint8(p.at(2).toInt())});
+    }
+    return toc;
+}
+
+// The tables of the test library's discs (tests/data/ops/library.json).
+inline const QStringList kSlot1Toc{"00:02:00", "04:00:10", "07:30:00", "11:00:00", "15:20:40"};
+inline const QStringList kSlot2Toc{"00:02:00", "04:02:00", "07:02:17", "12:02:00"};
+inline const QStringList kSlot3Toc{"00:02:00", "03:00:00"};
+
+inline DiscRecord discRecord(int slot, const QStringList& msf, qint16 info = 0) {
+    DiscRecord d;
+    d.identity.disc = quint8(slot);
+    d.toc = tocOf(msf);
+    if (const auto id = ComputeDiscId(d.toc))
+        d.identity.id = *id;
+    d.minTno = 1;
+    d.maxTno = qint16(msf.size() - 1);
+    d.discInfo = info;
+    return d;
+}
+
+// The changer rig, the fake server, a client on it and the service under test.
+struct LookupRig : OpsRig {
+    FakeCddb cddb;
+    CddbClient client;
+    ScriptedChooser chooser;
+    CddbLookupService service{link, config, ui, client, chooser};
+
+    bool startAll() {
+        if (!start() || !cddb.listen())
+            return false;
+        client.setOptions(cddb.options());
+        return true;
+    }
+
+    bool writeMaster(const QList<DiscRecord>& discs) {
+        discdata::MasterFileBuilder builder(config.settings.dataDir);
+        for (const DiscRecord& d : discs)
+            builder.addBlock(d);
+        return builder.commit();
+    }
+
+    QByteArray readData(const QString& name) const {
+        QFile f(dataPath(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+};
+
+} // namespace tf::test
