@@ -1,0 +1,165 @@
+#include "playback/widgets/audiotab.h"
+
+#include "link/link.h"
+#include "playback/widgets/discselection.h"
+#include "playback/widgets/infolines.h"
+#include "playback/widgets/playmodepanels.h"
+#include "playback/widgets/programpanel.h"
+#include "playback/widgets/statusdisplay.h"
+#include "playback/widgets/transportpanel.h"
+#include "shell/appcontext.h"
+#include "shell/catalogue.h"
+#include "shell/statusmessenger.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace tf {
+
+AudioTab::AudioTab(AppContext& ctx, StatusMessenger& status, QWidget* parent)
+    : QWidget(parent), m_ctx(ctx), m_status(status) {
+    setObjectName(QStringLiteral("audioTab"));
+    m_discs = new DiscSelectionPanel(ctx, status, this);
+    m_display = new StatusDisplay(ctx, *this, *m_discs, this);
+    m_transport = new TransportPanel(ctx, status, this);
+    m_program = new ProgramPanel(ctx, status, *this, this);
+    m_musicType = new MusicTypePanel(ctx, status, *this, this);
+    m_userFile = new UserFilePanel(ctx, status, *this, this);
+
+    m_pgmPlay = new QPushButton(QStringLiteral("PGM"), this);
+    m_pgmPlay->setObjectName(QStringLiteral("cmdPGMPlay"));
+    m_mtypePlay = new QPushButton(QStringLiteral("M-TYPE"), this);
+    m_mtypePlay->setObjectName(QStringLiteral("cmdMtypePlay"));
+    m_ufPlay = new QPushButton(QStringLiteral("U-FILE"), this);
+    m_ufPlay->setObjectName(QStringLiteral("cmdUFPlay"));
+    connect(m_pgmPlay, &QPushButton::clicked, m_program, &ProgramPanel::open);
+    connect(m_mtypePlay, &QPushButton::clicked, m_musicType, &MusicTypePanel::open);
+    connect(m_ufPlay, &QPushButton::clicked, m_userFile, &UserFilePanel::open);
+
+    auto* modes = new QHBoxLayout;
+    modes->addWidget(m_pgmPlay);
+    modes->addWidget(m_mtypePlay);
+    modes->addWidget(m_ufPlay);
+    auto* panels = new QHBoxLayout;
+    panels->addWidget(m_program);
+    panels->addWidget(m_musicType);
+    panels->addWidget(m_userFile);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_display);
+    layout->addWidget(m_discs);
+    layout->addWidget(m_transport);
+    layout->addLayout(modes);
+    layout->addLayout(panels);
+    layout->addStretch(1);
+
+    // When the messenger is the info lines, held keys keep their text on the line.
+    if (auto* lines = dynamic_cast<InfoLines*>(&status))
+        m_transport->setRefresh({[lines] { lines->holdRefresh(); },
+                                 [lines] { lines->resumeRefresh(); },
+                                 [lines] {
+                                     lines->refreshNow();
+                                 }});
+
+    connect(m_discs, &DiscSelectionPanel::discNumberShown, this, &AudioTab::discNumberShown);
+    connect(&ctx.link, &Link::statusTick, this, &AudioTab::StatusDisplayTick);
+}
+
+AudioTab::~AudioTab() = default;
+
+QLabel* AudioTab::infoLabel() const {
+    return m_display->infoLabel();
+}
+
+QLabel* AudioTab::playInfoLabel() const {
+    return m_display->playInfoLabel();
+}
+
+int AudioTab::selectedDisc() const {
+    return m_discs->selectedDisc();
+}
+
+int AudioTab::selectedTrack() const {
+    return m_discs->selectedTrack();
+}
+
+void AudioTab::setDownloadTitles(DownloadTitles download) {
+    m_discs->setDownloadTitles(download);
+    m_program->setDownloadTitles(std::move(download));
+}
+
+void AudioTab::StatusDisplayTick() {
+    m_display->StatusDisplayTick();
+}
+
+void AudioTab::audioTabSelected() {
+    const Link& link = m_ctx.link;
+    if (link.linkBusy() != kLinkOffline && link.ModeCode == 1 && link.PlayDisc != 0)
+        m_transport->continueDisable().start();
+}
+
+void AudioTab::PrepareAudioTab() {
+    m_pgmPlay->setToolTip(msg(412));
+    m_mtypePlay->setToolTip(msg(413));
+    m_ufPlay->setToolTip(msg(456));
+    m_display->InvalidateStatusDisplay();
+    m_discs->clearLists();
+    m_discs->ShowDiscNumber();
+    m_discs->ShowTrackNumber();
+    m_display->ShowMusicType();
+    m_display->ShowUserFileChecks();
+    m_display->fillUserFileNames();
+    m_display->ShowUserFileChecks();
+    m_discs->Open_TMPFile_DISC();
+    if (m_musicType->isOpen())
+        m_musicType->markGenresPresent();
+    if (m_userFile->isOpen())
+        m_userFile->markUserFilesInUse();
+    // The window's tab control decides when the page is visible.
+    setEnabled(true);
+    m_prepared = true;
+    // Everything is to be redrawn; no pushed frame need come to start that.
+    QTimer::singleShot(0, m_display, &StatusDisplay::tickWhenLinkIdle);
+}
+
+void AudioTab::closeSetupPanels(QWidget* keep) {
+    if (keep != m_program)
+        m_program->closeSilently();
+    if (keep != m_musicType)
+        m_musicType->closeSilently();
+    if (keep != m_userFile)
+        m_userFile->closeSilently();
+}
+
+void AudioTab::SetPlayModeButtons(int mode) {
+    bool pgm = false, mtype = false, uf = false;
+    switch (mode) {
+    case 0:
+        pgm = mtype = uf = true;
+        break;
+    case 1:
+    case 2:
+    case 4:
+        break;
+    case 3:
+        pgm = true;
+        break;
+    case 5:
+    case 6:
+        mtype = true;
+        break;
+    case 7:
+    case 8:
+        uf = true;
+        break;
+    default:
+        return;
+    }
+    m_pgmPlay->setEnabled(pgm);
+    m_mtypePlay->setEnabled(mtype);
+    m_ufPlay->setEnabled(uf);
+}
+
+} // namespace tf

@@ -1,0 +1,312 @@
+#include "playback/widgets/playmodepanels.h"
+
+#include "link/link.h"
+#include "playback/playpermission.h"
+#include "playback/playtables.h"
+#include "playback/widgets/audiotab.h"
+#include "shell/appcontext.h"
+#include "shell/catalogue.h"
+#include "shell/config.h"
+#include "shell/statusmessenger.h"
+#include "store/textfile.h"
+#include "store/userfiles.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+
+namespace tf {
+
+using namespace playback;
+
+namespace {
+
+// Shared frame of the two panels: title, check list, Set, Clear and the close button.
+struct PanelParts {
+    QListWidget* list;
+    QPushButton* set;
+    QPushButton* clear;
+    QPushButton* quit;
+};
+
+PanelParts buildPanel(QFrame* panel, const char* frameName, const QString& title,
+                      const char* titleName, const char* listName, const char* setName,
+                      const char* clearName, const char* quitName) {
+    panel->setObjectName(QLatin1String(frameName));
+    panel->setFrameShape(QFrame::Box);
+    auto* label = new QLabel(title, panel);
+    label->setObjectName(QLatin1String(titleName));
+    PanelParts p{new QListWidget(panel), new QPushButton(panel), new QPushButton(panel),
+                 new QPushButton(QStringLiteral("X"), panel)};
+    p.list->setObjectName(QLatin1String(listName));
+    p.set->setObjectName(QLatin1String(setName));
+    p.clear->setObjectName(QLatin1String(clearName));
+    p.quit->setObjectName(QLatin1String(quitName));
+    auto* grid = new QGridLayout(panel);
+    grid->addWidget(label, 0, 0);
+    grid->addWidget(p.quit, 0, 1);
+    grid->addWidget(p.list, 1, 0, 1, 2);
+    grid->addWidget(p.set, 2, 0);
+    grid->addWidget(p.clear, 2, 1);
+    panel->hide();
+    panel->setEnabled(false);
+    return p;
+}
+
+void addCheckItems(QListWidget* list, const QStringList& texts) {
+    for (const QString& text : texts) {
+        auto* item = new QListWidgetItem(text, list);
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
+        item->setCheckState(Qt::Unchecked);
+    }
+}
+
+// Record lines of the disc list ("[" first) and the lines after them.
+QStringList discListLines(const AppContext& ctx) {
+    return textfile::readLines(ctx.config.dataPath(QStringLiteral("tempdisc.txt")))
+        .value_or(QStringList());
+}
+
+} // namespace
+
+// ---- Music type ----
+
+MusicTypePanel::MusicTypePanel(AppContext& ctx, StatusMessenger& status, AudioTab& tab,
+                               QWidget* parent)
+    : QFrame(parent), m_ctx(ctx), m_status(status), m_tab(tab) {
+    const PanelParts p =
+        buildPanel(this, "picMtypeSetting", msg(msgid::MusicTypePanelTitle), "lbMTStitle",
+                   "lstMTSMtype", "cmdMTSSet", "cmdMTSClear", "cmdMTSQuit");
+    m_list = p.list;
+    m_set = p.set;
+    m_clear = p.clear;
+    addCheckItems(m_list, panelMusicTypeEntries());
+    connect(p.quit, &QPushButton::clicked, this, &MusicTypePanel::quit);
+    connect(m_set, &QPushButton::clicked, this, &MusicTypePanel::set);
+    connect(m_clear, &QPushButton::clicked, this, &MusicTypePanel::clear);
+    connect(m_list, &QListWidget::currentRowChanged, this, &MusicTypePanel::entryChosen);
+    connect(m_list, &QListWidget::itemChanged, this, [this] {
+        if (!m_suppress)
+            markGenresPresent(); // a mark toggled by hand is put back at once
+    });
+}
+
+void MusicTypePanel::open() {
+    if (m_open)
+        return;
+    const Link& link = m_ctx.link;
+    m_tab.closeSetupPanels(this);
+    m_set->setText(msg(451));
+    m_clear->setText(msg(452));
+    m_list->setToolTip(msg(457));
+    m_open = true;
+    const bool musicTypePlay =
+        link.PlayMode == kPlayModeMusicType || link.PlayMode == kPlayModeMusicTypeRandom;
+    m_clear->setEnabled(musicTypePlay);
+    m_set->setEnabled(!musicTypePlay);
+    if (link.PlayMusicType >= 2 && link.PlayMusicType <= kMusicTypeCount) {
+        m_suppress = true;
+        m_list->setCurrentRow(panelIndexOfCode(link.PlayMusicType));
+        m_suppress = false;
+    }
+    markGenresPresent();
+    m_status.ShowStatusMessage(StatusMessenger::kAudioTab, status::MusicTypeOpened);
+    setEnabled(true);
+    show();
+}
+
+void MusicTypePanel::markGenresPresent() {
+    m_suppress = true;
+    const int selected = m_list->currentRow();
+    for (int i = 0; i < m_list->count(); ++i)
+        m_list->item(i)->setCheckState(Qt::Unchecked);
+    const QStringList lines = discListLines(m_ctx);
+    for (int i = 0; i + 2 < lines.size(); ++i) {
+        if (!lines.at(i).startsWith(QLatin1Char('[')))
+            continue;
+        const int code = lines.at(i + 2).trimmed().toInt();
+        const int row = panelIndexOfCode(code);
+        if (code != 0 && row >= 0 && row < m_list->count())
+            m_list->item(row)->setCheckState(Qt::Checked);
+    }
+    m_list->setCurrentRow(selected);
+    m_suppress = false;
+}
+
+void MusicTypePanel::entryChosen(int row) {
+    if (m_suppress || row < 0)
+        return;
+    if (codeOfPanelIndex(row) == kEroticCode) {
+        // Not a genre to play by: the selection moves to the first entry.
+        m_suppress = true;
+        m_list->setCurrentRow(0);
+        m_suppress = false;
+        row = 0;
+    }
+    m_set->setEnabled(m_list->item(row)->checkState() == Qt::Checked);
+}
+
+void MusicTypePanel::closeSilently() {
+    setEnabled(false);
+    hide();
+    m_open = false;
+}
+
+void MusicTypePanel::quit() {
+    if (!m_open)
+        return;
+    closeSilently();
+    m_status.ShowStatusMessage(StatusMessenger::kAudioTab, status::MusicTypeClosed);
+}
+
+void MusicTypePanel::set() {
+    Link& link = m_ctx.link;
+    const int row = m_list->currentRow();
+    if (link.CommandInProgress || row < 0)
+        return;
+    link.CommandInProgress = true;
+    m_set->setEnabled(false);
+    const bool ok =
+        requestPlayModeWithPermission(link, kPlayModeMusicType, quint8(codeOfPanelIndex(row)));
+    if (!ok)
+        link.ShowLinkError(msg(305), msg(306));
+    link.CommandInProgress = false;
+    closeSilently();
+    if (ok)
+        m_status.ShowStatusMessage(StatusMessenger::kAudioTab, status::MusicTypeSet);
+}
+
+void MusicTypePanel::clear() {
+    Link& link = m_ctx.link;
+    if (link.CommandInProgress)
+        return;
+    m_clear->setEnabled(false);
+    link.CommandInProgress = true;
+    const bool ok = clearPlayMode(link);
+    if (!ok)
+        link.ShowLinkError(msg(305), msg(306));
+    closeSilently();
+    if (ok)
+        m_status.ShowStatusMessage(StatusMessenger::kAudioTab, status::MusicTypeCleared);
+    link.CommandInProgress = false;
+}
+
+// ---- User file ----
+
+UserFilePanel::UserFilePanel(AppContext& ctx, StatusMessenger& status, AudioTab& tab,
+                             QWidget* parent)
+    : QFrame(parent), m_ctx(ctx), m_status(status), m_tab(tab) {
+    const PanelParts p =
+        buildPanel(this, "picUFSetting", msg(msgid::UserFilePanelTitle), "lbUFStitle",
+                   "lstUFSUfile", "cmdUFSSet", "cmdUFSClear", "cmdUFSQuit");
+    m_list = p.list;
+    m_set = p.set;
+    m_clear = p.clear;
+    addCheckItems(m_list, defaultUserFileNames());
+    connect(p.quit, &QPushButton::clicked, this, &UserFilePanel::quit);
+    connect(m_set, &QPushButton::clicked, this, &UserFilePanel::set);
+    connect(m_clear, &QPushButton::clicked, this, &UserFilePanel::clear);
+    connect(m_list, &QListWidget::currentRowChanged, this, &UserFilePanel::entryChosen);
+    connect(m_list, &QListWidget::itemChanged, this, [this] {
+        if (!m_suppress)
+            markUserFilesInUse();
+    });
+}
+
+void UserFilePanel::open() {
+    if (m_open)
+        return;
+    const Link& link = m_ctx.link;
+    m_tab.closeSetupPanels(this);
+    m_set->setText(msg(451));
+    m_clear->setText(msg(452));
+    m_list->setToolTip(msg(457));
+    const auto names = userfiles::read(m_ctx.config.dataPath(QStringLiteral("ufn.txt")));
+    m_suppress = true;
+    for (int i = 0; i < kUserFileCount; ++i) {
+        const QString name = names && i < names->size() && !names->at(i).isEmpty()
+                                 ? names->at(i)
+                                 : defaultUserFileName(i + 1);
+        m_list->item(i)->setText(name);
+    }
+    m_suppress = false;
+    m_open = true;
+    m_clear->setEnabled(link.PlayMode == kPlayModeUserFile ||
+                        link.PlayMode == kPlayModeUserFileRandom);
+    markUserFilesInUse();
+    // The playing user file, named by its one-bit mask; the conversion leaves the value as is.
+    const int number = Change_UFBIT_to_BYTE(link.PlayStatus7);
+    m_suppress = true;
+    m_list->setCurrentRow(number > 0 && number <= kUserFileCount ? number - 1 : -1);
+    m_suppress = false;
+    m_set->setEnabled(m_list->currentItem() && m_list->currentItem()->checkState() == Qt::Checked);
+    m_status.ShowStatusMessage(StatusMessenger::kAudioTab, status::UserFileOpened);
+    setEnabled(true);
+    show();
+}
+
+void UserFilePanel::markUserFilesInUse() {
+    m_suppress = true;
+    int used = 0;
+    const QStringList lines = discListLines(m_ctx);
+    for (int i = 0; i + 1 < lines.size(); ++i)
+        if (lines.at(i).startsWith(QLatin1Char('[')))
+            used |= lines.at(i + 1).trimmed().toInt() & 0xFF;
+    for (int i = 0; i < kUserFileCount; ++i)
+        m_list->item(i)->setCheckState((used >> i) & 1 ? Qt::Checked : Qt::Unchecked);
+    m_suppress = false;
+}
+
+void UserFilePanel::entryChosen(int row) {
+    if (m_suppress || row < 0)
+        return;
+    m_set->setEnabled(m_list->item(row)->checkState() == Qt::Checked);
+}
+
+void UserFilePanel::closeSilently() {
+    setEnabled(false);
+    hide();
+    m_open = false;
+}
+
+void UserFilePanel::quit() {
+    if (!m_open)
+        return;
+    closeSilently();
+    m_status.ShowStatusMessage(StatusMessenger::kAudioTab, status::UserFileClosed);
+}
+
+void UserFilePanel::set() {
+    Link& link = m_ctx.link;
+    const int row = m_list->currentRow();
+    if (link.CommandInProgress || row < 0)
+        return;
+    m_set->setEnabled(false);
+    link.CommandInProgress = true;
+    const bool ok = requestPlayModeWithPermission(link, kPlayModeUserFile,
+                                                  quint8(Change_BYTE_to_UFBIT(row + 1)));
+    if (!ok)
+        link.ShowLinkError(msg(307), msg(308));
+    closeSilently();
+    if (ok)
+        m_status.ShowStatusMessage(StatusMessenger::kAudioTab, status::UserFileSet);
+    link.CommandInProgress = false;
+}
+
+void UserFilePanel::clear() {
+    Link& link = m_ctx.link;
+    if (link.CommandInProgress)
+        return;
+    m_clear->setEnabled(false);
+    link.CommandInProgress = true;
+    const bool ok = clearPlayMode(link);
+    if (!ok)
+        link.ShowLinkError(msg(307), msg(308));
+    link.CommandInProgress = false;
+    closeSilently();
+    if (ok)
+        m_status.ShowStatusMessage(StatusMessenger::kAudioTab, status::UserFileCleared);
+}
+
+} // namespace tf

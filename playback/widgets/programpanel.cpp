@@ -1,0 +1,481 @@
+#include "playback/widgets/programpanel.h"
+
+#include "link/link.h"
+#include "operations/programlist.h"
+#include "operations/textdownload.h"
+#include "playback/playpermission.h"
+#include "playback/playtables.h"
+#include "playback/programlist.h"
+#include "playback/widgets/audiotab.h"
+#include "playback/widgets/discselection.h"
+#include "shell/appcontext.h"
+#include "shell/catalogue.h"
+#include "shell/config.h"
+#include "shell/statusmessenger.h"
+#include "store/discfile.h"
+#include "store/disclist.h"
+#include "store/storefiles.h"
+#include "store/textfile.h"
+
+#include <QComboBox>
+#include <QDrag>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QGridLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QMimeData>
+#include <QPushButton>
+
+namespace tf {
+
+using namespace playback;
+
+namespace {
+
+constexpr char kTrackFile[] = "pgmtrack.txt";
+
+// A list whose selected item can be dragged out as plain text and that takes drops.
+class DragList : public QListWidget {
+public:
+    std::function<void(const QString&)> dropped;
+    std::function<bool()> dragAllowed;
+
+    explicit DragList(QWidget* parent) : QListWidget(parent) {
+        setDragEnabled(true);
+        setAcceptDrops(true);
+        setDragDropMode(QAbstractItemView::DragDrop);
+    }
+
+protected:
+    void startDrag(Qt::DropActions) override {
+        const QListWidgetItem* item = currentItem();
+        if (!item || item->text().isEmpty() || (dragAllowed && !dragAllowed()))
+            return;
+        auto* mime = new QMimeData;
+        mime->setText(item->text());
+        auto* drag = new QDrag(this);
+        drag->setMimeData(mime);
+        setAcceptDrops(false); // the source does not take its own drop
+        drag->exec(Qt::CopyAction | Qt::MoveAction);
+        setAcceptDrops(true);
+    }
+    void dragEnterEvent(QDragEnterEvent* e) override {
+        if (e->source() != this && e->mimeData()->hasText())
+            e->acceptProposedAction();
+    }
+    void dragMoveEvent(QDragMoveEvent* e) override {
+        if (e->source() != this && e->mimeData()->hasText())
+            e->acceptProposedAction();
+    }
+    void dropEvent(QDropEvent* e) override {
+        if (e->source() == this || !e->mimeData()->hasText())
+            return;
+        e->acceptProposedAction();
+        if (dropped)
+            dropped(e->mimeData()->text());
+    }
+};
+
+QPushButton* makeButton(QWidget* parent, const char* name) {
+    auto* b = new QPushButton(parent);
+    b->setObjectName(QLatin1String(name));
+    return b;
+}
+
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text) {
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(QLatin1String(name));
+    return l;
+}
+
+} // namespace
+
+ProgramPanel::ProgramPanel(AppContext& ctx, StatusMessenger& status, AudioTab& tab, QWidget* parent)
+    : QFrame(parent), m_ctx(ctx), m_status(status), m_tab(tab) {
+    setObjectName(QStringLiteral("picPgmSetting"));
+    setFrameShape(QFrame::Box);
+    auto* dno = new DragList(this);
+    auto* tno = new DragList(this);
+    auto* pgm = new DragList(this);
+    dno->setDragEnabled(false);
+    dno->setAcceptDrops(false);
+    m_lstPGSDNO = dno;
+    m_lstPGSTNO = tno;
+    m_lstPGSPGM = pgm;
+    m_lstPGSDNO->setObjectName(QStringLiteral("lstPGSDNO"));
+    m_lstPGSTNO->setObjectName(QStringLiteral("lstPGSTNO"));
+    m_lstPGSPGM->setObjectName(QStringLiteral("lstPGSPGM"));
+    tno->dragAllowed = pgm->dragAllowed = [this] {
+        return stopped();
+    };
+    pgm->dropped = [this](const QString& text) {
+        dropOnProgramList(text);
+    };
+    tno->dropped = [this](const QString&) {
+        dropOnTrackList();
+    };
+
+    m_cmdPGSADD = makeButton(this, "cmdPGSADD");
+    m_cmdPGSDEL = makeButton(this, "cmdPGSDEL");
+    m_cmdPGSDELALL = makeButton(this, "cmdPGSDELALL");
+    m_cmdPGSSET = makeButton(this, "cmdPGSSET");
+    m_cmdPGSClear = makeButton(this, "cmdPGSClear");
+    auto* quitButton = makeButton(this, "cmdPGSQuit");
+    quitButton->setText(QStringLiteral("X"));
+
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(makeLabel(this, "lbPGStitle", msg(msgid::ProgramPanelTitle)), 0, 0, 1, 2);
+    grid->addWidget(quitButton, 0, 2);
+    grid->addWidget(makeLabel(this, "lbPGSDNO", msg(msgid::ProgramDiscLabel)), 1, 0);
+    grid->addWidget(makeLabel(this, "lbPGSTRACK", msg(msgid::ProgramTrackLabel)), 1, 1);
+    grid->addWidget(makeLabel(this, "lbPGSPGM", msg(msgid::ProgramListLabel)), 1, 2);
+    grid->addWidget(m_lstPGSDNO, 2, 0);
+    grid->addWidget(m_lstPGSTNO, 2, 1);
+    grid->addWidget(m_lstPGSPGM, 2, 2);
+    auto* buttons = new QHBoxLayout;
+    for (QPushButton* b : {m_cmdPGSADD, m_cmdPGSDEL, m_cmdPGSDELALL, m_cmdPGSSET, m_cmdPGSClear})
+        buttons->addWidget(b);
+    grid->addLayout(buttons, 3, 0, 1, 3);
+
+    connect(quitButton, &QPushButton::clicked, this, &ProgramPanel::quit);
+    connect(m_cmdPGSADD, &QPushButton::clicked, this, &ProgramPanel::add);
+    connect(m_cmdPGSDEL, &QPushButton::clicked, this, &ProgramPanel::remove);
+    connect(m_cmdPGSDELALL, &QPushButton::clicked, this, &ProgramPanel::removeAll);
+    connect(m_cmdPGSSET, &QPushButton::clicked, this, &ProgramPanel::set);
+    connect(m_cmdPGSClear, &QPushButton::clicked, this, &ProgramPanel::clear);
+    connect(m_lstPGSDNO, &QListWidget::currentRowChanged, this, &ProgramPanel::chooseDisc);
+    connect(m_lstPGSTNO, &QListWidget::itemDoubleClicked, this, &ProgramPanel::add);
+    connect(m_lstPGSPGM, &QListWidget::itemDoubleClicked, this, &ProgramPanel::remove);
+
+    // The buttons follow the play state; the check runs on every pushed value rather than
+    // on a fast fixed tick.
+    m_tmcheck.setObjectName(QStringLiteral("tmcheck"));
+    m_tmcheck.setSingleShot(true);
+    m_tmcheck.setInterval(0);
+    connect(&m_tmcheck, &QTimer::timeout, this, &ProgramPanel::updateButtons);
+    connect(&m_ctx.link, &Link::playValuesChanged, this, [this] {
+        if (m_open)
+            m_tmcheck.start();
+    });
+    hide();
+    setEnabled(false);
+}
+
+bool ProgramPanel::stopped() const {
+    return m_ctx.link.PlayStateCode == kStateStopped;
+}
+
+void ProgramPanel::open() {
+    if (m_open)
+        return;
+    m_tab.closeSetupPanels(this);
+    prepare();
+    m_status.ShowStatusMessage(StatusMessenger::kAudioTab, status::ProgramOpened);
+    setEnabled(true);
+    show();
+}
+
+void ProgramPanel::prepare() {
+    Link& link = m_ctx.link;
+    m_cmdPGSSET->setText(msg(451));
+    m_cmdPGSClear->setText(msg(452));
+    m_cmdPGSADD->setText(msg(453));
+    m_cmdPGSDEL->setText(msg(454));
+    m_cmdPGSDELALL->setText(msg(455));
+    m_programDisc = link.PlayDisc;
+
+    const QComboBox* discs = m_tab.discSelection()->discList();
+    const QComboBox* tracks = m_tab.discSelection()->trackList();
+    {
+        const QSignalBlocker block(m_lstPGSDNO);
+        m_lstPGSDNO->clear();
+        for (int i = 0; i < discs->count(); ++i)
+            m_lstPGSDNO->addItem(discs->itemText(i));
+        m_lstPGSDNO->setCurrentRow(discs->currentIndex());
+    }
+    m_lstPGSTNO->clear();
+    m_lstPGSTNO->addItem(QString::fromLatin1(program::kAllTracks));
+    for (int i = 0; i < tracks->count(); ++i)
+        m_lstPGSTNO->addItem(tracks->itemText(i));
+    if (m_lstPGSTNO->count() > 1)
+        m_lstPGSTNO->setCurrentRow(qBound(0, int(link.PlayTrack), m_lstPGSTNO->count() - 1));
+    else
+        m_lstPGSTNO->setCurrentRow(0);
+
+    m_lstPGSPGM->clear();
+    m_stepCount = 0;
+    if (link.PlayMode != kPlayModeTrack) {
+        link.CommandInProgress = true;
+        const QString path = m_ctx.config.dataPath(QString::fromLatin1(program::kFileName));
+        link.Tarminal_Base_check();
+        link.Set_Tarminal_AUDIO();
+        ReadProgramList(link, m_ctx.config);
+        link.Clear_Tarminal_AUDIO();
+        link.CommandInProgress = false;
+        // Without a readable working file the panel still opens, with an empty program.
+        const auto steps = programfile::read(path, kMaxProgramSteps);
+        for (const ProgramStep& step : steps.value_or(QList<ProgramStep>())) {
+            const QString record = programfile::stepText(step);
+            appendStep(record.left(5), record.mid(5));
+        }
+        m_cmdPGSClear->setEnabled(true);
+    } else {
+        m_cmdPGSClear->setEnabled(false);
+    }
+    m_cmdPGSSET->setEnabled(false);
+    m_open = true;
+    updateButtons();
+}
+
+void ProgramPanel::closeSilently() {
+    setEnabled(false);
+    hide();
+    m_tmcheck.stop();
+    m_open = false;
+}
+
+void ProgramPanel::quit() {
+    if (!m_open)
+        return;
+    closeSilently();
+    m_status.ShowStatusMessage(StatusMessenger::kAudioTab, status::ProgramClosed);
+}
+
+void ProgramPanel::chooseDisc(int row) {
+    Link& link = m_ctx.link;
+    if (link.CommandInProgress || row < 0 || !m_open)
+        return;
+    link.CommandInProgress = true;
+    const int disc = m_lstPGSDNO->item(row)->text().mid(1, 3).trimmed().toInt();
+    if (disc != m_programDisc) {
+        m_programDisc = disc;
+        loadTrackList(disc);
+    }
+    link.CommandInProgress = false;
+}
+
+void ProgramPanel::loadTrackList(int disc) {
+    Link& link = m_ctx.link;
+    m_trackListLoading = true;
+    updateButtons();
+    m_lstPGSTNO->setEnabled(false);
+    waitForFreeLink(link);
+    m_lstPGSTNO->clear();
+    const QString discPath = m_ctx.config.dataPath(discfile::fileName(disc));
+    const auto content = discfile::readDiscFile(discPath);
+    if (content) {
+        m_lstPGSTNO->setEnabled(true);
+        m_lstPGSTNO->addItem(QString::fromLatin1(program::kAllTracks));
+        for (int t = 1; t <= content->numbers.maxTno && t - 1 < content->trackTitles.size(); ++t)
+            m_lstPGSTNO->addItem(disclist::slotLabel(t) + content->trackTitles.at(t - 1));
+    } else {
+        MinMaxTno range;
+        link.RequestDisc = quint16(disc);
+        link.Set_Tarminal_AUDIO();
+        const bool ranged = link.ReadMinMaxTno(range);
+        link.Clear_Tarminal_AUDIO();
+        const int maxTrack = ranged ? range.highest : 0;
+        m_lstPGSTNO->setEnabled(true);
+        m_lstPGSTNO->addItem(QString::fromLatin1(program::kAllTracks));
+        const QString path = m_ctx.config.programPath(QString::fromLatin1(kTrackFile));
+        if (ranged) {
+            waitForFreeLink(link);
+            link.Set_Tarminal_AUDIO();
+            link.RequestDisc = quint16(disc);
+            link.RequestTrack = 0;
+            link.RequestKind = 1;
+            link.RequestFieldD = 0;
+            link.RequestLast = quint8(maxTrack);
+            const bool downloaded =
+                m_download ? m_download(path)
+                           : downloadProgramTitles(link, m_ctx.config, m_ctx.ui, disc, maxTrack);
+            link.Clear_Tarminal_AUDIO();
+            const auto lines = downloaded ? textfile::readLines(path) : std::nullopt;
+            int k = 0;
+            for (int i = 0; lines && i + 1 < lines->size(); ++i) {
+                if (lines->at(i) != QStringLiteral("#%1").arg(k))
+                    continue;
+                const QString title = lines->at(++i);
+                if (k == 0) {
+                    m_lstPGSTNO->clear();
+                    m_lstPGSTNO->addItem(QString::fromLatin1(program::kAllTracks));
+                } else {
+                    m_lstPGSTNO->addItem(disclist::slotLabel(k) + title);
+                }
+                ++k;
+            }
+        }
+        QFile::remove(path);
+        for (int t = m_lstPGSTNO->count(); t <= maxTrack; ++t)
+            m_lstPGSTNO->addItem(program::bracketNumber(t) + QLatin1Char(' ') +
+                                 msg(msgid::ProgramTrackWithoutTitle));
+    }
+    m_lstPGSTNO->setCurrentRow(0);
+    m_trackListLoading = false;
+    updateButtons();
+}
+
+void ProgramPanel::appendStep(const QString& discPart, const QString& trackPart) {
+    if (m_stepCount >= kMaxProgramSteps)
+        return;
+    m_lstPGSPGM->addItem(program::listItem(m_lstPGSPGM->count() + 1, discPart, trackPart));
+    m_stepCount = m_lstPGSPGM->count();
+    m_lstPGSPGM->setCurrentRow(m_stepCount - 1);
+    m_cmdPGSSET->setEnabled(true);
+}
+
+void ProgramPanel::add() {
+    if (!m_open || !stopped() || m_stepCount >= kMaxProgramSteps || m_trackListLoading)
+        return;
+    const QListWidgetItem* disc = m_lstPGSDNO->currentItem();
+    const QListWidgetItem* track = m_lstPGSTNO->currentItem();
+    if (!disc || !track)
+        return;
+    appendStep(disc->text().left(5), track->text().left(5));
+    updateButtons();
+}
+
+void ProgramPanel::remove() {
+    if (!m_open || !stopped() || m_stepCount <= 0)
+        return;
+    const int row = m_lstPGSPGM->currentRow();
+    if (row < 0)
+        return;
+    delete m_lstPGSPGM->takeItem(row);
+    m_stepCount = m_lstPGSPGM->count();
+    if (m_stepCount > 0) {
+        m_lstPGSPGM->setCurrentRow(m_stepCount - 1);
+        for (int i = 0; i < m_stepCount; ++i) {
+            QListWidgetItem* item = m_lstPGSPGM->item(i);
+            item->setText(program::renumbered(item->text(), i + 1));
+        }
+        m_cmdPGSSET->setEnabled(true);
+    } else {
+        m_cmdPGSSET->setEnabled(false);
+    }
+    updateButtons();
+}
+
+void ProgramPanel::removeAll() {
+    if (!m_open || !stopped() || m_stepCount <= 0)
+        return;
+    m_lstPGSPGM->clear();
+    m_stepCount = 0;
+    m_cmdPGSSET->setEnabled(false);
+    updateButtons();
+}
+
+void ProgramPanel::dropOnProgramList(const QString& trackText) {
+    if (!m_open || !stopped() || m_stepCount >= kMaxProgramSteps)
+        return;
+    const QListWidgetItem* disc = m_lstPGSDNO->currentItem();
+    if (!disc)
+        return;
+    appendStep(disc->text().left(5), trackText.left(5));
+    updateButtons();
+}
+
+void ProgramPanel::dropOnTrackList() {
+    remove();
+}
+
+bool ProgramPanel::sendProgram() {
+    Link& link = m_ctx.link;
+    const QString path = m_ctx.config.dataPath(QString::fromLatin1(program::kFileName));
+    if (!askPermission(link, kGroupProgram, kProgramAllowed))
+        return false;
+    // No working file means an empty program: it goes out as an empty list.
+    const bool empty = !QFile::exists(path);
+    if (empty && !programfile::write(path, {}))
+        return false;
+    const int n =
+        int(programfile::read(path, kMaxProgramSteps).value_or(QList<ProgramStep>()).size());
+    bool ok = waitForFreeLink(link);
+    if (ok) {
+        link.Set_Tarminal_AUDIO();
+        ok = UploadProgramList(link, m_ctx.config, n);
+        link.Clear_Tarminal_AUDIO();
+    }
+    if (empty)
+        QFile::remove(path);
+    return ok;
+}
+
+void ProgramPanel::set() {
+    Link& link = m_ctx.link;
+    if (link.CommandInProgress)
+        return;
+    m_cmdPGSSET->setEnabled(false);
+    link.CommandInProgress = true;
+    const QString path = m_ctx.config.dataPath(QString::fromLatin1(program::kFileName));
+    QFile::remove(path);
+    bool ok = true;
+    if (m_lstPGSPGM->count() > 0) {
+        QList<ProgramStep> steps;
+        for (int i = 0; i < m_stepCount; ++i)
+            if (const auto step =
+                    programfile::stepOf(program::recordOfItem(m_lstPGSPGM->item(i)->text())))
+                steps.append(*step);
+        ok = programfile::write(path, steps);
+    }
+    ok = ok && sendProgram();
+    if (!ok)
+        link.ShowLinkError(msg(311), msg(312));
+    link.CommandInProgress = false;
+    closeSilently();
+    // Success is reported only when the changer has the program.
+    if (ok)
+        m_status.ShowStatusMessage(StatusMessenger::kAudioTab, status::ProgramSet);
+}
+
+void ProgramPanel::clear() {
+    Link& link = m_ctx.link;
+    if (link.CommandInProgress)
+        return;
+    m_cmdPGSClear->setEnabled(false);
+    link.CommandInProgress = true;
+    if (m_stepCount != 0) {
+        m_lstPGSPGM->clear();
+        m_stepCount = 0;
+        m_cmdPGSSET->setEnabled(false);
+    }
+    QFile::remove(m_ctx.config.dataPath(QString::fromLatin1(program::kFileName)));
+    const bool ok = sendProgram();
+    if (!ok)
+        link.ShowLinkError(msg(309), msg(310));
+    link.CommandInProgress = false;
+    closeSilently();
+    if (ok)
+        m_status.ShowStatusMessage(StatusMessenger::kAudioTab, status::ProgramCleared);
+}
+
+void ProgramPanel::updateButtons() {
+    if (!m_open)
+        return;
+    const Link& link = m_ctx.link;
+    const bool hasSteps = m_stepCount > 0;
+    bool lists = true, addOn = false, delOn = false, setOn = false, clearOn = false;
+    if (m_trackListLoading) {
+        lists = false;
+    } else if (stopped()) {
+        addOn = m_stepCount < kMaxProgramSteps;
+        delOn = hasSteps;
+        setOn = hasSteps;
+        clearOn = link.PlayMode != kPlayModeTrack;
+    } else if (link.PlayMode == kPlayModeTrack) {
+        setOn = hasSteps;
+    } else {
+        clearOn = true;
+    }
+    m_lstPGSPGM->setEnabled(lists);
+    m_lstPGSDNO->setEnabled(lists);
+    m_cmdPGSADD->setEnabled(addOn);
+    m_cmdPGSDEL->setEnabled(delOn);
+    m_cmdPGSDELALL->setEnabled(delOn);
+    m_cmdPGSSET->setEnabled(setOn);
+    m_cmdPGSClear->setEnabled(clearOn);
+}
+
+} // namespace tf

@@ -1,0 +1,260 @@
+#include "playback/widgets/statusdisplay.h"
+
+#include "link/link.h"
+#include "operations/programlist.h"
+#include "playback/playtables.h"
+#include "playback/programlist.h"
+#include "playback/widgets/audiotab.h"
+#include "playback/widgets/discselection.h"
+#include "shell/appcontext.h"
+#include "shell/catalogue.h"
+#include "shell/config.h"
+#include "store/userfiles.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+
+namespace tf {
+
+using namespace playback;
+
+namespace {
+
+constexpr int kTrackDelayMs = 500;
+
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+} // namespace
+
+StatusDisplay::StatusDisplay(AppContext& ctx, AudioTab& tab, DiscSelectionPanel& discs,
+                             QWidget* parent)
+    : QWidget(parent), m_ctx(ctx), m_tab(tab), m_discs(discs) {
+    m_lbAudioInfo = makeLabel(this, "lbAudioInfo", {});
+    m_lbPLAYINFO = makeLabel(this, "lbPLAYINFO", msg(msgid::NowPlayingDisc));
+    m_lbPLAYINFO->hide();
+    auto* lbPMode = makeLabel(this, "lbP_MODE", msg(msgid::PlayModeCaption));
+    auto* lbRMode = makeLabel(this, "lbR_mode", msg(msgid::RandomModeCaption));
+    auto* lbRepeat = makeLabel(this, "lbRepeat", msg(msgid::RepeatModeCaption));
+    m_lbAudioPLAYMODE = makeLabel(this, "lbAudioPLAYMODE", {});
+    m_lbRandom = makeLabel(this, "lbRandom", msg(msgid::Off));
+    m_lbRepeatONOFF = makeLabel(this, "lbRepeatONOFF", msg(msgid::Off));
+    m_lbMtype = makeLabel(this, "lbMtype", {});
+    m_cmbAudioMType = new QComboBox(this);
+    m_cmbAudioMType->setObjectName(QStringLiteral("cmbAudioMType"));
+    m_cmbAudioMType->addItems(audioMusicTypeEntries());
+    m_cmbAudioMType->hide();
+    m_lbPGM = makeLabel(this, "lbPGM", msg(msgid::ProgramStepLabel));
+    m_txtPNO = new QLineEdit(QStringLiteral("32"), this);
+    m_txtPNO->setObjectName(QStringLiteral("txtPNO"));
+    m_txtPNO->setReadOnly(true);
+    m_lbPGM->hide();
+    m_txtPNO->hide();
+    m_lstAudioUFile = new QListWidget(this);
+    m_lstAudioUFile->setObjectName(QStringLiteral("lstAudioUFile"));
+    for (int k = 1; k <= kUserFileCount; ++k) {
+        auto* item = new QListWidgetItem(defaultUserFileName(k), m_lstAudioUFile);
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
+        item->setCheckState(Qt::Unchecked);
+    }
+    // The marks show the playing disc's user files; a click on them changes nothing.
+    connect(m_lstAudioUFile, &QListWidget::itemChanged, this, [this] { ShowUserFileChecks(); });
+    connect(m_lstAudioUFile, &QListWidget::itemClicked, this, [this] { ShowUserFileChecks(); });
+
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->addWidget(m_lbAudioInfo, 0, 0, 1, 4);
+    grid->addWidget(lbPMode, 1, 0);
+    grid->addWidget(m_lbAudioPLAYMODE, 1, 1);
+    grid->addWidget(lbRMode, 2, 0);
+    grid->addWidget(m_lbRandom, 2, 1);
+    grid->addWidget(lbRepeat, 3, 0);
+    grid->addWidget(m_lbRepeatONOFF, 3, 1);
+    grid->addWidget(m_lbMtype, 4, 0, 1, 2);
+    grid->addWidget(m_lbPGM, 1, 2);
+    grid->addWidget(m_txtPNO, 1, 3);
+    grid->addWidget(m_lstAudioUFile, 2, 2, 3, 2);
+
+    m_tmDelay.setObjectName(QStringLiteral("tmDelay"));
+    m_tmDelay.setSingleShot(true);
+    m_tmDelay.setInterval(kTrackDelayMs);
+    // The link poll runs on events, not on a fixed tick: when the delay ends, the display
+    // takes its step by itself if the link is free.
+    connect(&m_tmDelay, &QTimer::timeout, this, &StatusDisplay::tickWhenLinkIdle);
+}
+
+void StatusDisplay::tickWhenLinkIdle() {
+    const Link& link = m_ctx.link;
+    if (link.LinkState == kLinkUp && link.linkBusy() == kLinkIdle && !link.slotFull() &&
+        !link.ModeChanged && !link.StatusHold)
+        m_tab.StatusDisplayTick();
+}
+
+void StatusDisplay::setIndicator(QLabel* label, const QString& text, bool lit) {
+    label->setText(text);
+    label->setStyleSheet(lit ? QStringLiteral("color: #ff0000") : QStringLiteral("color: #ffffff"));
+    label->setProperty("lit", lit);
+}
+
+void StatusDisplay::InvalidateStatusDisplay() {
+    // A value no pushed frame can carry, so the next step redraws everything. (The current
+    // value + 1 would miss a value that went up by exactly one before that step.)
+    constexpr int kNeverDrawn = -1;
+    m_shown.disc = kNeverDrawn;
+    m_shown.track = kNeverDrawn;
+    m_shown.programStep = kNeverDrawn;
+    m_shown.musicType = kNeverDrawn;
+    m_shown.userFileBits = kNeverDrawn;
+    m_shown.playMode = kNeverDrawn;
+    m_shown.repeat = kNeverDrawn;
+    m_shown.playState = kNeverDrawn;
+    m_shown.programMode = 255;
+    m_shown.listMode = 254;
+}
+
+void StatusDisplay::SetPlayModeLabel(int mode) {
+    const QString name = playModeName(mode);
+    if (!name.isEmpty())
+        m_lbAudioPLAYMODE->setText(name);
+    m_discs.setTrackModeControls(mode == kPlayModeTrack);
+}
+
+void StatusDisplay::ShowMusicType() {
+    m_lbMtype->setText(m_cmbAudioMType->itemText(audioMusicTypeIndex(m_ctx.link.PlayMusicType)));
+}
+
+void StatusDisplay::ShowProgramStep() {
+    Link& link = m_ctx.link;
+    link.Tarminal_Base_check();
+    link.Set_Tarminal_AUDIO();
+    ReadProgramList(link, m_ctx.config);
+    link.Clear_Tarminal_AUDIO();
+    m_txtPNO->setText(QStringLiteral("%1").arg(link.PlayProgramStep, 2, 10, QLatin1Char('0')));
+    m_shown.programStep = link.PlayProgramStep;
+}
+
+void StatusDisplay::ShowUserFileChecks() {
+    const QSignalBlocker block(m_lstAudioUFile);
+    const int bits = m_ctx.link.PlayUserFileBits;
+    for (int i = 0; i < kUserFileCount && i < m_lstAudioUFile->count(); ++i)
+        m_lstAudioUFile->item(i)->setCheckState((bits >> i) & 1 ? Qt::Checked : Qt::Unchecked);
+    m_lstAudioUFile->setCurrentRow(-1);
+    m_lstAudioUFile->clearSelection();
+}
+
+void StatusDisplay::fillUserFileNames() {
+    const auto names = userfiles::read(m_ctx.config.dataPath(QStringLiteral("ufn.txt")));
+    const QSignalBlocker block(m_lstAudioUFile);
+    for (int i = 0; i < kUserFileCount; ++i) {
+        QString name = names && i < names->size() ? names->at(i) : QString();
+        if (name.isEmpty())
+            name = defaultUserFileName(i + 1);
+        m_lstAudioUFile->item(i)->setText(name);
+    }
+}
+
+void StatusDisplay::ALL_DTTL_READ() {
+    if (m_shown.programMode == kPlayModeTrack && m_shown.listMode != kPlayModeTrack &&
+        !m_ctx.link.ModeChanged) {
+        m_discs.Open_TMPFile_DISC();
+        m_shown.listMode = kPlayModeTrack;
+    }
+}
+
+void StatusDisplay::StatusDisplayTick() {
+    Link& link = m_ctx.link;
+    if (link.ModeCode == 2) {
+        if (m_tab.isEnabled()) {
+            m_tab.setEnabled(false);
+            emit m_tab.leaveAudioTab();
+        }
+        return;
+    }
+    if (!m_tab.isEnabled())
+        return;
+
+    if (link.PlayMode != m_shown.playMode) {
+        const int mode = link.PlayMode;
+        m_shown.playMode = mode;
+        SetPlayModeLabel(mode);
+        m_tab.SetPlayModeButtons(mode);
+        setIndicator(m_lbRandom, randomText(mode), randomLit(mode));
+        if (m_shown.programMode != mode) {
+            m_shown.programMode = mode;
+            const bool programMode = mode == kPlayModeProgram;
+            m_lbPGM->setVisible(programMode);
+            m_txtPNO->setVisible(programMode);
+            if (!programMode) {
+                m_shown.programStep = link.PlayProgramStep;
+                QFile::remove(m_ctx.config.dataPath(QString::fromLatin1(program::kFileName)));
+            }
+        }
+        ALL_DTTL_READ();
+        // A mode change is all that is drawn on this step; the rest follows on the next one,
+        // which no pushed frame may announce.
+        QTimer::singleShot(0, this, &StatusDisplay::tickWhenLinkIdle);
+        return;
+    }
+
+    if (link.PlayStateCode != m_shown.playState) {
+        const QString text = playStateText(link.PlayStateCode);
+        QFont font = m_lbPLAYINFO->font();
+        font.setPointSize(playInfoPointSize(text));
+        m_lbPLAYINFO->setFont(font);
+        m_lbPLAYINFO->setText(text);
+        m_shown.playState = link.PlayStateCode;
+    }
+
+    if (link.TocReadyDisc != m_shown.disc) {
+        m_discs.showCdTextMark(false);
+        if (link.TocReadyDisc != 0) {
+            m_shown.track = 0;
+            m_discs.LoadPlayingDiscTitles();
+            m_shown.disc = link.PlayDisc;
+            m_discs.ShowDiscNumber();
+        }
+    }
+
+    if (link.PlayTrack != m_shown.track && m_shown.disc == link.TocReadyDisc) {
+        if (!m_shown.trackDelay) {
+            m_shown.trackDelay = true;
+            m_tmDelay.start();
+        } else if (!m_tmDelay.isActive()) {
+            m_shown.trackDelay = false;
+            if (link.PlayStateCode != kStateSearching) {
+                m_discs.SelectTrackTitle();
+                m_discs.ShowTrackNumber();
+                m_shown.track = link.PlayTrack;
+            }
+        }
+    }
+
+    if (m_shown.playMode == kPlayModeProgram && link.PlayProgramStep != m_shown.programStep)
+        ShowProgramStep();
+
+    if (link.PlayRepeat != m_shown.repeat) {
+        m_shown.repeat = link.PlayRepeat;
+        setIndicator(m_lbRepeatONOFF, msg(link.PlayRepeat != 0 ? msgid::On : msgid::Off),
+                     link.PlayRepeat != 0);
+    }
+
+    if (link.PlayMusicType != m_shown.musicType) {
+        m_shown.musicType = link.PlayMusicType;
+        ShowMusicType();
+    }
+
+    if (link.PlayUserFileBits != m_shown.userFileBits) {
+        m_shown.userFileBits = link.PlayUserFileBits;
+        ShowUserFileChecks();
+    }
+}
+
+} // namespace tf

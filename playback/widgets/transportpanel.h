@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QTimer>
+#include <QWidget>
+
+#include <array>
+#include <functional>
+
+class QPushButton;
+
+namespace tf {
+
+struct AppContext;
+class StatusMessenger;
+
+// The transport buttons. Play, stop, repeat and random send one key code each; the four
+// continue keys (track down, track up, fast backward, fast forward) send their code when
+// pressed and the release code once they are let go.
+class TransportPanel : public QWidget {
+    Q_OBJECT
+public:
+    TransportPanel(AppContext& ctx, StatusMessenger& status, QWidget* parent = nullptr);
+
+    // The info line's refresh, stopped while a key is held.
+    struct Refresh {
+        std::function<void()> hold;
+        std::function<void()> resume;
+        std::function<void()> now;
+    };
+    void setRefresh(Refresh refresh) { m_refresh = std::move(refresh); }
+
+    // 0 none held, 1 held (press sent), 2 let go (release code still to be sent).
+    int continueKeyState() const { return ContinueKeyState; }
+
+    // Presses on the continue keys are ignored while this runs (two seconds after the tab
+    // is selected).
+    QTimer& continueDisable() { return m_tmContinueDisable; }
+
+    void cmdContinueKEY_MouseDown(int index);
+    void cmdContinueKEY_MouseUp(int index);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void clickKey(int statusIndex, quint8 group, quint8 key);
+    void cmdPlay_Click();
+    void tmKeyOff_out_Timer();
+
+    AppContext& m_ctx;
+    StatusMessenger& m_status;
+    Refresh m_refresh;
+    std::array<QPushButton*, 4> m_continue{};
+    QTimer m_tmKeyOff;
+    QTimer m_tmContinueDisable;
+    int ContinueKeyState = 0;
+    bool m_pressInFlight = false;
+    bool m_releasedInFlight = false;
+};
+
+} // namespace tf
