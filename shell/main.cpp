@@ -1,6 +1,7 @@
 #include "link/widgets/widgetui.h"
 #include "shell/config.h"
 #include "shell/widgets/application.h"
+#include "shell/widgets/composition.h"
 #include "shell/widgets/mainwindow.h"
 
 #include <QApplication>
@@ -16,7 +17,10 @@ int main(int argc, char* argv[]) {
     tf::WidgetUi ui;
     tf::Application shell(tf::Configuration::locateProgramDir(), ui);
     QObject::connect(&shell, &tf::Application::mainWindowCreated,
-                     [&ui](tf::MainWindow* window) { ui.setOwner(window); });
+                     [&ui, &shell](tf::MainWindow* window) {
+                         ui.setOwner(window);
+                         new tf::Composition(shell, window); // owned by the window
+                     });
     QObject::connect(&shell, &tf::Application::quitRequested, &app, &QApplication::exit,
                      Qt::QueuedConnection);
     if (!shell.start())
