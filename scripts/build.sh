@@ -6,4 +6,7 @@ build_dir="$1"
 build_type="$2"
 shift 2
 cmake -S "$here" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE="$build_type" "$@" >/dev/null
+# Sources are found by globbing; make moc look at the file list again so a header added since
+# the last build is not missed in an incremental build.
+find "$build_dir" -path '*_autogen/timestamp' -delete 2>/dev/null || true
 cmake --build "$build_dir"
