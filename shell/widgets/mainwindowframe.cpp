@@ -10,8 +10,11 @@
 #include "shell/widgets/optionswindow.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QScreen>
@@ -37,7 +40,13 @@ void MainWindow::Form_Load(LookupOptions& lookupOptions) {
         const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
         UserSettings::setWindowPositionTwips(QRect(area.topLeft() * kTwips, area.size() * kTwips));
     }
-    applyPositionTwips(UserSettings::windowPositionTwips().value_or(QRect()));
+    // A position that was never stored (or is empty) would give a window of no size: open
+    // at full size instead.
+    const auto stored = UserSettings::windowPositionTwips();
+    if (stored && stored->width() > 0 && stored->height() > 0)
+        applyPositionTwips(*stored);
+    else
+        restoreFullSize();
 
     m_optionsAction->setText(msg(329));
     m_readAll->setText(msg(449));
@@ -83,7 +92,14 @@ void MainWindow::storePosition() {
 }
 
 QString MainWindow::helpPagePath() const {
-    return m_context.config.programPath(kHelpPage);
+    // The program folder holds the page; an installed program whose program folder is the
+    // user's data folder finds it beside the installed program's shared files instead.
+    const QString inProgramFolder = m_context.config.programPath(kHelpPage);
+    if (QFileInfo::exists(inProgramFolder))
+        return inProgramFolder;
+    const QString installed = QDir(QCoreApplication::applicationDirPath())
+                                  .filePath(QStringLiteral("../share/trackfen/") + kHelpPage);
+    return QFileInfo::exists(installed) ? QDir::cleanPath(installed) : inProgramFolder;
 }
 
 void MainWindow::mnuHelp_Click() {
