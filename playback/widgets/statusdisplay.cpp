@@ -86,6 +86,8 @@ StatusDisplay::StatusDisplay(AppContext& ctx, AudioTab& tab, DiscSelectionPanel&
     m_tmDelay.setObjectName(QStringLiteral("tmDelay"));
     m_tmDelay.setSingleShot(true);
     m_tmDelay.setInterval(kTrackDelayMs);
+    // A coarse timer may fire up to 5 % (25 ms) late; the track is due after exactly 500 ms.
+    m_tmDelay.setTimerType(Qt::PreciseTimer);
     // The link poll runs on events, not on a fixed tick: when the delay ends, the display
     // takes its step by itself if the link is free.
     connect(&m_tmDelay, &QTimer::timeout, this, &StatusDisplay::tickWhenLinkIdle);
