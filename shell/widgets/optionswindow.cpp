@@ -16,9 +16,12 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSerialPortInfo>
 #include <QTabWidget>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace tf {
@@ -71,8 +74,30 @@ OptionsWindow::OptionsWindow(Configuration& config, Link& link, UserInterface& u
         auto* device = new QLineEdit(comFrame);
         device->setObjectName(QStringLiteral("txtComDevice%1").arg(n));
         device->setPlaceholderText(UserSettings::defaultComDevice(n));
+        // The serial ports the system reports, to pick from; pseudo-terminals and links are
+        // not reported, so any path can still be typed.
+        auto* ports = new QToolButton(comFrame);
+        ports->setObjectName(QStringLiteral("cmdComPorts%1").arg(n));
+        ports->setText(QStringLiteral("..."));
+        ports->setPopupMode(QToolButton::InstantPopup);
+        auto* menu = new QMenu(ports);
+        connect(menu, &QMenu::aboutToShow, menu, [menu, device] {
+            menu->clear();
+            const auto found = QSerialPortInfo::availablePorts();
+            for (const QSerialPortInfo& port : found) {
+                QString label = port.systemLocation();
+                if (!port.description().isEmpty())
+                    label += QStringLiteral("  (") + port.description() + QLatin1Char(')');
+                const QString path = port.systemLocation();
+                menu->addAction(label, device, [device, path] { device->setText(path); });
+            }
+            if (found.isEmpty())
+                menu->addAction(QStringLiteral("-"))->setEnabled(false);
+        });
+        ports->setMenu(menu);
         comGrid->addWidget(option, n - 1, 0);
         comGrid->addWidget(device, n - 1, 1);
+        comGrid->addWidget(ports, n - 1, 2);
         m_com[n - 1] = option;
         m_device[n - 1] = device;
     }
