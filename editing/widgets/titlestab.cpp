@@ -118,7 +118,12 @@ TitlesTab::TitlesTab(AppContext& ctx, StatusMessenger& status, QWidget* parent)
     m_cmdReload->setEnabled(changerConnected());
 }
 
-TitlesTab::~TitlesTab() = default;
+TitlesTab::~TitlesTab() {
+    // The child panels are destroyed after this object and may still emit (a list losing its
+    // selection); nothing of this tab may run then.
+    for (QObject* child : findChildren<QObject*>())
+        child->disconnect(this);
+}
 
 void TitlesTab::setToolTips() {
     m_cmdLoad->setToolTip(msg(384));

@@ -67,7 +67,12 @@ AudioTab::AudioTab(AppContext& ctx, StatusMessenger& status, QWidget* parent)
     connect(&ctx.link, &Link::statusTick, this, &AudioTab::StatusDisplayTick);
 }
 
-AudioTab::~AudioTab() = default;
+AudioTab::~AudioTab() {
+    // The panels are destroyed after this object and may still emit; nothing of this tab may
+    // run then.
+    for (QObject* child : findChildren<QObject*>())
+        child->disconnect(this);
+}
 
 QLabel* AudioTab::infoLabel() const {
     return m_display->infoLabel();
