@@ -24,12 +24,14 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QSerialPortInfo>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 
 using namespace tf;
 using test::ScriptedUi;
@@ -315,6 +317,33 @@ private slots:
         const QByteArray page = test::readAll(built);
         QVERIFY2(page.contains("<title>TrackFen Help</title>"), qPrintable(built));
         QVERIFY(page.contains("READ ALL DISCS"));
+    }
+
+    void optionsOfferTheSystemsSerialPorts() {
+        Fixture f;
+        f.window.show();
+        f.window.mnuopt_Click();
+        OptionsWindow* options = f.window.optionsWindow();
+        QVERIFY(options);
+        auto* button = options->findChild<QToolButton*>(QStringLiteral("cmdComPorts2"));
+        auto* device = options->findChild<QLineEdit*>(QStringLiteral("txtComDevice2"));
+        QVERIFY(button && button->menu() && device);
+        QMenu* menu = button->menu();
+        emit menu->aboutToShow();
+        const auto ports = QSerialPortInfo::availablePorts();
+        const QList<QAction*> actions = menu->actions();
+        if (ports.isEmpty()) {
+            // Nothing to pick: one disabled entry says so, and the field stays as it was.
+            QCOMPARE(actions.size(), 1);
+            QVERIFY(!actions.first()->isEnabled());
+            return;
+        }
+        QCOMPARE(actions.size(), ports.size());
+        actions.last()->trigger();
+        QCOMPARE(device->text(), ports.last().systemLocation());
+        // Opening the menu again lists the ports once, not twice.
+        emit menu->aboutToShow();
+        QCOMPARE(menu->actions().size(), ports.size());
     }
 
     void optionsUpdateWritesAndRereads() {
