@@ -16,6 +16,8 @@
 #include <QListWidget>
 #include <QPushButton>
 
+#include <functional>
+
 namespace tf {
 
 using namespace playback;
@@ -160,18 +162,31 @@ void MusicTypePanel::quit() {
     m_status.ShowStatusMessage(StatusMessenger::kAudioTab, status::MusicTypeClosed);
 }
 
+// Runs one play-mode command of a set-up panel while CommandInProgress is held; a failure
+// shows the panel's error dialog. True on success.
+static bool runPanelCommand(Link& link, const std::function<bool()>& command, const QString& body,
+                            const QString& title) {
+    link.CommandInProgress = true;
+    const bool ok = command();
+    if (!ok)
+        link.ShowLinkError(body, title);
+    link.CommandInProgress = false;
+    return ok;
+}
+
 void MusicTypePanel::set() {
     Link& link = m_ctx.link;
     const int row = m_list->currentRow();
     if (link.CommandInProgress || row < 0)
         return;
-    link.CommandInProgress = true;
     m_set->setEnabled(false);
-    const bool ok =
-        requestPlayModeWithPermission(link, kPlayModeMusicType, quint8(codeOfPanelIndex(row)));
-    if (!ok)
-        link.ShowLinkError(msg(305), msg(306));
-    link.CommandInProgress = false;
+    const bool ok = runPanelCommand(
+        link,
+        [&] {
+            return requestPlayModeWithPermission(link, kPlayModeMusicType,
+                                                 quint8(codeOfPanelIndex(row)));
+        },
+        msg(305), msg(306));
     closeSilently();
     if (ok)
         m_status.ShowStatusMessage(StatusMessenger::kAudioTab, status::MusicTypeSet);
@@ -182,14 +197,11 @@ void MusicTypePanel::clear() {
     if (link.CommandInProgress)
         return;
     m_clear->setEnabled(false);
-    link.CommandInProgress = true;
-    const bool ok = clearPlayMode(link);
-    if (!ok)
-        link.ShowLinkError(msg(305), msg(306));
+    const bool ok = runPanelCommand(
+        link, [&] { return clearPlayMode(link); }, msg(305), msg(306));
     closeSilently();
     if (ok)
         m_status.ShowStatusMessage(StatusMessenger::kAudioTab, status::MusicTypeCleared);
-    link.CommandInProgress = false;
 }
 
 // ---- User file ----
@@ -283,15 +295,16 @@ void UserFilePanel::set() {
     if (link.CommandInProgress || row < 0)
         return;
     m_set->setEnabled(false);
-    link.CommandInProgress = true;
-    const bool ok = requestPlayModeWithPermission(link, kPlayModeUserFile,
-                                                  quint8(Change_BYTE_to_UFBIT(row + 1)));
-    if (!ok)
-        link.ShowLinkError(msg(307), msg(308));
+    const bool ok = runPanelCommand(
+        link,
+        [&] {
+            return requestPlayModeWithPermission(link, kPlayModeUserFile,
+                                                 quint8(Change_BYTE_to_UFBIT(row + 1)));
+        },
+        msg(307), msg(308));
     closeSilently();
     if (ok)
         m_status.ShowStatusMessage(StatusMessenger::kAudioTab, status::UserFileSet);
-    link.CommandInProgress = false;
 }
 
 void UserFilePanel::clear() {
@@ -299,11 +312,8 @@ void UserFilePanel::clear() {
     if (link.CommandInProgress)
         return;
     m_clear->setEnabled(false);
-    link.CommandInProgress = true;
-    const bool ok = clearPlayMode(link);
-    if (!ok)
-        link.ShowLinkError(msg(307), msg(308));
-    link.CommandInProgress = false;
+    const bool ok = runPanelCommand(
+        link, [&] { return clearPlayMode(link); }, msg(307), msg(308));
     closeSilently();
     if (ok)
         m_status.ShowStatusMessage(StatusMessenger::kAudioTab, status::UserFileCleared);
