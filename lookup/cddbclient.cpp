@@ -1,5 +1,7 @@
 #include "lookup/cddbclient.h"
 
+#include "lookup/offlinedb.h"
+
 #include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -61,6 +63,14 @@ QNetworkRequest CddbClient::makeRequest(const QUrl& url) const {
 }
 
 void CddbClient::query(const CddbToc& toc, QueryCallback done) {
+    if (toc.isValid() && m_options.usesOffline()) {
+        CddbQueryResult local = OfflineCddb(m_options.offlineFolder).query(toc);
+        // "Instead" never reaches the server, whatever the copy holds.
+        if (!local.matches.isEmpty() || m_options.offlineMode == CddbOptions::Offline::Instead) {
+            deliverLater(std::move(done), std::move(local));
+            return;
+        }
+    }
     auto deliver = [done = std::move(done)](const CddbOutcome& transport, const QByteArray& body) {
         if (!transport.ok()) {
             CddbQueryResult failed;
@@ -82,6 +92,13 @@ void CddbClient::query(const CddbToc& toc, QueryCallback done) {
 }
 
 void CddbClient::read(const QString& category, const QString& discId, ReadCallback done) {
+    if (m_options.usesOffline()) {
+        CddbReadResult local = OfflineCddb(m_options.offlineFolder).read(category, discId);
+        if (local.outcome.ok() || m_options.offlineMode == CddbOptions::Offline::Instead) {
+            deliverLater(std::move(done), std::move(local));
+            return;
+        }
+    }
     auto deliver = [done = std::move(done), category](const CddbOutcome& transport,
                                                       const QByteArray& body) {
         if (!transport.ok()) {
@@ -143,6 +160,14 @@ void CddbClient::submit(const CddbDisc& disc, const CddbToc& toc, SubmitCallback
     request.setHeader(QNetworkRequest::ContentTypeHeader,
                       QStringLiteral("text/plain; charset=UTF-8"));
     start(request, buildXmcd(disc, toc, nextXmcdRevision(disc)), deliver);
+}
+
+template <typename Callback, typename Result>
+void CddbClient::deliverLater(Callback done, Result result) {
+    // Local answers arrive from the event loop too, as every result does.
+    QMetaObject::invokeMethod(
+        this, [done = std::move(done), result = std::move(result)] { done(result); },
+        Qt::QueuedConnection);
 }
 
 void CddbClient::failLater(RawDone done, const CddbOutcome& outcome) {

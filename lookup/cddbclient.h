@@ -43,6 +43,8 @@ public:
     void setPaced(bool paced);
     bool isPaced() const { return m_paced; }
 
+    // With an offline copy in the options, query and read look there first ("before": the
+    // server only for what the copy lacks) or only there ("instead").
     void query(const CddbToc& toc, QueryCallback done);
     void read(const QString& category, const QString& discId, ReadCallback done);
     // Sends the record built from `disc` for `toc` with the revision after the disc's own.
@@ -67,6 +69,7 @@ private:
     void onFinished(int id);
     void finish(int id, const CddbOutcome& transport, const QByteArray& body = {});
     void failLater(RawDone done, const CddbOutcome& outcome);
+    template <typename Callback, typename Result> void deliverLater(Callback done, Result result);
     QNetworkRequest makeRequest(const QUrl& url) const;
     CddbOutcome throttled(int httpStatus, const QByteArray& retryAfter);
 

@@ -16,6 +16,7 @@
 
 #include <QEventLoop>
 #include <QFile>
+#include <QScopeGuard>
 #include <QStringList>
 
 namespace tf {
@@ -163,6 +164,13 @@ std::optional<DiscRecord> CddbLookupService::discFromChanger(int disc) {
 // ---- The online lookup of one disc ----
 
 CddbLookupService::Step CddbLookupService::runLookup(const DiscRecord& disc, bool inPass) {
+    // One lookup at a time: a second one started from a nested wait (the audio tab loading
+    // the playing disc while the title editor looks one up) would overwrite the first one's
+    // matchCode, tocText and currentDisc halfway through.
+    if (m_running)
+        return Step::NotWritten;
+    m_running = true;
+    const auto done = qScopeGuard([this] { m_running = false; });
     QString problem;
     const auto key = lookupKey(disc, &problem);
     if (!key) {
@@ -173,7 +181,12 @@ CddbLookupService::Step CddbLookupService::runLookup(const DiscRecord& disc, boo
     }
 
     emit busyCursor(true);
-    tocText = tf::tocText(disc.toc);
+    // The TOC text of the tracks the disc really has, as the database knows it.
+    QStringList offsets;
+    for (int offset : key->toc.trackOffsets)
+        offsets.append(QString::number(offset));
+    offsets.append(QString::number(key->toc.leadOut));
+    tocText = offsets.join(QLatin1Char(' '));
     lastMatchCode = 0;
     emit lookupStateChanged();
     matchCode = kMatchNone;

@@ -79,7 +79,8 @@ private:
     CddbClient& m_client;
     LookupChooser& m_chooser;
     DiscSource m_source;
-    QString m_passFailure; // why the online pass stopped early
+    QString m_passFailure;  // why the online pass stopped early
+    bool m_running = false; // a lookup is on the stack
 };
 
 } // namespace tf

@@ -53,6 +53,13 @@ struct CddbOptions {
     int proxyPort = 0; // 0 or out of range: kCddbDefaultProxyPort
     QString proxyUser;
     QString proxyPassword;
+
+    // A local copy of the database (<folder>/<category>/<discid> xmcd files), consulted
+    // before the server or instead of it; empty folder or Off: never.
+    enum class Offline { Off, Before, Instead };
+    QString offlineFolder;
+    Offline offlineMode = Offline::Off;
+    bool usesOffline() const { return offlineMode != Offline::Off && !offlineFolder.isEmpty(); }
 };
 
 // The proxy the options ask for: an HTTP proxy with the given credentials, or none.

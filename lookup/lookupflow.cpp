@@ -22,7 +22,15 @@ std::optional<LookupKey> lookupKey(const DiscRecord& disc, QString* problem) {
     // The identifier is worked out from the table itself: the master file's copy may have
     // been written before the table arrived complete.
     const auto id = ComputeDiscId(disc.toc, problem);
-    const auto toc = CddbToc::fromTocTimes(disc.toc, problem);
+    // The table holds an empty entry for every track number below the disc's first track (a
+    // disc of a set may start at track 13). The database knows the disc by the tracks it
+    // really has, so those entries stay out of the CDDB key; the disc's own identifier, which
+    // the title files carry, is left as it is.
+    QList<TocTime> tracks = disc.toc;
+    const int skipped = qMax(1, int(disc.minTno)) - 1;
+    if (skipped > 0 && skipped < tracks.size() - 1)
+        tracks = tracks.mid(skipped);
+    const auto toc = CddbToc::fromTocTimes(tracks, problem);
     if (!id || !toc)
         return std::nullopt;
     LookupKey key;
@@ -43,8 +51,10 @@ QString lookupDiscTitle(const CddbDisc& disc) {
 bool writeLookupResult(const QString& dataDir, const LookupKey& key, int minTno, int maxTno,
                        const CddbDisc& result, QString* error) {
     QStringList tracks;
+    // The record's first title belongs to the disc's first track, whatever its number (a disc
+    // of a set may start at track 13).
     for (int t = minTno; t <= maxTno; ++t)
-        tracks.append(result.trackTitles.value(t - 1));
+        tracks.append(result.trackTitles.value(t - minTno));
     return discfile::writeFromLookup(dataDir, key.identity, minTno, maxTno, lookupDiscTitle(result),
                                      tracks, error);
 }

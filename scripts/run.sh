@@ -13,6 +13,9 @@ mkdir -p "$demo/config/MYAPP"
 # The program folder is the executable's folder: give the demo a copy of its own.
 cp -f build-release/shell/trackfen "$demo/trackfen"
 cp -f "build-release/shell/trackfen help contents.htm" "$demo/"
+# The sample CDDB database for the demo's discs: lookups find them without a network.
+rm -rf "$demo/cddb-demo"
+cp -r build-release/shell/cddb-demo "$demo/cddb-demo"
 
 link="$demo/changer"
 build-release/sim/changer-sim --library resources/demo-library.json --pty-link "$link" \
@@ -37,6 +40,16 @@ elif [ -f "$settings" ] && grep -q '^\[Ports\]' "$settings"; then
     sed -i "/^\[Ports\]/a COM1=$link" "$settings"
 else
     printf '[Ports]\nCOM1=%s\n' "$link" >>"$settings"
+fi
+
+# The demo's lookups use the sample database instead of the server (the CDDB options window
+# can switch that); the folder is set again at every run in case the tree moved.
+if grep -q '^OfflineFolder=' "$settings"; then
+    sed -i "s|^OfflineFolder=.*|OfflineFolder=$demo/cddb-demo|" "$settings"
+elif grep -q '^\[CDDB\]' "$settings"; then
+    sed -i "/^\[CDDB\]/a OfflineFolder=$demo/cddb-demo" "$settings"
+else
+    printf '\n[CDDB]\nOfflineFolder=%s\nOfflineMode=instead\n' "$demo/cddb-demo" >>"$settings"
 fi
 
 "$demo/trackfen" "$@"

@@ -3,6 +3,7 @@
 #include "lookup/cddbprotocol.h"
 #include "lookup/widgets/candidatedialog.h"
 
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QHeaderView>
@@ -45,6 +46,17 @@ DiscInfoDialog::DiscInfoDialog(const CddbDisc& disc, bool editable, QWidget* par
     form->addRow(QStringLiteral("Title:"), m_title);
     form->addRow(QStringLiteral("Year:"), m_year);
     form->addRow(QStringLiteral("Genre:"), m_genre);
+    // The category is where the record lives in the database: fixed for a record that is
+    // there already, chosen by the user for a new disc.
+    m_category = new QComboBox(this);
+    m_category->setObjectName(QStringLiteral("cmbCategory"));
+    const bool known = cddbCategories().contains(disc.category);
+    if (!known)
+        m_category->addItem(disc.category);
+    m_category->addItems(cddbCategories());
+    m_category->setCurrentText(disc.category);
+    m_category->setEnabled(editable && !known);
+    form->addRow(QStringLiteral("Category:"), m_category);
     layout->addLayout(form);
 
     m_tracks = new QTableWidget(int(disc.trackTitles.size()), 1, this);
@@ -87,6 +99,8 @@ CddbDisc DiscInfoDialog::disc() const {
     disc.title = cleaned(m_title->text());
     disc.year = cleaned(m_year->text());
     disc.genre = cleaned(m_genre->text());
+    if (isCddbCategoryWord(m_category->currentText()))
+        disc.category = m_category->currentText();
     disc.extendedData = cleaned(m_extended->toPlainText());
     for (int i = 0; i < disc.trackTitles.size(); ++i) {
         const QTableWidgetItem* item = m_tracks->item(i, 0);
@@ -104,8 +118,9 @@ bool DiscInfoDialog::changed() const {
             s = cleaned(s);
         return list;
     };
-    return now.artist != cleaned(m_original.artist) || now.title != cleaned(m_original.title) ||
-           now.year != cleaned(m_original.year) || now.genre != cleaned(m_original.genre) ||
+    return now.category != m_original.category || now.artist != cleaned(m_original.artist) ||
+           now.title != cleaned(m_original.title) || now.year != cleaned(m_original.year) ||
+           now.genre != cleaned(m_original.genre) ||
            now.extendedData != cleaned(m_original.extendedData) ||
            now.trackTitles != trimmed(m_original.trackTitles);
 }

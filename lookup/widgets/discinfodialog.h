@@ -5,6 +5,7 @@
 
 #include <QDialog>
 
+class QComboBox;
 class QLineEdit;
 class QPlainTextEdit;
 class QTableWidget;
@@ -34,6 +35,7 @@ private:
     QLineEdit* m_title = nullptr;
     QLineEdit* m_year = nullptr;
     QLineEdit* m_genre = nullptr;
+    QComboBox* m_category = nullptr;
     QTableWidget* m_tracks = nullptr;
     QPlainTextEdit* m_extended = nullptr;
 };

@@ -1,11 +1,14 @@
 #include "shell/widgets/composition.h"
 
 #include "editing/widgets/titlestab.h"
+#include "lookup/cddbsettings.h"
 #include "operations/readall.h"
 #include "operations/startupread.h"
 #include "playback/widgets/audiotab.h"
+#include "playback/widgets/discselection.h"
 #include "shell/widgets/application.h"
 #include "shell/widgets/mainwindow.h"
+#include "store/discfile.h"
 #include "store/userfiles.h"
 
 #include <QListWidget>
@@ -27,12 +30,17 @@ Composition::Composition(Application& app, MainWindow* window)
     m_info.setAudioSelection([this] { return m_audio->selectedDisc(); },
                              [this] { return m_audio->selectedTrack(); });
 
-    m_cddb.setOptions(cddbOptions());
     m_lookup = std::make_unique<CddbLookupService>(app.link(), app.config(), ctx.ui, m_cddb,
                                                    m_chooser, this);
     app.setLookupService(m_lookup.get());
+    // tmWeb: the four disc commands of the CDDB menu follow lastMatchCode. The service says
+    // when it changes, so the window need not look every 10 ms.
     connect(m_lookup.get(), &CddbLookupService::lookupStateChanged, this,
             [this] { m_window->setLastMatchCode(m_lookup->lastMatchCode); });
+    m_menu = std::make_unique<CddbMenu>(*m_lookup, m_cddb, m_chooser, ctx.ui, window);
+    m_menu->setDiscFileChanged([this](int slot) { showChangedDiscFile(slot); });
+    connect(&app, &Application::mainWindowLoaded, this, &Composition::keepHandedOverProxy);
+    m_cddb.setOptions(cddbOptions());
 
     m_titles->spreadUserFileNames = [this](const QStringList& names) {
         spreadUserFileNames(names);
@@ -46,15 +54,38 @@ Composition::~Composition() {
 }
 
 CddbOptions Composition::cddbOptions() const {
-    CddbOptions options;
-    const ProxyOptions& proxy = m_app.lookupOptions().proxy;
-    if (proxy.isSet()) {
-        options.proxyHost = proxy.server;
-        options.proxyPort = proxy.port;
-        options.proxyUser = proxy.userName;
-        options.proxyPassword = proxy.password;
-    }
+    CddbOptions options = CddbSettings::load();
+    // The secret store is asked only when there is a proxy to log in to.
+    if (!options.proxyHost.isEmpty() && !m_menu->passwordStore().read(&options.proxyPassword))
+        options.proxyPassword.clear();
     return options;
+}
+
+void Composition::keepHandedOverProxy() {
+    const ProxyOptions& proxy = m_app.lookupOptions().proxy;
+    // Only set when this start took the hand-over of the first-run proxy window.
+    if (!proxy.isSet())
+        return;
+    CddbOptions options = m_cddb.options();
+    options.proxyHost = proxy.server;
+    options.proxyPort = proxy.port > 0 && proxy.port <= 65535 ? proxy.port : 0;
+    options.proxyUser = proxy.userName;
+    options.proxyPassword = proxy.password;
+    CddbSettings::save(options);
+    QString error;
+    if (!m_menu->passwordStore().write(proxy.password, &error))
+        m_app.context().ui.messageBox(error, QString(), UserInterface::Style::OkExclamation);
+    m_cddb.setOptions(options);
+}
+
+void Composition::showChangedDiscFile(int slot) {
+    // The title editor shows the new file when it holds this disc; so does the audio tab.
+    if (m_titles->discLoaded() && m_titles->currentDisc() == slot)
+        m_titles->cmdReload_Click();
+    const LastLookup& last = m_lookup->lastLookup;
+    if (m_audio->isPrepared() && m_app.link().PlayDisc == slot)
+        m_audio->discSelection()->Open_Track_Title(
+            m_app.config().dataPath(discfile::fileName(slot)), last.firstTrack, last.lastTrack);
 }
 
 void Composition::spreadUserFileNames(const QStringList& names) {
@@ -97,6 +128,28 @@ void Composition::connectHooks() {
     };
     hooks.readAllDiscs = [this, &app] {
         readAllDiscs(app.context(), m_discListReady);
+    };
+    CddbMenu* menu = m_menu.get();
+    hooks.cddbAbout = [menu] {
+        menu->mnuCDDB2_ABT_Click();
+    };
+    hooks.cddbExtendedInfo = [menu] {
+        menu->mnuCDDB2_EXI_Click();
+    };
+    hooks.cddbUpdateInfo = [menu] {
+        menu->mnuCDDB2_UDI_Click();
+    };
+    hooks.cddbSubmitChanges = [menu] {
+        menu->mnuCDDB2_SMI_Click();
+    };
+    hooks.cddbNewDiscSubmit = [menu] {
+        menu->mnuCDDB2_NSM_Click();
+    };
+    hooks.cddbMusicBrowser = [menu] {
+        menu->mnuCDDB2_MBW_Click();
+    };
+    hooks.cddbOptions = [menu] {
+        menu->mnuCDDB2_OPT_Click();
     };
 }
 

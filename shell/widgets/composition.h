@@ -2,6 +2,7 @@
 
 #include "lookup/cddbclient.h"
 #include "lookup/cddblookupservice.h"
+#include "lookup/widgets/cddbmenu.h"
 #include "lookup/widgets/discinfodialog.h"
 #include "playback/widgets/infolines.h"
 
@@ -32,6 +33,9 @@ private:
     void connectHooks();
     void spreadUserFileNames(const QStringList& names);
     CddbOptions cddbOptions() const;
+    // The proxy the first-run window handed over becomes the component's stored proxy.
+    void keepHandedOverProxy();
+    void showChangedDiscFile(int slot);
 
     Application& m_app;
     MainWindow* m_window;
@@ -41,6 +45,7 @@ private:
     CddbClient m_cddb;
     WindowLookupChooser m_chooser;
     std::unique_ptr<CddbLookupService> m_lookup;
+    std::unique_ptr<CddbMenu> m_menu;
     bool m_discListReady = false;
 };
 

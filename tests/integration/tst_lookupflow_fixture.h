@@ -46,6 +46,7 @@ public:
     QHash<QString, QByteArray> queryAnswers; // by disc id, before queryAnswer
     int status = 200;                        // 503 and friends: throttled
     QHash<QString, FakeRecord> records;
+    QByteArray submitAnswer = "200 OK, submission has been sent.\r\n"; // for every POST
 
     bool listen() {
         stub.setHandler([this](const HttpStubRequest& r) { return answer(r); });
@@ -90,6 +91,8 @@ private:
     HttpStubReply answer(const HttpStubRequest& request) {
         if (status != 200)
             return HttpStubReply::text("Slow down\r\n", status, "Service Unavailable");
+        if (request.method == "POST")
+            return HttpStubReply::text(submitAnswer);
         const QStringList words = commandOf(request).split(' ');
         if (words.value(1) == QLatin1String("query"))
             return HttpStubReply::text(queryAnswers.value(words.value(2), queryAnswer));

@@ -1,0 +1,194 @@
+// The lookup component's options: the options window, their persistence in the settings
+// store, the proxy password's private file, and the about window.
+
+#include "common/scriptedui.h"
+#include "common/testsupport.h"
+#include "lookup/cddbsettings.h"
+#include "lookup/widgets/cddbaboutwindow.h"
+#include "lookup/widgets/cddboptionswindow.h"
+#include "lookup/widgets/passwordstore.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace tf;
+using test::ScriptedUi;
+
+namespace {
+
+constexpr auto kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+
+QFileDevice::Permissions unixPermissions(const QString& path) {
+    // Qt reports the owner bits twice (owner and user); only the owner/group/other ones count.
+    return QFile(path).permissions() &
+           ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser);
+}
+
+void setText(QDialog& window, const char* name, const QString& text) {
+    auto* edit = window.findChild<QLineEdit*>(name);
+    QVERIFY2(edit, name);
+    edit->setText(text);
+}
+
+} // namespace
+
+class TestCddbOptions : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { QSettings(QStringLiteral("MYAPP"), QStringLiteral("MYAPP")).clear(); }
+
+    void passwordFileIsPrivate() {
+        QTemporaryDir dir;
+        const QString path = dir.path() + "/config/MYAPP/cddb-proxy.secret";
+        const PasswordStore store = PasswordStore::privateFile(path);
+        QCOMPARE(store.kind(), PasswordStore::Kind::PrivateFile);
+        QString read = "stale";
+        QVERIFY(store.read(&read)); // nothing stored yet
+        QVERIFY(read.isEmpty());
+
+        QVERIFY(store.write("s3cret päss"));
+        QCOMPARE(unixPermissions(path), kOwnerOnly);
+        QVERIFY(store.read(&read));
+        QCOMPARE(read, QString("s3cret päss"));
+        QVERIFY(store.write("second"));
+        QCOMPARE(unixPermissions(path), kOwnerOnly);
+        QVERIFY(store.read(&read));
+        QCOMPARE(read, QString("second"));
+        QVERIFY(!QFile::exists(path + ".tmp"));
+
+        // Someone opened the file to everybody: reading closes it again.
+        QVERIFY(QFile(path).setPermissions(kOwnerOnly | QFileDevice::ReadOther));
+        QVERIFY(store.read(&read));
+        QCOMPARE(unixPermissions(path), kOwnerOnly);
+
+        QVERIFY(store.write(QString())); // an empty password removes the file
+        QVERIFY(!QFile::exists(path));
+    }
+
+    void optionsWindowStoresAndSaysWhere() {
+        QTemporaryDir dir;
+        ScriptedUi ui;
+        const QString secret = dir.path() + "/cddb-proxy.secret";
+        CddbOptionsWindow window(CddbSettings::load(), PasswordStore::privateFile(secret), ui);
+        // Defaults on a first run.
+        QCOMPARE(window.findChild<QLineEdit*>("txtServer")->text(), QString("gnudb.gnudb.org"));
+        QCOMPARE(window.findChild<QLineEdit*>("txtQueryPath")->text(), QString("/~cddb/cddb.cgi"));
+        QCOMPARE(window.findChild<QLineEdit*>("txtSubmitPath")->text(),
+                 QString("/~cddb/submit.cgi"));
+        QVERIFY(window.findChild<QRadioButton*>("optOfflineOff")->isChecked());
+        const QString where = window.findChild<QLabel*>("lbPasswordStore")->text();
+        QVERIFY2(where.contains(secret) && where.contains("readable only by you"),
+                 qPrintable(where));
+
+        window.findChild<QComboBox*>("cmbScheme")->setCurrentText("http");
+        setText(window, "txtServer", "cddb.example.org");
+        setText(window, "txtPort", "8880");
+        setText(window, "txtEmail", "me@example.org");
+        setText(window, "txtProxyName", "proxy.example.org");
+        setText(window, "txtProxyPort", "3128");
+        setText(window, "txtClientName", "alice");
+        setText(window, "txtPassWord", "pw");
+        setText(window, "txtOfflineFolder", dir.path());
+        window.findChild<QRadioButton*>("optOfflineInstead")->setChecked(true);
+        window.accept();
+        QCOMPARE(window.result(), int(QDialog::Accepted));
+        QVERIFY(ui.shown.isEmpty());
+
+        // A later run reads them back; the password is not in the settings file.
+        const CddbOptions o = CddbSettings::load();
+        QCOMPARE(o.scheme, QString("http"));
+        QCOMPARE(o.server, QString("cddb.example.org"));
+        QCOMPARE(o.port, 8880);
+        QCOMPARE(o.email, QString("me@example.org"));
+        QCOMPARE(o.proxyHost, QString("proxy.example.org"));
+        QCOMPARE(o.proxyPort, 3128);
+        QCOMPARE(o.proxyUser, QString("alice"));
+        QVERIFY(o.proxyPassword.isEmpty());
+        QCOMPARE(o.offlineFolder, dir.path());
+        QCOMPARE(o.offlineMode, CddbOptions::Offline::Instead);
+        QString password;
+        QVERIFY(PasswordStore::privateFile(secret).read(&password));
+        QCOMPARE(password, QString("pw"));
+        QSettings settings(QStringLiteral("MYAPP"), QStringLiteral("MYAPP"));
+        for (const QString& key : settings.allKeys())
+            QVERIFY2(settings.value(key).toString() != "pw", qPrintable(key));
+    }
+
+    void badValuesKeepTheWindowOpen_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("server with a path") << "txtServer"
+                                            << "evil.org/x"
+                                            << "host name";
+        QTest::newRow("port") << "txtPort"
+                              << "70000"
+                              << "server port";
+        QTest::newRow("query path") << "txtQueryPath"
+                                    << "cddb.cgi"
+                                    << "paths";
+        QTest::newRow("e-mail") << "txtEmail"
+                                << "not-an-address"
+                                << "e-mail";
+        QTest::newRow("proxy port") << "txtProxyPort"
+                                    << "http"
+                                    << "proxy port";
+        QTest::newRow("missing offline folder") << "txtOfflineFolder"
+                                                << "/nonexistent/cddb"
+                                                << "does not exist";
+    }
+
+    void badValuesKeepTheWindowOpen() {
+        QFETCH(QString, field);
+        QFETCH(QString, value);
+        QFETCH(QString, why);
+        QTemporaryDir dir;
+        ScriptedUi ui;
+        CddbOptionsWindow window(CddbOptions{}, PasswordStore::privateFile(dir.path() + "/s"), ui);
+        window.findChild<QRadioButton*>("optOfflineBefore")->setChecked(true);
+        setText(window, "txtOfflineFolder", dir.path());
+        setText(window, field.toLatin1().constData(), value);
+        window.accept();
+        QCOMPARE(window.result(), int(QDialog::Rejected));
+        QCOMPARE(ui.texts("message").size(), 1);
+        QVERIFY2(ui.texts("message").first().contains(why),
+                 qPrintable(ui.texts("message").first()));
+        QVERIFY(!CddbSettings::exist());
+    }
+
+    void damagedSettingsFallBackToDefaults() {
+        QSettings s(QStringLiteral("MYAPP"), QStringLiteral("MYAPP"));
+        s.setValue("CDDB/Scheme", "gopher");
+        s.setValue("CDDB/Port", "99999");
+        s.setValue("CDDB/OfflineMode", "sometimes");
+        s.setValue("CDDB/Server", "");
+        s.sync();
+        const CddbOptions o = CddbSettings::load();
+        QCOMPARE(o.scheme, QString("https"));
+        QCOMPARE(o.port, 0);
+        QCOMPARE(o.server, QString("gnudb.gnudb.org"));
+        QCOMPARE(o.offlineMode, CddbOptions::Offline::Off);
+    }
+
+    void aboutSaysWhereDiscsAreLookedUp() {
+        CddbOptions o;
+        QStringList lines = CddbAboutWindow::lines(o);
+        QVERIFY(lines.contains("Server: https://gnudb.gnudb.org"));
+        QVERIFY(lines.contains("Offline database: not used"));
+        o.offlineFolder = "/srv/cddb";
+        o.offlineMode = CddbOptions::Offline::Instead;
+        lines = CddbAboutWindow::lines(o);
+        QVERIFY(lines.contains("Server: not used"));
+        QVERIFY(lines.contains("Offline database: /srv/cddb, used instead of the server"));
+    }
+};
+
+QTEST_MAIN(TestCddbOptions)
+#include "tst_cddboptions.moc"

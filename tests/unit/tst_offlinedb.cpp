@@ -1,0 +1,266 @@
+// The offline copy of the CDDB database: lookups in a dump-layout folder, damaged and
+// hostile files, the client consulting it before or instead of the server, and the demo's
+// bundled records.
+
+#include "common/httpstub.h"
+#include "common/testsupport.h"
+#include "lookup/cddbclient.h"
+#include "lookup/discid.h"
+#include "lookup/offlinedb.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace tf;
+using test::HttpStub;
+using test::HttpStubReply;
+using test::HttpStubRequest;
+
+namespace {
+
+// Two tracks, lead-out at 3:00: id 0200b402.
+CddbToc twoTracks() {
+    CddbToc toc;
+    toc.trackOffsets = {150, 7500};
+    toc.leadOut = 13500;
+    toc.discId = QStringLiteral("0200b402");
+    return toc;
+}
+
+QByteArray record(const QString& id, const QString& dtitle, const QList<int>& offsets, int tracks) {
+    QByteArray out = "# xmcd\n#\n# Track frame offsets:\n";
+    for (int f : offsets)
+        out += "#\t" + QByteArray::number(f) + '\n';
+    out += "#\n# Disc length: 180 seconds\n#\n# Revision: 3\n#\n";
+    out += "DISCID=" + id.toUtf8() + "\nDTITLE=" + dtitle.toUtf8() + '\n';
+    for (int i = 0; i < tracks; ++i)
+        out += "TTITLE" + QByteArray::number(i) + "=Song " + QByteArray::number(i + 1) + '\n';
+    out += "EXTD=\nPLAYORDER=\n";
+    return out;
+}
+
+bool put(const QString& root, const QString& relative, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(root + '/' + relative).absolutePath());
+    return test::writeAll(root + '/' + relative, bytes);
+}
+
+// The demo library's table of every disc (lead-out last), as the simulator builds it.
+QList<TocTime> demoToc(const QJsonObject& disc) {
+    QList<int> frames;
+    if (disc.contains("toc")) {
+        for (const auto& v : disc.value("toc").toArray()) {
+            const QStringList p = v.toString().split(':');
+            frames.append(p.at(0).toInt() * 4500 + p.at(1).toInt() * 75 + p.at(2).toInt());
+        }
+    } else {
+        static const QRegularExpression length("^(\\d+):(\\d{2})(?:\\.(\\d{2}))?$");
+        int position = 150;
+        frames.append(position);
+        for (const auto& v : disc.value("lengths").toArray()) {
+            const auto m = length.match(v.toString());
+            position +=
+                (m.captured(1).toInt() * 60 + m.captured(2).toInt()) * 75 + m.captured(3).toInt();
+            frames.append(position);
+        }
+    }
+    QList<TocTime> toc;
+    for (int f : frames)
+        toc.append(TocTime{quint8(f / 4500), quint8(f / 75 % 60), quint8(f % 75)});
+    return toc;
+}
+
+} // namespace
+
+class TestOfflineDb : public QObject {
+    Q_OBJECT
+private slots:
+    void query_data();
+    void query();
+    void readRejectsNamesThatAreNotWords();
+    void oversizedRecordIsRefused();
+    void clientUsesCopy_data();
+    void clientUsesCopy();
+    void demoRecordsCoverTheDemoLibrary();
+};
+
+void TestOfflineDb::query_data() {
+    QTest::addColumn<QStringList>("files"); // "category/id|kind" kind: exact, moved, short, junk
+    QTest::addColumn<int>("matchCode");
+    QTest::addColumn<QStringList>("categories");
+
+    QTest::newRow("exact") << QStringList{"rock/0200b402|exact"} << kMatchExact
+                           << QStringList{"rock"};
+    QTest::newRow("none") << QStringList{"rock/0300b403|exact"} << kMatchNone << QStringList{};
+    QTest::newRow("damaged is skipped")
+        << QStringList{"rock/0200b402|junk"} << kMatchNone << QStringList{};
+    QTest::newRow("damaged beside a good one")
+        << QStringList{"jazz/0200b402|junk", "rock/0200b402|exact"} << kMatchExact
+        << QStringList{"rock"};
+    QTest::newRow("other offsets: close match")
+        << QStringList{"rock/0200b402|moved"} << kMatchSeveral << QStringList{"rock"};
+    QTest::newRow("other track count: another disc")
+        << QStringList{"rock/0200b402|short"} << kMatchNone << QStringList{};
+    QTest::newRow("misfiled record")
+        << QStringList{"rock/0200b402|misfiled"} << kMatchNone << QStringList{};
+    QTest::newRow("two categories: the user chooses")
+        << QStringList{"rock/0200b402|exact", "misc/0200b402|exact"} << kMatchSeveral
+        << QStringList{"misc", "rock"};
+    QTest::newRow("folder that is not a category is never read")
+        << QStringList{"Rock Music/0200b402|exact", "..x/0200b402|exact"} << kMatchNone
+        << QStringList{};
+}
+
+void TestOfflineDb::query() {
+    QFETCH(QStringList, files);
+    QFETCH(int, matchCode);
+    QFETCH(QStringList, categories);
+    QTemporaryDir dir;
+    for (const QString& f : files) {
+        const QString path = f.section('|', 0, 0);
+        const QString kind = f.section('|', 1);
+        QByteArray bytes;
+        if (kind == "exact")
+            bytes = record("0200b402", "Artist / Album", {150, 7500}, 2);
+        else if (kind == "moved")
+            bytes = record("0200b402", "Artist / Album", {150, 7600}, 2);
+        else if (kind == "short")
+            bytes = record("0200b402", "Artist / Album", {150}, 1);
+        else if (kind == "misfiled")
+            bytes = record("0badf00d", "Artist / Album", {150, 7500}, 2);
+        else
+            bytes = QByteArray("\x00\x01garbage\r\n=\r\n", 14);
+        QVERIFY(put(dir.path(), path, bytes));
+    }
+    const CddbQueryResult result = OfflineCddb(dir.path()).query(twoTracks());
+    QCOMPARE(result.matchCode(), matchCode);
+    QStringList found;
+    for (const CddbMatch& m : result.matches)
+        found << m.category;
+    QCOMPARE(found, categories);
+    if (matchCode == kMatchNone) {
+        QCOMPARE(result.outcome.code, CddbResultCode::NoMatch);
+    } else {
+        QCOMPARE(result.matches.first().artist, QString("Artist"));
+        const CddbReadResult read = OfflineCddb(dir.path()).read(found.first(), "0200b402");
+        QVERIFY(read.outcome.ok());
+        QCOMPARE(read.disc.title, QString("Album"));
+        QCOMPARE(read.disc.trackTitles, (QStringList{"Song 1", "Song 2"}));
+        QCOMPARE(read.disc.revision, 3);
+    }
+}
+
+void TestOfflineDb::readRejectsNamesThatAreNotWords() {
+    QTemporaryDir dir;
+    QVERIFY(put(dir.path(), "rock/0200b402", record("0200b402", "A / B", {150, 7500}, 2)));
+    // A secret beside the folder that a crafted name would reach.
+    QVERIFY(put(dir.path(), "secret", record("0200b402", "Secret / File", {150, 7500}, 2)));
+    const OfflineCddb db(dir.path() + "/rock");
+    for (const auto& [category, id] : QList<QPair<QString, QString>>{
+             {"..", "secret"}, {"../rock", "0200b402"}, {"rock", "../../x"}, {"", "0200b402"}})
+        QCOMPARE(db.read(category, id).outcome.code, CddbResultCode::BadRequest);
+    QCOMPARE(OfflineCddb(dir.path()).read("jazz", "0200b402").outcome.code,
+             CddbResultCode::NoMatch);
+}
+
+void TestOfflineDb::oversizedRecordIsRefused() {
+    QTemporaryDir dir;
+    QByteArray big = record("0200b402", "Big / Record", {150, 7500}, 2);
+    big += "EXTD=" + QByteArray(kCddbMaxResponseBytes, 'x') + '\n';
+    QVERIFY(put(dir.path(), "rock/0200b402", big));
+    QCOMPARE(OfflineCddb(dir.path()).read("rock", "0200b402").outcome.code,
+             CddbResultCode::BadResponse);
+    QCOMPARE(OfflineCddb(dir.path()).query(twoTracks()).matchCode(), kMatchNone);
+}
+
+void TestOfflineDb::clientUsesCopy_data() {
+    QTest::addColumn<bool>("instead");
+    QTest::addColumn<bool>("inCopy");
+    QTest::addColumn<bool>("serverUp");
+    QTest::addColumn<int>("matchCode");
+    QTest::addColumn<int>("serverRequests");
+
+    QTest::newRow("before, in the copy") << false << true << true << kMatchExact << 0;
+    QTest::newRow("before, not in the copy: server") << false << false << true << kMatchExact << 2;
+    QTest::newRow("instead, in the copy, server down") << true << true << false << kMatchExact << 0;
+    QTest::newRow("instead, not in the copy: no server")
+        << true << false << true << kMatchNone << 0;
+}
+
+void TestOfflineDb::clientUsesCopy() {
+    QFETCH(bool, instead);
+    QFETCH(bool, inCopy);
+    QFETCH(bool, serverUp);
+    QFETCH(int, matchCode);
+    QFETCH(int, serverRequests);
+
+    QTemporaryDir dir;
+    if (inCopy)
+        QVERIFY(
+            put(dir.path(), "folk/0200b402", record("0200b402", "Copy / Disc", {150, 7500}, 2)));
+    HttpStub stub;
+    stub.setHandler([](const HttpStubRequest& r) {
+        if (r.target.contains("query"))
+            return HttpStubReply::text("200 rock 0200b402 Server / Disc\r\n");
+        return HttpStubReply::text("210 rock 0200b402\r\nDISCID=0200b402\r\nDTITLE=Server / "
+                                   "Disc\r\nTTITLE0=a\r\nTTITLE1=b\r\n.\r\n");
+    });
+    QVERIFY(stub.listen());
+
+    CddbOptions options;
+    options.scheme = "http";
+    options.server = "127.0.0.1";
+    options.port = serverUp ? stub.port() : HttpStub::closedPort();
+    options.offlineFolder = dir.path();
+    options.offlineMode = instead ? CddbOptions::Offline::Instead : CddbOptions::Offline::Before;
+    CddbClient client;
+    client.setOptions(options);
+
+    const CddbQueryResult query = client.queryAndWait(twoTracks());
+    QCOMPARE(query.matchCode(), matchCode);
+    if (matchCode == kMatchExact) {
+        const CddbMatch m = query.matches.first();
+        const CddbReadResult read = client.readAndWait(m.category, m.discId);
+        QVERIFY2(read.outcome.ok(), qPrintable(read.outcome.message));
+        QCOMPARE(read.disc.artist, inCopy ? QString("Copy") : QString("Server"));
+    }
+    QCOMPARE(int(stub.requests().size()), serverRequests);
+}
+
+void TestOfflineDb::demoRecordsCoverTheDemoLibrary() {
+    const QString root = test::sourcePath("resources/cddb-demo");
+    const QJsonArray discs =
+        QJsonDocument::fromJson(test::readAll(test::sourcePath("resources/demo-library.json")))
+            .object()
+            .value("discs")
+            .toArray();
+    QVERIFY(!discs.isEmpty());
+    for (const auto& value : discs) {
+        const QJsonObject disc = value.toObject();
+        const int slot = disc.value("slot").toInt();
+        const QList<TocTime> table = demoToc(disc);
+        const auto id = ComputeDiscId(table);
+        QVERIFY2(id, qPrintable(QString("slot %1").arg(slot)));
+        const auto toc = CddbToc::fromTocTimes(table);
+        QVERIFY(toc);
+        QCOMPARE(toc->discId, discIdText(*id));
+        const CddbQueryResult found = OfflineCddb(root).query(*toc);
+        QVERIFY2(
+            found.matchCode() == kMatchExact,
+            qPrintable(QString("slot %1 (%2) has no exact record").arg(slot).arg(toc->discId)));
+        const CddbReadResult read =
+            OfflineCddb(root).read(found.matches.first().category, toc->discId);
+        QVERIFY(read.outcome.ok());
+        QCOMPARE(read.disc.artist, disc.value("artist").toString());
+        QCOMPARE(read.disc.title, disc.value("album").toString());
+        QCOMPARE(read.disc.trackTitles.size(), toc->trackCount());
+    }
+}
+
+QTEST_GUILESS_MAIN(TestOfflineDb)
+#include "tst_offlinedb.moc"
