@@ -1,5 +1,6 @@
 #include "link/link.h"
 
+#include "link/linktrace.h"
 #include "shell/catalogue.h"
 #include "shell/userinterface.h"
 #include "shell/usersettings.h"
@@ -19,6 +20,7 @@ Link::Link(UserInterface& ui, QObject* parent) : QObject(parent), m_ui(ui) {
     connect(&m_tocTimer, &QTimer::timeout, this, &Link::wake);
     connect(&m_port, &QSerialPort::readyRead, this, &Link::onReadyRead);
     connect(&m_port, &QSerialPort::errorOccurred, this, &Link::onPortError);
+    connect(this, &Link::traffic, this, &traceUnit); // costs nothing while the trace is off
 }
 
 Link::~Link() {

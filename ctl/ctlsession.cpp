@@ -1,0 +1,103 @@
+#include "ctl/ctlsession.h"
+
+#include "shell/usersettings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSerialPort>
+#include <QTimer>
+
+#include <unistd.h>
+
+namespace tf::ctl {
+
+Session::Session(const Arguments& args, ConsoleUi& ui) : m_args(args), m_ui(ui) {}
+
+Session::~Session() {
+    if (m_link)
+        m_link->closePort();
+}
+
+void Session::loadConfiguration() {
+    const QString programDir =
+        m_args.programFolder.isEmpty() ? Configuration::locateProgramDir() : m_args.programFolder;
+    m_config = std::make_unique<Configuration>(programDir);
+    // Only read: the application's start-up rewrites damaged settings and user-file names,
+    // a script must not.
+    if (QFile::exists(m_config->configPath()) && !m_config->readSettings())
+        printError(QStringLiteral("warning: %1 is incomplete; missing settings take their "
+                                  "defaults")
+                       .arg(m_config->configPath()));
+    if (!m_args.dataFolder.isEmpty()) {
+        QString dir = QDir::cleanPath(m_args.dataFolder);
+        if (!dir.endsWith(QLatin1Char('/')))
+            dir += QLatin1Char('/');
+        m_config->settings.dataDir = dir;
+    }
+}
+
+bool portHeldElsewhere(const QString& device) {
+    QSerialPort probe;
+    probe.setPortName(device);
+    if (probe.open(QIODevice::ReadWrite)) {
+        probe.close();
+        return false;
+    }
+    return probe.error() == QSerialPort::PermissionError &&
+           ::access(QFile::encodeName(device).constData(), R_OK | W_OK) == 0;
+}
+
+int Session::connectChanger() {
+    const QString device = m_args.device.isEmpty()
+                               ? UserSettings::comDevice(m_config->settings.comPort)
+                               : m_args.device;
+    if (device.isEmpty()) {
+        printError(QStringLiteral("No COM port is chosen in the settings; give --device PATH."));
+        return kExitChanger;
+    }
+    m_link = std::make_unique<Link>(m_ui);
+    m_context = std::make_unique<AppContext>(AppContext{*m_link, *m_config, m_ui, m_lookup});
+    // The link reports a port that will not open as a message box; whether it is merely held
+    // by TrackFen decides which message is the right one.
+    QStringList openMessages;
+    m_ui.capture = &openMessages;
+    const int opened = m_link->openDevice(device);
+    m_ui.capture = nullptr;
+    if (opened != 0) {
+        if (portHeldElsewhere(device)) {
+            printError(QStringLiteral("The serial port %1 is in use by another program (is "
+                                      "TrackFen running?). Close it there first.")
+                           .arg(device));
+            return kExitBusy;
+        }
+        for (const QString& line : openMessages)
+            printError(line);
+        printError(QStringLiteral("Cannot open the serial port %1.").arg(device));
+        return kExitChanger;
+    }
+    m_link->RS232C_Changer_INIT();
+    if (m_link->linkBusy() != kLinkIdle) {
+        printError(QStringLiteral("The changer on %1 does not answer.").arg(device));
+        return kExitChanger;
+    }
+    // The display of the status is ours to do; the link only stores what the changer pushes.
+    m_link->StatusHold = true;
+    m_link->LinkEstablished = true;
+    waitFor([this] { return m_link->ModeCode != 0; }, kStatusWaitMs);
+    return kExitOk;
+}
+
+bool Session::waitFor(const std::function<bool()>& condition, int ms) {
+    bool expired = false;
+    QTimer timer;
+    timer.setSingleShot(true);
+    QObject::connect(&timer, &QTimer::timeout, m_link.get(), [&] {
+        expired = true;
+        emit m_link->wake();
+    });
+    timer.start(ms);
+    m_link->waitUntil([&] { return expired || condition(); });
+    return condition();
+}
+
+} // namespace tf::ctl

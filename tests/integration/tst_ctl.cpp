@@ -1,0 +1,371 @@
+// trackfen-ctl, the real program, against changer-sim over a pseudo-terminal: every command,
+// the exit codes, the port held by the application, and export and import through the binary.
+
+#include "common/scriptedui.h"
+#include "common/simprocess.h"
+#include "common/testsupport.h"
+#include "link/link.h"
+#include "shell/singleinstance.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace tf;
+using tf::test::readAll;
+using tf::test::writeAll;
+
+namespace {
+
+struct Run {
+    int code = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+QJsonObject objectOf(const QByteArray& bytes) {
+    return QJsonDocument::fromJson(bytes).object();
+}
+
+} // namespace
+
+class TestCtl : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    test::SimProcess m_sim;
+
+    QString programDir() const { return m_dir.filePath(QStringLiteral("prog")); }
+    QString dataDir() const { return m_dir.filePath(QStringLiteral("data")) + QLatin1Char('/'); }
+
+    void setUp(QProcess& process, const QStringList& args, bool withDevice,
+               const QString& data = QString()) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        // The COM mapping lives in the per-user settings: keep the user's own out of reach.
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.filePath(QStringLiteral("config")));
+        env.remove(QStringLiteral("QT_LOGGING_RULES"));
+        process.setProcessEnvironment(env);
+        QStringList all{QStringLiteral("--program-folder"), programDir(),
+                        QStringLiteral("--data-folder"), data.isEmpty() ? dataDir() : data};
+        if (withDevice)
+            all << QStringLiteral("--device") << m_sim.portPath();
+        process.start(QStringLiteral(TRACKFEN_CTL), all + args);
+    }
+
+    Run ctl(const QStringList& args, bool withDevice = true, const QString& data = QString()) {
+        QProcess process;
+        setUp(process, args, withDevice, data);
+        Run run;
+        if (!process.waitForFinished(120000)) {
+            process.kill();
+            process.waitForFinished();
+            return run;
+        }
+        run.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        run.out = process.readAllStandardOutput();
+        run.err = process.readAllStandardError();
+        return run;
+    }
+
+    QJsonObject play() { return m_sim.dump().value(QStringLiteral("play")).toObject(); }
+
+    QJsonObject simDisc(int slot) {
+        for (const auto& d : m_sim.dump().value(QStringLiteral("discs")).toArray())
+            if (d.toObject().value(QStringLiteral("slot")).toInt() == slot)
+                return d.toObject();
+        return {};
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(m_dir.isValid());
+        QVERIFY(QDir().mkpath(programDir()));
+        QVERIFY(QDir().mkpath(dataDir()));
+        QVERIFY2(m_sim.start(test::sourcePath(QStringLiteral("tests/data/ctl/library.json")),
+                             {QStringLiteral("--load-ms"), QStringLiteral("20")}),
+                 qPrintable(m_sim.lastError()));
+    }
+
+    void cleanupTestCase() { m_sim.stop(); }
+
+    void usageAndHelp_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("no command") << QStringList{} << 1 << "Usage: trackfen-ctl";
+        QTest::newRow("unknown command") << QStringList{"spin"} << 1 << "Unknown command spin";
+        QTest::newRow("help") << QStringList{"--help"} << 0 << "Exit codes:";
+        QTest::newRow("command help") << QStringList{"import", "--help"} << 0 << "--dry-run";
+        QTest::newRow("bad disc") << QStringList{"play", "201"} << 1 << "Bad arguments for play";
+        QTest::newRow("bad key") << QStringList{"key", "eject"} << 1 << "Bad arguments for key";
+        QTest::newRow("erotic") << QStringList{"mode", "music-type", "10"} << 1 << "Bad arguments";
+        QTest::newRow("unknown option")
+            << QStringList{"status", "--loud"} << 1 << "unknown option --loud";
+        QTest::newRow("option without value")
+            << QStringList{"status", "--device"} << 1 << "--device needs a value";
+        QTest::newRow("33 steps") << QStringList{"program", "set"} + QStringList(33, "1:1") << 1
+                                  << "Bad arguments for program";
+    }
+    void usageAndHelp() {
+        QFETCH(QStringList, args);
+        QFETCH(int, code);
+        QFETCH(QString, text);
+        const Run run = ctl(args, false);
+        QCOMPARE(run.code, code);
+        QVERIFY2((run.out + run.err).contains(text.toUtf8()), (run.out + run.err).constData());
+    }
+
+    void status() {
+        const Run run = ctl({QStringLiteral("status")});
+        QCOMPARE(run.code, 0);
+        QVERIFY2(run.err.isEmpty(), run.err.constData());
+        const QJsonObject o = objectOf(run.out);
+        QCOMPARE(o.value("disc").toInt(), 1);
+        QCOMPARE(o.value("changerMode").toInt(-1), 0);
+        QCOMPARE(o.value("stateText").toString(), QStringLiteral("Music is stopped."));
+        QCOMPARE(o.value("playModeName").toString(), QStringLiteral("Track Mode"));
+        QCOMPARE(o.value("userFileBits").toInt(), 1);
+    }
+
+    void traceShowsTheWire() {
+        const Run run = ctl({QStringLiteral("--trace"), QStringLiteral("status")});
+        QCOMPARE(run.code, 0);
+        QVERIFY2(run.err.contains("send ENQ") && run.err.contains("recv ACK") &&
+                     run.err.contains("send frame cmd 0x00 handshake \"I'm PC\"") &&
+                     run.err.contains("recv frame cmd 0x12 play status disc 1 track 1") &&
+                     run.err.contains("recv frame cmd 0x15 changer mode 0"),
+                 run.err.constData());
+        // Without the switch the trace stays silent.
+        QVERIFY(!ctl({QStringLiteral("status")}).err.contains("send ENQ"));
+    }
+
+    void playAndKeys() {
+        QCOMPARE(ctl({"play", "2", "2"}).code, 0);
+        QTRY_COMPARE(play().value("disc").toInt(), 2);
+        QTRY_COMPARE(play().value("state").toInt(), 0x70); // playing
+        QCOMPARE(play().value("track").toInt(), 2);
+
+        QCOMPARE(ctl({"key", "previous"}).code, 0);
+        QTRY_COMPARE(play().value("track").toInt(), 1);
+        QCOMPARE(ctl({"key", "stop"}).code, 0);
+        QTRY_COMPARE(play().value("state").toInt(), 0x40); // stopped
+        QCOMPARE(ctl({"key", "repeat"}).code, 0);
+        QTRY_VERIFY(play().value("repeat").toBool());
+        QCOMPARE(ctl({"key", "repeat"}).code, 0);
+        QTRY_VERIFY(!play().value("repeat").toBool());
+        // A held key is released afterwards: the changer is not left searching.
+        QCOMPARE(ctl({"key", "forward", "--hold", "100"}).code, 0);
+        QCOMPARE(m_sim.dump().value("engine").toString(), QStringLiteral("idle"));
+    }
+
+    void modes() {
+        QCOMPARE(ctl({"mode", "user-file", "2"}).code, 0);
+        QTRY_COMPARE(play().value("playMode").toInt(), 7);
+        QCOMPARE(play().value("userFileMask").toInt(), 2);
+        QCOMPARE(ctl({"mode", "clear"}).code, 0);
+        QTRY_COMPARE(play().value("playMode").toInt(), 0);
+        QCOMPARE(ctl({"mode", "music-type", "14"}).code, 0);
+        QTRY_COMPARE(play().value("playMode").toInt(), 5);
+        QCOMPARE(play().value("musicType").toInt(), 14);
+        QCOMPARE(ctl({"mode", "clear"}).code, 0);
+        QTRY_COMPARE(play().value("playMode").toInt(), 0);
+        // The changer refuses to play a music type without discs of it.
+        QVERIFY(m_sim.ok(QStringLiteral("fault refuse playmode 1")));
+        const Run refused = ctl({"mode", "music-type", "14"});
+        QCOMPARE(refused.code, 2);
+        QVERIFY2(refused.err.contains("refused the play mode"), refused.err.constData());
+        QVERIFY(m_sim.ok(QStringLiteral("fault clear")));
+    }
+
+    void program() {
+        QCOMPARE(ctl({"program", "set", "1:3", "2:all", "4"}).code, 0);
+        const QJsonArray steps = m_sim.dump().value("program").toArray();
+        QCOMPARE(steps.size(), 3);
+        QCOMPARE(steps.at(0).toObject().value("track").toInt(), 3);
+        QCOMPARE(steps.at(1).toObject().value("track").toString(), QStringLiteral("all"));
+        QTRY_COMPARE(play().value("playMode").toInt(), 3);
+
+        const Run get = ctl({"program", "get"});
+        QCOMPARE(get.code, 0);
+        QCOMPARE(get.out, QByteArray("1:3\n2:all\n4:all\n"));
+
+        QCOMPARE(ctl({"mode", "clear"}).code, 0);
+        QTRY_COMPARE(play().value("playMode").toInt(), 0);
+        QCOMPARE(ctl({"mode", "program"}).code, 0);
+        QTRY_COMPARE(play().value("playMode").toInt(), 3);
+
+        QCOMPARE(ctl({"program", "set"}).code, 0);
+        QTRY_VERIFY(m_sim.dump().value("program").toArray().isEmpty());
+        QCOMPARE(ctl({"program", "get"}).out, QByteArray());
+        QTRY_COMPARE(play().value("playMode").toInt(), 0);
+    }
+
+    void titles() {
+        const Run run = ctl({"titles", "1"});
+        QCOMPARE(run.code, 0);
+        const QJsonObject o = objectOf(run.out);
+        QCOMPARE(o.value("title").toString(), QStringLiteral("Memory Disc"));
+        QCOMPARE(o.value("lowest").toInt(), 1);
+        QCOMPARE(o.value("highest").toInt(), 3);
+        QCOMPARE(o.value("tracks").toArray(), QJsonArray({"One", "", "Three"}));
+        // The working file of the download does not stay behind.
+        QVERIFY(!QFile::exists(QDir(programDir()).filePath("texttmp.txt")));
+    }
+
+    void upload() {
+        const Run missing = ctl({"upload", "2"});
+        QCOMPARE(missing.code, 3);
+        QVERIFY2(missing.err.contains("DISC2.txt"), missing.err.constData());
+
+        QVERIFY(
+            writeAll(dataDir() + "DISC2.txt",
+                     "DISC ID =\r\n0c01a302\r\nDISC NO =\r\n2\r\nMIN TNO =\r\n 1 \r\nMAX TNO =\r\n"
+                     " 2 \r\nDisc Title =\r\nUploaded\r\nTrack Title =\r\nFirst\r\n"
+                     "A title longer than twenty-five characters\r\n"));
+        QCOMPARE(ctl({"upload", "2"}).code, 0);
+        const QJsonObject disc = simDisc(2);
+        QCOMPARE(disc.value("memoryTitle").toString(), QStringLiteral("Uploaded"));
+        QCOMPARE(disc.value("memoryTracks").toObject(),
+                 QJsonObject({{"1", "First"}, {"2", "A title longer than twent"}}));
+    }
+
+    void discId_data() {
+        QTest::addColumn<QStringList>("toc");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QByteArray>("out");
+        QTest::newRow("worked example") << QStringList{"0:2:0", "3:10:37", "7:1:12"} << 0
+                                        << QByteArray("0c01a302\n150 14287 31587\n");
+        QTest::newRow("one track")
+            << QStringList{"00:02:00", "05:00:74"} << 0 << QByteArray("02012a01\n150 22574\n");
+        QTest::newRow("frames too high") << QStringList{"0:2:75", "5:0:0"} << 1 << QByteArray();
+        QTest::newRow("lead-out only") << QStringList{"0:2:0"} << 1 << QByteArray();
+        QTest::newRow("lead-out first") << QStringList{"5:0:0", "0:2:0"} << 3 << QByteArray();
+    }
+    void discId() {
+        QFETCH(QStringList, toc);
+        QFETCH(int, code);
+        QFETCH(QByteArray, out);
+        const Run run = ctl(QStringList{"discid"} + toc, false);
+        QCOMPARE(run.code, code);
+        QCOMPARE(run.out, out);
+        QCOMPARE(run.err.isEmpty(), code == 0);
+    }
+
+    void readAllDiscs() {
+        QVERIFY(m_sim.ok(QStringLiteral("set load-ms 0")));
+        const Run run = ctl({"read-all"});
+        QCOMPARE(run.code, 0);
+        QCOMPARE(run.out, QByteArray("3 discs read, 197 skipped\n"));
+        QVERIFY2(run.err.contains("READ ALL DISCS  CD CHANGER --> PC 200/200"),
+                 run.err.right(300).constData());
+        const QByteArray master = readAll(dataDir() + "discdata.txt");
+        QVERIFY(master.startsWith("_!_1\r\n"));
+        QVERIFY(master.contains("\r\n_!_2\r\nTOC_2\r\nTRACK1 = |0|2|0\r\nTRACK2 = |3|10|37\r\n"
+                                "TRACK3 = |7|1|12\r\nDISCID2\r\n12\r\n1\r\n163\r\n2\r\n"));
+        QVERIFY(master.contains("\r\n_!_4\r\n"));
+    }
+
+    void exportImportThroughTheProgram() {
+        const QString first = m_dir.filePath("first.json");
+        QCOMPARE(ctl({"export", "--output", first}).code, 0);
+        const QJsonObject doc = objectOf(readAll(first));
+        QCOMPARE(doc.value("discs").toArray().size(), 3);
+        QCOMPARE(doc.value("userFileNames").toArray().first().toString(),
+                 QStringLiteral("Road Trip"));
+
+        // Export, import into an empty folder, export again: the same bytes, JSON and CSV.
+        for (const QString& format : {QStringLiteral("json"), QStringLiteral("csv")}) {
+            const Run exported = ctl({"export", "--format", format});
+            QCOMPARE(exported.code, 0);
+            const QString file = m_dir.filePath("library." + format);
+            QVERIFY(writeAll(file, exported.out));
+            const QString other = m_dir.filePath("other-" + format);
+            const Run imported = ctl({"import", file}, false, other);
+            QCOMPARE(imported.code, 0);
+            QVERIFY(imported.out.contains("changed disc 4: new master data: id 02012a01, tracks "
+                                          "1..1, music type 5, user-file byte 0\n"));
+            QCOMPARE(ctl({"export", "--format", format}, false, other).out, exported.out);
+        }
+
+        // A dry run shows the change and writes nothing.
+        const QByteArray json = readAll(first);
+        const QString changed = m_dir.filePath("changed.json");
+        QVERIFY(writeAll(changed, QByteArray(json).replace("\"Uploaded\"", "\"Changed\"")));
+        const QByteArray before = readAll(dataDir() + "DISC2.txt");
+        const Run dry = ctl({"import", changed, "--dry-run"});
+        QCOMPARE(dry.code, 0);
+        QCOMPARE(dry.out,
+                 QByteArray("would change disc 2: disc title \"Uploaded\" -> \"Changed\"\n"));
+        QCOMPARE(readAll(dataDir() + "DISC2.txt"), before);
+
+        // A disc whose id differs is refused and named; with --force it is replaced.
+        const QString foreign = m_dir.filePath("foreign.json");
+        QVERIFY(writeAll(foreign, QByteArray(json)
+                                      .replace("0c01a302", "11223344")
+                                      .replace("\"Uploaded\"", "\"Foreign\"")));
+        const Run refused = ctl({"import", foreign});
+        QCOMPARE(refused.code, 5);
+        QVERIFY2(refused.err.contains("refused disc 2: the folder holds disc 0c01a302, the file "
+                                      "disc 11223344"),
+                 refused.err.constData());
+        QCOMPARE(readAll(dataDir() + "DISC2.txt"), before);
+        QCOMPARE(ctl({"import", foreign, "--force"}).code, 0);
+        QVERIFY(readAll(dataDir() + "DISC2.txt").contains("\r\nForeign\r\n"));
+
+        // Malformed input: the line is named and nothing is written.
+        const QString broken = m_dir.filePath("broken.csv");
+        QVERIFY(writeAll(broken, "record,slot\r\n"));
+        const QByteArray master = readAll(dataDir() + "discdata.txt");
+        const Run bad = ctl({"import", broken});
+        QCOMPARE(bad.code, 3);
+        QVERIFY2(bad.err.contains("line 1: the header"), bad.err.constData());
+        QCOMPARE(readAll(dataDir() + "discdata.txt"), master);
+        QCOMPARE(ctl({"import", m_dir.filePath("nothing.json")}).code, 3);
+    }
+
+    void portHeldByTheApplication() {
+        // The application's link holds the port: the tool refuses and leaves it alone.
+        test::ScriptedUi ui;
+        {
+            Link app(ui);
+            QCOMPARE(app.openDevice(m_sim.portPath()), 0);
+            const Run run = ctl({"status"});
+            QCOMPARE(run.code, 4);
+            QVERIFY2(run.err.contains("is in use by another program"), run.err.constData());
+            QVERIFY(app.isOpen());
+        }
+        QCOMPARE(ctl({"status"}).code, 0);
+
+        // The tool holds the port: the application cannot open it (and says so) but is not
+        // stopped from starting, and it opens the port once the tool is done.
+        QProcess process;
+        setUp(process, {"--trace", "key", "forward", "--hold", "1500"}, true);
+        process.setReadChannel(QProcess::StandardError);
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                process.waitForReadyRead(50);
+                return process.peek(1 << 20).contains("send frame cmd 0x0a key code 0xa0 0x07");
+            },
+            10000));
+        SingleInstance instance(programDir());
+        QVERIFY(instance.tryLock());
+        Link app(ui);
+        QCOMPARE(app.openDevice(m_sim.portPath()), 1);
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.exitCode(), 0);
+        QCOMPARE(app.openDevice(m_sim.portPath()), 0);
+    }
+
+    void noChanger() {
+        const Run run = ctl({"--device", m_dir.filePath("no-such-port"), "status"}, false);
+        QCOMPARE(run.code, 2);
+        QVERIFY2(run.err.contains("Cannot open the serial port"), run.err.constData());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCtl)
+#include "tst_ctl.moc"

@@ -1,0 +1,322 @@
+// Library export and import: JSON and CSV round trips through a real data folder, the dry
+// run, the refusal of a disc whose identifier differs, and malformed input.
+
+#include "common/testsupport.h"
+#include "portability/library.h"
+#include "portability/librarycsv.h"
+#include "portability/libraryimport.h"
+#include "portability/libraryjson.h"
+#include "store/discdata.h"
+#include "store/storefiles.h"
+#include "store/textfile.h"
+#include "store/userfiles.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QMap>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace tf;
+using namespace tf::library;
+using tf::test::readAll;
+using tf::test::writeAll;
+
+namespace {
+
+QString folderOf(const QTemporaryDir& dir, const QString& name) {
+    const QString path = dir.filePath(name) + QLatin1Char('/');
+    QDir().mkpath(path);
+    return path;
+}
+
+DiscRecord record(int slot, DiscIdBytes id, int lowest, int highest, quint8 userFiles,
+                  quint8 musicType, qint16 info = 0) {
+    DiscRecord r;
+    r.identity = DiscIdentity{quint8(slot), id};
+    r.minTno = qint16(lowest);
+    r.maxTno = qint16(highest);
+    for (int i = 0; i <= highest; ++i)
+        r.toc.append(TocTime{quint8(i * 3), quint8(2 + i), quint8(i * 7 % 75)});
+    r.userFileByte = userFiles;
+    r.musicType = musicType;
+    r.discInfo = info;
+    return r;
+}
+
+void writeTitles(const QString& dataDir, int slot, const QStringList& lines) {
+    QVERIFY(textfile::replaceLines(dataDir + QStringLiteral("DISC%1.txt").arg(slot),
+                                   dataDir + QStringLiteral("scratch.tmp"), lines));
+}
+
+// A folder with the kinds of discs a library holds: master block and titles, a master block
+// without titles, titles without a master block (and an upper-case ID as the editor writes
+// it), titles whose file holds more lines than tracks, and text that needs quoting.
+void fillFolder(const QString& dataDir) {
+    discdata::MasterFileBuilder builder(dataDir);
+    builder.addBlock(record(1, {0x0c, 0x01, 0xa3, 0x02}, 1, 2, 0x05, 23, 16));
+    builder.addBlock(record(12, {0x8a, 0x0b, 0x3c, 0x0d}, 1, 3, 0x80, 5));
+    builder.addBlock(record(150, {0x00, 0x1a, 0xff, 0x07}, 13, 14, 0, 0));
+    QVERIFY(builder.commit());
+    writeTitles(dataDir, 1,
+                {"DISC ID =", "0c01a302", "DISC NO =", "1", "MIN TNO =", " 1 ", "MAX TNO =", " 2 ",
+                 "Disc Title =", "Caf\u00e9, \"live\", 1998", "Track Title =", "  Lead, in  ", ""});
+    writeTitles(dataDir, 7,
+                {"DISC ID =", "8108D70A", "DISC NO =", "7", "MIN TNO =", " 1 ", "MAX TNO =", " 1 ",
+                 "Disc Title =", "", "Track Title =", "Only", "Extra line"});
+    writeTitles(dataDir, 150,
+                {"DISC ID =", "001aff07", "DISC NO =", "150", "MIN TNO =", "13", "MAX TNO =", "14",
+                 "Disc Title =", "Late", "Track Title =", "Thirteen", "Fourteen"});
+    QVERIFY(userfiles::write(
+        dataDir + QStringLiteral("ufn.txt"),
+        {"Road Trip", "Sunday, Morning", "\"Quoted\"", "", "Focus", "F6", "F7", "F8"}));
+}
+
+// Every file of a folder with its bytes.
+QMap<QString, QByteArray> snapshot(const QString& dir) {
+    QMap<QString, QByteArray> files;
+    QDirIterator it(dir, QDir::Files);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        files.insert(QFileInfo(path).fileName(), readAll(path));
+    }
+    return files;
+}
+
+using Encode = QByteArray (*)(const Library&);
+using Decode = std::optional<Library> (*)(const QByteArray&, QString*);
+
+} // namespace
+
+class TestLibraryExport : public QObject {
+    Q_OBJECT
+
+private slots:
+    void roundTrip_data() {
+        QTest::addColumn<bool>("csv");
+        QTest::newRow("json") << false;
+        QTest::newRow("csv") << true;
+    }
+    void roundTrip() {
+        QFETCH(bool, csv);
+        const Encode encode = csv ? &toCsv : &toJson;
+        const Decode decode = csv ? &fromCsv : &fromJson;
+        QTemporaryDir dir;
+        const QString source = folderOf(dir, QStringLiteral("source"));
+        fillFolder(source);
+
+        QStringList warnings;
+        const Library original = load(source, &warnings);
+        QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join('\n')));
+        QCOMPARE(original.discs.size(), 4);
+        QCOMPARE(original.discs.at(1).slot, 7);
+        QVERIFY(!original.discs.at(1).master);
+        QCOMPARE(original.discs.at(1).titles->idText, QStringLiteral("8108d70a"));
+        QCOMPARE(original.discs.at(1).titles->trackTitles, QStringList({"Only", "Extra line"}));
+        QVERIFY(!original.discs.at(0).master->toc.isEmpty());
+
+        const QByteArray first = encode(original);
+        QString error;
+        const auto parsed = decode(first, &error);
+        QVERIFY2(parsed, qPrintable(error));
+        QVERIFY(*parsed->userFileNames == *original.userFileNames);
+        QVERIFY(parsed->discs == original.discs);
+        QVERIFY(!validate(*parsed));
+
+        const QString target = folderOf(dir, QStringLiteral("target"));
+        const ImportReport report = importInto(target, *parsed, {});
+        QVERIFY2(report.ok(), qPrintable(report.error));
+        QVERIFY(report.refused.isEmpty());
+        QVERIFY(
+            report.changes.contains(QStringLiteral("user file 3: name (none) -> \"\"Quoted\"\"")));
+        QVERIFY(report.changes.contains(
+            QStringLiteral("disc 12: new master data: id 8a0b3c0d, "
+                           "tracks 1..3, music type 5, user-file byte 128")));
+        QCOMPARE(encode(load(target)), first);
+
+        // Importing the same again changes nothing, so not a byte of the folder moves.
+        const auto before = snapshot(target);
+        QVERIFY(importInto(target, *parsed, {}).changes.isEmpty());
+        QCOMPARE(snapshot(target), before);
+    }
+
+    void dryRunListsChangesAndWritesNothing() {
+        QTemporaryDir dir;
+        const QString data = folderOf(dir, QStringLiteral("data"));
+        fillFolder(data);
+        Library changed = load(data);
+        changed.discs[0].titles->discTitle = QStringLiteral("New title");
+        changed.discs[0].titles->trackTitles[1] = QStringLiteral("Two");
+        changed.discs[0].master->musicType = 5;
+        (*changed.userFileNames)[3] = QStringLiteral("Work");
+        Disc added;
+        added.slot = 20;
+        added.titles = TitlePart{QString(), 1, 1, QStringLiteral("Fresh"), {QStringLiteral("A")}};
+        changed.discs.append(added);
+
+        const auto before = snapshot(data);
+        const ImportReport report = importInto(data, changed, {true, false});
+        QCOMPARE(snapshot(data), before);
+        QCOMPARE(report.changes,
+                 QStringList({"user file 4: name \"USER FILE 4\" -> \"Work\"",
+                              "disc 1: music type 23 -> 5",
+                              "disc 1: disc title \"Caf\u00e9, \"live\", 1998\" -> \"New title\"",
+                              "disc 1: track 2 title \"\" -> \"Two\"",
+                              "disc 20: new title file: \"Fresh\", 1 track titles"}));
+
+        // The same without the dry run writes exactly that.
+        QVERIFY(importInto(data, changed, {}).ok());
+        const Library after = load(data);
+        QCOMPARE(after.discs.size(), changed.discs.size());
+        for (const Disc& disc : changed.discs)
+            QVERIFY2(after.find(disc.slot) && *after.find(disc.slot) == disc,
+                     qPrintable(QString::number(disc.slot)));
+        QCOMPARE(after.userFileNames->at(3), QStringLiteral("Work"));
+        QCOMPARE(snapshot(data).value("DISC12.txt"), before.value("DISC12.txt"));
+    }
+
+    void discIdMismatchIsRefusedUnlessForced() {
+        QTemporaryDir dir;
+        const QString data = folderOf(dir, QStringLiteral("data"));
+        fillFolder(data);
+        Library other = load(data);
+        other.userFileNames.reset();
+        other.discs = {*other.find(1), *other.find(150)};
+        other.discs[0].master->id = {0x11, 0x22, 0x33, 0x44};
+        other.discs[0].titles->idText = QStringLiteral("11223344");
+        other.discs[0].titles->discTitle = QStringLiteral("Another disc");
+        other.discs[1].titles->discTitle = QStringLiteral("Late, renamed");
+
+        const auto before = snapshot(data);
+        const ImportReport refused = importInto(data, other, {});
+        QVERIFY(refused.ok());
+        QCOMPARE(refused.refused,
+                 QStringList({"disc 1: the folder holds disc 0c01a302, the file disc 11223344: "
+                              "left alone (--force replaces it)"}));
+        // The other disc went in; disc 1 and its master block did not move.
+        QCOMPARE(load(data).find(150)->titles->discTitle, QStringLiteral("Late, renamed"));
+        QCOMPARE(snapshot(data).value("DISC1.txt"), before.value("DISC1.txt"));
+        QCOMPARE(load(data).find(1)->master->id, (DiscIdBytes{0x0c, 0x01, 0xa3, 0x02}));
+
+        const ImportReport forced = importInto(data, other, {false, true});
+        QVERIFY(forced.refused.isEmpty());
+        QVERIFY(forced.changes.first().endsWith(QStringLiteral("replaced (forced)")));
+        QCOMPARE(load(data).find(1)->titles->discTitle, QStringLiteral("Another disc"));
+        QCOMPARE(load(data).find(1)->master->id, (DiscIdBytes{0x11, 0x22, 0x33, 0x44}));
+        // Blocks the file did not name are kept as they were.
+        QCOMPARE(load(data).find(12)->master->userFileByte, 0x80);
+    }
+
+    void malformedInput_data() {
+        QTest::addColumn<bool>("csv");
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<QString>("error");
+        const QByteArray header = "record,slot,disc_id,min_tno,max_tno,info,user_file_byte,"
+                                  "music_type,toc,title_disc_id,title_min_tno,title_max_tno,"
+                                  "track_count,disc_title,track_titles\r\n";
+        QTest::newRow("json syntax") << false
+                                     << QByteArray("{\n  \"format\": \"trackfen-library\",\n"
+                                                   "  \"discs\": [ , ]\n}")
+                                     << "line 3, column ";
+        QTest::newRow("json format")
+            << false << QByteArray(R"({"format": "other", "version": 1, "discs": []})")
+            << "format: not \"trackfen-library\"";
+        QTest::newRow("json missing field")
+            << false
+            << QByteArray(R"({"format": "trackfen-library", "version": 1, "discs": [)"
+                          R"({"slot": 4, "discId": "0c01a302", "minTno": 1, "maxTno": 1}]})")
+            << "discs[0] (slot 4).info: missing";
+        QTest::newRow("json bad toc")
+            << false
+            << QByteArray(
+                   R"({"format": "trackfen-library", "version": 1, "discs": [)"
+                   R"({"slot": 4, "discId": "0c01a302", "minTno": 1, "maxTno": 1, "info": 0,)"
+                   R"( "userFileByte": 0, "musicType": 0, "toc": ["00:02:00", "1:99:00"]}]})")
+            << "discs[0] (slot 4).toc[1]: \"1:99:00\" is not MM:SS:FF";
+        QTest::newRow("json title not text")
+            << false
+            << QByteArray(R"({"format": "trackfen-library", "version": 1, "discs": [{"slot": 4,)"
+                          R"( "titles": {"discId": "", "minTno": 1, "maxTno": 1, "title": 5,)"
+                          R"( "tracks": []}}]})")
+            << "discs[0] (slot 4).titles.title: not a text";
+        QTest::newRow("csv header") << true << QByteArray("slot,title\r\n") << "line 1: the header";
+        QTest::newRow("csv field count") << true << header + "disc,4,0c01a302,1,1\r\n"
+                                         << "line 2: 5 fields where there must be 15";
+        QTest::newRow("csv number")
+            << true << header + "disc,4,0c01a302,1,x,0,0,0,00:02:00 03:00:00,,,,,,\r\n"
+            << "line 2, column max_tno: \"x\" is not a whole number";
+        QTest::newRow("csv open quote")
+            << true << header + "disc,4,,,,,,,,,1,1,1,\"Title,\r\nmore\r\n"
+            << "line 2: a quoted field is never closed";
+        QTest::newRow("csv track count")
+            << true << header + "userfile,1,,,,,,,,,,,,Name,\r\ndisc,4,,,,,,,,,1,2,2,T,\"one\"\r\n"
+            << "line 3, column track_titles: 1 titles where track_count is 2";
+        QTest::newRow("csv stray master field")
+            << true << header + "disc,4,,1,,,,,,,1,1,1,T,x\r\n"
+            << "line 2, column min_tno: a value where disc_id is empty";
+    }
+    void malformedInput() {
+        QFETCH(bool, csv);
+        QFETCH(QByteArray, input);
+        QFETCH(QString, error);
+        QString reason;
+        const auto parsed = csv ? fromCsv(input, &reason) : fromJson(input, &reason);
+        QVERIFY(!parsed);
+        QVERIFY2(reason.startsWith(error), qPrintable(reason));
+    }
+
+    void invalidLibrary_data() {
+        QTest::addColumn<QString>("json");
+        QTest::addColumn<QString>("error");
+        const QString head = R"({"format": "trackfen-library", "version": 1, "discs": [)";
+        const QString disc = R"({"slot": %1, "discId": "0c01a302", "minTno": 1, "maxTno": %2,)"
+                             R"( "info": 0, "userFileByte": 0, "musicType": 0,)"
+                             R"( "toc": ["00:02:00", "03:00:00"]})";
+        QTest::newRow("toc size") << head + disc.arg(4).arg(2) + "]}"
+                                  << "disc 4: toc has 2 entries where maxTno 2 needs 3";
+        QTest::newRow("slot twice") << head + disc.arg(4).arg(1) + "," + disc.arg(4).arg(1) + "]}"
+                                    << "disc 4: the slot appears twice";
+        QTest::newRow("slot range") << head + disc.arg(201).arg(1) + "]}"
+                                    << "slot 201 is outside 1..200";
+        QTest::newRow("control character")
+            << head + R"({"slot": 4, "titles": {"discId": "", "minTno": 1, "maxTno": 1,)"
+                      R"( "title": "a\nb", "tracks": []}}]})"
+            << "disc 4: titles.title holds a control character";
+        QTest::newRow("outside code page")
+            << head + R"({"slot": 4, "titles": {"discId": "", "minTno": 1, "maxTno": 1,)"
+                      R"( "title": "ok", "tracks": ["\u65e5"]}}]})"
+            << "disc 4: titles.tracks[0] holds a character that Windows-1252 cannot store";
+        QTest::newRow("names")
+            << R"({"format": "trackfen-library", "version": 1, "userFileNames": ["a"], "discs": []})"
+            << "userFileNames: 1 names where there must be 8";
+    }
+    void invalidLibrary() {
+        QFETCH(QString, json);
+        QFETCH(QString, error);
+        QString reason;
+        const auto parsed = fromJson(json.toUtf8(), &reason);
+        QVERIFY2(parsed, qPrintable(reason));
+        QCOMPARE(validate(*parsed).value_or(QString()), error);
+    }
+
+    void damagedBlockIsNamedAndKept() {
+        QTemporaryDir dir;
+        const QString data = folderOf(dir, QStringLiteral("data"));
+        fillFolder(data);
+        const QString master = data + QStringLiteral("discdata.txt");
+        QVERIFY(writeAll(master, readAll(master) + "_!_9\r\nTOC_9\r\nTRACK1 = |x\r\n"));
+        QStringList warnings;
+        const Library lib = load(data, &warnings);
+        QCOMPARE(warnings.size(), 1);
+        QVERIFY(warnings.first().startsWith(QStringLiteral("disc 9: master data block left out")));
+        // An import of another disc rewrites discdata.txt, and the damaged block stays in it.
+        Library change = lib;
+        change.discs[1].master->musicType = 9;
+        change.discs = {change.discs.at(1)};
+        QVERIFY(importInto(data, change, {}).ok());
+        QVERIFY(readAll(master).contains("TOC_9\r\nTRACK1 = |x\r\n"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLibraryExport)
+#include "tst_libraryexport.moc"
