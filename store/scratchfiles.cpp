@@ -1,0 +1,70 @@
+#include "store/scratchfiles.h"
+
+#include "store/storefiles.h"
+
+#include <QDir>
+#include <QRegularExpression>
+
+namespace tf::scratchfiles {
+
+namespace {
+
+// Scratch names that differ from "<target>.new". The operations' working files are named here
+// too (temppgm.tmp, tempcdt.tmp): the title store must not depend on the operations.
+const QStringList& fixedScratchNames() {
+    static const QStringList names{
+        storefiles::kDiscDataScratch,     storefiles::kBlockScratch,
+        storefiles::kDiscListScratch,     storefiles::kDiscListTitleScratch,
+        storefiles::kTitleRecordsScratch, QStringLiteral("config.tmp"),
+        QStringLiteral("temppgm.tmp"),    QStringLiteral("tempcdt.tmp"),
+    };
+    return names;
+}
+
+// Files replaced through "<name>.new".
+const QStringList& replacedNames() {
+    static const QStringList names{
+        storefiles::kDiscData,          storefiles::kDiscList,
+        storefiles::kDiscProgram,       storefiles::kLookupLoop,
+        storefiles::kAllDiscs,          storefiles::kOneDisc,
+        storefiles::kTitleRecords,      QStringLiteral("ufn.txt"),
+        QStringLiteral("proxy.dt"),     QStringLiteral("temppgm.txt"),
+        QStringLiteral("tempcdt.txt"),  QStringLiteral("audiotmp.txt"),
+        QStringLiteral("pgmtrack.txt"),
+    };
+    return names;
+}
+
+} // namespace
+
+bool isScratchName(const QString& fileName) {
+    if (fixedScratchNames().contains(fileName))
+        return true;
+    if (!fileName.endsWith(QLatin1String(".new")))
+        return false;
+    const QString target = fileName.chopped(4);
+    static const QRegularExpression discFile(QStringLiteral("^DISC\\d{1,3}\\.txt$"));
+    return replacedNames().contains(target) || discFile.match(target).hasMatch();
+}
+
+QStringList leftovers(const QString& folder) {
+    QStringList found;
+    const QDir dir(folder);
+    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden, QDir::Name)) {
+        if (isScratchName(name))
+            found.append(name);
+    }
+    return found;
+}
+
+int removeLeftovers(const QString& folder) {
+    QDir dir(folder);
+    int removed = 0;
+    for (const QString& name : leftovers(folder)) {
+        if (dir.remove(name))
+            ++removed;
+    }
+    return removed;
+}
+
+} // namespace tf::scratchfiles

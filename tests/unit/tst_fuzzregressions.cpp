@@ -1,0 +1,63 @@
+// Replays through the fuzz targets' own entry functions (fuzz/fuzzentries.h) every input a
+// fuzzer once failed on (tests/data/fuzz-regressions/<target>/) and every seed of the fuzz
+// corpora (fuzz/corpus/<target>/): none may crash or break the target's checks.
+
+#include "common/testsupport.h"
+#include "fuzz/fuzzentries.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace tf;
+
+class TestFuzzRegressions : public QObject {
+    Q_OBJECT
+
+private:
+    // One row per file of <root>/<target>/; every sub-folder must name a fuzz target.
+    static void addInputs(const QString& root, bool mustExist) {
+        const QDir dir(test::sourcePath(root));
+        if (mustExist)
+            QVERIFY2(dir.exists(), qPrintable(root));
+        for (const QString& target : dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            QVERIFY2(fuzz::entryFor(target) != nullptr,
+                     qPrintable(root + QStringLiteral(": no fuzz target ") + target));
+            const QDir inputs(dir.filePath(target));
+            for (const QString& name : inputs.entryList(QDir::Files | QDir::Hidden)) {
+                const QString row = root.section(QLatin1Char('/'), -1) + QLatin1Char('/') + target +
+                                    QLatin1Char('/') + name;
+                QTest::newRow(qPrintable(row)) << target << test::readAll(inputs.filePath(name));
+            }
+        }
+    }
+
+private slots:
+    void initTestCase() { fuzz::silenceQtMessages(); }
+
+    void everyTargetHasSeeds() {
+        for (const QString& target : fuzz::targetNames()) {
+            const QDir seeds(test::sourcePath(QStringLiteral("fuzz/corpus/") + target));
+            QVERIFY2(!seeds.entryList(QDir::Files).isEmpty(), qPrintable(target));
+        }
+    }
+
+    void replay_data() {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QByteArray>("input");
+        addInputs(QStringLiteral("tests/data/fuzz-regressions"), true);
+        addInputs(QStringLiteral("fuzz/corpus"), true);
+    }
+
+    void replay() {
+        QFETCH(QString, target);
+        QFETCH(QByteArray, input);
+        QTemporaryDir work;
+        QVERIFY(work.isValid());
+        const QString problem = fuzz::entryFor(target)(input, work.path());
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFuzzRegressions)
+#include "tst_fuzzregressions.moc"
