@@ -1,7 +1,9 @@
 // The audio tab against the changer simulator: how fast a pushed play status reaches the
-// screen, and what an idle audio tab with the link up costs.
-//   bench_audio [idle-seconds]
+// screen, what the program costs while the changer pushes a status every second, and what a
+// long wait for a table of contents costs.
+//   bench_idle [--quick]
 
+#include "bench/benchcommon.h"
 #include "common/scriptedui.h"
 #include "common/simprocess.h"
 #include "common/testsupport.h"
@@ -15,38 +17,40 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QLineEdit>
 #include <QTemporaryDir>
-#include <QTest>
 #include <QTimer>
-
-#include <sys/resource.h>
-
-#include <algorithm>
-#include <cstdio>
 
 using namespace tf;
 
 namespace {
 
-double cpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
+struct Usage {
+    double cpuPercent = 0;
+    double wakeUpsPerSecond = 0;
+    double unitsPerSecond = 0; // units the PC received
+};
 
-long wakeUps() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_nvcsw; // voluntary: the process went to sleep and was woken
-}
-
-// Sleeps in the event loop (QTest::qWait would wake every 10 ms and spoil the figures).
-void idleFor(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
+// Sleeps `ms` in the event loop and reports what the process used meanwhile.
+Usage measureIdle(Link& link, int ms, const std::function<void()>& during = {}) {
+    qint64 units = 0;
+    const auto counter = QObject::connect(&link, &Link::traffic, [&](bool sent, const QByteArray&) {
+        if (!sent)
+            ++units;
+    });
+    const double cpu0 = bench::cpuSeconds();
+    const long wake0 = bench::wakeUps();
+    QElapsedTimer clock;
+    clock.start();
+    if (during)
+        during();
+    else
+        bench::idleFor(ms);
+    const double seconds = double(clock.nsecsElapsed()) / 1e9;
+    QObject::disconnect(counter);
+    return {(bench::cpuSeconds() - cpu0) / seconds * 100.0,
+            double(bench::wakeUps() - wake0) / seconds, double(units) / seconds};
 }
 
 } // namespace
@@ -54,9 +58,21 @@ void idleFor(int ms) {
 int main(int argc, char* argv[]) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const int idleSeconds = argc > 1 ? std::max(1, atoi(argv[1])) : 10;
+    const bool quick = bench::quickRun(argc, argv);
+    const int pushSeconds = quick ? 3 : 60;
+    const int tocWaitSeconds = quick ? 3 : 45;
+    const int quietSeconds = quick ? 2 : 20;
+    bench::Report report(quick);
 
     QTemporaryDir dir;
+    const QString libraryPath = dir.filePath(QStringLiteral("library.json"));
+    {
+        QFile file(libraryPath);
+        if (!file.open(QIODevice::WriteOnly) || file.write(bench::generatedLibrary(12)) < 0) {
+            std::fprintf(stderr, "bench_idle: cannot write the library\n");
+            return 1;
+        }
+    }
     test::ScriptedUi ui;
     Configuration config(dir.path());
     config.LOAD_CONFIG();
@@ -74,24 +90,25 @@ int main(int argc, char* argv[]) {
     });
 
     test::SimProcess sim;
-    if (!sim.start(test::sourcePath("resources/demo-library.json"), {"--load-ms", "50"}) ||
-        link.openDevice(sim.portPath()) != 0) {
-        std::fprintf(stderr, "bench_audio: cannot start the simulator: %s\n",
+    if (!sim.start(libraryPath, {"--load-ms", "50"}) || link.openDevice(sim.portPath()) != 0) {
+        std::fprintf(stderr, "bench_idle: cannot start the simulator: %s\n",
                      qPrintable(sim.lastError()));
         return 1;
     }
     link.StatusHold = true;
     link.RS232C_Changer_INIT();
     link.LinkEstablished = link.LinkState == kLinkUp;
-    if (!QTest::qWaitFor([&] { return tab.isPrepared() && link.TocReadyDisc != 0; }, 10000)) {
-        std::fprintf(stderr, "bench_audio: the link did not come up\n");
-        return 1;
-    }
-    QTest::qWait(1000);
+    link.waitUntil([&] { return tab.isPrepared() && link.TocReadyDisc != 0; });
+    bench::idleFor(1000);
 
-    // Pushed frame to screen: the changer's own "next track" key, measured from the moment the
-    // link has stored the new track to the moment txtTRACK shows it (the specified 500 ms
-    // drawing delay is subtracted).
+    // A quiet line: the base every other figure is compared with.
+    const Usage quiet = measureIdle(link, quietSeconds * 1000);
+    std::printf("quiet link, audio tab shown: %.3f %% CPU, %.1f wake-ups/s\n", quiet.cpuPercent,
+                quiet.wakeUpsPerSecond);
+
+    // Pushed play status to the screen: the changer's own "next track" key, from the moment
+    // the link has stored the new track to the moment txtTRACK shows it, less the display's
+    // specified 500 ms track delay.
     auto* track = tab.findChild<QLineEdit*>(QStringLiteral("txtTRACK"));
     QList<double> latencies;
     for (int i = 0; i < 8 && track; ++i) {
@@ -120,28 +137,56 @@ int main(int argc, char* argv[]) {
         QObject::disconnect(c2);
         if (shownAfterMs >= 0)
             latencies.append(shownAfterMs - 500.0);
-        idleFor(300);
+        bench::idleFor(300);
     }
-    std::sort(latencies.begin(), latencies.end());
+    const double shown = bench::percentile(latencies, 50);
+    report.add(QStringLiteral("pushed play status to screen, median beyond the 500 ms delay"),
+               bench::number(shown, 2) + " ms", "<= 16 ms (one pass)",
+               latencies.size() == 8 && shown <= 16.0);
 
-    // Idle: nothing pushed, the tab shown.
-    const double cpu0 = cpuSeconds();
-    const long wake0 = wakeUps();
-    idleFor(idleSeconds * 1000);
-    const double idleCpu = (cpuSeconds() - cpu0) / idleSeconds * 100.0;
-    const double idleWakes = double(wakeUps() - wake0) / idleSeconds;
+    // The changer pushes a status every second: a disc playing one-second tracks.
+    sim.ok(QStringLiteral("set track-ms 1000"));
+    sim.ok(QStringLiteral("key stop")); // "play" pauses a disc that is playing
+    bench::idleFor(500);
+    sim.ok(QStringLiteral("key play"));
+    bench::idleFor(1500);
+    const Usage pushing = measureIdle(link, pushSeconds * 1000);
+    const double extraWakes = pushing.wakeUpsPerSecond - pushing.unitsPerSecond;
+    std::printf("pushing: %.1f units/s received, %.1f wake-ups/s\n", pushing.unitsPerSecond,
+                pushing.wakeUpsPerSecond);
+    report.add(QStringLiteral("idle with a push a second: CPU, one core (%1 s)").arg(pushSeconds),
+               bench::number(pushing.cpuPercent, 3) + " %", "<= 0.3 %", pushing.cpuPercent <= 0.3);
+    report.add(QStringLiteral("idle with a push a second: wake-ups beyond one per unit"),
+               bench::number(extraWakes, 1) + " /s", "<= 10 /s", extraWakes <= 10.0);
+    sim.ok(QStringLiteral("key stop"));
+    sim.ok(QStringLiteral("set track-ms 0"));
+    bench::idleFor(1500);
 
-    std::printf("%-44s %12s %14s\n", "figure", "value", "target");
-    if (!latencies.isEmpty()) {
-        std::printf("%-44s %9.1f ms %14s\n", "pushed track to screen, median (less 500 ms)",
-                    latencies.at(latencies.size() / 2), "one pass");
-        std::printf("%-44s %9.1f ms %14s\n", "pushed track to screen, worst (less 500 ms)",
-                    latencies.last(), "one pass");
-    } else {
-        std::printf("%-44s %12s\n", "pushed track to screen", "not measured");
-    }
-    std::printf("%-44s %10.3f %% %14s\n", "idle CPU, one core", idleCpu, "~0");
-    std::printf("%-44s %8.1f /s %14s\n", "idle wake-ups (voluntary switches)", idleWakes, "~0");
+    // A disc that takes the longest allowed time to report its table of contents.
+    sim.ok(QStringLiteral("set load-ms %1").arg(tocWaitSeconds * 1000));
+    const int disc = link.PlayDisc == 3 ? 4 : 3;
+    bool requested = false;
+    const Usage tocWait = measureIdle(link, 0, [&] {
+        link.SetLinkBusyPush();
+        requested = link.RequestPlay(quint16(disc), 1, 0) && link.LastResult == kResultOk;
+        link.ClearLinkBusyPush();
+        if (link.PlayDisc != disc)
+            link.TocReadyDisc = 0;
+        link.OperationRunning = true;
+        link.waitForToc(disc, (tocWaitSeconds + 10) * 1000);
+        link.OperationRunning = false;
+    });
+    const bool tocArrived = link.TocReadyDisc == disc;
+    report.add(QStringLiteral("%1 s wait for a table of contents: CPU, one core (quiet %2 %)")
+                   .arg(tocWaitSeconds)
+                   .arg(bench::number(quiet.cpuPercent, 3)),
+               bench::number(tocWait.cpuPercent, 3) + " %", "as quiet (+0.05 %)",
+               requested && tocArrived && tocWait.cpuPercent <= quiet.cpuPercent + 0.05);
+    report.add(QStringLiteral("%1 s wait for a table of contents: wake-ups (quiet %2 /s)")
+                   .arg(tocWaitSeconds)
+                   .arg(bench::number(quiet.wakeUpsPerSecond, 1)),
+               bench::number(tocWait.wakeUpsPerSecond, 1) + " /s", "as quiet (+1 /s)",
+               requested && tocArrived && tocWait.wakeUpsPerSecond <= quiet.wakeUpsPerSecond + 1.0);
     sim.stop();
-    return 0;
+    return report.failed() ? 2 : 0;
 }

@@ -33,6 +33,10 @@ void Link::RS232C_Changer_INIT() {
     m_linkBusy = kLinkPush;
     LinkState = kLinkDown;
     LastResult = kResultOk;
+    // Units left from an earlier, failed exchange were never taken while the link was down (the
+    // poll does not run then); a stale EOT would read as the changer refusing this handshake.
+    m_slot.clear();
+    m_assembler.clear();
 
     SendEnq();
     RetryCount = 1;

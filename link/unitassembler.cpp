@@ -20,9 +20,46 @@ QByteArray UnitAssembler::takeUnit() {
     return m_units.isEmpty() ? QByteArray() : m_units.takeFirst();
 }
 
+namespace {
+
+// Every command and reply code of the protocol, in either direction.
+bool isProtocolCmd(quint8 cmd) {
+    switch (cmd) {
+    case kCmdHandshake:
+    case kCmdDataRequest:
+    case kReplyMinMaxTno:
+    case kReplyDiscId:
+    case kReplyUserFile:
+    case kReplyMusicType:
+    case kReplyConfirm:
+    case kCmdKeyCode:
+    case kCmdPlayRequest:
+    case kCmdPlayModeRequest:
+    case kCmdProgramList:
+    case kReplyTrackText:
+    case kCmdTitleFrame:
+        return true;
+    default:
+        return isPushedCmd(cmd);
+    }
+}
+
+} // namespace
+
 void UnitAssembler::abandonPartialFrame() {
     if (pendingBytes() == 0)
         return;
+    // An STX followed by a real command code most likely began a real frame whose length
+    // field was damaged: what follows is its data, and read byte by byte a track number 4 or 5
+    // would pass for EOT or ENQ and end or restart an exchange that never ended. Drop it
+    // whole; the wait that gave up on it reports the failure. Any other STX was noise: skip
+    // only it and assemble what came behind it.
+    if (pendingBytes() >= 2 && isProtocolCmd(static_cast<quint8>(m_acc.at(m_pos + 1)))) {
+        m_skipped += pendingBytes();
+        m_acc.clear();
+        m_pos = 0;
+        return;
+    }
     ++m_skipped;
     ++m_pos;
     assemble();

@@ -30,8 +30,9 @@ public:
     // Bytes held while a frame is incomplete.
     qsizetype pendingBytes() const { return m_acc.size() - m_pos; }
 
-    // Gives up on an incomplete frame (its bytes stopped coming, so its STX was most likely
-    // noise): skips that STX and assembles what followed it.
+    // Gives up on an incomplete frame whose bytes stopped coming. Behind an STX that looks like
+    // noise the following bytes are assembled again; a frame with a real command code (its
+    // length damaged) is dropped whole, so that its data cannot pass for control bytes.
     void abandonPartialFrame();
 
     void clear();

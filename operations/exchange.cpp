@@ -104,6 +104,7 @@ ReplyEnd receiveTextFrames(Link& link, const std::function<FrameAction(const Tex
     // wait in the slot.
     link.ArmWait(link.timings.replyMs);
     link.RetryCount = 1;
+    QByteArray previous; // the last frame taken
     for (;;) {
         if (link.waitUnit() == Link::WaitResult::Timeout)
             return fail();
@@ -128,6 +129,14 @@ ReplyEnd receiveTextFrames(Link& link, const std::function<FrameAction(const Tex
         }
         if (!frame || (frame->cmd != kReplyDiscText && frame->cmd != kReplyTrackText))
             return fail();
+        if (link.slotUnit() == previous) {
+            // The changer sends a frame again when our ACK did not reach it. Acknowledge the
+            // repeat but take its text only once: a continuation piece would be appended twice.
+            link.SendAck();
+            link.emptySlot();
+            link.ArmWait(link.timings.nextFrameMs);
+            continue;
+        }
         const auto text = decodeTextFrame(*frame);
         if (!text)
             return fail();
@@ -142,6 +151,7 @@ ReplyEnd receiveTextFrames(Link& link, const std::function<FrameAction(const Tex
                 link.emptySlot();
             return ReplyEnd::PcEnded;
         case FrameAction::Ack:
+            previous = link.slotUnit();
             link.SendAck();
             link.emptySlot();
             link.RetryCount = 1;

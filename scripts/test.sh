@@ -20,9 +20,14 @@ fi
 
 bash scripts/install-deps.sh
 bash scripts/check-format.sh
+bash scripts/check-waits.sh
 bash scripts/build.sh "$build_dir" Debug "${cmake_args[@]}"
 # Tests never read the user's real settings: they get a home of their own.
 test_home="$(mktemp -d)"
 trap 'rm -rf "$test_home"' EXIT
 export HOME="$test_home" XDG_CONFIG_HOME="$test_home/.config" XDG_DATA_HOME="$test_home/.local/share"
 ctest --test-dir "$build_dir" --output-on-failure -j2 "$@"
+# The benchmarks are built and run once with tiny sizes so they never rot (no verdicts).
+if [ "$build_dir" = build ] && [ $# -eq 0 ]; then
+    bash bench/run --quick "$build_dir"
+fi

@@ -70,10 +70,13 @@ public:
     // per-user application data folder.
     static QString locateProgramDir();
 
-private:
-    bool writeSettings(const QString& path, const ConfigSettings& values);
+    // Reads config.KWD into `settings`; false when the file cannot be read or a key is
+    // missing (LOAD_CONFIG then writes the defaults).
     bool readSettings();
+    // Writes `values` as a settings file at `path` and takes them as the current settings.
+    bool writeSettings(const QString& path, const ConfigSettings& values);
 
+private:
     QString m_programDir;
 };
 

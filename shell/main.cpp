@@ -1,8 +1,10 @@
+#include "link/linktrace.h"
 #include "link/widgets/widgetui.h"
 #include "shell/config.h"
 #include "shell/widgets/application.h"
 #include "shell/widgets/composition.h"
 #include "shell/widgets/mainwindow.h"
+#include "shell/widgets/startupprobe.h"
 
 #include <QApplication>
 
@@ -13,6 +15,11 @@ int main(int argc, char* argv[]) {
     // The program ends when the main window closes or the proxy settings are cancelled, not
     // when windows come and go during start-up.
     QApplication::setQuitOnLastWindowClosed(false);
+    // The link trace (every unit on the wire, to standard error or the journal): --trace or
+    // TRACKFEN_TRACE=1; QT_LOGGING_RULES="trackfen.link.trace.debug=true" works as well.
+    if (QApplication::arguments().contains(QStringLiteral("--trace")) ||
+        qEnvironmentVariableIntValue("TRACKFEN_TRACE") != 0)
+        tf::enableLinkTrace();
 
     tf::WidgetUi ui;
     tf::Application shell(tf::Configuration::locateProgramDir(), ui);
@@ -23,6 +30,7 @@ int main(int argc, char* argv[]) {
                      });
     QObject::connect(&shell, &tf::Application::quitRequested, &app, &QApplication::exit,
                      Qt::QueuedConnection);
+    tf::installStartupProbe(shell);
     if (!shell.start())
         return 0;
     return app.exec();

@@ -13,7 +13,8 @@ namespace {
 
 const char kHelp[] =
     "OK commands: dump | push status|state|toc|mode|all | set mode 0|1 | set load-ms N | "
-    "set think-ms N | set track-ms N | set pace on|off | load DISC [TRACK] | "
+    "set think-ms N | set track-ms N | set push-retry-ms N | set seed N | set pace on|off | load "
+    "DISC [TRACK] | "
     "key play|pause|stop|next|prev|ff|rew|release|repeat|random | fault NAME ARGS | "
     "fault clear | faults | hangup [MS] | reopen | save FILE | log on|off | quit";
 
@@ -124,7 +125,8 @@ QString Simulator::setCommand(const QStringList& words) {
     }
     if (words.size() != 3)
         return QStringLiteral(
-            "ERR usage: set mode|load-ms|think-ms|track-ms VALUE, set pace on|off");
+            "ERR usage: set mode|load-ms|think-ms|track-ms|push-retry-ms|seed VALUE, "
+            "set pace on|off");
     if (what == QLatin1String("mode")) {
         if (!readInt(words.at(2), 0, 1, &value))
             return QStringLiteral("ERR usage: set mode 0|1");
@@ -143,8 +145,18 @@ QString Simulator::setCommand(const QStringList& words) {
         m_player.setTrackMs(value);
         return QStringLiteral("OK track-ms %1").arg(value);
     }
+    if (what == QLatin1String("push-retry-ms") && readInt(words.at(2), 10, 60000, &value)) {
+        m_engine.setPushRetryMs(value);
+        return QStringLiteral("OK push-retry-ms %1").arg(value);
+    }
+    if (what == QLatin1String("seed") && readInt(words.at(2), 0, 0x7FFFFFFF, &value)) {
+        m_faults.setSeed(quint32(value));
+        m_player.setSeed(quint32(value));
+        return QStringLiteral("OK seed %1").arg(value);
+    }
     return QStringLiteral("ERR usage: set mode 0|1, set load-ms 0..45000, set think-ms 0..10000, "
-                          "set track-ms N, set pace on|off");
+                          "set track-ms N, set push-retry-ms 10..60000, set seed N, "
+                          "set pace on|off");
 }
 
 QString Simulator::keyCommand(const QStringList& words) {

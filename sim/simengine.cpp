@@ -51,6 +51,8 @@ Engine::Engine(ChangerLibrary& library, Player& player, FaultSet& faults, QObjec
     connect(&m_pushTimer, &QTimer::timeout, this, &Engine::startPush);
     m_staleTimer.setSingleShot(true);
     connect(&m_staleTimer, &QTimer::timeout, this, &Engine::onStaleFrame);
+    m_coalesceTimer.setSingleShot(true);
+    connect(&m_coalesceTimer, &QTimer::timeout, this, &Engine::flushCoalesced);
     connect(&m_player, &Player::pushRequested, this, &Engine::queuePush);
 }
 
@@ -122,6 +124,11 @@ void Engine::handleUnit(const Unit& unit) {
         // Push states: the PC sends no frames there; anywhere else it repeats on NAK.
         if (m_state != State::PushEnq && m_state != State::PushFrame && m_state != State::PushEot)
             sendControl(kNak);
+        return;
+    }
+    if (m_faults.line().nakFrame()) {
+        log(QStringLiteral("good frame answered NAK (fault)"));
+        sendControl(kNak);
         return;
     }
     handleFrame(unit);
@@ -440,6 +447,10 @@ void Engine::queuePush(quint8 cmd, const QByteArray& data) {
 }
 
 void Engine::schedulePush(int delayMs) {
+    // The quiet line before a push is part of the changer's thinking: none when it thinks at
+    // once (benchmarks measure the PC, not the changer's pauses).
+    if (delayMs < 0)
+        delayMs = qMin(kPushGapMs, m_thinkMs);
     if (m_state == State::Idle && m_linked && !m_pushQueue.isEmpty() && !m_pushTimer.isActive())
         m_pushTimer.start(delayMs);
 }
@@ -486,8 +497,8 @@ void Engine::pushRoundFailed() {
         m_linked = false;
         return;
     }
-    const int backoff = kPushBackoffMs << qMin(m_pushRounds - 1, 3);
-    m_pushTimer.start(qMin(backoff, kPushBackoffMaxMs));
+    const int backoff = m_pushRetryMs << qMin(m_pushRounds - 1, 3);
+    m_pushTimer.start(qMin(backoff, m_pushRetryMs * (kPushBackoffMaxMs / kPushBackoffMs)));
 }
 
 void Engine::faultsChanged() {
@@ -506,6 +517,8 @@ void Engine::lineLost() {
     m_timer.stop();
     m_pushTimer.stop();
     m_staleTimer.stop();
+    m_coalesceTimer.stop();
+    m_coalesced.clear();
     m_lexer.reset();
     m_pushQueue.clear();
     m_linked = false;
@@ -542,16 +555,50 @@ void Engine::emitUnit(const QByteArray& unit, bool frame, const QString& note) {
         log(QStringLiteral("tx %1%2").arg(note, frame ? QStringLiteral(": ") + hexBytes(bytes)
                                                       : QString()));
     }
+    int gap = 0;
     if (frame) {
         const QByteArray noise = m_faults.garbage();
         if (!noise.isEmpty()) {
             log(QStringLiteral("tx noise %1").arg(hexBytes(noise)));
-            emit transmit(noise, 0);
-            emit transmit(bytes, m_faults.garbageGapMs());
-            return;
+            queueOut(noise, 0);
+            gap = m_faults.garbageGapMs();
         }
     }
-    emit transmit(bytes, 0);
+    const LineFaults::Outgoing out = m_faults.line().shape(bytes, frame);
+    if (out.hangUp) {
+        log(QStringLiteral("line cut instead of %1 (fault)").arg(note));
+        emit hangUpRequested();
+        return;
+    }
+    if (out.mute) {
+        log(QStringLiteral("falls silent instead of %1 (fault)").arg(note));
+        m_faults.muteNow();
+        return;
+    }
+    if (out.pieces.size() != 1 || out.pieces.first() != bytes || out.gapMs > 0)
+        log(QStringLiteral("tx shaped (fault): %1 piece(s), %2 ms late")
+                .arg(out.pieces.size())
+                .arg(out.gapMs));
+    gap += out.gapMs;
+    for (int i = 0; i < out.pieces.size(); ++i)
+        queueOut(out.pieces.at(i), i == 0 ? gap : out.pieceGapMs);
+}
+
+void Engine::queueOut(const QByteArray& bytes, int gapMs) {
+    if (m_faults.line().coalesceMs() >= 0) {
+        m_coalesced.append(bytes);
+        if (!m_coalesceTimer.isActive())
+            m_coalesceTimer.start(m_faults.line().coalesceMs());
+        return;
+    }
+    emit transmit(bytes, gapMs);
+}
+
+void Engine::flushCoalesced() {
+    if (m_coalesced.isEmpty())
+        return;
+    emit transmit(m_coalesced, 0);
+    m_coalesced.clear();
 }
 
 } // namespace tf::sim

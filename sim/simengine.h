@@ -60,6 +60,8 @@ public:
     Engine(ChangerLibrary& library, Player& player, FaultSet& faults, QObject* parent = nullptr);
 
     void setThinkMs(int ms) { m_thinkMs = qMax(0, ms); }
+    // First pause after an unanswered push (it doubles up to eight times this).
+    void setPushRetryMs(int ms) { m_pushRetryMs = qMax(10, ms); }
     int thinkMs() const { return m_thinkMs; }
     void setPieceLength(int length) { m_pieceLength = qMax(2, length); }
 
@@ -80,6 +82,8 @@ signals:
     // Bytes for the line; gapMs is quiet time to keep before them.
     void transmit(const QByteArray& bytes, int gapMs);
     void logLine(const QString& line);
+    // A "cut" fault wants the line dropped.
+    void hangUpRequested();
 
 private:
     void queuePush(quint8 cmd, const QByteArray& data);
@@ -99,7 +103,7 @@ private:
     void beginReplies(const QList<OutFrame>& frames, bool handshake);
     void sendReply();
     void finishReplies();
-    void schedulePush(int delayMs = kPushGapMs);
+    void schedulePush(int delayMs = -1);
     void startPush();
     void pushRoundFailed();
     void postponePush();
@@ -108,6 +112,8 @@ private:
     void sendControl(char byte);
     void sendFrame(const OutFrame& frame, const QString& note);
     void emitUnit(const QByteArray& bytes, bool frame, const QString& note);
+    void queueOut(const QByteArray& bytes, int gapMs);
+    void flushCoalesced();
     void log(const QString& text);
 
     ChangerLibrary& m_library;
@@ -118,8 +124,11 @@ private:
     QTimer m_timer;
     QTimer m_pushTimer;
     QTimer m_staleTimer;
+    QTimer m_coalesceTimer;
+    QByteArray m_coalesced; // units gathered by the coalesce fault
     QElapsedTimer m_clock;
     int m_thinkMs = 20;
+    int m_pushRetryMs = kPushBackoffMs;
     int m_pieceLength = kMemoryTitleLength;
     int m_attempts = 0;
 

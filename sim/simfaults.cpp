@@ -42,6 +42,8 @@ bool FaultSet::apply(const QString& description, QString* error) {
         return false;
     };
     constexpr int kMaxCount = 1000000;
+    bool lineOk = false;
+    QString lineUsage;
     if (name == QLatin1String("checksum")) {
         if (args.size() != 1 || !readRate(args.at(0), &m_checksumRate))
             return bad(QStringLiteral("checksum P (0 to 1)"));
@@ -76,9 +78,13 @@ bool FaultSet::apply(const QString& description, QString* error) {
         if (args.isEmpty() || args.size() > 2 || !readCount(args.at(0), 64, &m_garbageBytes) ||
             (args.size() == 2 && !readCount(args.at(1), 1000, &m_garbageGapMs)))
             return bad(QStringLiteral("garbage N [GAP_MS] (N up to 64)"));
+    } else if (m_line.apply(name, args, &lineOk, &lineUsage)) {
+        if (!lineOk)
+            return bad(lineUsage);
     } else {
         *error = QStringLiteral("unknown fault \"%1\"; known: checksum checksum-next drop "
-                                "drop-next refuse silence slowtoc garbage hangup")
+                                "drop-next refuse silence slowtoc garbage hangup flip truncate "
+                                "len noise dup late intrude mute cut nak fragment coalesce")
                      .arg(name);
         return false;
     }
@@ -95,6 +101,7 @@ void FaultSet::clear() {
     m_slowTocMs = -1;
     m_garbageBytes = 0;
     m_garbageGapMs = 30;
+    m_line.clear();
 }
 
 bool FaultSet::refuseAt(const QString& step) {
@@ -169,6 +176,7 @@ QStringList FaultSet::describe() const {
         active << QStringLiteral("slowtoc %1").arg(m_slowTocMs);
     if (m_garbageBytes > 0)
         active << QStringLiteral("garbage %1 %2").arg(m_garbageBytes).arg(m_garbageGapMs);
+    active << m_line.describe();
     return active;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sim/simlinefaults.h"
+
 #include <QByteArray>
 #include <QDeadlineTimer>
 #include <QList>
@@ -21,11 +23,16 @@ namespace tf::sim {
 //   silence [MS]        answer nothing for MS milliseconds (no MS: until cleared)
 //   slowtoc MS          loading a disc takes MS milliseconds
 //   garbage N [GAP]     N noise bytes before every frame, GAP ms ahead of it (default 30)
+// and the faults aimed at single units of LineFaults (flip, truncate, len, noise, dup, late,
+// intrude, mute, cut, nak, fragment, coalesce).
 class FaultSet {
 public:
     FaultSet() = default;
 
-    void setSeed(quint32 seed) { m_random.seed(seed); }
+    void setSeed(quint32 seed) {
+        m_random.seed(seed);
+        m_line.setSeed(seed);
+    }
 
     // Applies one fault description ("NAME ARGS"). False with a message when it is malformed.
     bool apply(const QString& description, QString* error);
@@ -41,6 +48,12 @@ public:
     bool silent() const;
     int silenceRemainingMs() const;
     int slowTocMs() const { return m_slowTocMs; }
+    // Silence from now on, until cleared.
+    void muteNow() {
+        m_silent = true;
+        m_silentUntil = QDeadlineTimer(QDeadlineTimer::Forever);
+    }
+    LineFaults& line() { return m_line; }
 
     // The active faults, one "name args" each.
     QStringList describe() const;
@@ -67,6 +80,7 @@ private:
     int m_garbageBytes = 0;
     int m_garbageGapMs = 30;
     QRandomGenerator m_random{1};
+    LineFaults m_line;
 };
 
 } // namespace tf::sim

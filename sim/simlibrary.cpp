@@ -55,7 +55,8 @@ bool LibraryParser::readInt(const QJsonObject& object, const QString& key, int m
         return true;
     const QJsonValue v = object.value(key);
     const double d = v.toDouble(-1e9);
-    if (!v.isDouble() || d != static_cast<int>(d) || d < min || d > max)
+    // The range first: converting a number beyond int to int is undefined.
+    if (!v.isDouble() || d < min || d > max || d != static_cast<int>(d))
         return fail(where, QStringLiteral("\"%1\" must be a whole number from %2 to %3")
                                .arg(key)
                                .arg(min)

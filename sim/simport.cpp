@@ -28,9 +28,14 @@ QString systemError(const char* what) {
 
 LinePort::LinePort(QObject* parent) : QObject(parent) {
     m_clock.start();
-    m_writeTimer.setSingleShot(true);
-    m_writeTimer.setTimerType(Qt::PreciseTimer);
-    connect(&m_writeTimer, &QTimer::timeout, this, &LinePort::flushOutput);
+    connect(&m_writeTimer, &NsTimer::timeout, this, &LinePort::flushOutput);
+    connect(&m_readTimer, &NsTimer::timeout, this, &LinePort::deliverInput);
+}
+
+void LinePort::setPaced(bool paced) {
+    if (paced && !m_paced) // line time starts now, not where unpaced sending left it
+        m_nextByteNs = m_inLineFreeNs = m_clock.nsecsElapsed();
+    m_paced = paced;
 }
 
 LinePort::~LinePort() {
@@ -144,6 +149,9 @@ bool LinePort::reopen(QString* error) {
 void LinePort::hangUp() {
     m_writeTimer.stop();
     m_queue.clear();
+    m_readTimer.stop();
+    m_inBytes.clear();
+    m_inDueNs.clear();
     if (m_notifier) {
         m_notifier->setEnabled(false);
         m_notifier->deleteLater();
@@ -178,13 +186,59 @@ void LinePort::readMaster() {
             break;
         const QString reason = n == 0 ? QStringLiteral("end of file") : systemError("read");
         if (!bytes.isEmpty())
-            emit received(bytes);
+            takeInput(bytes);
+        if (!m_inBytes.isEmpty()) { // what was on the wire still arrives before the hang-up
+            const QByteArray pending = m_inBytes;
+            m_inBytes.clear();
+            m_inDueNs.clear();
+            emit received(pending);
+        }
         hangUp();
         emit closed(reason);
         return;
     }
     if (!bytes.isEmpty())
+        takeInput(bytes);
+}
+
+void LinePort::takeInput(const QByteArray& bytes) {
+    if (m_frameSentNs >= 0) {
+        const qint64 latencyNs = m_clock.nsecsElapsed() - m_frameSentNs;
+        m_frameSentNs = -1;
+        if (m_answerLatenciesUs.size() >= 10000)
+            m_answerLatenciesUs.removeFirst();
+        m_answerLatenciesUs.append(qMax<qint64>(0, latencyNs) / 1000);
+    }
+    if (!m_paced) {
         emit received(bytes);
+        return;
+    }
+    const qint64 now = m_clock.nsecsElapsed();
+    if (m_inDueNs.isEmpty() && m_inLineFreeNs < now)
+        m_inLineFreeNs = now;
+    for (char byte : bytes) {
+        m_inLineFreeNs += kByteWireNs;
+        m_inBytes.append(byte);
+        m_inDueNs.append(m_inLineFreeNs);
+    }
+    deliverInput();
+}
+
+void LinePort::deliverInput() {
+    const qint64 now = m_clock.nsecsElapsed();
+    qsizetype due = 0;
+    while (due < m_inDueNs.size() && m_inDueNs.at(due) <= now)
+        ++due;
+    if (due < m_inDueNs.size()) {
+        const qint64 waitNs = m_inDueNs.at(due) - now;
+        m_readTimer.start(waitNs);
+    }
+    if (due == 0)
+        return;
+    const QByteArray arrived = m_inBytes.left(due);
+    m_inBytes.remove(0, due);
+    m_inDueNs.remove(0, due);
+    emit received(arrived);
 }
 
 void LinePort::write(const QByteArray& bytes, int gapMs) {
@@ -195,7 +249,7 @@ void LinePort::write(const QByteArray& bytes, int gapMs) {
     const qint64 now = m_clock.nsecsElapsed();
     if (m_queue.isEmpty() && m_nextByteNs < now)
         m_nextByteNs = now; // the line was idle: deadlines start again from now
-    m_queue.append({bytes, gapMs, -1, 0});
+    m_queue.append({bytes, gapMs, -1, 0, bytes.front() == '\x02'});
     flushOutput();
 }
 
@@ -219,7 +273,7 @@ qint64 LinePort::writeRaw(const char* data, qint64 size) {
 
 void LinePort::armWriteTimer(qint64 atNs) {
     const qint64 waitNs = atNs - m_clock.nsecsElapsed();
-    m_writeTimer.start(static_cast<int>(qMax<qint64>(0, (waitNs + 999999) / 1000000)));
+    m_writeTimer.start(waitNs);
 }
 
 void LinePort::flushOutput() {
@@ -252,12 +306,17 @@ void LinePort::flushOutput() {
             return;
         }
         chunk.offset += written;
-        m_nextByteNs += written * kByteWireNs;
+        if (m_paced)
+            m_nextByteNs += written * kByteWireNs;
         m_lineFreeNs = now;
-        if (chunk.offset >= chunk.bytes.size())
+        if (chunk.offset >= chunk.bytes.size()) {
+            // On a paced line the last byte is through when its wire time is over.
+            if (chunk.frame)
+                m_frameSentNs = m_paced ? m_nextByteNs : m_clock.nsecsElapsed();
             m_queue.removeFirst();
+        }
         if (written < count) {
-            m_writeTimer.start(kRetryWriteMs); // the line's buffer is full
+            m_writeTimer.start(kRetryWriteMs * 1000000LL); // the line's buffer is full
             return;
         }
         if (m_paced && !m_queue.isEmpty()) {

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "sim/simtimer.h"
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QString>
-#include <QTimer>
 
 class QSerialPort;
 class QSocketNotifier;
@@ -31,7 +31,7 @@ public:
     // A fresh pseudo-terminal (or the device again) after hangUp().
     bool reopen(QString* error);
 
-    void setPaced(bool paced) { m_paced = paced; }
+    void setPaced(bool paced);
     bool isOpen() const { return m_master >= 0 || m_serial != nullptr; }
     bool isPty() const { return m_device.isEmpty(); }
     QString path() const { return m_path; }
@@ -42,6 +42,9 @@ public:
 
     // Closes the line: the PC sees the other end vanish.
     void hangUp();
+    // How long the PC took to answer each frame: from the frame's last byte leaving to the
+    // PC's next byte arriving, in microseconds, oldest first (the most recent 10000 kept).
+    const QList<qint64>& answerLatenciesUs() const { return m_answerLatenciesUs; }
     // Removes the symbolic link if it still points to this port.
     void removeLink();
 
@@ -55,9 +58,13 @@ private:
         int gapMs = 0;
         qint64 notBeforeNs = -1;
         qint64 offset = 0;
+        bool frame = false;
     };
 
     void readMaster();
+    // Hands received bytes on, at once or, when paced, each when its wire time is over.
+    void takeInput(const QByteArray& bytes);
+    void deliverInput();
     void flushOutput();
     qint64 writeRaw(const char* data, qint64 size);
     void armWriteTimer(qint64 atNs);
@@ -76,7 +83,15 @@ private:
     qint64 m_nextByteNs = 0; // deadline of the next paced byte
     qint64 m_lineFreeNs = 0;
     QList<Chunk> m_queue;
-    QTimer m_writeTimer;
+    NsTimer m_writeTimer;
+    // Paced reception: a byte the PC wrote only counts as arrived once it would have crossed
+    // the wire, so the PC's bytes cost their line time too.
+    QByteArray m_inBytes;
+    QList<qint64> m_inDueNs;
+    qint64 m_inLineFreeNs = 0;
+    NsTimer m_readTimer;
+    qint64 m_frameSentNs = -1; // the last byte of a frame went out; the PC's answer is due
+    QList<qint64> m_answerLatenciesUs;
 };
 
 } // namespace tf::sim

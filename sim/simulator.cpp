@@ -11,6 +11,8 @@ Simulator::Simulator(QObject* parent)
     : QObject(parent), m_player(m_library), m_engine(m_library, m_player, m_faults) {
     connect(&m_port, &LinePort::received, &m_engine, &Engine::receive);
     connect(&m_engine, &Engine::transmit, &m_port, &LinePort::write);
+    connect(
+        &m_engine, &Engine::hangUpRequested, this, [this] { hangUp(); }, Qt::QueuedConnection);
     connect(&m_port, &LinePort::closed, this, [this](const QString& reason) {
         emit logLine(QStringLiteral("line closed: %1").arg(reason));
         m_engine.lineLost();
@@ -129,6 +131,10 @@ QJsonObject Simulator::dump() const {
                       {QStringLiteral("pushesAbandoned"), s.pushesAbandoned},
                       {QStringLiteral("handshakes"), s.handshakes},
                       {QStringLiteral("noiseBytes"), m_engine.noiseBytes()}};
+    QJsonArray latencies;
+    for (qint64 us : m_port.answerLatenciesUs())
+        latencies.append(us);
+    stats.insert(QStringLiteral("answerLatencyUs"), latencies);
     return QJsonObject{{QStringLiteral("port"), m_port.path()},
                        {QStringLiteral("portOpen"), m_port.isOpen()},
                        {QStringLiteral("linked"), m_engine.linked()},

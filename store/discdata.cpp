@@ -6,6 +6,9 @@
 #include "store/storeio.h"
 #include "store/textfile.h"
 
+#include <QFile>
+#include <QFileInfo>
+
 namespace tf::discdata {
 
 namespace {
@@ -41,8 +44,8 @@ std::optional<TocTime> parseTrackLine(const QString& line) {
 
 // The value lines after `key`, each a number within [low, high].
 std::optional<QList<int>> numbersAfter(const QStringList& lines, const QString& keyLine, int count,
-                                       int low, int high) {
-    const int at = storeio::findLine(lines, keyLine);
+                                       int low, int high, int from) {
+    const int at = storeio::findLine(lines, keyLine, from);
     if (at < 0 || at + count >= lines.size())
         return std::nullopt;
     QList<int> values;
@@ -80,23 +83,32 @@ bool replaceBlock(const QString& dataDir, const DiscRecord& disc, QString* error
     if (disc.disc() < 1)
         return storeio::fail(error, QStringLiteral("A master data block needs a disc number."));
     const QString path = storefiles::inFolder(dataDir, storefiles::kDiscData);
-    const storeio::Lines read = storeio::readText(path);
-    if (!read.ok() && !read.missing())
-        return storeio::fail(error, read.error);
+    QByteArray old;
+    if (QFileInfo::exists(path)) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return storeio::fail(
+                error, QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()));
+        old = file.readAll();
+    }
 
-    const QString header = kHeader + QString::number(disc.disc());
-    QStringList lines;
-    lines.reserve(read.lines.size() + 120);
+    // Worked on the raw lines: the file holds every disc's block, and decoding all of it to
+    // change one block would cost more than the write itself.
+    const QByteArray headerPrefix = kHeader.toLatin1();
+    const QByteArray header = headerPrefix + QByteArray::number(disc.disc());
+    QByteArray out;
+    out.reserve(old.size() + 8192);
     bool skipping = false;
-    for (const QString& line : read.lines) {
-        if (line.startsWith(kHeader))
+    textfile::forEachLine(old, [&](QByteArrayView line) {
+        if (line.startsWith(headerPrefix))
             skipping = line == header; // every old block of the disc goes
         if (!skipping)
-            lines.append(line);
-    }
-    lines += blockLines(disc, RangeStyle::Printed);
-    return textfile::replaceLines(path, storefiles::inFolder(dataDir, storefiles::kBlockScratch),
-                                  lines, error);
+            textfile::appendLine(out, line);
+        return true;
+    });
+    out += textfile::joinLines(blockLines(disc, RangeStyle::Printed));
+    return textfile::replaceFile(path, storefiles::inFolder(dataDir, storefiles::kBlockScratch),
+                                 out, error);
 }
 
 std::optional<DiscRecord> readBlock(const QStringList& lines, int disc, QString* problem) {
@@ -112,24 +124,27 @@ std::optional<DiscRecord> readBlock(const QStringList& lines, int disc, QString*
     if (disc < 1 || disc > 255)
         return missing("DISCID");
 
-    const auto id = numbersAfter(lines, key("DISCID", disc), 4, 0, 255);
+    // Keys are searched from the disc's block header when it has one: stray key lines above
+    // it (a damaged file) must not shadow the block that replaceBlock() wrote at the end.
+    const int from = std::max(0, storeio::findLine(lines, kHeader + QString::number(disc)));
+    const auto id = numbersAfter(lines, key("DISCID", disc), 4, 0, 255, from);
     if (!id)
         return missing("DISCID");
     for (int i = 0; i < 4; ++i)
         record.identity.id[i] = static_cast<quint8>(id->at(i));
 
-    const auto range = numbersAfter(lines, key("MINMAXTNO_", disc), 2, kMinTrack, kMaxTrack);
+    const auto range = numbersAfter(lines, key("MINMAXTNO_", disc), 2, kMinTrack, kMaxTrack, from);
     if (!range || range->at(0) > range->at(1))
         return missing("MINMAXTNO_");
     record.minTno = static_cast<qint16>(range->at(0));
     record.maxTno = static_cast<qint16>(range->at(1));
 
-    const auto info = numbersAfter(lines, key("INFO_", disc), 1, -32768, 32767);
+    const auto info = numbersAfter(lines, key("INFO_", disc), 1, -32768, 32767, from);
     if (!info)
         return missing("INFO_");
     record.discInfo = static_cast<qint16>(info->at(0));
 
-    const int toc = storeio::findLine(lines, key("TOC_", disc));
+    const int toc = storeio::findLine(lines, key("TOC_", disc), from);
     if (toc < 0 || toc + record.maxTno + 1 >= lines.size())
         return missing("TOC_");
     for (int i = 1; i <= record.maxTno + 1; ++i) {
@@ -140,21 +155,58 @@ std::optional<DiscRecord> readBlock(const QStringList& lines, int disc, QString*
     }
 
     // Not needed by any reader (the editor asks the changer), but kept when present.
-    if (const auto u = numbersAfter(lines, key("UFILE_", disc), 1, 0, 255))
+    if (const auto u = numbersAfter(lines, key("UFILE_", disc), 1, 0, 255, from))
         record.userFileByte = static_cast<quint8>(u->at(0));
-    if (const auto m = numbersAfter(lines, key("MTYPE_", disc), 1, 0, 255))
+    if (const auto m = numbersAfter(lines, key("MTYPE_", disc), 1, 0, 255, from))
         record.musicType = static_cast<quint8>(m->at(0));
     return record;
 }
 
 std::optional<DiscRecord> readBlock(const QString& path, int disc, QString* problem) {
-    const storeio::Lines read = storeio::readText(path);
-    if (!read.ok()) {
+    if (!QFileInfo::exists(path)) {
         if (problem)
-            *problem = read.missing() ? QStringLiteral("%1 does not exist.").arg(path) : read.error;
+            *problem = QStringLiteral("%1 does not exist.").arg(path);
         return std::nullopt;
     }
-    return readBlock(read.lines, disc, problem);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (problem)
+            *problem = QStringLiteral("Cannot read %1: %2").arg(path, file.errorString());
+        return std::nullopt;
+    }
+    const QByteArray bytes = file.readAll();
+
+    // Only the disc's own block is decoded when it holds every key: the first match of each
+    // key from the block header then lies inside the block, so the answer is the same as from
+    // the whole file, at a fraction of the cost. Anything less falls back to the whole file.
+    if (disc >= 1 && disc <= 255) {
+        const QByteArray headerPrefix = kHeader.toLatin1();
+        const QByteArray header = headerPrefix + QByteArray::number(disc);
+        qsizetype begin = -1;
+        qsizetype end = bytes.size();
+        textfile::forEachLine(bytes, [&](QByteArrayView line) {
+            const qsizetype at = line.data() - bytes.constData();
+            if (begin < 0) {
+                if (line == header)
+                    begin = at;
+                return true;
+            }
+            if (line.startsWith(headerPrefix)) {
+                end = at;
+                return false;
+            }
+            return true;
+        });
+        if (begin >= 0) {
+            const QStringList block = textfile::splitLines(bytes.mid(begin, end - begin));
+            if (block.contains(key("UFILE_", disc)) && block.contains(key("MTYPE_", disc))) {
+                QString blockProblem;
+                if (auto record = readBlock(block, disc, &blockProblem))
+                    return record;
+            }
+        }
+    }
+    return readBlock(textfile::splitLines(bytes), disc, problem);
 }
 
 quint8 musicTypeFromChoice(int index) {
@@ -174,7 +226,9 @@ ValueUpdate updateUserFileAndMusicType(const QString& dataDir, int disc, quint8 
         return ValueUpdate::Failed;
     }
     QStringList lines = read.lines;
-    const int ufile = storeio::findLine(lines, key("UFILE_", disc));
+    // From the block header, as readBlock() looks.
+    const int from = std::max(0, storeio::findLine(lines, kHeader + QString::number(disc)));
+    const int ufile = storeio::findLine(lines, key("UFILE_", disc), from);
     const int mtype = ufile < 0 ? -1 : storeio::findLine(lines, key("MTYPE_", disc), ufile + 2);
     if (ufile < 0 || mtype < 0) {
         ui.messageBox(msg(408), applicationTitle(), UserInterface::Style::OkExclamation);

@@ -43,9 +43,10 @@ QStringList blockLines(const DiscRecord& disc, RangeStyle style);
 bool replaceBlock(const QString& dataDir, const DiscRecord& disc, QString* error = nullptr);
 
 // Reads the block of disc n: identifier bytes, track range, disc-information word and table
-// of contents (searching each key from the top of the file), and the user-file byte and music
-// type when present. nullopt, with the reason in *problem, when the file is missing or one of
-// DISCID, MINMAXTNO_, INFO_ and TOC_ is missing or damaged.
+// of contents (searching each key from the disc's first "_!_<n>" line, or from the top of the
+// file when it has none), and the user-file byte and music type when present. nullopt, with
+// the reason in *problem, when the file is missing or one of DISCID, MINMAXTNO_, INFO_ and
+// TOC_ is missing or damaged.
 std::optional<DiscRecord> readBlock(const QStringList& lines, int disc, QString* problem = nullptr);
 std::optional<DiscRecord> readBlock(const QString& path, int disc, QString* problem = nullptr);
 

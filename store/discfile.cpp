@@ -1,5 +1,6 @@
 #include "store/discfile.h"
 
+#include "store/codepage.h"
 #include "store/storefiles.h"
 #include "store/storeio.h"
 #include "store/textfile.h"
@@ -159,10 +160,25 @@ std::optional<DiscFileNumbers> readNumbers(const QString& path) {
 }
 
 std::optional<QString> readDiscTitle(const QString& path) {
-    const storeio::Lines read = storeio::readText(path);
-    if (!read.ok())
+    // The disc list reads this for every slot: only the title line is decoded.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    return storeio::valueAfter(read.lines, kDiscTitleKey);
+    const QByteArray bytes = file.readAll();
+    const QByteArray key = kDiscTitleKey.toLatin1();
+    std::optional<QString> title;
+    bool keySeen = false;
+    textfile::forEachLine(bytes, [&](QByteArrayView line) {
+        if (keySeen) {
+            title = codepage::fromCp1252(line.toByteArray());
+            return false;
+        }
+        keySeen = line == key;
+        return true;
+    });
+    if (keySeen && !title)
+        title = QString(); // the key on the last line: an empty title
+    return title;
 }
 
 std::optional<DiscFileContent> readDiscFile(const QString& path) {

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileDevice>
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -45,6 +46,18 @@ QByteArray joinLines(const QStringList& lines) {
         out += "\r\n";
     }
     return out;
+}
+
+void appendLine(QByteArray& out, QByteArrayView line) {
+    // Printable ASCII reads and writes back unchanged; anything else takes the decoding path.
+    const bool plain =
+        std::all_of(line.begin(), line.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
+    if (plain)
+        out += line;
+    else
+        out +=
+            codepage::toCp1252(codepage::withoutControls(codepage::fromCp1252(line.toByteArray())));
+    out += "\r\n";
 }
 
 QString paddedNumber(int value) {
@@ -98,8 +111,13 @@ bool replaceFile(const QString& path, const QString& scratchPath, const QByteArr
     ok = ok && ::fsync(scratch.handle()) == 0;
 #endif
     if (!ok) {
+        // A write cut short by a full disk or the file-size limit can leave QFile without an
+        // error text of its own (no error, or Qt's default "Unknown error").
+        QString reason = scratch.errorString();
+        if (scratch.error() == QFileDevice::NoError || reason == QLatin1String("Unknown error"))
+            reason = QStringLiteral("the disk is full or the file is too large");
         if (error)
-            *error = QStringLiteral("Cannot write %1: %2").arg(scratchPath, scratch.errorString());
+            *error = QStringLiteral("Cannot write %1: %2").arg(scratchPath, reason);
         scratch.close();
         scratch.remove();
         return false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
@@ -22,6 +23,26 @@ QStringList splitLines(const QByteArray& bytes);
 // Encodes lines as CR LF text. Control characters inside a line become blanks, so a value
 // can never split into two records.
 QByteArray joinLines(const QStringList& lines);
+
+// The same reading and writing line by line on the raw bytes, for files too large to decode
+// whole when only a few lines matter. forEachLine() calls `visit(line)` for every line as
+// splitLines() would cut it (no CR LF) until `visit` returns false; appendLine() adds a line
+// exactly as joinLines() would write it after splitLines() had read it.
+template <typename Visit> void forEachLine(const QByteArray& bytes, Visit visit) {
+    qsizetype start = 0;
+    while (start < bytes.size()) {
+        qsizetype end = bytes.indexOf('\n', start);
+        if (end < 0)
+            end = bytes.size();
+        qsizetype stop = end;
+        if (stop > start && bytes.at(stop - 1) == '\r')
+            --stop;
+        if (!visit(QByteArrayView(bytes.constData() + start, stop - start)))
+            return;
+        start = end + 1;
+    }
+}
+void appendLine(QByteArray& out, QByteArrayView line);
 
 // " 12 ": the number with one blank before and one after.
 QString paddedNumber(int value);

@@ -6,6 +6,7 @@
 #include "shell/userinterface.h"
 #include "shell/widgets/mainwindow.h"
 #include "shell/widgets/splashwindow.h"
+#include "store/scratchfiles.h"
 #include "store/storefiles.h"
 
 #include <QApplication>
@@ -43,6 +44,9 @@ bool Application::start() {
 
     QApplication::setOverrideCursor(Qt::WaitCursor);
     m_config.LOAD_CONFIG();
+    // Scratch files a killed run left behind (after the instance lock: never a live one's).
+    scratchfiles::removeLeftovers(m_config.programDir());
+    scratchfiles::removeLeftovers(m_config.settings.dataDir);
     QApplication::restoreOverrideCursor();
 
     // Without a master data file the user is told how to fill it, unless he asked not to be.
@@ -51,6 +55,7 @@ bool Application::start() {
                         UserInterface::Style::Ok);
 
     m_splash->initTM().start();
+    m_splashClock.start();
     return true;
 }
 
@@ -59,6 +64,7 @@ void Application::initTM_Timer() {
     if (m_timerRan)
         return;
     m_timerRan = true;
+    m_splashWaitedMs = m_splashClock.isValid() ? m_splashClock.elapsed() : 0;
     if (m_splash)
         m_splash->initTM().stop();
 

@@ -7,6 +7,7 @@
 #include "shell/config.h"
 #include "shell/singleinstance.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 
@@ -34,6 +35,8 @@ public:
 
     // How long the splash window stays before the main window opens.
     int splashDelayMs;
+    // How long the splash interval actually ran (for the start-up benchmark), 0 before it ends.
+    qint64 splashWaitedMs() const { return m_splashWaitedMs; }
 
     Configuration& config() { return m_config; }
     Link& link() { return m_link; }
@@ -84,6 +87,8 @@ private:
     std::unique_ptr<ProxyWindow> m_proxy;
     std::unique_ptr<MainWindow> m_main;
     bool m_timerRan = false;
+    QElapsedTimer m_splashClock;
+    qint64 m_splashWaitedMs = 0;
 };
 
 } // namespace tf
