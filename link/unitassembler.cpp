@@ -90,6 +90,13 @@ void UnitAssembler::assemble() {
         const int len = static_cast<quint8>(m_acc.at(m_pos + 2)) |
                         (static_cast<quint8>(m_acc.at(m_pos + 3)) << 8);
         if (len > kMaxFrameData) {
+            // A real command code with an impossible length is a frame whose LEN was damaged:
+            // its data are still coming and, read byte by byte, could pass for control bytes
+            // (a track number 4 for EOT). Hold it until the line goes quiet, when
+            // abandonPartialFrame() drops it whole and the waiting exchange fails and
+            // repeats. Behind any other STX there is only noise: skip the STX alone.
+            if (isProtocolCmd(static_cast<quint8>(m_acc.at(m_pos + 1))))
+                break;
             ++m_skipped;
             ++m_pos;
             continue;

@@ -83,32 +83,63 @@ bool replaceBlock(const QString& dataDir, const DiscRecord& disc, QString* error
     if (disc.disc() < 1)
         return storeio::fail(error, QStringLiteral("A master data block needs a disc number."));
     const QString path = storefiles::inFolder(dataDir, storefiles::kDiscData);
-    QByteArray old;
+    const QString scratch = storefiles::inFolder(dataDir, storefiles::kBlockScratch);
+    QFile file(path);
+    QByteArrayView old;
     if (QFileInfo::exists(path)) {
-        QFile file(path);
         if (!file.open(QIODevice::ReadOnly))
             return storeio::fail(
                 error, QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()));
-        old = file.readAll();
+        if (file.size() > 0) {
+            // Mapped, not read: the file holds every disc's block and only one changes.
+            if (const uchar* mapped = file.map(0, file.size()))
+                old = QByteArrayView(reinterpret_cast<const char*>(mapped), file.size());
+            else
+                return storeio::fail(
+                    error, QStringLiteral("Cannot read %1: %2").arg(path, file.errorString()));
+        }
     }
 
-    // Worked on the raw lines: the file holds every disc's block, and decoding all of it to
-    // change one block would cost more than the write itself.
     const QByteArray headerPrefix = kHeader.toLatin1();
     const QByteArray header = headerPrefix + QByteArray::number(disc.disc());
+    const QByteArray block = textfile::joinLines(blockLines(disc, RangeStyle::Printed));
+    // Every old block of the disc goes (from its header to the next one); the rest is kept as
+    // splitLines() and joinLines() would keep it. A file already in that form is spliced from
+    // its own bytes; anything else is rewritten line by line.
+    if (textfile::isNormalText(old)) {
+        QList<QByteArrayView> parts;
+        qsizetype keptFrom = 0;
+        bool skipping = false;
+        textfile::forEachLine(old, [&](QByteArrayView line) {
+            if (!line.startsWith(headerPrefix))
+                return true;
+            const qsizetype at = line.data() - old.data();
+            if (skipping != (line == header)) {
+                if (skipping)
+                    keptFrom = at; // the disc's block ends here
+                else if (at > keptFrom)
+                    parts.append(old.sliced(keptFrom, at - keptFrom));
+                skipping = !skipping;
+            }
+            return true;
+        });
+        if (!skipping && keptFrom < old.size())
+            parts.append(old.sliced(keptFrom));
+        parts.append(QByteArrayView(block));
+        return textfile::replaceFileParts(path, scratch, parts, error);
+    }
     QByteArray out;
-    out.reserve(old.size() + 8192);
+    out.reserve(old.size() + block.size());
     bool skipping = false;
     textfile::forEachLine(old, [&](QByteArrayView line) {
         if (line.startsWith(headerPrefix))
-            skipping = line == header; // every old block of the disc goes
+            skipping = line == header;
         if (!skipping)
             textfile::appendLine(out, line);
         return true;
     });
-    out += textfile::joinLines(blockLines(disc, RangeStyle::Printed));
-    return textfile::replaceFile(path, storefiles::inFolder(dataDir, storefiles::kBlockScratch),
-                                 out, error);
+    out += block;
+    return textfile::replaceFile(path, scratch, out, error);
 }
 
 std::optional<DiscRecord> readBlock(const QStringList& lines, int disc, QString* problem) {

@@ -161,10 +161,10 @@ std::optional<DiscFileNumbers> readNumbers(const QString& path) {
 
 std::optional<QString> readDiscTitle(const QString& path) {
     // The disc list reads this for every slot: only the title line is decoded.
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    const std::optional<QByteArray> read = storeio::readBytes(path);
+    if (!read)
         return std::nullopt;
-    const QByteArray bytes = file.readAll();
+    const QByteArray& bytes = *read;
     const QByteArray key = kDiscTitleKey.toLatin1();
     std::optional<QString> title;
     bool keySeen = false;

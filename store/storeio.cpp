@@ -5,6 +5,12 @@
 #include <QFile>
 #include <QFileInfo>
 
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 namespace tf::storeio {
 
 Lines readText(const QString& path) {
@@ -22,6 +28,34 @@ Lines readText(const QString& path) {
     result.status = Lines::Status::Ok;
     result.lines = textfile::splitLines(file.readAll());
     return result;
+}
+
+std::optional<QByteArray> readBytes(const QString& path) {
+#ifdef Q_OS_UNIX
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    QByteArray bytes;
+    char buffer[16384];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n > 0) {
+            bytes.append(buffer, n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        ::close(fd);
+        if (n < 0)
+            return std::nullopt;
+        return bytes;
+    }
+#else
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return file.readAll();
+#endif
 }
 
 bool appendLines(const QString& path, const QStringList& lines, QString* error) {

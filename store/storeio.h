@@ -2,6 +2,7 @@
 
 // Small file helpers shared by the title-store modules, on top of textfile.
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -20,6 +21,10 @@ struct Lines {
     bool missing() const { return status == Status::Missing; }
 };
 Lines readText(const QString& path);
+
+// A whole file's bytes with as few system calls as the platform allows (the disc list reads
+// one file per slot); nullopt when it cannot be opened or read.
+std::optional<QByteArray> readBytes(const QString& path);
 
 // Appends lines (CR LF, control characters as blanks). On a failed write the file is cut back
 // to its old length, so it never ends in half a record.

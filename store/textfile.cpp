@@ -95,6 +95,35 @@ bool renameOver(const QString& from, const QString& to, QString* error) {
 
 bool replaceFile(const QString& path, const QString& scratchPath, const QByteArray& bytes,
                  QString* error, bool ownerOnly) {
+    return replaceFileParts(path, scratchPath, {QByteArrayView(bytes)}, error, ownerOnly);
+}
+
+bool isNormalText(QByteArrayView bytes) {
+    if (bytes.isEmpty())
+        return true;
+    if (!bytes.endsWith("\r\n"))
+        return false;
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const qsizetype n = bytes.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const unsigned char c = p[i];
+        if (c >= 0x20 && c != 0x7F && (c < 0x80 || c > 0x9F))
+            continue;
+        if (c == '\r' && i + 1 < n && p[i + 1] == '\n') {
+            ++i; // a line end
+            continue;
+        }
+        // Code points 0x80-0x9F that Windows-1252 defines are letters and signs; the five it
+        // leaves undefined read as control characters and are written back as blanks.
+        if (c >= 0x80 && c <= 0x9F && c != 0x81 && c != 0x8D && c != 0x8F && c != 0x90 && c != 0x9D)
+            continue;
+        return false;
+    }
+    return true;
+}
+
+bool replaceFileParts(const QString& path, const QString& scratchPath,
+                      const QList<QByteArrayView>& parts, QString* error, bool ownerOnly) {
     QFile scratch(scratchPath);
     if (ownerOnly)
         QFile::remove(scratchPath); // a left-over scratch file would keep its wider permissions
@@ -106,7 +135,10 @@ bool replaceFile(const QString& path, const QString& scratchPath, const QByteArr
             *error = QStringLiteral("Cannot write %1: %2").arg(scratchPath, scratch.errorString());
         return false;
     }
-    bool ok = scratch.write(bytes) == bytes.size() && scratch.flush();
+    bool ok = true;
+    for (const QByteArrayView part : parts)
+        ok = ok && scratch.write(part.data(), part.size()) == part.size();
+    ok = ok && scratch.flush();
 #ifdef Q_OS_UNIX
     ok = ok && ::fsync(scratch.handle()) == 0;
 #endif

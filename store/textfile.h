@@ -2,9 +2,11 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
+#include <cstring>
 #include <optional>
 
 namespace tf::textfile {
@@ -28,16 +30,17 @@ QByteArray joinLines(const QStringList& lines);
 // whole when only a few lines matter. forEachLine() calls `visit(line)` for every line as
 // splitLines() would cut it (no CR LF) until `visit` returns false; appendLine() adds a line
 // exactly as joinLines() would write it after splitLines() had read it.
-template <typename Visit> void forEachLine(const QByteArray& bytes, Visit visit) {
+template <typename Visit> void forEachLine(QByteArrayView bytes, Visit visit) {
+    const char* const data = bytes.data();
+    const qsizetype size = bytes.size();
     qsizetype start = 0;
-    while (start < bytes.size()) {
-        qsizetype end = bytes.indexOf('\n', start);
-        if (end < 0)
-            end = bytes.size();
+    while (start < size) {
+        const void* found = std::memchr(data + start, '\n', size_t(size - start));
+        const qsizetype end = found ? static_cast<const char*>(found) - data : size;
         qsizetype stop = end;
-        if (stop > start && bytes.at(stop - 1) == '\r')
+        if (stop > start && data[stop - 1] == '\r')
             --stop;
-        if (!visit(QByteArrayView(bytes.constData() + start, stop - start)))
+        if (!visit(QByteArrayView(data + start, stop - start)))
             return;
         start = end + 1;
     }
@@ -60,6 +63,16 @@ std::optional<qint32> parseNumber32(const QString& line);
 // password).
 bool replaceFile(const QString& path, const QString& scratchPath, const QByteArray& bytes,
                  QString* error = nullptr, bool ownerOnly = false);
+
+// replaceFile() with the content given in pieces, written one after the other (a large file
+// spliced from its old bytes needs no copy of its own).
+bool replaceFileParts(const QString& path, const QString& scratchPath,
+                      const QList<QByteArrayView>& parts, QString* error = nullptr,
+                      bool ownerOnly = false);
+
+// True when `bytes` read by splitLines() and written by joinLines() come out unchanged: CR LF
+// after every line and nothing a line may not hold.
+bool isNormalText(QByteArrayView bytes);
 
 // replaceFile() with the lines encoded by joinLines().
 bool replaceLines(const QString& path, const QString& scratchPath, const QStringList& lines,

@@ -567,11 +567,13 @@ void TestLink::pushedBadFrameIsNaked() {
 void TestLink::garbageAndOversizedFramesAreSkipped() {
     Fixture f;
     QVERIFY(f.up());
-    // Noise, an STX announcing an impossible length, then the real answer byte by byte.
+    // Noise, an STX announcing an impossible length behind a code no frame has (noise, not a
+    // damaged frame, which would be held until the line goes quiet), then the real answer
+    // byte by byte.
     const QByteArray reply = buildFrame(kReplyUserFile, QByteArray("\x00\x00\x81", 3));
     f.changer.after = [&](const QByteArray& u) {
         if (isControl(u, kEnq))
-            f.changer.peer.write(QByteArray("\x00\xff\x02\x07\xff\xff", 6) + kAckB);
+            f.changer.peer.write(QByteArray("\x00\xff\x02\x77\xff\xff", 6) + kAckB);
         else if (isFrame(u, kCmdDataRequest)) {
             for (char c : kAckB + reply)
                 f.changer.peer.write(QByteArray(1, c));

@@ -64,6 +64,8 @@ private slots:
     void singleBlockGolden();
     void passBuilderGolden();
     void replaceMovesBlockToEnd();
+    void replaceKeepsOtherLinesAsWritten_data();
+    void replaceKeepsOtherLinesAsWritten();
     void discOneNeverMatchesDiscTwelve();
     void roundTrip_data();
     void roundTrip();
@@ -126,6 +128,48 @@ void TestDiscData::replaceMovesBlockToEnd() {
     QCOMPARE(lines.count("_!_7"), 1);
     // 16 lines a block besides its TRACK lines (tracks + lead-out).
     QCOMPARE(lines.size(), (16 + 5) + (16 + 7) + (16 + 3));
+}
+
+void TestDiscData::replaceKeepsOtherLinesAsWritten_data() {
+    QTest::addColumn<QByteArray>("before");
+    // The old file in the form the store writes (spliced from its own bytes) and in forms it
+    // does not (rewritten line by line): the result must be the same either way.
+    const QByteArray a = "_!_3\r\nTOC_3\r\n x \r\n";
+    const QByteArray seven = "_!_7\r\nTOC_7\r\nold\r\n";
+    const QByteArray b = "_!_12\r\nMTYPE_12\r\n 4 \r\n";
+    QTest::newRow("normal") << a + seven + b;
+    QTest::newRow("block last") << a + b + seven;
+    QTest::newRow("two old blocks") << seven + a + seven + b;
+    QTest::newRow("only the disc") << seven;
+    QTest::newRow("LF line ends") << QByteArray(a + seven + b).replace("\r\n", "\n");
+    QTest::newRow("no final line end") << a + seven + b.chopped(2);
+    QTest::newRow("control character") << a + seven + "_!_12\r\nti\ttle\r\n";
+    QTest::newRow("undefined 1252 byte") << a + "TITLE\x81\r\n" + seven;
+    QTest::newRow("lone CR") << a + "x\ry\r\n" + seven;
+}
+
+void TestDiscData::replaceKeepsOtherLinesAsWritten() {
+    QFETCH(QByteArray, before);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("discdata.txt");
+    QVERIFY(test::writeAll(path, before));
+    const DiscRecord record = disc(7, tracks(2));
+    QString error;
+    QVERIFY2(discdata::replaceBlock(dir.path(), record, &error), qPrintable(error));
+
+    // Worked out the slow way: every line decoded, disc 7's blocks dropped, the rest encoded.
+    QStringList kept;
+    bool skipping = false;
+    for (const QString& line : textfile::splitLines(before)) {
+        if (line.startsWith("_!_"))
+            skipping = line == "_!_7";
+        if (!skipping)
+            kept.append(line);
+    }
+    const QByteArray expected =
+        textfile::joinLines(kept + discdata::blockLines(record, discdata::RangeStyle::Printed));
+    QCOMPARE(test::readAll(path), expected);
+    QCOMPARE(discdata::readBlock(path, 7)->toc, tracks(2));
 }
 
 void TestDiscData::discOneNeverMatchesDiscTwelve() {

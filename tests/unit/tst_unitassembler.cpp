@@ -95,15 +95,30 @@ void TestUnitAssembler::everySplitGivesTheSameUnits() {
 }
 
 void TestUnitAssembler::oversizedLengthResynchronises() {
-    // STX announcing 0xFFFF bytes cannot be a frame: skip it and find the ACK and the frame.
+    // STX announcing 0xFFFF bytes behind a code no frame has: noise. Skip it and find the ACK
+    // and the frame at once.
     const QByteArray good = frame(0x14, QByteArray("\x05\x00", 2));
     UnitAssembler a;
-    a.feed(QByteArray("\x02\x12\xff\xff", 4) + QByteArray(1, char(kAck)) + good);
+    a.feed(QByteArray("\x02\x77\xff\xff", 4) + QByteArray(1, char(kAck)) + good);
     const Units units = drain(a);
     QCOMPARE(units.size(), 2);
     QCOMPARE(units.at(0), QByteArray(1, char(kAck)));
     QCOMPARE(units.at(1), good);
-    QCOMPARE(int(a.skippedBytes()), 4); // the STX, then 0x12 and the two 0xFF bytes one by one
+    QCOMPARE(int(a.skippedBytes()), 4); // the STX, then 0x77 and the two 0xFF bytes one by one
+
+    // The same length behind a real command code: a frame whose LEN was damaged. Its data
+    // (here 0x05 and 0x04, which would read as ENQ and EOT) come out as nothing until the
+    // line goes quiet; then all of it is dropped and assembly starts afresh.
+    UnitAssembler b;
+    b.feed(QByteArray("\x02\x12\xff\xff\x05\x04\x00", 7));
+    QVERIFY(!b.hasUnit());
+    QCOMPARE(int(b.pendingBytes()), 7);
+    b.abandonPartialFrame();
+    QVERIFY(!b.hasUnit());
+    QCOMPARE(int(b.pendingBytes()), 0);
+    QCOMPARE(int(b.skippedBytes()), 7);
+    b.feed(good);
+    QCOMPARE(drain(b), Units{good});
 }
 
 void TestUnitAssembler::abandonedPartialFrame() {
