@@ -93,7 +93,9 @@ void appendField(QByteArray* out, const QString& key, const QString& value) {
 } // namespace
 
 QString CddbDisc::dtitle() const {
-    if (artist.isEmpty())
+    // A DTITLE without " / " names artist and title at once; written back as "X / X" a title
+    // that itself ends in " /" would split differently when read again.
+    if (artist.isEmpty() || artist == title)
         return title;
     return artist + QLatin1String(" / ") + title;
 }
