@@ -292,12 +292,15 @@ void LinePort::flushOutput() {
         }
         qint64 count = chunk.bytes.size() - chunk.offset;
         if (m_paced) {
-            if (now < m_nextByteNs) {
-                armWriteTimer(m_nextByteNs);
+            // A byte reaches the PC when its last stop bit has crossed the wire, not when it
+            // starts: it is written once its whole wire time is over.
+            const qint64 firstDone = m_nextByteNs + kByteWireNs;
+            if (now < firstDone) {
+                armWriteTimer(firstDone);
                 return;
             }
-            // Every byte whose deadline has come goes out now; late timers catch up.
-            count = qMin(count, (now - m_nextByteNs) / kByteWireNs + 1);
+            // Every byte whose wire time is over goes out now; late timers catch up.
+            count = qMin(count, (now - m_nextByteNs) / kByteWireNs);
         }
         const qint64 written = writeRaw(chunk.bytes.constData() + chunk.offset, count);
         if (written < 0) {
