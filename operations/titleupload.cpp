@@ -80,7 +80,7 @@ std::optional<TitleSet> titlesOfFile(const QString& path, QString* error) {
     titles.discTitle =
         storeio::valueAfter(file.lines, QStringLiteral("Disc Title =")).value_or(QString());
     titles.firstTrack = discfile::readNumbers(file.lines).minTno;
-    const int key = storeio::findLine(file.lines, QStringLiteral("Track Title ="));
+    const int key = discfile::trackTitleKeyLine(file.lines);
     if (key >= 0)
         titles.trackTitles = file.lines.mid(key + 1);
     return titles;

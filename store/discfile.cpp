@@ -192,10 +192,16 @@ std::optional<DiscFileContent> readDiscFile(const QString& path) {
         content.hasDiscTitle = true;
         content.discTitle = *title;
     }
-    const int tracks = storeio::findLine(read.lines, kTrackTitleKey);
+    const int tracks = trackTitleKeyLine(read.lines);
     if (tracks >= 0)
         content.trackTitles = read.lines.mid(tracks + 1);
     return content;
+}
+
+int trackTitleKeyLine(const QStringList& lines) {
+    // Searched behind the disc title's value: a disc titled "Track Title =" is a title.
+    const int discTitle = storeio::findLine(lines, kDiscTitleKey);
+    return storeio::findLine(lines, kTrackTitleKey, discTitle >= 0 ? discTitle + 2 : 0);
 }
 
 IdCheck checkId(const QString& path, const DiscIdentity& identity) {

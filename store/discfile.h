@@ -87,6 +87,10 @@ struct DiscFileContent {
     QString discTitle;
     QStringList trackTitles; // every line after "Track Title ="
 };
+// The line of the "Track Title =" key that starts the track titles (behind the disc title's
+// value), or -1.
+int trackTitleKeyLine(const QStringList& lines);
+
 std::optional<DiscFileContent> readDiscFile(const QString& path);
 
 enum class IdCheck { NoFile, Match, Mismatch };
