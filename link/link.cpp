@@ -14,9 +14,13 @@ Link::Link(UserInterface& ui, QObject* parent) : QObject(parent), m_ui(ui) {
     m_errTm.setTimerType(Qt::PreciseTimer);
     connect(&m_errTm, &QTimer::timeout, this, &Link::onWaitTimer);
     m_reconnect.setSingleShot(true);
+    // Qt rounds coarse timers of 20 s and more to whole seconds; the changer's waits are
+    // meant to the millisecond.
+    m_reconnect.setTimerType(Qt::PreciseTimer);
     connect(&m_reconnect, &QTimer::timeout, this, &Link::tmReConnect_Timer);
     connect(&m_linePoll, &QTimer::timeout, this, &Link::pollLineSignals);
     m_tocTimer.setSingleShot(true);
+    m_tocTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_tocTimer, &QTimer::timeout, this, &Link::wake);
     connect(&m_port, &QSerialPort::readyRead, this, &Link::onReadyRead);
     connect(&m_port, &QSerialPort::errorOccurred, this, &Link::onPortError);

@@ -31,3 +31,4 @@ ctest --test-dir "$build_dir" --output-on-failure -j2 "$@"
 if [ "$build_dir" = build ] && [ $# -eq 0 ]; then
     bash bench/run --quick "$build_dir"
 fi
+bash scripts/test-ratio.sh

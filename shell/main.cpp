@@ -24,10 +24,8 @@ int main(int argc, char* argv[]) {
     tf::WidgetUi ui;
     tf::Application shell(tf::Configuration::locateProgramDir(), ui);
     QObject::connect(&shell, &tf::Application::mainWindowCreated,
-                     [&ui, &shell](tf::MainWindow* window) {
-                         ui.setOwner(window);
-                         new tf::Composition(shell, window); // owned by the window
-                     });
+                     [&ui](tf::MainWindow* window) { ui.setOwner(window); });
+    tf::composeProgram(shell);
     QObject::connect(&shell, &tf::Application::quitRequested, &app, &QApplication::exit,
                      Qt::QueuedConnection);
     tf::installStartupProbe(shell);

@@ -50,6 +50,7 @@ ErrorDialog::ErrorDialog(const QString& body, const QString& title, int countdow
     layout->addWidget(buttons);
 
     m_timer.setInterval(1000);
+    m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &ErrorDialog::tick);
     if (m_remaining > 0) {
         m_countdown->setText(countdownTextFor(m_remaining));

@@ -8,7 +8,9 @@
 #include "shell/catalogue.h"
 #include "shell/userinterface.h"
 
+#include <QAction>
 #include <QDesktopServices>
+#include <QMenu>
 #include <QWidget>
 
 namespace tf {
@@ -44,6 +46,38 @@ const CddbDisc* CddbMenu::lookedUpDisc() const {
 
 void CddbMenu::tell(const QString& text, const QString& title) {
     m_ui.messageBox(text, title, Style::OkExclamation);
+}
+
+void CddbMenu::fillMenu(QMenu* menu) {
+    auto item = [this](QMenu* into, const char* name, int caption, void (CddbMenu::*command)()) {
+        QAction* action = into->addAction(msg(caption));
+        action->setObjectName(QLatin1String(name));
+        connect(action, &QAction::triggered, this, command);
+        return action;
+    };
+    item(menu, "mnuCDDB2_ABT", msgid::MenuCddbAbout, &CddbMenu::mnuCDDB2_ABT_Click);
+    menu->addSeparator()->setObjectName(QStringLiteral("mnuSep0"));
+    m_discCommands = {
+        item(menu, "mnuCDDB2_EXI", msgid::MenuCddbExtendedInfo, &CddbMenu::mnuCDDB2_EXI_Click),
+        item(menu, "mnuCDDB2_UDI", msgid::MenuCddbUpdateInfo, &CddbMenu::mnuCDDB2_UDI_Click),
+        item(menu, "mnuCDDB2_SMI", msgid::MenuCddbSubmitChanges, &CddbMenu::mnuCDDB2_SMI_Click),
+        item(menu, "mnuCDDB2_NSM", msgid::MenuCddbNewDiscSubmit, &CddbMenu::mnuCDDB2_NSM_Click),
+    };
+    QMenu* url = menu->addMenu(msg(msgid::MenuCddbUrl));
+    url->setObjectName(QStringLiteral("mnuURL"));
+    url->menuAction()->setObjectName(QStringLiteral("mnuURL"));
+    item(url, "mnuCDDB2_MBW", msgid::MenuCddbMusicBrowser, &CddbMenu::mnuCDDB2_MBW_Click);
+    menu->addSeparator()->setObjectName(QStringLiteral("mnuSep1"));
+    item(menu, "mnuCDDB2_OPT", msgid::MenuCddbOptions, &CddbMenu::mnuCDDB2_OPT_Click);
+    connect(&m_lookup, &CddbLookupService::lookupStateChanged, this,
+            &CddbMenu::followLastMatchCode);
+    followLastMatchCode();
+}
+
+void CddbMenu::followLastMatchCode() {
+    // A lookup that found nothing still enables them: there is a disc to describe.
+    for (QAction* action : m_discCommands)
+        action->setEnabled(m_lookup.lastMatchCode != 0);
 }
 
 // ---- About, extended info ----

@@ -10,6 +10,8 @@
 #include <functional>
 #include <optional>
 
+class QAction;
+class QMenu;
 class QWidget;
 
 namespace tf {
@@ -51,6 +53,11 @@ public:
     void setPasswordStore(const PasswordStore& store) { m_passwords = store; }
     const PasswordStore& passwordStore() const { return m_passwords; }
 
+    // Puts the menu's commands into `menu` (the window's empty CDDB menu). The four disc
+    // commands are enabled while a lookup result exists (tmWeb): they follow the lookup
+    // service's state changes.
+    void fillMenu(QMenu* menu);
+
     void mnuCDDB2_ABT_Click();
     void mnuCDDB2_EXI_Click();
     void mnuCDDB2_UDI_Click();
@@ -75,6 +82,7 @@ private:
     // Sends `disc` as a correction or a new entry; true when the server took it.
     bool submit(const CddbDisc& disc, const CddbToc& toc, const QString& caption);
     void tell(const QString& text, const QString& title);
+    void followLastMatchCode();
 
     CddbLookupService& m_lookup;
     CddbClient& m_client;
@@ -84,6 +92,7 @@ private:
     UrlOpener m_openUrl;
     DiscFileChanged m_discFileChanged;
     PasswordStore m_passwords;
+    QList<QAction*> m_discCommands;
 };
 
 } // namespace tf

@@ -19,12 +19,13 @@
 
 namespace tf {
 
-AudioTab::AudioTab(AppContext& ctx, StatusMessenger& status, QWidget* parent)
-    : QWidget(parent), m_ctx(ctx), m_status(status) {
+AudioTab::AudioTab(AppContext& ctx, InfoLines& lines, QWidget* parent)
+    : QWidget(parent), m_ctx(ctx) {
+    StatusMessenger& status = lines;
     setObjectName(QStringLiteral("audioTab"));
     m_discs = new DiscSelectionPanel(ctx, status, this);
     m_display = new StatusDisplay(ctx, *this, *m_discs, this);
-    m_transport = new TransportPanel(ctx, status, this);
+    m_transport = new TransportPanel(ctx, lines, this);
     m_program = new ProgramPanel(ctx, status, *this, this);
     m_musicType = new MusicTypePanel(ctx, status, *this, this);
     m_userFile = new UserFilePanel(ctx, status, *this, this);
@@ -54,14 +55,6 @@ AudioTab::AudioTab(AppContext& ctx, StatusMessenger& status, QWidget* parent)
     layout->addLayout(modes);
     layout->addLayout(panels);
     layout->addStretch(1);
-
-    // When the messenger is the info lines, held keys keep their text on the line.
-    if (auto* lines = dynamic_cast<InfoLines*>(&status))
-        m_transport->setRefresh({[lines] { lines->holdRefresh(); },
-                                 [lines] { lines->resumeRefresh(); },
-                                 [lines] {
-                                     lines->refreshNow();
-                                 }});
 
     connect(m_discs, &DiscSelectionPanel::discNumberShown, this, &AudioTab::discNumberShown);
     connect(&ctx.link, &Link::statusTick, this, &AudioTab::StatusDisplayTick);

@@ -10,7 +10,6 @@ class QPushButton;
 namespace tf {
 
 struct AppContext;
-class StatusMessenger;
 class InfoLines;
 class TransportPanel;
 class StatusDisplay;
@@ -25,7 +24,8 @@ class UserFilePanel;
 class AudioTab : public QWidget {
     Q_OBJECT
 public:
-    AudioTab(AppContext& ctx, StatusMessenger& status, QWidget* parent = nullptr);
+    // `lines` are the information lines the tab's commands report on.
+    AudioTab(AppContext& ctx, InfoLines& lines, QWidget* parent = nullptr);
     ~AudioTab() override;
 
     // Fills the tab from the disc list, the user-file names and the play values and redraws
@@ -76,7 +76,6 @@ signals:
 
 private:
     AppContext& m_ctx;
-    StatusMessenger& m_status;
     TransportPanel* m_transport = nullptr;
     StatusDisplay* m_display = nullptr;
     DiscSelectionPanel* m_discs = nullptr;

@@ -86,6 +86,7 @@ DiscSelectionPanel::DiscSelectionPanel(AppContext& ctx, StatusMessenger& status,
 
     m_enableTM.setObjectName(QStringLiteral("EnableTM"));
     m_enableTM.setInterval(kEnableMs);
+    m_enableTM.setTimerType(Qt::PreciseTimer);
     connect(&m_enableTM, &QTimer::timeout, this, &DiscSelectionPanel::EnableTM_Timer);
 }
 

@@ -13,6 +13,7 @@ using namespace playback;
 InfoLines::InfoLines(Link& link, QObject* parent) : QObject(parent), m_link(link) {
     m_tmDisplay.setObjectName(QStringLiteral("tm_display"));
     m_tmDisplay.setInterval(m_statusMs);
+    m_tmDisplay.setTimerType(Qt::PreciseTimer);
     connect(&m_tmDisplay, &QTimer::timeout, this, &InfoLines::refreshNow);
 }
 

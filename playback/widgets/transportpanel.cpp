@@ -2,8 +2,8 @@
 
 #include "link/link.h"
 #include "playback/playtables.h"
+#include "playback/widgets/infolines.h"
 #include "shell/appcontext.h"
-#include "shell/statusmessenger.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -24,8 +24,8 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& text) 
 
 } // namespace
 
-TransportPanel::TransportPanel(AppContext& ctx, StatusMessenger& status, QWidget* parent)
-    : QWidget(parent), m_ctx(ctx), m_status(status) {
+TransportPanel::TransportPanel(AppContext& ctx, InfoLines& lines, QWidget* parent)
+    : QWidget(parent), m_ctx(ctx), m_lines(lines) {
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
 
@@ -66,6 +66,7 @@ TransportPanel::TransportPanel(AppContext& ctx, StatusMessenger& status, QWidget
 
     m_tmContinueDisable.setObjectName(QStringLiteral("tmContinue_disable"));
     m_tmContinueDisable.setInterval(2000);
+    m_tmContinueDisable.setTimerType(Qt::PreciseTimer);
     m_tmContinueDisable.setSingleShot(true);
 }
 
@@ -74,7 +75,7 @@ void TransportPanel::clickKey(int statusIndex, quint8 group, quint8 key) {
     if (link.linkBusy() != kLinkIdle)
         return;
     // The text is chosen before the key goes out: it announces what the key is about to do.
-    m_status.ShowStatusMessage(StatusMessenger::kAudioTab, statusIndex);
+    m_lines.ShowStatusMessage(StatusMessenger::kAudioTab, statusIndex);
     link.Tarminal_Base_check();
     link.CommandInProgress = true;
     link.Set_Tarminal_AUDIO();
@@ -118,9 +119,8 @@ void TransportPanel::cmdContinueKEY_MouseDown(int index) {
     if (m_tmContinueDisable.isActive() || link.linkBusy() != kLinkIdle || index < 0 ||
         index >= kContinueKeyCount)
         return;
-    m_status.ShowStatusMessage(StatusMessenger::kAudioTab, kContinueStatus[index]);
-    if (m_refresh.hold)
-        m_refresh.hold();
+    m_lines.ShowStatusMessage(StatusMessenger::kAudioTab, kContinueStatus[index]);
+    m_lines.holdRefresh();
     link.Tarminal_Base_check();
     link.Set_Tarminal_AUDIO();
     // A quick click lets go while the press code is still on its way; that release must not
@@ -143,8 +143,7 @@ void TransportPanel::cmdContinueKEY_MouseUp(int) {
     if (ContinueKeyState != 1)
         return;
     ContinueKeyState = 2;
-    if (m_refresh.now)
-        m_refresh.now();
+    m_lines.refreshNow();
     m_tmKeyOff.start();
 }
 
@@ -164,8 +163,7 @@ void TransportPanel::tmKeyOff_out_Timer() {
     link.Set_Tarminal_AUDIO();
     link.SendKeyCode(kKeyRelease.group, kKeyRelease.key);
     link.Clear_Tarminal_AUDIO();
-    if (m_refresh.resume)
-        m_refresh.resume();
+    m_lines.resumeRefresh();
     if (link.LastResult == kResultOk)
         ContinueKeyState = 0;
     else

@@ -4,14 +4,13 @@
 #include <QWidget>
 
 #include <array>
-#include <functional>
 
 class QPushButton;
 
 namespace tf {
 
 struct AppContext;
-class StatusMessenger;
+class InfoLines;
 
 // The transport buttons. Play, stop, repeat and random send one key code each; the four
 // continue keys (track down, track up, fast backward, fast forward) send their code when
@@ -19,15 +18,9 @@ class StatusMessenger;
 class TransportPanel : public QWidget {
     Q_OBJECT
 public:
-    TransportPanel(AppContext& ctx, StatusMessenger& status, QWidget* parent = nullptr);
-
-    // The info line's refresh, stopped while a key is held.
-    struct Refresh {
-        std::function<void()> hold;
-        std::function<void()> resume;
-        std::function<void()> now;
-    };
-    void setRefresh(Refresh refresh) { m_refresh = std::move(refresh); }
+    // `lines` shows the status texts; its refresh stops while a key is held, so the key's
+    // text stays on the line.
+    TransportPanel(AppContext& ctx, InfoLines& lines, QWidget* parent = nullptr);
 
     // 0 none held, 1 held (press sent), 2 let go (release code still to be sent).
     int continueKeyState() const { return ContinueKeyState; }
@@ -48,8 +41,7 @@ private:
     void tmKeyOff_out_Timer();
 
     AppContext& m_ctx;
-    StatusMessenger& m_status;
-    Refresh m_refresh;
+    InfoLines& m_lines;
     std::array<QPushButton*, 4> m_continue{};
     QTimer m_tmKeyOff;
     QTimer m_tmContinueDisable;

@@ -11,6 +11,7 @@
 #include "store/discfile.h"
 #include "store/userfiles.h"
 
+#include <QLabel>
 #include <QListWidget>
 
 namespace tf {
@@ -18,8 +19,8 @@ namespace tf {
 Composition::Composition(Application& app, MainWindow* window)
     : QObject(window), m_app(app), m_window(window), m_info(app.link()), m_chooser(window) {
     AppContext& ctx = app.context();
-    m_titles = new TitlesTab(ctx, *window);
-    m_audio = new AudioTab(ctx, *window);
+    m_titles = new TitlesTab(ctx, m_info);
+    m_audio = new AudioTab(ctx, m_info);
     window->setTitlesPage(m_titles);
     window->setAudioPage(m_audio);
 
@@ -33,11 +34,8 @@ Composition::Composition(Application& app, MainWindow* window)
     m_lookup = std::make_unique<CddbLookupService>(app.link(), app.config(), ctx.ui, m_cddb,
                                                    m_chooser, this);
     app.setLookupService(m_lookup.get());
-    // tmWeb: the four disc commands of the CDDB menu follow lastMatchCode. The service says
-    // when it changes, so the window need not look every 10 ms.
-    connect(m_lookup.get(), &CddbLookupService::lookupStateChanged, this,
-            [this] { m_window->setLastMatchCode(m_lookup->lastMatchCode); });
     m_menu = std::make_unique<CddbMenu>(*m_lookup, m_cddb, m_chooser, ctx.ui, window);
+    m_menu->fillMenu(window->cddbMenu());
     m_menu->setDiscFileChanged([this](int slot) { showChangedDiscFile(slot); });
     connect(&app, &Application::mainWindowLoaded, this, &Composition::keepHandedOverProxy);
     m_cddb.setOptions(cddbOptions());
@@ -45,7 +43,8 @@ Composition::Composition(Application& app, MainWindow* window)
     m_titles->spreadUserFileNames = [this](const QStringList& names) {
         spreadUserFileNames(names);
     };
-    connectHooks();
+    connectParts();
+    window->setParts(this);
 }
 
 Composition::~Composition() {
@@ -98,59 +97,49 @@ void Composition::spreadUserFileNames(const QStringList& names) {
     }
 }
 
-void Composition::connectHooks() {
-    MainWindow::Hooks& hooks = m_window->hooks;
+void Composition::connectParts() {
     Application& app = m_app;
-    hooks.startUpConversion = [this, &app] {
-        const StartUpReadResult result = startUpRead(app.link(), app.config(), app.context().ui);
-        m_discListReady = result.discListBuilt;
-        return result.discListBuilt;
-    };
-    hooks.fillDiscListAllSlots = [this, &app] {
-        fillDiscListToAllSlots(app.config());
-        m_discListReady = true;
-    };
-    hooks.afterModeReaction = [this] {
-        m_titles->refreshDiscList();
-    };
-    hooks.prepareTitlesTab = [this] {
-        m_titles->enterTab();
-    };
-    hooks.prepareAudioTab = [this] {
-        m_audio->PrepareAudioTab();
-    };
-    hooks.showStatusMessage = [this](int tab, int index) {
-        m_info.ShowStatusMessage(tab, index);
-    };
-    hooks.askSaveTitles = [this] {
-        return m_titles->confirmClose() ? UserInterface::Answer::Yes
-                                        : UserInterface::Answer::Cancel;
-    };
-    hooks.readAllDiscs = [this, &app] {
-        readAllDiscs(app.context(), m_discListReady);
-    };
-    CddbMenu* menu = m_menu.get();
-    hooks.cddbAbout = [menu] {
-        menu->mnuCDDB2_ABT_Click();
-    };
-    hooks.cddbExtendedInfo = [menu] {
-        menu->mnuCDDB2_EXI_Click();
-    };
-    hooks.cddbUpdateInfo = [menu] {
-        menu->mnuCDDB2_UDI_Click();
-    };
-    hooks.cddbSubmitChanges = [menu] {
-        menu->mnuCDDB2_SMI_Click();
-    };
-    hooks.cddbNewDiscSubmit = [menu] {
-        menu->mnuCDDB2_NSM_Click();
-    };
-    hooks.cddbMusicBrowser = [menu] {
-        menu->mnuCDDB2_MBW_Click();
-    };
-    hooks.cddbOptions = [menu] {
-        menu->mnuCDDB2_OPT_Click();
-    };
+    connect(m_window, &MainWindow::readAllRequested, this,
+            [this, &app] { readAllDiscs(app.context(), m_discListReady); });
+    // The disc number the audio tab shows (playing disc, or the one the user chose or typed)
+    // is shown on the titles tab as well.
+    connect(m_audio, &AudioTab::discNumberShown, m_titles->lbTextDNO(), &QLabel::setText);
+}
+
+bool Composition::startUpConversion() {
+    const StartUpReadResult result = startUpRead(m_app.link(), m_app.config(), m_app.context().ui);
+    m_discListReady = result.discListBuilt;
+    return result.discListBuilt;
+}
+
+void Composition::fillDiscListAllSlots() {
+    fillDiscListToAllSlots(m_app.config());
+    m_discListReady = true;
+}
+
+void Composition::afterModeReaction() {
+    m_titles->refreshDiscList();
+}
+
+void Composition::prepareTitlesTab() {
+    m_titles->enterTab();
+}
+
+void Composition::prepareAudioTab() {
+    m_audio->PrepareAudioTab();
+}
+
+void Composition::audioTabSelected() {
+    m_audio->audioTabSelected();
+}
+
+UserInterface::Answer Composition::askSaveTitles() {
+    return m_titles->confirmClose() ? UserInterface::Answer::Yes : UserInterface::Answer::Cancel;
+}
+
+void composeProgram(Application& app) {
+    QObject::connect(&app, &Application::mainWindowCreated, &app,
+                     [&app](MainWindow* window) { new Composition(app, window); });
 }
 
 } // namespace tf

@@ -5,6 +5,7 @@
 #include "lookup/widgets/cddbmenu.h"
 #include "lookup/widgets/discinfodialog.h"
 #include "playback/widgets/infolines.h"
+#include "shell/widgets/mainwindow.h"
 
 #include <QObject>
 
@@ -14,13 +15,13 @@ namespace tf {
 
 class Application;
 class AudioTab;
-class MainWindow;
 class TitlesTab;
 
 // Puts the two tabs into the main window and connects the changer operations, the lookup
-// flow and the information lines to the window's menus and hooks. Created when the main
-// window exists and before it loads; lives as long as the window.
-class Composition : public QObject {
+// flow and the information lines to the window and to each other: every connection between
+// the program's parts is made here. Created when the main window exists and before it loads;
+// lives as long as the window.
+class Composition : public QObject, public MainWindowParts {
     Q_OBJECT
 public:
     Composition(Application& app, MainWindow* window);
@@ -28,9 +29,20 @@ public:
 
     TitlesTab* titlesTab() const { return m_titles; }
     AudioTab* audioTab() const { return m_audio; }
+    InfoLines& infoLines() { return m_info; }
+
+    // MainWindowParts
+    bool startUpConversion() override;
+    void fillDiscListAllSlots() override;
+    void afterModeReaction() override;
+    void prepareTitlesTab() override;
+    void prepareAudioTab() override;
+    void audioTabSelected() override;
+    StatusMessenger& statusLines() override { return m_info; }
+    UserInterface::Answer askSaveTitles() override;
 
 private:
-    void connectHooks();
+    void connectParts();
     void spreadUserFileNames(const QStringList& names);
     CddbOptions cddbOptions() const;
     // The proxy the first-run window handed over becomes the component's stored proxy.
@@ -48,5 +60,9 @@ private:
     std::unique_ptr<CddbMenu> m_menu;
     bool m_discListReady = false;
 };
+
+// The program as main() builds it: every main window the application creates gets its
+// composition. Tests that run the whole program call this too.
+void composeProgram(Application& app);
 
 } // namespace tf

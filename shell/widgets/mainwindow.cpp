@@ -63,10 +63,7 @@ void MainWindow::buildMenus() {
     bar->setObjectName(QStringLiteral("menuBar"));
     m_readAll = bar->addAction(msg(msgid::MenuReadAllDiscsDesign));
     m_readAll->setObjectName(QStringLiteral("mnuAllRead"));
-    connect(m_readAll, &QAction::triggered, this, [this] {
-        if (hooks.readAllDiscs)
-            hooks.readAllDiscs();
-    });
+    connect(m_readAll, &QAction::triggered, this, &MainWindow::readAllRequested);
     m_optionsAction = bar->addAction(msg(msgid::MenuOptionsDesign));
     m_optionsAction->setObjectName(QStringLiteral("mnuopt"));
     connect(m_optionsAction, &QAction::triggered, this, &MainWindow::mnuopt_Click);
@@ -74,31 +71,6 @@ void MainWindow::buildMenus() {
     m_cddb = bar->addMenu(msg(msgid::MenuCddb));
     m_cddb->setObjectName(QStringLiteral("mnuCDDB2"));
     m_cddb->menuAction()->setObjectName(QStringLiteral("mnuCDDB2"));
-    auto item = [this](QMenu* menu, const char* name, int caption,
-                       std::function<void()> Hooks::*hook) {
-        QAction* action = menu->addAction(msg(caption));
-        action->setObjectName(QLatin1String(name));
-        connect(action, &QAction::triggered, this, [this, hook] {
-            if (hooks.*hook)
-                (hooks.*hook)();
-        });
-        return action;
-    };
-    item(m_cddb, "mnuCDDB2_ABT", msgid::MenuCddbAbout, &Hooks::cddbAbout);
-    m_cddb->addSeparator()->setObjectName(QStringLiteral("mnuSep0"));
-    m_discCommands = {
-        item(m_cddb, "mnuCDDB2_EXI", msgid::MenuCddbExtendedInfo, &Hooks::cddbExtendedInfo),
-        item(m_cddb, "mnuCDDB2_UDI", msgid::MenuCddbUpdateInfo, &Hooks::cddbUpdateInfo),
-        item(m_cddb, "mnuCDDB2_SMI", msgid::MenuCddbSubmitChanges, &Hooks::cddbSubmitChanges),
-        item(m_cddb, "mnuCDDB2_NSM", msgid::MenuCddbNewDiscSubmit, &Hooks::cddbNewDiscSubmit),
-    };
-    QMenu* url = m_cddb->addMenu(msg(msgid::MenuCddbUrl));
-    url->setObjectName(QStringLiteral("mnuURL"));
-    url->menuAction()->setObjectName(QStringLiteral("mnuURL"));
-    item(url, "mnuCDDB2_MBW", msgid::MenuCddbMusicBrowser, &Hooks::cddbMusicBrowser);
-    m_cddb->addSeparator()->setObjectName(QStringLiteral("mnuSep1"));
-    item(m_cddb, "mnuCDDB2_OPT", msgid::MenuCddbOptions, &Hooks::cddbOptions);
-    setLastMatchCode(0);
 
     m_help = bar->addAction(msg(msgid::MenuHelp));
     m_help->setObjectName(QStringLiteral("mnuHelp"));
@@ -210,25 +182,25 @@ void MainWindow::stMain_Click(int previousTab) {
     if (m_tabs->currentIndex() == kTitlesTab) {
         if (openPanelFlags & 1)
             pageSwitch(0);
-        else if (hooks.prepareTitlesTab)
-            hooks.prepareTitlesTab();
+        else if (m_parts)
+            m_parts->prepareTitlesTab();
         else
             pageSwitch(0);
-        ShowStatusMessage(kTitlesTab, 0);
+        showStatusMessage(kTitlesTab, 0);
         return;
     }
     // The audio tab only works with a changer in mode 0 that has reported its player.
     if (link.linkBusy() == kLinkOffline || link.ModeCode != 1 || link.PlayDisc == 0)
         return;
-    if (hooks.startContinueDisable)
-        hooks.startContinueDisable();
+    if (m_parts)
+        m_parts->audioTabSelected();
     if (openPanelFlags & 2)
         pageSwitch(1);
-    else if (hooks.prepareAudioTab)
-        hooks.prepareAudioTab();
+    else if (m_parts)
+        m_parts->prepareAudioTab();
     else
         pageSwitch(1);
-    ShowStatusMessage(kAudioTab, 1);
+    showStatusMessage(kAudioTab, 1);
 }
 
 void MainWindow::enterTextOnlyMode() {
@@ -246,11 +218,11 @@ void MainWindow::modeReaction() {
     Link& link = m_context.link;
     bool audio = false;
     if (link.ModeCode == 1) {
-        audio = hooks.startUpConversion ? hooks.startUpConversion() : true;
-        if (!audio && hooks.fillDiscListAllSlots)
-            hooks.fillDiscListAllSlots();
-    } else if (hooks.fillDiscListAllSlots) {
-        hooks.fillDiscListAllSlots();
+        audio = m_parts ? m_parts->startUpConversion() : true;
+        if (!audio && m_parts)
+            m_parts->fillDiscListAllSlots();
+    } else if (m_parts) {
+        m_parts->fillDiscListAllSlots();
     }
     if (audio) {
         setAudioTabEnabled(true);
@@ -260,17 +232,11 @@ void MainWindow::modeReaction() {
         setAudioTabEnabled(false);
     }
     setReadAllEnabled(audio);
-    if (hooks.afterModeReaction)
-        hooks.afterModeReaction();
+    if (m_parts)
+        m_parts->afterModeReaction();
     m_tabs->show();
     link.ModeChanged = false;
     link.StatusHold = false;
-}
-
-void MainWindow::setLastMatchCode(int code) {
-    m_lastMatchCode = code;
-    for (QAction* action : m_discCommands)
-        action->setEnabled(code != 0);
 }
 
 void MainWindow::setReadAllEnabled(bool enabled) {
@@ -289,9 +255,9 @@ OptionsWindow* MainWindow::optionsWindow() const {
     return m_optionsWindow;
 }
 
-void MainWindow::ShowStatusMessage(int tab, int index) {
-    if (hooks.showStatusMessage)
-        hooks.showStatusMessage(tab, index);
+void MainWindow::showStatusMessage(int tab, int index) {
+    if (m_parts)
+        m_parts->statusLines().ShowStatusMessage(tab, index);
 }
 
 void MainWindow::syncAccess() {

@@ -7,8 +7,6 @@
 #include <QMainWindow>
 #include <QPointer>
 
-#include <functional>
-
 class QAction;
 class QMenu;
 class QScrollArea;
@@ -23,51 +21,49 @@ class OptionsWindow;
 // holds the two-tab control `stMain` (tab 0 titles, tab 1 audio). A window smaller than the
 // picture scrolls it; the window never grows beyond the picture's full size.
 //
-// The tab pages and the operations plug in from outside: the pages through setTitlesPage()
-// and setAudioPage(), the operations through `hooks`. A hook that is not set is skipped.
-class MainWindow : public QMainWindow, public StatusMessenger {
+// What the window asks of the program's parts (the tabs, the information lines and the
+// changer operations). The composition implements every entry; a window without parts (a
+// bare frame) switches pages and closes without asking.
+class MainWindowParts {
+public:
+    virtual ~MainWindowParts() = default;
+
+    // Changer mode reaction. Mode 0 of the changer: the start-up conversion of the disc
+    // list; true when its last transaction succeeded. Mode 1, or a failed conversion: the
+    // disc list filled to all slots. Afterwards, in both cases: refresh what shows the disc
+    // list.
+    virtual bool startUpConversion() = 0;
+    virtual void fillDiscListAllSlots() = 0;
+    virtual void afterModeReaction() = 0;
+
+    // Tab change handling: preparation of a tab the first time it is shown (the tab sets its
+    // bit in openPanelFlags), and the audio tab's reaction to being selected.
+    virtual void prepareTitlesTab() = 0;
+    virtual void prepareAudioTab() = 0;
+    virtual void audioTabSelected() = 0;
+
+    // The information lines of the tabs (status text 900 + index).
+    virtual StatusMessenger& statusLines() = 0;
+
+    // Closing: asks whether unsaved titles are to be saved (and saves them on Yes); Cancel
+    // keeps the program running. Without unsaved titles it returns Ok at once.
+    virtual UserInterface::Answer askSaveTitles() = 0;
+};
+
+// The tab pages and the parts plug in from outside: the pages through setTitlesPage() and
+// setAudioPage(), the parts through setParts(), menu commands of other components through
+// the menus they are given.
+class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
     static constexpr int kTitlesTab = 0;
     static constexpr int kAudioTab = 1;
 
-    struct Hooks {
-        // Changer mode reaction. Mode 0 of the changer: the start-up conversion of the disc
-        // list; true when its last transaction succeeded. Mode 1, or a failed conversion: the
-        // disc list filled to all slots. Afterwards, in both cases: refresh the disc
-        // selection list, open the selected disc's working file, refresh the play set-ups.
-        std::function<bool()> startUpConversion;
-        std::function<void()> fillDiscListAllSlots;
-        std::function<void()> afterModeReaction;
-
-        // Tab change handling: preparation of a tab the first time it is shown (the tab sets
-        // its bit in openPanelFlags), and the continue-key release timer of the audio tab.
-        std::function<void()> prepareTitlesTab;
-        std::function<void()> prepareAudioTab;
-        std::function<void()> startContinueDisable;
-
-        // The information lines of the tabs (status text 900 + index).
-        std::function<void(int tab, int index)> showStatusMessage;
-
-        // Closing: asks whether unsaved titles are to be saved (and saves them on Yes);
-        // Cancel keeps the program running. Without unsaved titles it returns Ok at once.
-        std::function<UserInterface::Answer()> askSaveTitles;
-
-        // Menu commands.
-        std::function<void()> readAllDiscs;
-        std::function<void()> cddbAbout;
-        std::function<void()> cddbExtendedInfo;
-        std::function<void()> cddbUpdateInfo;
-        std::function<void()> cddbSubmitChanges;
-        std::function<void()> cddbNewDiscSubmit;
-        std::function<void()> cddbMusicBrowser;
-        std::function<void()> cddbOptions;
-    };
-
     explicit MainWindow(AppContext& context, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    Hooks hooks;
+    // The parts outlive the window's use of them (the composition is a child of the window).
+    void setParts(MainWindowParts* parts) { m_parts = parts; }
     // Bit 0: the titles tab has been prepared; bit 1: the audio tab. Other bits belong to
     // the tabs.
     int openPanelFlags = 0;
@@ -101,9 +97,8 @@ public:
     void modeReaction();
 
     // ---- Menus ----
-    // Enables the four disc commands of the CDDB menu while a lookup result exists.
-    void setLastMatchCode(int code);
-    int lastMatchCode() const { return m_lastMatchCode; }
+    // The CDDB menu ("mnuCDDB2"), empty: the lookup component fills it with its commands.
+    QMenu* cddbMenu() const { return m_cddb; }
     void setReadAllEnabled(bool enabled);
     void mnuopt_Click();
     void mnuHelp_Click();
@@ -119,10 +114,9 @@ public:
     void applyPositionTwips(const QRect& twips);
     void storePosition();
 
-    // StatusMessenger
-    void ShowStatusMessage(int tab, int index) override;
-
 signals:
+    // READ ALL DISCS was chosen.
+    void readAllRequested();
     // The window closed for good; the program ends.
     void closed();
     // The options window's UPDATE was applied.
@@ -139,6 +133,7 @@ private:
     void updatePictureSize();
     void syncAccess();
     void setBusyCursor(bool busy);
+    void showStatusMessage(int tab, int index);
     bool linkHeldByCommand() const;
 
     AppContext& m_context;
@@ -152,9 +147,8 @@ private:
     QAction* m_optionsAction = nullptr;
     QAction* m_help = nullptr;
     QMenu* m_cddb = nullptr;
-    QList<QAction*> m_discCommands;
     QPointer<OptionsWindow> m_optionsWindow;
-    int m_lastMatchCode = 0;
+    MainWindowParts* m_parts = nullptr;
     int m_currentTab = 0;
     bool m_busyCursor = false;
     bool m_closing = false;

@@ -140,10 +140,10 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     QFile::remove(m_context.config.dataPath(kProgramWorkFile));
 
     UserInterface::Answer answer = UserInterface::Answer::Ok;
-    if (hooks.askSaveTitles) {
+    if (m_parts) {
         m_closing = true;
         link.CommandInProgress = true;
-        answer = hooks.askSaveTitles();
+        answer = m_parts->askSaveTitles();
         link.CommandInProgress = false;
         m_closing = false;
     }

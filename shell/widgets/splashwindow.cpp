@@ -37,6 +37,7 @@ SplashWindow::SplashWindow(QWidget* parent)
     m_initTM.setObjectName(QStringLiteral("initTM"));
     m_initTM.setSingleShot(true);
     m_initTM.setInterval(kDelayMs);
+    m_initTM.setTimerType(Qt::PreciseTimer);
     connect(&m_initTM, &QTimer::timeout, this, &SplashWindow::initTM_Timer);
 }
 

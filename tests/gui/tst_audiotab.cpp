@@ -419,6 +419,26 @@ void TestAudioTab::programPlayBuildSetAndClear() {
     QVERIFY(b.idle());
     QCOMPARE(b.info(), QStringLiteral("You have cleared the program play."));
     QCOMPARE(b.sim.dump().value("program").toArray().size(), 0);
+
+    // A program of a single step is sent as that one step.
+    QTRY_VERIFY(b.button("cmdPGMPlay")->isEnabled());
+    QVERIFY(b.idle());
+    if (!b.find("picPgmSetting")->isVisibleTo(b.tab.get()))
+        QTest::mouseClick(b.button("cmdPGMPlay"), Qt::LeftButton);
+    QVERIFY(b.idle());
+    QCOMPARE(pgm->count(), 0);
+    b.list("lstPGSDNO")->setCurrentRow(1);
+    QVERIFY(b.idle());
+    tracks->setCurrentRow(2);
+    QTest::mouseClick(b.button("cmdPGSADD"), Qt::LeftButton);
+    QCOMPARE(pgm->count(), 1);
+    QTest::mouseClick(b.button("cmdPGSSET"), Qt::LeftButton);
+    QVERIFY(b.idle());
+    QCOMPARE(b.info(), QStringLiteral("You have completed the programming."));
+    const QJsonArray single = b.sim.dump().value("program").toArray();
+    QCOMPARE(single.size(), 1);
+    QCOMPARE(single.at(0).toObject().value("disc").toInt(), 2);
+    QCOMPARE(single.at(0).toObject().value("track").toInt(), 2);
     QVERIFY(b.ui.texts("error").isEmpty());
 }
 

@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QSettings>
 #include <QTableWidget>
@@ -354,12 +355,7 @@ void TestCddbMenu::wholeProgramFindsDemoDiscOffline() {
     // the lookup below is the last one.
     ui.answers = {UserInterface::Answer::Ok, UserInterface::Answer::No};
     Application app(program.path(), ui);
-    connect(&app, &Application::mainWindowCreated, this, [&app](MainWindow* window) {
-        new Composition(app, window);
-        window->hooks.startUpConversion = [] {
-            return true;
-        }; // no full read at start
-    });
+    composeProgram(app);
     app.splashDelayMs = 0;
     QVERIFY(app.start());
     QTRY_VERIFY(app.mainWindow());
@@ -367,6 +363,12 @@ void TestCddbMenu::wholeProgramFindsDemoDiscOffline() {
     QTRY_VERIFY_WITH_TIMEOUT(window->tabs()->isVisible(), 10000);
     // (The playing disc may have been looked up already while the audio tab filled.)
     auto* info = window->findChild<QAction*>("mnuCDDB2_EXI");
+    QStringList items;
+    for (QAction* action : window->cddbMenu()->actions())
+        items << action->objectName();
+    QCOMPARE(items,
+             (QStringList{"mnuCDDB2_ABT", "mnuSep0", "mnuCDDB2_EXI", "mnuCDDB2_UDI", "mnuCDDB2_SMI",
+                          "mnuCDDB2_NSM", "mnuURL", "mnuSep1", "mnuCDDB2_OPT"}));
     QVERIFY(window->findChild<QAction*>("mnuCDDB2_ABT")->isEnabled());
 
     QVERIFY(app.context().lookup.Web_search_CDDB(6));
@@ -404,8 +406,7 @@ void TestCddbMenu::firstRunProxyIsKept() {
     UserSettings::setComDevice(1, noTty.filePath("none"));
     ScriptedUi ui;
     Application app(program.path(), ui);
-    connect(&app, &Application::mainWindowCreated, this,
-            [&app](MainWindow* window) { new Composition(app, window); });
+    composeProgram(app);
     app.splashDelayMs = 0;
     QVERIFY(app.start());
     QTRY_VERIFY(app.mainWindow());

@@ -61,6 +61,25 @@ void writeAnsweredConfig(const QString& programDir, bool init = false) {
     QVERIFY(config.MarkProxyQuestionAnswered());
 }
 
+// Stands in for the program's parts: counts the disc-list conversions and fills.
+struct ConversionParts : MainWindowParts, StatusMessenger {
+    bool converts = true;
+    int conversions = 0;
+    int filled = 0;
+    bool startUpConversion() override {
+        ++conversions;
+        return converts;
+    }
+    void fillDiscListAllSlots() override { ++filled; }
+    void afterModeReaction() override {}
+    void prepareTitlesTab() override {}
+    void prepareAudioTab() override {}
+    void audioTabSelected() override {}
+    StatusMessenger& statusLines() override { return *this; }
+    void ShowStatusMessage(int, int) override {}
+    UserInterface::Answer askSaveTitles() override { return UserInterface::Answer::Ok; }
+};
+
 } // namespace
 
 class TestShellStartup : public QObject {
@@ -290,13 +309,9 @@ private slots:
 
         ScriptedUi ui;
         Application app(program.path(), ui);
-        int conversions = 0;
-        connect(&app, &Application::mainWindowCreated, this, [&](MainWindow* window) {
-            window->hooks.startUpConversion = [&conversions] {
-                ++conversions;
-                return true;
-            };
-        });
+        ConversionParts parts;
+        connect(&app, &Application::mainWindowCreated, this,
+                [&](MainWindow* window) { window->setParts(&parts); });
         bool tabsHiddenAtLoad = false;
         connect(&app, &Application::mainWindowLoaded, this,
                 [&](MainWindow* window) { tabsHiddenAtLoad = !window->tabs()->isVisible(); });
@@ -310,7 +325,7 @@ private slots:
         // The tabs wait for the changer's first mode report.
         QVERIFY(tabsHiddenAtLoad);
         QTRY_VERIFY_WITH_TIMEOUT(window->tabs()->isVisible(), 10000);
-        QCOMPARE(conversions, 1);
+        QCOMPARE(parts.conversions, 1);
         QCOMPARE(app.link().ModeCode, qint16(1));
         QVERIFY(!app.link().StatusHold);
         QVERIFY(window->audioTabEnabled());
@@ -334,21 +349,16 @@ private slots:
         UserSettings::setComDevice(1, sim.portPath());
         ScriptedUi ui;
         Application app(program.path(), ui);
-        int filled = 0;
-        connect(&app, &Application::mainWindowCreated, this, [&](MainWindow* window) {
-            window->hooks.startUpConversion = [] {
-                return false;
-            };
-            window->hooks.fillDiscListAllSlots = [&filled] {
-                ++filled;
-            };
-        });
+        ConversionParts parts;
+        parts.converts = false;
+        connect(&app, &Application::mainWindowCreated, this,
+                [&](MainWindow* window) { window->setParts(&parts); });
         app.splashDelayMs = 0;
         QVERIFY(app.start());
         QTRY_VERIFY(app.mainWindow());
         MainWindow* window = app.mainWindow();
         QTRY_VERIFY_WITH_TIMEOUT(window->tabs()->isVisible(), 10000);
-        QCOMPARE(filled, 1);
+        QCOMPARE(parts.filled, 1);
         QCOMPARE(window->tabs()->currentIndex(), 0);
         QVERIFY(!window->audioTabEnabled());
         QVERIFY(!window->findChild<QAction*>(QStringLiteral("mnuAllRead"))->isEnabled());

@@ -7,8 +7,13 @@
 #include "link/link.h"
 #include "shell/catalogue.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
 
 using namespace tf;
 using test::PtyPeer;
@@ -146,6 +151,8 @@ private slots:
     void handshakeFailures();
     void handshakeBadChecksumThenGood();
     void portThatCannotOpen();
+    void longWaitEndsOnTime();
+    void lineSettings();
     void readDiscIdNinetyNineTracks();
     void readDiscIdWithoutTracks();
     void singleValueReplies();
@@ -264,6 +271,39 @@ void TestLink::portThatCannotOpen() {
     QCOMPARE(ui.texts("message"), QStringList{msg(366) + "\r" + msg(367)});
     QCOMPARE(ui.shown.first().title, msg(368));
     QVERIFY(!link.isOpen());
+}
+
+void TestLink::longWaitEndsOnTime() {
+    // Waits of 20 s and more (the table of contents is awaited for 45 s) must not be rounded
+    // to whole seconds as Qt's default timers are: this one would end 250 ms early.
+    ScriptedUi ui;
+    Link link(ui);
+    link.OperationRunning = true;
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(!link.waitForToc(7, 20250));
+    const qint64 waited = clock.elapsed();
+    QVERIFY2(waited >= 20250 && waited < 20250 + 150, qPrintable(QString::number(waited)));
+}
+
+void TestLink::lineSettings() {
+    // What the port was set to, read back from the terminal the link opened: 9600 baud,
+    // 8 data bits, no parity, 2 stop bits, no flow control of either kind.
+    Fixture f;
+    QVERIFY(f.open());
+    const int fd = ::open(f.changer.peer.slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
+    QVERIFY(fd >= 0);
+    termios t{};
+    const int got = tcgetattr(fd, &t);
+    ::close(fd);
+    QCOMPARE(got, 0);
+    QCOMPARE(cfgetospeed(&t), speed_t(B9600));
+    QCOMPARE(cfgetispeed(&t), speed_t(B9600));
+    QCOMPARE(t.c_cflag & CSIZE, tcflag_t(CS8));
+    QVERIFY(t.c_cflag & CSTOPB);
+    QVERIFY(!(t.c_cflag & PARENB));
+    QVERIFY(!(t.c_cflag & CRTSCTS));
+    QVERIFY(!(t.c_iflag & (IXON | IXOFF)));
 }
 
 void TestLink::readDiscIdNinetyNineTracks() {

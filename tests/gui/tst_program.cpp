@@ -1,0 +1,200 @@
+// The whole program as main() composes it, against the changer simulator: what crosses from
+// one part of the window to another (the tab control to the audio tab, the audio tab to the
+// titles tab, the keys to the information lines).
+
+#include "common/httpstub.h"
+#include "common/scriptedui.h"
+#include "common/simprocess.h"
+#include "common/testsupport.h"
+#include "editing/widgets/titlestab.h"
+#include "link/link.h"
+#include "playback/widgets/audiotab.h"
+#include "playback/widgets/transportpanel.h"
+#include "shell/config.h"
+#include "shell/usersettings.h"
+#include "shell/widgets/application.h"
+#include "shell/widgets/composition.h"
+#include "shell/widgets/mainwindow.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QEventLoop>
+#include <QJsonObject>
+#include <QLabel>
+#include <QPushButton>
+#include <QSettings>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+using namespace tf;
+using test::HttpStub;
+using test::ScriptedUi;
+using test::SimProcess;
+
+namespace {
+
+// TrackFen started as main() starts it, connected to changer-sim holding the demo library.
+// Lookups go to the demo's sample database, never to a server.
+struct Program {
+    SimProcess sim;
+    QTemporaryDir program;
+    ScriptedUi ui;
+    std::unique_ptr<Application> app;
+    MainWindow* window = nullptr;
+    Composition* parts = nullptr;
+
+    bool start() {
+        QSettings(QStringLiteral("MYAPP"), QStringLiteral("MYAPP")).clear();
+        if (!sim.start(test::sourcePath("resources/demo-library.json"), {"--log"}))
+            return false;
+        Configuration config(program.path());
+        config.LOAD_CONFIG();
+        if (!config.MarkProxyQuestionAnswered())
+            return false;
+        UserSettings::setComDevice(1, sim.portPath());
+        QSettings s(QStringLiteral("MYAPP"), QStringLiteral("MYAPP"));
+        s.setValue("CDDB/Server", "127.0.0.1");
+        s.setValue("CDDB/Port", HttpStub::closedPort());
+        s.setValue("CDDB/Scheme", "http");
+        s.setValue("CDDB/OfflineFolder", test::sourcePath("resources/cddb-demo"));
+        s.setValue("CDDB/OfflineMode", "instead");
+        s.sync();
+
+        app = std::make_unique<Application>(program.path(), ui);
+        composeProgram(*app);
+        app->splashDelayMs = 0;
+        if (!app->start() || !QTest::qWaitFor([&] { return app->mainWindow(); }))
+            return false;
+        window = app->mainWindow();
+        parts = window->findChild<Composition*>();
+        // Ready: the changer reported mode 0, the audio tab is up and shows the playing disc.
+        return parts && QTest::qWaitFor(
+                            [&] {
+                                const Link& link = app->link();
+                                return window->tabs()->isVisible() &&
+                                       window->tabs()->currentIndex() == MainWindow::kAudioTab &&
+                                       audio()->isPrepared() && link.linkBusy() == kLinkIdle &&
+                                       !link.CommandInProgress && link.PlayDisc != 0;
+                            },
+                            20000);
+    }
+    ~Program() {
+        if (window)
+            window->close();
+    }
+
+    AudioTab* audio() const { return parts->audioTab(); }
+    TitlesTab* titles() const { return parts->titlesTab(); }
+    QPushButton* continueKey(int index) const {
+        for (QPushButton* b : audio()->findChildren<QPushButton*>("cmdContinueKEY"))
+            if (b->property("index").toInt() == index)
+                return b;
+        return nullptr;
+    }
+    // How many times the simulator received this frame (hex bytes, upper case).
+    int received(const QString& hex) {
+        return int(QString::fromLatin1(sim.errorOutput())
+                       .count("rx frame " + hex.mid(3, 2).toLower() + ": " + hex));
+    }
+    bool idle() {
+        return QTest::qWaitFor(
+            [&] { return app->link().linkBusy() == kLinkIdle && !app->link().CommandInProgress; });
+    }
+};
+
+// Lets the event loop go idle once: the window unlocks its picture after a command then.
+void letLoopIdle() {
+    QEventLoop loop;
+    QTimer::singleShot(50, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+const QString kTrackUpPress = QStringLiteral("02 0A 02 00 A0 CF");
+const QString kFastForwardPress = QStringLiteral("02 0A 02 00 A0 07");
+
+} // namespace
+
+class TestProgram : public QObject {
+    Q_OBJECT
+
+private slots:
+    void selectingTheAudioTabIgnoresContinueKeysForAWhile() {
+        Program p;
+        QVERIFY2(p.start(), qPrintable(p.sim.lastError()));
+        QTabWidget* tabs = p.window->tabs();
+        tabs->setCurrentIndex(MainWindow::kTitlesTab);
+        tabs->setCurrentIndex(MainWindow::kAudioTab); // as the user's click on the tab
+        QVERIFY(p.audio()->transport()->continueDisable().isActive());
+        // The click that selected the tab runs on into a key: nothing is sent. (A press that
+        // is sent has been answered before mousePress returns.)
+        QTest::mousePress(p.continueKey(1), Qt::LeftButton);
+        QTest::mouseRelease(p.continueKey(1), Qt::LeftButton);
+        QVERIFY(p.idle());
+        QCOMPARE(p.received(kTrackUpPress), 0);
+        // Once the two seconds are over, the key works.
+        QTRY_VERIFY_WITH_TIMEOUT(!p.audio()->transport()->continueDisable().isActive(), 3000);
+        letLoopIdle();
+        QTest::mousePress(p.continueKey(1), Qt::LeftButton);
+        QTest::mouseRelease(p.continueKey(1), Qt::LeftButton);
+        QTRY_COMPARE(p.received(kTrackUpPress), 1);
+    }
+
+    void aHeldKeyKeepsItsTextOnTheInfoLine() {
+        Program p;
+        QVERIFY2(p.start(), qPrintable(p.sim.lastError()));
+        // The status text would give way to the play state after 150 ms, and the line
+        // refreshes every 20 ms afterwards.
+        p.parts->infoLines().setIntervals(150, 20);
+        QLabel* line = p.audio()->infoLabel();
+        QTRY_VERIFY_WITH_TIMEOUT(!p.audio()->transport()->continueDisable().isActive(), 3000);
+        letLoopIdle();
+        QTest::mousePress(p.continueKey(3), Qt::LeftButton);
+        QCOMPARE(p.received(kFastForwardPress), 1);
+        const QString keyText = line->text();
+        QVERIFY(!keyText.isEmpty() && keyText != p.audio()->playInfoLabel()->text());
+        QTest::qWait(400);
+        QCOMPARE(line->text(), keyText);
+        QTest::mouseRelease(p.continueKey(3), Qt::LeftButton);
+        QTRY_COMPARE(p.audio()->transport()->continueKeyState(), 0);
+        QTRY_COMPARE(line->text(), p.audio()->playInfoLabel()->text());
+    }
+
+    void theTitlesTabShowsTheAudioTabsDiscNumber() {
+        Program p;
+        QVERIFY2(p.start(), qPrintable(p.sim.lastError()));
+        QLabel* dno = p.titles()->lbTextDNO();
+        QCOMPARE(dno->text(), QString::number(p.app->link().PlayDisc));
+
+        // The changer's own panel loads another disc: the number follows what it reports.
+        QVERIFY(p.sim.ok("load 7"));
+        QTRY_COMPARE_WITH_TIMEOUT(dno->text(), QStringLiteral("7"), 10000);
+        QVERIFY(p.idle());
+
+        // The user chooses a disc from the audio tab's list.
+        auto* discs = p.audio()->findChild<QComboBox*>("cmbDTTL");
+        QTRY_VERIFY(discs->count() > 2);
+        int choice = -1;
+        for (int i = 0; i < discs->count() && choice < 0; ++i)
+            if (!discs->itemText(i).contains(QStringLiteral("[  7]")))
+                choice = i;
+        const QString slot = discs->itemText(choice).mid(1, 3).trimmed();
+        discs->setCurrentIndex(choice);
+        emit discs->activated(choice);
+        QCOMPARE(dno->text(), slot);
+        QTRY_COMPARE(p.sim.dump().value("play").toObject().value("disc").toInt(), slot.toInt());
+    }
+};
+
+int main(int argc, char** argv) {
+    // Personal settings go to a folder of this test, never the user's own.
+    QTemporaryDir settings;
+    qputenv("XDG_CONFIG_HOME", settings.path().toLocal8Bit());
+    QApplication app(argc, argv);
+    TestProgram test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_program.moc"
