@@ -139,13 +139,17 @@ bool hasMessage(int id) {
     return catalogue().texts.contains(id);
 }
 
-QString msg(int id) {
+QString catalogueText(int id) {
     const auto& texts = catalogue().texts;
     if (const auto it = texts.constFind(id); it != texts.cend())
         return *it;
-    Q_ASSERT_X(false, "tf::msg", qPrintable(QStringLiteral("no message %1").arg(id)));
     qCritical("message catalogue: no message %d", id);
     return QStringLiteral("[missing message %1]").arg(id);
+}
+
+QString msg(int id) {
+    Q_ASSERT_X(hasMessage(id), "tf::msg", qPrintable(QStringLiteral("no message %1").arg(id)));
+    return catalogueText(id);
 }
 
 QString statusText(int code) {

@@ -118,8 +118,10 @@ QList<int> catalogueIds();
 bool hasMessage(int id);
 
 // The text of message id. Asking for an id that does not exist is a programming error: debug
-// builds stop on an assertion, release builds log it and return a visible marker.
+// builds stop on an assertion, release builds log it and show catalogueText()'s marker.
 QString msg(int id);
+// The text of message id, or (logged) a visible marker naming the missing id.
+QString catalogueText(int id);
 
 // Status-line text for status code (0 to 32), message 900 + code.
 QString statusText(int code);

@@ -48,7 +48,7 @@ private slots:
     void exactTexts();
     void statusTextIsMessage900PlusCode();
     void namedConstantsExist();
-    void missingIdGivesMarkerInRelease();
+    void missingIdGivesMarker();
     void parseProblems_data();
     void parseProblems();
     void parseKeepsTextsVerbatim();
@@ -205,15 +205,11 @@ void TestCatalogue::namedConstantsExist() {
         QCOMPARE(msg(msgid::comPortOption(n)), QStringLiteral("COM %1").arg(n));
 }
 
-void TestCatalogue::missingIdGivesMarkerInRelease() {
-#ifdef QT_NO_DEBUG
+void TestCatalogue::missingIdGivesMarker() {
+    // What msg() shows for an id the catalogue lacks, once past the debug build's assertion.
     QTest::ignoreMessage(QtCriticalMsg, "message catalogue: no message 341");
-    QCOMPARE(msg(341), QStringLiteral("[missing message 341]"));
-    QTest::ignoreMessage(QtCriticalMsg, "message catalogue: no message 902");
-    QCOMPARE(statusText(2), QStringLiteral("[missing message 902]"));
-#else
-    QSKIP("debug builds stop on an assertion for a missing id");
-#endif
+    QCOMPARE(catalogueText(341), QStringLiteral("[missing message 341]"));
+    QCOMPARE(catalogueText(msgid::ApplicationTitle), msg(msgid::ApplicationTitle));
 }
 
 void TestCatalogue::parseProblems_data() {
