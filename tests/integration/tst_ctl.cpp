@@ -15,6 +15,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <memory>
+
 using namespace tf;
 using tf::test::readAll;
 using tf::test::writeAll;
@@ -36,23 +38,24 @@ QJsonObject objectOf(const QByteArray& bytes) {
 class TestCtl : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    test::SimProcess m_sim;
+    // Every case starts from a changer and folders of its own, so any one runs alone.
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<test::SimProcess> m_sim;
 
-    QString programDir() const { return m_dir.filePath(QStringLiteral("prog")); }
-    QString dataDir() const { return m_dir.filePath(QStringLiteral("data")) + QLatin1Char('/'); }
+    QString programDir() const { return m_dir->filePath(QStringLiteral("prog")); }
+    QString dataDir() const { return m_dir->filePath(QStringLiteral("data")) + QLatin1Char('/'); }
 
     void setUp(QProcess& process, const QStringList& args, bool withDevice,
                const QString& data = QString()) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         // The COM mapping lives in the per-user settings: keep the user's own out of reach.
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.filePath(QStringLiteral("config")));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir->filePath(QStringLiteral("config")));
         env.remove(QStringLiteral("QT_LOGGING_RULES"));
         process.setProcessEnvironment(env);
         QStringList all{QStringLiteral("--program-folder"), programDir(),
                         QStringLiteral("--data-folder"), data.isEmpty() ? dataDir() : data};
         if (withDevice)
-            all << QStringLiteral("--device") << m_sim.portPath();
+            all << QStringLiteral("--device") << m_sim->portPath();
         process.start(QStringLiteral(TRACKFEN_CTL), all + args);
     }
 
@@ -71,26 +74,37 @@ class TestCtl : public QObject {
         return run;
     }
 
-    QJsonObject play() { return m_sim.dump().value(QStringLiteral("play")).toObject(); }
+    // Disc 2's file as the user left it after editing its titles.
+    bool writeDisc2() {
+        return writeAll(dataDir() + "DISC2.txt",
+                        "DISC ID =\r\n0c01a302\r\nDISC NO =\r\n2\r\nMIN TNO =\r\n 1 \r\nMAX "
+                        "TNO =\r\n 2 \r\nDisc Title =\r\nUploaded\r\nTrack Title =\r\nFirst\r\n"
+                        "A title longer than twenty-five characters\r\n");
+    }
+
+    QJsonObject play() { return m_sim->dump().value(QStringLiteral("play")).toObject(); }
 
     QJsonObject simDisc(int slot) {
-        for (const auto& d : m_sim.dump().value(QStringLiteral("discs")).toArray())
+        for (const auto& d : m_sim->dump().value(QStringLiteral("discs")).toArray())
             if (d.toObject().value(QStringLiteral("slot")).toInt() == slot)
                 return d.toObject();
         return {};
     }
 
 private slots:
-    void initTestCase() {
-        QVERIFY(m_dir.isValid());
+    void init() {
+        m_sim.reset();
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_sim = std::make_unique<test::SimProcess>();
+        QVERIFY(m_dir->isValid());
         QVERIFY(QDir().mkpath(programDir()));
         QVERIFY(QDir().mkpath(dataDir()));
-        QVERIFY2(m_sim.start(test::sourcePath(QStringLiteral("tests/data/ctl/library.json")),
-                             {QStringLiteral("--load-ms"), QStringLiteral("20")}),
-                 qPrintable(m_sim.lastError()));
+        QVERIFY2(m_sim->start(test::sourcePath(QStringLiteral("tests/data/ctl/library.json")),
+                              {QStringLiteral("--load-ms"), QStringLiteral("20")}),
+                 qPrintable(m_sim->lastError()));
     }
 
-    void cleanupTestCase() { m_sim.stop(); }
+    void cleanup() { m_sim->stop(); }
 
     void usageAndHelp_data() {
         QTest::addColumn<QStringList>("args");
@@ -159,7 +173,7 @@ private slots:
         QTRY_VERIFY(!play().value("repeat").toBool());
         // A held key is released afterwards: the changer is not left searching.
         QCOMPARE(ctl({"key", "forward", "--hold", "100"}).code, 0);
-        QCOMPARE(m_sim.dump().value("engine").toString(), QStringLiteral("idle"));
+        QCOMPARE(m_sim->dump().value("engine").toString(), QStringLiteral("idle"));
     }
 
     void modes() {
@@ -174,16 +188,16 @@ private slots:
         QCOMPARE(ctl({"mode", "clear"}).code, 0);
         QTRY_COMPARE(play().value("playMode").toInt(), 0);
         // The changer refuses to play a music type without discs of it.
-        QVERIFY(m_sim.ok(QStringLiteral("fault refuse playmode 1")));
+        QVERIFY(m_sim->ok(QStringLiteral("fault refuse playmode 1")));
         const Run refused = ctl({"mode", "music-type", "14"});
         QCOMPARE(refused.code, 2);
         QVERIFY2(refused.err.contains("refused the play mode"), refused.err.constData());
-        QVERIFY(m_sim.ok(QStringLiteral("fault clear")));
+        QVERIFY(m_sim->ok(QStringLiteral("fault clear")));
     }
 
     void program() {
         QCOMPARE(ctl({"program", "set", "1:3", "2:all", "4"}).code, 0);
-        const QJsonArray steps = m_sim.dump().value("program").toArray();
+        const QJsonArray steps = m_sim->dump().value("program").toArray();
         QCOMPARE(steps.size(), 3);
         QCOMPARE(steps.at(0).toObject().value("track").toInt(), 3);
         QCOMPARE(steps.at(1).toObject().value("track").toString(), QStringLiteral("all"));
@@ -199,7 +213,7 @@ private slots:
         QTRY_COMPARE(play().value("playMode").toInt(), 3);
 
         QCOMPARE(ctl({"program", "set"}).code, 0);
-        QTRY_VERIFY(m_sim.dump().value("program").toArray().isEmpty());
+        QTRY_VERIFY(m_sim->dump().value("program").toArray().isEmpty());
         QCOMPARE(ctl({"program", "get"}).out, QByteArray());
         QTRY_COMPARE(play().value("playMode").toInt(), 0);
     }
@@ -221,11 +235,7 @@ private slots:
         QCOMPARE(missing.code, 3);
         QVERIFY2(missing.err.contains("DISC2.txt"), missing.err.constData());
 
-        QVERIFY(
-            writeAll(dataDir() + "DISC2.txt",
-                     "DISC ID =\r\n0c01a302\r\nDISC NO =\r\n2\r\nMIN TNO =\r\n 1 \r\nMAX TNO =\r\n"
-                     " 2 \r\nDisc Title =\r\nUploaded\r\nTrack Title =\r\nFirst\r\n"
-                     "A title longer than twenty-five characters\r\n"));
+        QVERIFY(writeDisc2());
         QCOMPARE(ctl({"upload", "2"}).code, 0);
         const QJsonObject disc = simDisc(2);
         QCOMPARE(disc.value("memoryTitle").toString(), QStringLiteral("Uploaded"));
@@ -256,7 +266,7 @@ private slots:
     }
 
     void readAllDiscs() {
-        QVERIFY(m_sim.ok(QStringLiteral("set load-ms 0")));
+        QVERIFY(m_sim->ok(QStringLiteral("set load-ms 0")));
         const Run run = ctl({"read-all"});
         QCOMPARE(run.code, 0);
         QCOMPARE(run.out, QByteArray("3 discs read, 197 skipped\n"));
@@ -270,7 +280,12 @@ private slots:
     }
 
     void exportImportThroughTheProgram() {
-        const QString first = m_dir.filePath("first.json");
+        // The library to export: what a read of the whole changer leaves.
+        QVERIFY(m_sim->ok(QStringLiteral("set load-ms 0")));
+        QCOMPARE(ctl({"read-all"}).code, 0);
+        QVERIFY(writeDisc2());
+        QCOMPARE(ctl({"upload", "2"}).code, 0);
+        const QString first = m_dir->filePath("first.json");
         QCOMPARE(ctl({"export", "--output", first}).code, 0);
         const QJsonObject doc = objectOf(readAll(first));
         QCOMPARE(doc.value("discs").toArray().size(), 3);
@@ -281,9 +296,9 @@ private slots:
         for (const QString& format : {QStringLiteral("json"), QStringLiteral("csv")}) {
             const Run exported = ctl({"export", "--format", format});
             QCOMPARE(exported.code, 0);
-            const QString file = m_dir.filePath("library." + format);
+            const QString file = m_dir->filePath("library." + format);
             QVERIFY(writeAll(file, exported.out));
-            const QString other = m_dir.filePath("other-" + format);
+            const QString other = m_dir->filePath("other-" + format);
             const Run imported = ctl({"import", file}, false, other);
             QCOMPARE(imported.code, 0);
             QVERIFY(imported.out.contains("changed disc 4: new master data: id 02012a01, tracks "
@@ -293,7 +308,7 @@ private slots:
 
         // A dry run shows the change and writes nothing.
         const QByteArray json = readAll(first);
-        const QString changed = m_dir.filePath("changed.json");
+        const QString changed = m_dir->filePath("changed.json");
         QVERIFY(writeAll(changed, QByteArray(json).replace("\"Uploaded\"", "\"Changed\"")));
         const QByteArray before = readAll(dataDir() + "DISC2.txt");
         const Run dry = ctl({"import", changed, "--dry-run"});
@@ -303,7 +318,7 @@ private slots:
         QCOMPARE(readAll(dataDir() + "DISC2.txt"), before);
 
         // A disc whose id differs is refused and named; with --force it is replaced.
-        const QString foreign = m_dir.filePath("foreign.json");
+        const QString foreign = m_dir->filePath("foreign.json");
         QVERIFY(writeAll(foreign, QByteArray(json)
                                       .replace("0c01a302", "11223344")
                                       .replace("\"Uploaded\"", "\"Foreign\"")));
@@ -317,14 +332,14 @@ private slots:
         QVERIFY(readAll(dataDir() + "DISC2.txt").contains("\r\nForeign\r\n"));
 
         // Malformed input: the line is named and nothing is written.
-        const QString broken = m_dir.filePath("broken.csv");
+        const QString broken = m_dir->filePath("broken.csv");
         QVERIFY(writeAll(broken, "record,slot\r\n"));
         const QByteArray master = readAll(dataDir() + "discdata.txt");
         const Run bad = ctl({"import", broken});
         QCOMPARE(bad.code, 3);
         QVERIFY2(bad.err.contains("line 1: the header"), bad.err.constData());
         QCOMPARE(readAll(dataDir() + "discdata.txt"), master);
-        QCOMPARE(ctl({"import", m_dir.filePath("nothing.json")}).code, 3);
+        QCOMPARE(ctl({"import", m_dir->filePath("nothing.json")}).code, 3);
     }
 
     void portHeldByTheApplication() {
@@ -332,7 +347,7 @@ private slots:
         test::ScriptedUi ui;
         {
             Link app(ui);
-            QCOMPARE(app.openDevice(m_sim.portPath()), 0);
+            QCOMPARE(app.openDevice(m_sim->portPath()), 0);
             const Run run = ctl({"status"});
             QCOMPARE(run.code, 4);
             QVERIFY2(run.err.contains("is in use by another program"), run.err.constData());
@@ -354,14 +369,14 @@ private slots:
         SingleInstance instance(programDir());
         QVERIFY(instance.tryLock());
         Link app(ui);
-        QCOMPARE(app.openDevice(m_sim.portPath()), 1);
+        QCOMPARE(app.openDevice(m_sim->portPath()), 1);
         QVERIFY(process.waitForFinished(10000));
         QCOMPARE(process.exitCode(), 0);
-        QCOMPARE(app.openDevice(m_sim.portPath()), 0);
+        QCOMPARE(app.openDevice(m_sim->portPath()), 0);
     }
 
     void noChanger() {
-        const Run run = ctl({"--device", m_dir.filePath("no-such-port"), "status"}, false);
+        const Run run = ctl({"--device", m_dir->filePath("no-such-port"), "status"}, false);
         QCOMPARE(run.code, 2);
         QVERIFY2(run.err.contains("Cannot open the serial port"), run.err.constData());
     }
