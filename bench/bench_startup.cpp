@@ -6,7 +6,7 @@
 #include "bench/benchcommon.h"
 #include "common/simprocess.h"
 #include "common/testsupport.h"
-#include "lookup/discid.h"
+#include "model/discid.h"
 #include "shell/config.h"
 #include "shell/usersettings.h"
 #include "store/discdata.h"

@@ -1,8 +1,8 @@
 #include "link/link.h"
 
+#include "base/catalogue.h"
+#include "base/userinterface.h"
 #include "link/linktrace.h"
-#include "shell/catalogue.h"
-#include "shell/userinterface.h"
 #include "shell/usersettings.h"
 
 #include <QEventLoop>

@@ -1,11 +1,11 @@
 #include "operations/titleupload.h"
 
+#include "base/catalogue.h"
+#include "base/userinterface.h"
 #include "link/frame.h"
 #include "link/link.h"
 #include "operations/exchange.h"
-#include "shell/catalogue.h"
 #include "shell/config.h"
-#include "shell/userinterface.h"
 #include "store/discfile.h"
 #include "store/storeio.h"
 #include "store/textfile.h"

@@ -1,5 +1,7 @@
 // Load and reload: what the PC and the changer know about the disc in one slot.
 
+#include "base/catalogue.h"
+#include "base/statusmessenger.h"
 #include "editing/memorytitles.h"
 #include "editing/widgets/discpanel.h"
 #include "editing/widgets/titlegrid.h"
@@ -9,9 +11,7 @@
 #include "lookup/lookupservice.h"
 #include "operations/textdownload.h"
 #include "shell/appcontext.h"
-#include "shell/catalogue.h"
 #include "shell/config.h"
-#include "shell/statusmessenger.h"
 #include "store/discdata.h"
 #include "store/discfile.h"
 #include "store/disclist.h"

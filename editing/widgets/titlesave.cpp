@@ -1,5 +1,7 @@
 // Save: the save question, the PC files and the changer's memory.
 
+#include "base/catalogue.h"
+#include "base/statusmessenger.h"
 #include "editing/widgets/discpanel.h"
 #include "editing/widgets/titlegrid.h"
 #include "editing/widgets/titlestab.h"
@@ -7,9 +9,7 @@
 #include "link/link.h"
 #include "operations/titleupload.h"
 #include "shell/appcontext.h"
-#include "shell/catalogue.h"
 #include "shell/config.h"
-#include "shell/statusmessenger.h"
 #include "store/discdata.h"
 #include "store/discfile.h"
 #include "store/disclist.h"

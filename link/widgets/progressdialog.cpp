@@ -1,7 +1,7 @@
 #include "link/widgets/progressdialog.h"
 
+#include "base/catalogue.h"
 #include "link/widgets/errordialog.h"
-#include "shell/catalogue.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

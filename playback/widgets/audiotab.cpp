@@ -1,5 +1,7 @@
 #include "playback/widgets/audiotab.h"
 
+#include "base/catalogue.h"
+#include "base/statusmessenger.h"
 #include "link/link.h"
 #include "playback/widgets/discselection.h"
 #include "playback/widgets/infolines.h"
@@ -8,8 +10,6 @@
 #include "playback/widgets/statusdisplay.h"
 #include "playback/widgets/transportpanel.h"
 #include "shell/appcontext.h"
-#include "shell/catalogue.h"
-#include "shell/statusmessenger.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,9 +1,9 @@
 #include "playback/widgets/transportpanel.h"
 
+#include "base/statusmessenger.h"
 #include "link/link.h"
-#include "playback/playtables.h"
+#include "model/playtables.h"
 #include "shell/appcontext.h"
-#include "shell/statusmessenger.h"
 
 #include <QEvent>
 #include <QHBoxLayout>

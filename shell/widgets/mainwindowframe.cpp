@@ -2,9 +2,9 @@
 
 #include "shell/widgets/mainwindow.h"
 
+#include "base/catalogue.h"
 #include "link/link.h"
 #include "lookup/lookupoptions.h"
-#include "shell/catalogue.h"
 #include "shell/config.h"
 #include "shell/usersettings.h"
 #include "shell/widgets/optionswindow.h"

@@ -1,9 +1,9 @@
 #include "shell/widgets/optionswindow.h"
 
+#include "base/catalogue.h"
+#include "base/userinterface.h"
 #include "link/link.h"
 #include "link/widgets/errordialog.h"
-#include "shell/catalogue.h"
-#include "shell/userinterface.h"
 #include "shell/usersettings.h"
 #include "store/textfile.h"
 
