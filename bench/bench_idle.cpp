@@ -12,7 +12,7 @@
 #include "playback/widgets/audiotab.h"
 #include "playback/widgets/infolines.h"
 #include "shell/appcontext.h"
-#include "shell/config.h"
+#include "store/config.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

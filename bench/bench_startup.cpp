@@ -7,10 +7,10 @@
 #include "common/simprocess.h"
 #include "common/testsupport.h"
 #include "model/discid.h"
-#include "shell/config.h"
-#include "shell/usersettings.h"
+#include "store/config.h"
 #include "store/discdata.h"
 #include "store/discfile.h"
+#include "store/usersettings.h"
 
 #include <QCoreApplication>
 #include <QDir>

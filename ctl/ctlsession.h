@@ -5,7 +5,7 @@
 #include "link/link.h"
 #include "lookup/lookupservice.h"
 #include "shell/appcontext.h"
-#include "shell/config.h"
+#include "store/config.h"
 
 #include <functional>
 #include <memory>

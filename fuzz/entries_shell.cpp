@@ -3,7 +3,7 @@
 #include "fuzz/fuzzentries.h"
 
 #include "base/codepage.h"
-#include "shell/config.h"
+#include "store/config.h"
 
 #include <QFile>
 

@@ -3,7 +3,6 @@
 #include "base/catalogue.h"
 #include "base/userinterface.h"
 #include "link/linktrace.h"
-#include "shell/usersettings.h"
 
 #include <QEventLoop>
 
@@ -42,10 +41,6 @@ void Link::setOffline(bool offline) {
 }
 
 // ---- Port ----
-
-int Link::Rs232cINIT(int comPort) {
-    return openDevice(UserSettings::comDevice(comPort));
-}
 
 int Link::openDevice(const QString& device) {
     closePort();

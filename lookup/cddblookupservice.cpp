@@ -7,7 +7,7 @@
 #include "operations/opsfiles.h"
 #include "operations/textdownload.h"
 #include "operations/titleupload.h"
-#include "shell/config.h"
+#include "store/config.h"
 #include "store/discdata.h"
 #include "store/discfile.h"
 #include "store/storefiles.h"

@@ -10,7 +10,7 @@
 #include "operations/textdownload.h"
 #include "operations/titleupload.h"
 #include "shell/appcontext.h"
-#include "shell/config.h"
+#include "store/config.h"
 #include "store/discdata.h"
 #include "store/discfile.h"
 #include "store/discrecord.h"

@@ -5,7 +5,7 @@
 #include "link/frame.h"
 #include "link/link.h"
 #include "operations/exchange.h"
-#include "shell/config.h"
+#include "store/config.h"
 #include "store/discfile.h"
 #include "store/storeio.h"
 #include "store/textfile.h"

@@ -6,7 +6,7 @@
 #include "link/link.h"
 #include "operations/exchange.h"
 #include "operations/opsfiles.h"
-#include "shell/config.h"
+#include "store/config.h"
 #include "store/userfiles.h"
 
 namespace tf {

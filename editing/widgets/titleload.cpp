@@ -11,7 +11,7 @@
 #include "lookup/lookupservice.h"
 #include "operations/textdownload.h"
 #include "shell/appcontext.h"
-#include "shell/config.h"
+#include "store/config.h"
 #include "store/discdata.h"
 #include "store/discfile.h"
 #include "store/disclist.h"

@@ -8,7 +8,7 @@
 #include "link/link.h"
 #include "operations/userfilenames.h"
 #include "shell/appcontext.h"
-#include "shell/config.h"
+#include "store/config.h"
 #include "store/userfiles.h"
 
 #include <QLineEdit>

@@ -9,7 +9,7 @@
 #include "link/link.h"
 #include "operations/titleupload.h"
 #include "shell/appcontext.h"
-#include "shell/config.h"
+#include "store/config.h"
 #include "store/discdata.h"
 #include "store/discfile.h"
 #include "store/disclist.h"

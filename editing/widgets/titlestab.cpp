@@ -12,7 +12,7 @@
 #include "editing/widgets/ufeditor.h"
 #include "link/link.h"
 #include "shell/appcontext.h"
-#include "shell/config.h"
+#include "store/config.h"
 #include "store/disclist.h"
 #include "store/userfiles.h"
 

@@ -2,7 +2,7 @@
 
 #include "base/catalogue.h"
 #include "base/userinterface.h"
-#include "shell/config.h"
+#include "store/config.h"
 
 #include <QCloseEvent>
 #include <QFormLayout>

@@ -9,7 +9,7 @@
 #include "model/playtables.h"
 #include "operations/textdownload.h"
 #include "shell/appcontext.h"
-#include "shell/config.h"
+#include "store/config.h"
 #include "store/discfile.h"
 #include "store/disclist.h"
 #include "store/storefiles.h"

@@ -7,7 +7,7 @@
 #include "playback/playpermission.h"
 #include "playback/widgets/audiotab.h"
 #include "shell/appcontext.h"
-#include "shell/config.h"
+#include "store/config.h"
 #include "store/textfile.h"
 #include "store/userfiles.h"
 

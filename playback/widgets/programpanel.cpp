@@ -11,7 +11,7 @@
 #include "playback/widgets/audiotab.h"
 #include "playback/widgets/discselection.h"
 #include "shell/appcontext.h"
-#include "shell/config.h"
+#include "store/config.h"
 #include "store/discfile.h"
 #include "store/disclist.h"
 #include "store/storefiles.h"

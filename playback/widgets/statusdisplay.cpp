@@ -8,7 +8,7 @@
 #include "playback/widgets/audiotab.h"
 #include "playback/widgets/discselection.h"
 #include "shell/appcontext.h"
-#include "shell/config.h"
+#include "store/config.h"
 #include "store/userfiles.h"
 
 #include <QComboBox>

@@ -4,8 +4,8 @@
 #include "lookup/lookupoptions.h"
 #include "lookup/lookupservice.h"
 #include "shell/appcontext.h"
-#include "shell/config.h"
 #include "shell/singleinstance.h"
+#include "store/config.h"
 
 #include <QElapsedTimer>
 #include <QObject>

@@ -12,7 +12,7 @@
 #include "playback/widgets/programpanel.h"
 #include "playback/widgets/transportpanel.h"
 #include "shell/appcontext.h"
-#include "shell/config.h"
+#include "store/config.h"
 #include "store/userfiles.h"
 
 #include <QComboBox>

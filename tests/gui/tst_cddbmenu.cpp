@@ -7,11 +7,11 @@
 #include "lookup/cddbsettings.h"
 #include "lookup/widgets/cddbmenu.h"
 #include "lookup/widgets/discinfodialog.h"
-#include "shell/usersettings.h"
 #include "shell/widgets/application.h"
 #include "shell/widgets/composition.h"
 #include "shell/widgets/mainwindow.h"
 #include "store/discfile.h"
+#include "store/usersettings.h"
 
 #include <QAction>
 #include <QApplication>

@@ -13,7 +13,7 @@
 #include "lookup/lookupservice.h"
 #include "model/discid.h"
 #include "shell/appcontext.h"
-#include "shell/config.h"
+#include "store/config.h"
 
 #include <QComboBox>
 #include <QDir>

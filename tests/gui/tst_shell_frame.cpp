@@ -7,10 +7,10 @@
 #include "common/testsupport.h"
 #include "link/link.h"
 #include "lookup/lookupservice.h"
-#include "shell/config.h"
-#include "shell/usersettings.h"
 #include "shell/widgets/mainwindow.h"
 #include "shell/widgets/optionswindow.h"
+#include "store/config.h"
+#include "store/usersettings.h"
 
 #include <QAction>
 #include <QApplication>

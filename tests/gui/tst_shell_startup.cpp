@@ -9,10 +9,10 @@
 #include "link/link.h"
 #include "lookup/widgets/proxywindow.h"
 #include "shell/singleinstance.h"
-#include "shell/usersettings.h"
 #include "shell/widgets/application.h"
 #include "shell/widgets/mainwindow.h"
 #include "shell/widgets/splashwindow.h"
+#include "store/usersettings.h"
 
 #include <QAction>
 #include <QApplication>

@@ -11,7 +11,7 @@
 #include "playback/widgets/infolines.h"
 #include "playback/widgets/statusdisplay.h"
 #include "shell/appcontext.h"
-#include "shell/config.h"
+#include "store/config.h"
 
 #include <QComboBox>
 #include <QDir>

@@ -11,7 +11,7 @@
 #include "lookup/lookupservice.h"
 #include "model/discid.h"
 #include "shell/appcontext.h"
-#include "shell/config.h"
+#include "store/config.h"
 #include "store/discdata.h"
 #include "store/textfile.h"
 
