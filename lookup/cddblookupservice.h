@@ -6,8 +6,8 @@
 
 #include "lookup/lastlookup.h"
 #include "lookup/lookupflow.h"
-#include "lookup/lookupservice.h"
 #include "lookup/xmcd.h"
+#include "operations/lookupservice.h"
 
 #include <QObject>
 

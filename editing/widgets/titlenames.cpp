@@ -6,8 +6,8 @@
 #include "editing/widgets/titlestab.h"
 #include "editing/widgets/ufeditor.h"
 #include "link/link.h"
+#include "operations/appcontext.h"
 #include "operations/userfilenames.h"
-#include "shell/appcontext.h"
 #include "store/config.h"
 #include "store/userfiles.h"
 

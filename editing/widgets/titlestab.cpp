@@ -11,7 +11,7 @@
 #include "editing/widgets/titlestabbusy.h"
 #include "editing/widgets/ufeditor.h"
 #include "link/link.h"
-#include "shell/appcontext.h"
+#include "operations/appcontext.h"
 #include "store/config.h"
 #include "store/disclist.h"
 #include "store/userfiles.h"

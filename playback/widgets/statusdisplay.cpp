@@ -3,11 +3,11 @@
 #include "base/catalogue.h"
 #include "link/link.h"
 #include "model/playtables.h"
+#include "operations/appcontext.h"
 #include "operations/programlist.h"
 #include "playback/programlist.h"
 #include "playback/widgets/audiotab.h"
 #include "playback/widgets/discselection.h"
-#include "shell/appcontext.h"
 #include "store/config.h"
 #include "store/userfiles.h"
 

@@ -3,7 +3,7 @@
 #include "base/statusmessenger.h"
 #include "link/link.h"
 #include "model/playtables.h"
-#include "shell/appcontext.h"
+#include "operations/appcontext.h"
 
 #include <QEvent>
 #include <QHBoxLayout>

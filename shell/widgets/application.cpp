@@ -2,8 +2,8 @@
 
 #include "base/catalogue.h"
 #include "base/userinterface.h"
-#include "link/widgets/errordialog.h"
 #include "lookup/widgets/proxywindow.h"
+#include "shell/widgets/errordialog.h"
 #include "shell/widgets/mainwindow.h"
 #include "shell/widgets/splashwindow.h"
 #include "store/scratchfiles.h"

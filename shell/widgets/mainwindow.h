@@ -2,7 +2,7 @@
 
 #include "base/statusmessenger.h"
 #include "base/userinterface.h"
-#include "shell/appcontext.h"
+#include "operations/appcontext.h"
 
 #include <QMainWindow>
 #include <QPointer>

@@ -3,8 +3,8 @@
 #include "base/catalogue.h"
 #include "base/userinterface.h"
 #include "link/link.h"
-#include "link/widgets/errordialog.h"
 #include "operations/comport.h"
+#include "shell/widgets/errordialog.h"
 #include "store/textfile.h"
 #include "store/usersettings.h"
 

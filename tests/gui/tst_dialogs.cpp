@@ -2,9 +2,9 @@
 // progress dialog with its Cancel button.
 
 #include "base/catalogue.h"
-#include "link/widgets/errordialog.h"
-#include "link/widgets/progressdialog.h"
-#include "link/widgets/widgetui.h"
+#include "shell/widgets/errordialog.h"
+#include "shell/widgets/progressdialog.h"
+#include "shell/widgets/widgetui.h"
 
 #include <QApplication>
 #include <QLabel>

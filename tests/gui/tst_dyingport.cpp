@@ -10,9 +10,9 @@
 #include "common/testsupport.h"
 #include "editing/widgets/titlestab.h"
 #include "link/link.h"
-#include "lookup/lookupservice.h"
 #include "model/discid.h"
-#include "shell/appcontext.h"
+#include "operations/appcontext.h"
+#include "operations/lookupservice.h"
 #include "store/config.h"
 
 #include <QComboBox>

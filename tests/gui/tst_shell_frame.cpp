@@ -6,7 +6,7 @@
 #include "common/simprocess.h"
 #include "common/testsupport.h"
 #include "link/link.h"
-#include "lookup/lookupservice.h"
+#include "operations/lookupservice.h"
 #include "shell/widgets/mainwindow.h"
 #include "shell/widgets/optionswindow.h"
 #include "store/config.h"

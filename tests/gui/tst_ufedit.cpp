@@ -8,8 +8,8 @@
 #include "common/testsupport.h"
 #include "editing/widgets/titlestab.h"
 #include "link/link.h"
-#include "lookup/lookupservice.h"
-#include "shell/appcontext.h"
+#include "operations/appcontext.h"
+#include "operations/lookupservice.h"
 #include "store/config.h"
 #include "store/userfiles.h"
 

@@ -8,8 +8,8 @@
 #include "common/simprocess.h"
 #include "common/testsupport.h"
 #include "link/link.h"
-#include "lookup/lookupservice.h"
-#include "shell/appcontext.h"
+#include "operations/appcontext.h"
+#include "operations/lookupservice.h"
 #include "store/config.h"
 
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "link/widgets/errordialog.h"
+#include "shell/widgets/errordialog.h"
 
 #include "base/catalogue.h"
 #include "base/userinterface.h"
