@@ -8,11 +8,11 @@
 #include "common/simprocess.h"
 #include "common/testsupport.h"
 #include "link/link.h"
-#include "lookup/lookupservice.h"
+#include "operations/appcontext.h"
+#include "operations/lookupservice.h"
 #include "playback/widgets/audiotab.h"
 #include "playback/widgets/infolines.h"
-#include "shell/appcontext.h"
-#include "shell/config.h"
+#include "store/config.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -6,11 +6,11 @@
 #include "bench/benchcommon.h"
 #include "common/simprocess.h"
 #include "common/testsupport.h"
-#include "lookup/discid.h"
-#include "shell/config.h"
-#include "shell/usersettings.h"
+#include "model/discid.h"
+#include "store/config.h"
 #include "store/discdata.h"
 #include "store/discfile.h"
+#include "store/usersettings.h"
 
 #include <QCoreApplication>
 #include <QDir>

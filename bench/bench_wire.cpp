@@ -11,14 +11,14 @@
 #include "common/scriptedui.h"
 #include "common/simprocess.h"
 #include "link/link.h"
-#include "lookup/lookupservice.h"
+#include "operations/appcontext.h"
 #include "operations/exchange.h"
+#include "operations/lookupservice.h"
 #include "operations/readall.h"
 #include "operations/startupread.h"
 #include "operations/textdownload.h"
 #include "operations/titleupload.h"
-#include "shell/appcontext.h"
-#include "shell/config.h"
+#include "store/config.h"
 #include "store/discfile.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/userinterface.h"
+#include "base/userinterface.h"
 
 #include <QStringList>
 

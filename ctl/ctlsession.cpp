@@ -1,6 +1,6 @@
 #include "ctl/ctlsession.h"
 
-#include "shell/usersettings.h"
+#include "store/usersettings.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,9 +3,9 @@
 #include "ctl/consoleui.h"
 #include "ctl/ctlargs.h"
 #include "link/link.h"
-#include "lookup/lookupservice.h"
-#include "shell/appcontext.h"
-#include "shell/config.h"
+#include "operations/appcontext.h"
+#include "operations/lookupservice.h"
+#include "store/config.h"
 
 #include <functional>
 #include <memory>

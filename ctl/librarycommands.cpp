@@ -2,7 +2,7 @@
 
 #include "ctl/consoleui.h"
 #include "ctl/ctlsession.h"
-#include "lookup/discid.h"
+#include "model/discid.h"
 #include "portability/library.h"
 #include "portability/librarycsv.h"
 #include "portability/libraryimport.h"

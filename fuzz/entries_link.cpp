@@ -2,9 +2,9 @@
 
 #include "fuzz/fuzzentries.h"
 
+#include "base/codepage.h"
 #include "link/frame.h"
 #include "link/unitassembler.h"
-#include "store/codepage.h"
 
 #include <QList>
 

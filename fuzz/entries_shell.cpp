@@ -2,8 +2,8 @@
 
 #include "fuzz/fuzzentries.h"
 
-#include "shell/config.h"
-#include "store/codepage.h"
+#include "base/codepage.h"
+#include "store/config.h"
 
 #include <QFile>
 

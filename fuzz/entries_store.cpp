@@ -3,7 +3,7 @@
 
 #include "fuzz/fuzzentries.h"
 
-#include "store/codepage.h"
+#include "base/codepage.h"
 #include "store/discdata.h"
 #include "store/discfile.h"
 #include "store/disclist.h"

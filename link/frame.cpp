@@ -1,6 +1,6 @@
 #include "link/frame.h"
 
-#include "store/codepage.h"
+#include "base/codepage.h"
 
 namespace tf {
 namespace {
@@ -288,13 +288,6 @@ std::optional<TextFrame> decodeTextFrame(const Frame& frame) {
     // A CR or LF from the changer would split a line of the title files.
     text.text = codepage::withoutControls(codepage::fromCp1252(text.textBytes));
     return text;
-}
-
-int userFileFromMask(quint8 mask) {
-    for (int k = 1; k <= 8; ++k)
-        if (mask == (1 << (k - 1)))
-            return k;
-    return 0;
 }
 
 std::optional<PlayStatus> decodePlayStatus(const Frame& frame) {

@@ -7,6 +7,10 @@
 // CMD through SUM 0 modulo 256; STX is never summed. All multi-byte numbers are little-endian.
 // Field positions in the comments below are 1-based within DATA, as DATA[1].
 
+#include "model/program.h"
+#include "model/textframe.h"
+#include "model/toc.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -74,15 +78,8 @@ inline constexpr RequestCode kRequestUserFileNameInput{0x40, 0x00};
 inline constexpr quint8 kGroupProgramSetup = 0x20; // the code byte is the program set-up's
 inline constexpr quint8 kGroupPlaySetup = 0x10;    // music-type and user-file play set-ups
 
-// Kind of text (parameter C of a DataRequest, field C of a TitleFrame).
-inline constexpr quint8 kTextKindDisc = 0;
-inline constexpr quint8 kTextKindTrack = 1;
-inline constexpr quint8 kTextKindUserFileName = 7;
-
 inline constexpr int kMaxTitleChars = 25;                     // the changer's memory titles
 inline constexpr char kNoTitlePlaceholder[] = "* NO TITLE *"; // sent as "no title", like empty
-inline constexpr quint8 kWholeDiscTrack = 0xAA;               // program step playing a whole disc
-inline constexpr int kMaxProgramSteps = 32;
 
 // ---- Frames ----
 
@@ -132,14 +129,6 @@ QByteArray buildKeyCode(quint16 keyCode); // high byte first
 QByteArray buildPlayRequest(quint16 disc, quint8 paramA, quint8 paramB);
 QByteArray buildPlayModeRequest(quint8 paramA, quint8 paramB);
 
-struct ProgramStep {
-    quint16 disc = 0;
-    quint8 track = 0; // 100 or more: the whole disc (sent as kWholeDiscTrack)
-
-    bool wholeDisc() const { return track >= 100; }
-    bool operator==(const ProgramStep&) const = default;
-};
-
 // n, then disc and track per step. No steps: LEN 1, DATA 0x00. More than kMaxProgramSteps
 // steps: an empty array (nothing is sent rather than a list the changer cannot hold).
 QByteArray buildProgramList(const QList<ProgramStep>& steps);
@@ -155,20 +144,8 @@ QByteArray buildTitleFrame(quint16 disc, quint8 track, quint8 userFileByte, quin
 // CMD 0x00 whose DATA is exactly "I'm QX-517V".
 bool isHandshakeReply(const Frame& frame);
 
-struct MinMaxTno {
-    quint8 lowest = 0;  // DATA[3]
-    quint8 highest = 0; // DATA[4]
-    quint8 third = 0;   // DATA[5], handed on unchanged
-};
+// 0x04: DATA[3], DATA[4] and DATA[5].
 std::optional<MinMaxTno> decodeMinMaxTno(const Frame& frame);
-
-// One table-of-contents entry, converted from BCD.
-struct TocTime {
-    quint8 minutes = 0;
-    quint8 seconds = 0;
-    quint8 frames = 0; // 75 a second
-    bool operator==(const TocTime&) const = default;
-};
 
 // One 0x06 frame. Block 1 carries the disc information byte, the track range and the first
 // (LEN - 6) / 3 entries from DATA[7]; other blocks carry (LEN - 3) / 3 entries from DATA[4].
@@ -182,15 +159,6 @@ struct DiscIdBlock {
     bool isFirst() const { return block == 1; }
 };
 std::optional<DiscIdBlock> decodeDiscIdBlock(const Frame& frame);
-
-// The table of contents of a disc identifier: entries[k - 1] is track k, entries[highest] the
-// lead-out; tracks below the lowest stay zero. A disc whose highest track is 0 has no table.
-struct DiscToc {
-    quint8 discInfo = 0; // bit 0x10: the disc carries CD TEXT
-    quint8 lowest = 0;
-    quint8 highest = 0;
-    QList<TocTime> entries;
-};
 
 // Gathers the 0x06 blocks of one ReadDiscId into a DiscToc.
 class DiscIdAssembler {
@@ -226,33 +194,7 @@ constexpr bool userFileNamesAllowed(quint8 answer) {
 std::optional<QList<ProgramStep>> decodeProgramList(const Frame& frame);
 
 // A 0xFE (disc-level) or 0xFD (track- or item-level) text frame.
-struct TextFrame {
-    bool trackLevel = false; // 0xFD
-    quint16 disc = 0;        // DATA[1..2]
-    quint8 item = 0;         // DATA[3]: track, or the user-file bit of a user-file name
-    quint8 userFileByte = 0; // DATA[4]
-    quint8 kind = 0;         // DATA[5]
-    quint8 musicType = 0;    // DATA[6]
-    // DATA[8] of a 0xFD frame: 1 = the text begins its entry, else it continues the previous
-    // piece. A 0xFE frame always begins its entry.
-    quint8 entryFlag = 1;
-    // Frames without text (LEN 8 for 0xFE, 9 for 0xFD) carry a status as their last byte:
-    // 0 = the slot holds no disc, 1 = no title stored, 2 or more = a one-character title.
-    std::optional<quint8> status;
-    QByteArray textBytes; // as received (the status character for status 2 or more)
-    QString text;         // textBytes decoded, control characters as blanks
-
-    bool beginsEntry() const { return entryFlag == 1; }
-    bool noDisc() const { return status == 0; }
-    bool noTitle() const { return status == 1; }
-    // A text-less 0xFD frame with status 1 and an entry flag of 2 or more: nothing follows
-    // for this item or the ones after it.
-    bool lastItemMark() const { return trackLevel && status == 1 && entryFlag >= 2; }
-};
 std::optional<TextFrame> decodeTextFrame(const Frame& frame);
-
-// User file 1..8 named by a one-bit mask (0x01 -> 1, 0x80 -> 8); 0 unless exactly one bit is set.
-int userFileFromMask(quint8 mask);
 
 // 0x12: the disc now loaded and seven status bytes.
 struct PlayStatus {

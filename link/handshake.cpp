@@ -3,8 +3,8 @@
 
 #include "link/link.h"
 
-#include "shell/catalogue.h"
-#include "shell/userinterface.h"
+#include "base/catalogue.h"
+#include "base/userinterface.h"
 
 namespace tf {
 
@@ -147,8 +147,8 @@ void Link::RS232C_Changer_INIT() {
     emit wake();
 }
 
-bool Link::startUpLink(int comPort) {
-    if (Rs232cINIT(comPort) != 0) {
+bool Link::startUpLink(const QString& device) {
+    if (openDevice(device) != 0) {
         setOffline(true);
         return false;
     }

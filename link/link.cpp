@@ -1,9 +1,8 @@
 #include "link/link.h"
 
+#include "base/catalogue.h"
+#include "base/userinterface.h"
 #include "link/linktrace.h"
-#include "shell/catalogue.h"
-#include "shell/userinterface.h"
-#include "shell/usersettings.h"
 
 #include <QEventLoop>
 
@@ -46,10 +45,6 @@ void Link::setOffline(bool offline) {
 }
 
 // ---- Port ----
-
-int Link::Rs232cINIT(int comPort) {
-    return openDevice(UserSettings::comDevice(comPort));
-}
 
 int Link::openDevice(const QString& device) {
     closePort();

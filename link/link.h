@@ -54,10 +54,8 @@ public:
     void setOffline(bool offline);
 
     // ---- Port ----
-    // Opens the device mapped to COM `comPort` at 9600 baud, 8N2, no flow control. 0 = open;
-    // 1 = cannot be opened (the user has been told).
-    int Rs232cINIT(int comPort);
-    // The same on a named device.
+    // Opens `device` at 9600 baud, 8N2, no flow control. 0 = open; 1 = cannot be opened (the
+    // user has been told). Rs232cINIT (operations/comport.h) finds the device of a COM number.
     int openDevice(const QString& device);
     bool isOpen() const;
     QString deviceName() const;
@@ -122,8 +120,8 @@ public:
     // ---- Start-up ----
     // The handshake; afterwards linkBusy() is 0 (up) or 4 (offline).
     void RS232C_Changer_INIT();
-    // Opens the port and runs the handshake. True when the link is up.
-    bool startUpLink(int comPort);
+    // Opens `device` and runs the handshake. True when the link is up.
+    bool startUpLink(const QString& device);
 
     // ---- Changer-initiated exchanges ----
     void Input_data();

@@ -3,8 +3,8 @@
 
 #include "link/link.h"
 
-#include "shell/catalogue.h"
-#include "shell/userinterface.h"
+#include "base/catalogue.h"
+#include "base/userinterface.h"
 
 namespace tf {
 namespace {

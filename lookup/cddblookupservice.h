@@ -4,10 +4,10 @@
 // database, and the online pass over every disc after READ ALL DISCS. It talks to the user
 // only through UserInterface and LookupChooser, so it runs headless in tests.
 
-#include "lookup/discid.h"
+#include "lookup/lastlookup.h"
 #include "lookup/lookupflow.h"
-#include "lookup/lookupservice.h"
 #include "lookup/xmcd.h"
+#include "operations/lookupservice.h"
 
 #include <QObject>
 

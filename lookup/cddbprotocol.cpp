@@ -1,6 +1,6 @@
 #include "lookup/cddbprotocol.h"
 
-#include "lookup/discid.h"
+#include "model/discid.h"
 
 #include <QRegularExpression>
 #include <QStringDecoder>

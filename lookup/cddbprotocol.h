@@ -4,7 +4,7 @@
 // table of contents a lookup is keyed by, the command URLs and the parsing of the answers.
 // Everything here is pure: no network, no event loop.
 
-#include "link/frame.h"
+#include "model/toc.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,6 +1,6 @@
 #include "lookup/lookupflow.h"
 
-#include "lookup/discid.h"
+#include "model/discid.h"
 #include "store/discdata.h"
 #include "store/discfile.h"
 #include "store/storefiles.h"

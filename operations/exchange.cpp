@@ -2,7 +2,7 @@
 
 #include "link/frame.h"
 #include "link/link.h"
-#include "shell/config.h"
+#include "store/config.h"
 
 namespace tf::ops {
 

@@ -3,7 +3,7 @@
 #include "link/link.h"
 #include "operations/exchange.h"
 #include "operations/opsfiles.h"
-#include "shell/config.h"
+#include "store/config.h"
 #include "store/recordfile.h"
 #include "store/storeio.h"
 #include "store/textfile.h"

@@ -6,7 +6,7 @@
 //   "[  7][ 12]"   disc 7, track 12
 //   "[123][ALL]"   disc 123, the whole disc
 
-#include "link/frame.h"
+#include "model/program.h"
 
 #include <QList>
 #include <QString>

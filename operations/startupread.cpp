@@ -3,7 +3,7 @@
 #include "link/link.h"
 #include "operations/exchange.h"
 #include "operations/textdownload.h"
-#include "shell/config.h"
+#include "store/config.h"
 #include "store/disclist.h"
 #include "store/storefiles.h"
 

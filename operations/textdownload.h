@@ -5,7 +5,7 @@
 //
 // The caller holds the link (a busy bracket) for every function here.
 
-#include "lookup/discid.h"
+#include "model/discid.h"
 
 #include <QString>
 #include <QtGlobal>

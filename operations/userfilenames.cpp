@@ -1,12 +1,12 @@
 #include "operations/userfilenames.h"
 
+#include "base/catalogue.h"
+#include "base/userinterface.h"
 #include "link/frame.h"
 #include "link/link.h"
 #include "operations/exchange.h"
 #include "operations/opsfiles.h"
-#include "shell/catalogue.h"
-#include "shell/config.h"
-#include "shell/userinterface.h"
+#include "store/config.h"
 #include "store/userfiles.h"
 
 namespace tf {

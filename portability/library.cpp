@@ -1,6 +1,6 @@
 #include "portability/library.h"
 
-#include "store/codepage.h"
+#include "base/codepage.h"
 #include "store/discdata.h"
 #include "store/discfile.h"
 #include "store/recordfile.h"

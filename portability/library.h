@@ -6,8 +6,8 @@
 // names. The two parts of a disc are kept apart because the folder keeps them apart: a title
 // file may exist without a master block and the other way round.
 
-#include "link/frame.h"
-#include "lookup/discid.h"
+#include "model/discid.h"
+#include "model/toc.h"
 
 #include <QList>
 #include <QString>

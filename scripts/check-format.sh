@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 mapfile -t files < <(git ls-files -co --exclude-standard -- \
-    'link' 'store' 'portability' 'operations' 'lookup' 'playback' 'editing' 'shell' 'sim' 'ctl' 'fuzz' 'tests' 'bench' 'tools' \
+    'base' 'model' 'link' 'store' 'portability' 'operations' 'lookup' 'playback' 'editing' 'shell' 'sim' 'ctl' 'fuzz' 'tests' 'bench' 'tools' \
     | grep -E '\.(cpp|h)$' || true)
 if ((${#files[@]})); then
     clang-format --dry-run --Werror "${files[@]}"

@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 folders=()
-for f in link operations lookup store shell playback editing ctl portability; do
+for f in base model link operations lookup store shell playback editing ctl portability; do
     [ -d "$f" ] && folders+=("$f")
 done
 pattern='processEvents|[^a-zA-Z_]sleep[[:space:]]*\(|usleep|msleep|QThread::sleep|sleep_for|sleep_until|nanosleep'

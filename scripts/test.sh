@@ -21,6 +21,7 @@ fi
 bash scripts/install-deps.sh
 bash scripts/check-format.sh
 bash scripts/check-waits.sh
+bash scripts/check-layers.sh
 bash scripts/build.sh "$build_dir" Debug "${cmake_args[@]}"
 # Tests never read the user's real settings: they get a home of their own.
 test_home="$(mktemp -d)"

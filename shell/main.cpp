@@ -1,10 +1,10 @@
 #include "link/linktrace.h"
-#include "link/widgets/widgetui.h"
-#include "shell/config.h"
 #include "shell/widgets/application.h"
 #include "shell/widgets/composition.h"
 #include "shell/widgets/mainwindow.h"
 #include "shell/widgets/startupprobe.h"
+#include "shell/widgets/widgetui.h"
+#include "store/config.h"
 
 #include <QApplication>
 

@@ -1,7 +1,7 @@
 #include "store/discdata.h"
 
-#include "shell/catalogue.h"
-#include "shell/userinterface.h"
+#include "base/catalogue.h"
+#include "base/userinterface.h"
 #include "store/storefiles.h"
 #include "store/storeio.h"
 #include "store/textfile.h"

@@ -1,6 +1,6 @@
 #include "store/discfile.h"
 
-#include "store/codepage.h"
+#include "base/codepage.h"
 #include "store/storefiles.h"
 #include "store/storeio.h"
 #include "store/textfile.h"

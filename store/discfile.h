@@ -14,7 +14,7 @@
 // kept as DISC<n>.tmp until the identifier arrives. The file of a disc that left its slot is
 // parked as t<id>._xt and brought back when the disc turns up again.
 
-#include "lookup/discid.h"
+#include "model/discid.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "link/frame.h"
-#include "lookup/discid.h"
+#include "model/discid.h"
+#include "model/toc.h"
 
 #include <QList>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "store/recordfile.h"
 
-#include "store/codepage.h"
+#include "base/codepage.h"
 #include "store/textfile.h"
 
 #include <QFile>

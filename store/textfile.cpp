@@ -1,6 +1,6 @@
 #include "store/textfile.h"
 
-#include "store/codepage.h"
+#include "base/codepage.h"
 
 #include <QFile>
 #include <QFileDevice>

@@ -13,7 +13,7 @@
 // 128-byte records. When a download ends, tmpttl.txt is handed over to its destination
 // (alldisc.txt, texttmp.txt, ufn.txt, ...).
 
-#include "link/frame.h"
+#include "model/textframe.h"
 
 #include <QString>
 #include <QStringList>

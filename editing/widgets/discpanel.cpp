@@ -1,6 +1,6 @@
 #include "editing/widgets/discpanel.h"
 
-#include "playback/playtables.h"
+#include "model/playtables.h"
 #include "store/discdata.h"
 #include "store/disclist.h"
 

@@ -1,6 +1,6 @@
 #include "editing/widgets/titlegrid.h"
 
-#include "shell/catalogue.h"
+#include "base/catalogue.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>

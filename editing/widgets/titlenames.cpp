@@ -1,14 +1,14 @@
 // The user-file-name editor's commands: open, close, send the names.
 
+#include "base/catalogue.h"
+#include "base/statusmessenger.h"
 #include "editing/widgets/discpanel.h"
 #include "editing/widgets/titlestab.h"
 #include "editing/widgets/ufeditor.h"
 #include "link/link.h"
+#include "operations/appcontext.h"
 #include "operations/userfilenames.h"
-#include "shell/appcontext.h"
-#include "shell/catalogue.h"
-#include "shell/config.h"
-#include "shell/statusmessenger.h"
+#include "store/config.h"
 #include "store/userfiles.h"
 
 #include <QLineEdit>

@@ -4,15 +4,15 @@
 
 #include "editing/widgets/titlestab.h"
 
+#include "base/catalogue.h"
+#include "base/statusmessenger.h"
 #include "editing/widgets/discpanel.h"
 #include "editing/widgets/titlegrid.h"
 #include "editing/widgets/titlestabbusy.h"
 #include "editing/widgets/ufeditor.h"
 #include "link/link.h"
-#include "shell/appcontext.h"
-#include "shell/catalogue.h"
-#include "shell/config.h"
-#include "shell/statusmessenger.h"
+#include "operations/appcontext.h"
+#include "store/config.h"
 #include "store/disclist.h"
 #include "store/userfiles.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "lookup/discid.h"
-#include "shell/userinterface.h"
+#include "base/userinterface.h"
+#include "model/discid.h"
 
 #include <QList>
 #include <QWidget>

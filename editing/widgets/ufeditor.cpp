@@ -1,6 +1,6 @@
 #include "editing/widgets/ufeditor.h"
 
-#include "shell/catalogue.h"
+#include "base/catalogue.h"
 
 #include <QGridLayout>
 #include <QKeyEvent>

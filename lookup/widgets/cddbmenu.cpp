@@ -1,12 +1,12 @@
 #include "lookup/widgets/cddbmenu.h"
 
+#include "base/catalogue.h"
+#include "base/userinterface.h"
 #include "lookup/cddbclient.h"
 #include "lookup/cddblookupservice.h"
 #include "lookup/cddbsettings.h"
 #include "lookup/widgets/cddbaboutwindow.h"
 #include "lookup/widgets/cddboptionswindow.h"
-#include "shell/catalogue.h"
-#include "shell/userinterface.h"
 
 #include <QAction>
 #include <QDesktopServices>

@@ -1,8 +1,8 @@
 #include "lookup/widgets/cddboptionswindow.h"
 
+#include "base/catalogue.h"
+#include "base/userinterface.h"
 #include "lookup/cddbsettings.h"
-#include "shell/catalogue.h"
-#include "shell/userinterface.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>

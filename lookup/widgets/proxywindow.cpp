@@ -1,8 +1,8 @@
 #include "lookup/widgets/proxywindow.h"
 
-#include "shell/catalogue.h"
-#include "shell/config.h"
-#include "shell/userinterface.h"
+#include "base/catalogue.h"
+#include "base/userinterface.h"
+#include "store/config.h"
 
 #include <QCloseEvent>
 #include <QFormLayout>

@@ -1,15 +1,15 @@
 #include "playback/widgets/audiotab.h"
 
+#include "base/catalogue.h"
+#include "base/statusmessenger.h"
 #include "link/link.h"
+#include "operations/appcontext.h"
 #include "playback/widgets/discselection.h"
 #include "playback/widgets/infolines.h"
 #include "playback/widgets/playmodepanels.h"
 #include "playback/widgets/programpanel.h"
 #include "playback/widgets/statusdisplay.h"
 #include "playback/widgets/transportpanel.h"
-#include "shell/appcontext.h"
-#include "shell/catalogue.h"
-#include "shell/statusmessenger.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

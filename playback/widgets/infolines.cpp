@@ -1,8 +1,8 @@
 #include "playback/widgets/infolines.h"
 
+#include "base/catalogue.h"
 #include "link/link.h"
-#include "playback/playtables.h"
-#include "shell/catalogue.h"
+#include "model/playtables.h"
 
 #include <QLabel>
 

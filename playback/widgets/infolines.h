@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/statusmessenger.h"
+#include "base/statusmessenger.h"
 
 #include <QObject>
 #include <QTimer>

@@ -1,13 +1,13 @@
 #include "playback/widgets/playmodepanels.h"
 
+#include "base/catalogue.h"
+#include "base/statusmessenger.h"
 #include "link/link.h"
+#include "model/playtables.h"
+#include "operations/appcontext.h"
 #include "playback/playpermission.h"
-#include "playback/playtables.h"
 #include "playback/widgets/audiotab.h"
-#include "shell/appcontext.h"
-#include "shell/catalogue.h"
-#include "shell/config.h"
-#include "shell/statusmessenger.h"
+#include "store/config.h"
 #include "store/textfile.h"
 #include "store/userfiles.h"
 

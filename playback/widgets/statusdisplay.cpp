@@ -1,14 +1,14 @@
 #include "playback/widgets/statusdisplay.h"
 
+#include "base/catalogue.h"
 #include "link/link.h"
+#include "model/playtables.h"
+#include "operations/appcontext.h"
 #include "operations/programlist.h"
-#include "playback/playtables.h"
 #include "playback/programlist.h"
 #include "playback/widgets/audiotab.h"
 #include "playback/widgets/discselection.h"
-#include "shell/appcontext.h"
-#include "shell/catalogue.h"
-#include "shell/config.h"
+#include "store/config.h"
 #include "store/userfiles.h"
 
 #include <QComboBox>

@@ -1,9 +1,10 @@
 #include "playback/widgets/transportpanel.h"
 
+#include "base/statusmessenger.h"
 #include "link/link.h"
-#include "playback/playtables.h"
+#include "model/playtables.h"
+#include "operations/appcontext.h"
 #include "playback/widgets/infolines.h"
-#include "shell/appcontext.h"
 
 #include <QEvent>
 #include <QHBoxLayout>

@@ -1,9 +1,9 @@
 #include "shell/widgets/application.h"
 
-#include "link/widgets/errordialog.h"
+#include "base/catalogue.h"
+#include "base/userinterface.h"
 #include "lookup/widgets/proxywindow.h"
-#include "shell/catalogue.h"
-#include "shell/userinterface.h"
+#include "shell/widgets/errordialog.h"
 #include "shell/widgets/mainwindow.h"
 #include "shell/widgets/splashwindow.h"
 #include "store/scratchfiles.h"

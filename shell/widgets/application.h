@@ -2,10 +2,10 @@
 
 #include "link/link.h"
 #include "lookup/lookupoptions.h"
-#include "lookup/lookupservice.h"
-#include "shell/appcontext.h"
-#include "shell/config.h"
+#include "operations/appcontext.h"
+#include "operations/lookupservice.h"
 #include "shell/singleinstance.h"
+#include "store/config.h"
 
 #include <QElapsedTimer>
 #include <QObject>

@@ -3,8 +3,8 @@
 
 #include "shell/widgets/mainwindow.h"
 
+#include "base/catalogue.h"
 #include "link/link.h"
-#include "shell/catalogue.h"
 #include "shell/widgets/optionswindow.h"
 #include "shell/widgets/tabicons.h"
 

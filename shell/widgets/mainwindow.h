@@ -1,8 +1,8 @@
 #pragma once
 
-#include "shell/appcontext.h"
-#include "shell/statusmessenger.h"
-#include "shell/userinterface.h"
+#include "base/statusmessenger.h"
+#include "base/userinterface.h"
+#include "operations/appcontext.h"
 
 #include <QMainWindow>
 #include <QPointer>

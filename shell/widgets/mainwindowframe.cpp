@@ -2,12 +2,13 @@
 
 #include "shell/widgets/mainwindow.h"
 
+#include "base/catalogue.h"
 #include "link/link.h"
 #include "lookup/lookupoptions.h"
-#include "shell/catalogue.h"
-#include "shell/config.h"
-#include "shell/usersettings.h"
+#include "operations/comport.h"
 #include "shell/widgets/optionswindow.h"
+#include "store/config.h"
+#include "store/usersettings.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -64,7 +65,7 @@ void MainWindow::Form_Load(LookupOptions& lookupOptions) {
 
     show();
 
-    if (!m_context.link.startUpLink(config.settings.comPort))
+    if (!startUpLink(m_context.link, config.settings.comPort))
         enterTextOnlyMode();
     // Link up: the tabs appear when the changer first reports its mode.
 }

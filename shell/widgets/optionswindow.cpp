@@ -1,11 +1,12 @@
 #include "shell/widgets/optionswindow.h"
 
+#include "base/catalogue.h"
+#include "base/userinterface.h"
 #include "link/link.h"
-#include "link/widgets/errordialog.h"
-#include "shell/catalogue.h"
-#include "shell/userinterface.h"
-#include "shell/usersettings.h"
+#include "operations/comport.h"
+#include "shell/widgets/errordialog.h"
 #include "store/textfile.h"
+#include "store/usersettings.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -241,7 +242,7 @@ void OptionsWindow::cmdOK_Click() {
     hide();
     // Offline: the user may just have chosen the port the changer is on. The handshake
     // runs only when the port opens.
-    if (m_link.linkBusy() == kLinkOffline && m_link.Rs232cINIT(m_config.settings.comPort) == 0)
+    if (m_link.linkBusy() == kLinkOffline && Rs232cINIT(m_link, m_config.settings.comPort) == 0)
         m_link.RS232C_Changer_INIT();
     emit updated();
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/config.h"
+#include "store/config.h"
 
 #include <QWidget>
 

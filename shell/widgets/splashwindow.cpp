@@ -1,6 +1,6 @@
 #include "shell/widgets/splashwindow.h"
 
-#include "shell/catalogue.h"
+#include "base/catalogue.h"
 #include "shell/widgets/tabicons.h"
 
 #include <QHBoxLayout>

@@ -2,16 +2,16 @@
 // server on loopback and changer-sim: extended info, update info and submit changes, new
 // disc submit, the submission guards and the music browser.
 
+#include "base/catalogue.h"
 #include "integration/tst_lookupflow_fixture.h"
 #include "lookup/cddbsettings.h"
 #include "lookup/widgets/cddbmenu.h"
 #include "lookup/widgets/discinfodialog.h"
-#include "shell/catalogue.h"
-#include "shell/usersettings.h"
 #include "shell/widgets/application.h"
 #include "shell/widgets/composition.h"
 #include "shell/widgets/mainwindow.h"
 #include "store/discfile.h"
+#include "store/usersettings.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,10 +1,10 @@
 // The desktop's user interface: message boxes, the error dialog with its countdown and the
 // progress dialog with its Cancel button.
 
-#include "link/widgets/errordialog.h"
-#include "link/widgets/progressdialog.h"
-#include "link/widgets/widgetui.h"
-#include "shell/catalogue.h"
+#include "base/catalogue.h"
+#include "shell/widgets/errordialog.h"
+#include "shell/widgets/progressdialog.h"
+#include "shell/widgets/widgetui.h"
 
 #include <QApplication>
 #include <QLabel>

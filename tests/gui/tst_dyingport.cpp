@@ -3,17 +3,17 @@
 // each time with unsaved titles in the editor. The user is told, the titles can still be saved
 // to the PC, and the application does not spin on the dead port.
 
+#include "base/catalogue.h"
+#include "base/statusmessenger.h"
 #include "common/scriptedui.h"
 #include "common/simprocess.h"
 #include "common/testsupport.h"
 #include "editing/widgets/titlestab.h"
 #include "link/link.h"
-#include "lookup/discid.h"
-#include "lookup/lookupservice.h"
-#include "shell/appcontext.h"
-#include "shell/catalogue.h"
-#include "shell/config.h"
-#include "shell/statusmessenger.h"
+#include "model/discid.h"
+#include "operations/appcontext.h"
+#include "operations/lookupservice.h"
+#include "store/config.h"
 
 #include <QComboBox>
 #include <QDir>

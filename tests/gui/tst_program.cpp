@@ -10,11 +10,11 @@
 #include "link/link.h"
 #include "playback/widgets/audiotab.h"
 #include "playback/widgets/transportpanel.h"
-#include "shell/config.h"
-#include "shell/usersettings.h"
 #include "shell/widgets/application.h"
 #include "shell/widgets/composition.h"
 #include "shell/widgets/mainwindow.h"
+#include "store/config.h"
+#include "store/usersettings.h"
 
 #include <QApplication>
 #include <QComboBox>

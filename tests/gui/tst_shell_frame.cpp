@@ -1,16 +1,16 @@
 // The main window's frame (tabs, page switch, menus, size rule, closing, position) and the
 // options window, on a window built without the start-up sequence.
 
+#include "base/catalogue.h"
 #include "common/scriptedui.h"
 #include "common/simprocess.h"
 #include "common/testsupport.h"
 #include "link/link.h"
-#include "lookup/lookupservice.h"
-#include "shell/catalogue.h"
-#include "shell/config.h"
-#include "shell/usersettings.h"
+#include "operations/lookupservice.h"
 #include "shell/widgets/mainwindow.h"
 #include "shell/widgets/optionswindow.h"
+#include "store/config.h"
+#include "store/usersettings.h"
 
 #include <QAction>
 #include <QApplication>

@@ -2,17 +2,17 @@
 // configuration, initial instructions, the proxy question and window, the lookup
 // component's hand-over, and the link start-up offline and against the changer simulator.
 
+#include "base/catalogue.h"
 #include "common/scriptedui.h"
 #include "common/simprocess.h"
 #include "common/testsupport.h"
 #include "link/link.h"
 #include "lookup/widgets/proxywindow.h"
-#include "shell/catalogue.h"
 #include "shell/singleinstance.h"
-#include "shell/usersettings.h"
 #include "shell/widgets/application.h"
 #include "shell/widgets/mainwindow.h"
 #include "shell/widgets/splashwindow.h"
+#include "store/usersettings.h"
 
 #include <QAction>
 #include <QApplication>

@@ -3,15 +3,15 @@
 
 #include "common/scriptedui.h"
 #include "link/link.h"
-#include "lookup/lookupservice.h"
+#include "model/playtables.h"
+#include "operations/appcontext.h"
+#include "operations/lookupservice.h"
 #include "operations/programlist.h"
-#include "playback/playtables.h"
 #include "playback/programlist.h"
 #include "playback/widgets/audiotab.h"
 #include "playback/widgets/infolines.h"
 #include "playback/widgets/statusdisplay.h"
-#include "shell/appcontext.h"
-#include "shell/config.h"
+#include "store/config.h"
 
 #include <QComboBox>
 #include <QDir>

@@ -1,17 +1,17 @@
 // The titles tab against the changer simulator on a pseudo-terminal: loading from the
 // changer, saving titles into its memory, refusals and errors, reloading another disc.
 
+#include "base/catalogue.h"
+#include "base/statusmessenger.h"
 #include "common/scriptedui.h"
 #include "common/simprocess.h"
 #include "common/testsupport.h"
 #include "editing/widgets/titlestab.h"
 #include "link/link.h"
-#include "lookup/discid.h"
-#include "lookup/lookupservice.h"
-#include "shell/appcontext.h"
-#include "shell/catalogue.h"
-#include "shell/config.h"
-#include "shell/statusmessenger.h"
+#include "model/discid.h"
+#include "operations/appcontext.h"
+#include "operations/lookupservice.h"
+#include "store/config.h"
 #include "store/discdata.h"
 #include "store/textfile.h"
 

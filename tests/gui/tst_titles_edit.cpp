@@ -2,16 +2,16 @@
 // rules, change tracking, load from the PC files, save, copy and the close question. Real
 // files in a temporary data folder; widgets driven by their object names.
 
+#include "base/catalogue.h"
+#include "base/statusmessenger.h"
 #include "common/scriptedui.h"
 #include "common/testsupport.h"
 #include "editing/memorytitles.h"
 #include "editing/widgets/titlestab.h"
 #include "link/link.h"
-#include "lookup/lookupservice.h"
-#include "shell/appcontext.h"
-#include "shell/catalogue.h"
-#include "shell/config.h"
-#include "shell/statusmessenger.h"
+#include "operations/appcontext.h"
+#include "operations/lookupservice.h"
+#include "store/config.h"
 #include "store/discdata.h"
 #include "store/discfile.h"
 #include "store/textfile.h"

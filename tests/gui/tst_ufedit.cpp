@@ -1,16 +1,16 @@
 // The user-file-name editor of the titles tab against the changer simulator: opening and
 // closing, its keys and 25-character limit, change detection, and sending the names.
 
+#include "base/catalogue.h"
+#include "base/statusmessenger.h"
 #include "common/scriptedui.h"
 #include "common/simprocess.h"
 #include "common/testsupport.h"
 #include "editing/widgets/titlestab.h"
 #include "link/link.h"
-#include "lookup/lookupservice.h"
-#include "shell/appcontext.h"
-#include "shell/catalogue.h"
-#include "shell/config.h"
-#include "shell/statusmessenger.h"
+#include "operations/appcontext.h"
+#include "operations/lookupservice.h"
+#include "store/config.h"
 #include "store/userfiles.h"
 
 #include <QDir>

@@ -5,7 +5,7 @@
 // written. Each version v of each file is a fixed function of v; sizes vary with v so that a
 // truncated file can never pass for a whole one.
 
-#include "lookup/discid.h"
+#include "model/discid.h"
 #include "store/discdata.h"
 #include "store/discfile.h"
 #include "store/storefiles.h"

@@ -7,10 +7,10 @@
 
 #include "tst_opsfixture.h"
 
+#include "base/catalogue.h"
 #include "operations/readall.h"
 #include "operations/textdownload.h"
 #include "operations/titleupload.h"
-#include "shell/catalogue.h"
 
 #include <QJsonDocument>
 #include <QRandomGenerator>

@@ -1,11 +1,11 @@
 // The link against a scripted far end on a real pseudo-terminal: every byte the changer
 // sends is chosen by the test, so each edge of the protocol can be reached exactly.
 
+#include "base/catalogue.h"
 #include "common/ptypeer.h"
 #include "common/scriptedui.h"
 #include "link/frame.h"
 #include "link/link.h"
-#include "shell/catalogue.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>

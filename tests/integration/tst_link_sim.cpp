@@ -1,10 +1,10 @@
 // The application's link against the changer simulator over a real pseudo-terminal.
 
+#include "base/catalogue.h"
 #include "common/scriptedui.h"
 #include "common/simprocess.h"
 #include "common/testsupport.h"
 #include "link/link.h"
-#include "shell/catalogue.h"
 
 #include <QJsonArray>
 #include <QSignalSpy>

@@ -3,7 +3,7 @@
 
 #include "tst_lookupflow_fixture.h"
 
-#include "shell/catalogue.h"
+#include "base/catalogue.h"
 #include "store/discfile.h"
 
 #include <QDir>

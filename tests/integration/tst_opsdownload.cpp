@@ -6,9 +6,9 @@
 
 #include "common/ptypeer.h"
 
+#include "base/catalogue.h"
 #include "operations/startupread.h"
 #include "operations/textdownload.h"
-#include "shell/catalogue.h"
 #include "store/disclist.h"
 #include "store/storefiles.h"
 

@@ -8,9 +8,9 @@
 #include "common/simprocess.h"
 #include "common/testsupport.h"
 #include "link/link.h"
-#include "lookup/lookupservice.h"
-#include "shell/appcontext.h"
-#include "shell/config.h"
+#include "operations/appcontext.h"
+#include "operations/lookupservice.h"
+#include "store/config.h"
 
 #include <QDir>
 #include <QJsonArray>

@@ -4,8 +4,8 @@
 
 #include "tst_opsfixture.h"
 
+#include "base/catalogue.h"
 #include "operations/readall.h"
-#include "shell/catalogue.h"
 
 using namespace tf;
 using namespace tf::test;

@@ -4,10 +4,10 @@
 
 #include "tst_opsfixture.h"
 
+#include "base/catalogue.h"
 #include "operations/programlist.h"
 #include "operations/titleupload.h"
 #include "operations/userfilenames.h"
-#include "shell/catalogue.h"
 
 using namespace tf;
 using namespace tf::test;

@@ -1,5 +1,5 @@
+#include "base/catalogue.h"
 #include "common/testsupport.h"
-#include "shell/catalogue.h"
 
 #include <QDirIterator>
 #include <QFile>
@@ -186,7 +186,7 @@ void TestCatalogue::statusTextIsMessage900PlusCode() {
 // a constant added without its text is caught).
 void TestCatalogue::namedConstantsExist() {
     const QString header =
-        QString::fromUtf8(test::readAll(test::sourcePath(QStringLiteral("shell/catalogue.h"))));
+        QString::fromUtf8(test::readAll(test::sourcePath(QStringLiteral("base/catalogue.h"))));
     static const QRegularExpression constant(QStringLiteral(R"(constexpr int (\w+) = (\d+);)"));
     int count = 0;
     QSet<int> seen;

@@ -1,7 +1,7 @@
 #include "common/testsupport.h"
-#include "shell/config.h"
-#include "shell/usersettings.h"
+#include "store/config.h"
 #include "store/userfiles.h"
+#include "store/usersettings.h"
 
 #include <QDir>
 #include <QFile>

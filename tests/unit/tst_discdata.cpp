@@ -1,6 +1,6 @@
+#include "base/catalogue.h"
 #include "common/scriptedui.h"
 #include "common/testsupport.h"
-#include "shell/catalogue.h"
 #include "store/discdata.h"
 #include "store/textfile.h"
 #include "store/userfiles.h"

@@ -5,8 +5,8 @@
 #include "common/httpstub.h"
 #include "common/testsupport.h"
 #include "lookup/cddbclient.h"
-#include "lookup/discid.h"
 #include "lookup/offlinedb.h"
+#include "model/discid.h"
 
 #include <QDir>
 #include <QFile>

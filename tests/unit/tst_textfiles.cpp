@@ -1,5 +1,5 @@
+#include "base/codepage.h"
 #include "common/testsupport.h"
-#include "store/codepage.h"
 #include "store/recordfile.h"
 #include "store/textfile.h"
 

@@ -1,4 +1,4 @@
-#include "shell/catalogue.h"
+#include "base/catalogue.h"
 
 #include <QFile>
 #include <QStringDecoder>

@@ -1,6 +1,6 @@
-#include "playback/playtables.h"
+#include "model/playtables.h"
 
-#include "shell/catalogue.h"
+#include "base/catalogue.h"
 
 namespace tf::playback {
 

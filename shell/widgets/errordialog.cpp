@@ -1,7 +1,7 @@
-#include "link/widgets/errordialog.h"
+#include "shell/widgets/errordialog.h"
 
-#include "shell/catalogue.h"
-#include "shell/userinterface.h"
+#include "base/catalogue.h"
+#include "base/userinterface.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>

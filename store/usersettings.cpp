@@ -1,4 +1,4 @@
-#include "shell/usersettings.h"
+#include "store/usersettings.h"
 
 #include <QSettings>
 

@@ -1,7 +1,7 @@
-#include "link/widgets/progressdialog.h"
+#include "shell/widgets/progressdialog.h"
 
-#include "link/widgets/errordialog.h"
-#include "shell/catalogue.h"
+#include "base/catalogue.h"
+#include "shell/widgets/errordialog.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "shell/config.h"
+#include "store/config.h"
 
 #include "store/textfile.h"
 #include "store/userfiles.h"

@@ -3,7 +3,7 @@
 // The CDDB lookup key of a disc: its identifier, computed from the table of contents, and the
 // TOC text handed to the lookup component.
 
-#include "link/frame.h"
+#include "model/toc.h"
 
 #include <QList>
 #include <QString>
@@ -46,15 +46,5 @@ std::optional<DiscIdBytes> ComputeDiscId(const QList<TocTime>& toc, QString* err
 
 // "150 14287 31587": every entry's start in frames, the lead-out last, one blank between.
 QString tocText(const QList<TocTime>& toc);
-
-// The disc of the most recent lookup, kept so that the CDDB menu commands can repeat it.
-struct LastLookup {
-    DiscIdentity identity;
-    QList<TocTime> toc; // as many entries as the looked-up table, the lead-out last
-    int firstTrack = 0;
-    int lastTrack = 0;
-
-    bool isEmpty() const { return toc.isEmpty(); }
-};
 
 } // namespace tf

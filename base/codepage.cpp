@@ -1,4 +1,4 @@
-#include "store/codepage.h"
+#include "base/codepage.h"
 
 #include <QList>
 

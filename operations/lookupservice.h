@@ -2,8 +2,9 @@
 
 namespace tf {
 
-// The online and CD TEXT lookup flow, as the tabs and operations call it. The lookup
-// component fills it in; until then NullLookupService looks up nothing.
+// The online and CD TEXT lookup flow, as the tabs and operations call it. Operations define
+// it so that they never depend on the lookup code, which implements it (CddbLookupService);
+// NullLookupService looks up nothing.
 class LookupService {
 public:
     virtual ~LookupService() = default;

@@ -1,7 +1,7 @@
-#include "link/widgets/widgetui.h"
+#include "shell/widgets/widgetui.h"
 
-#include "link/widgets/errordialog.h"
-#include "link/widgets/progressdialog.h"
+#include "shell/widgets/errordialog.h"
+#include "shell/widgets/progressdialog.h"
 
 #include <QMessageBox>
 

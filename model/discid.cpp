@@ -1,4 +1,4 @@
-#include "lookup/discid.h"
+#include "model/discid.h"
 
 namespace tf {
 
