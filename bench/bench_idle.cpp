@@ -170,9 +170,10 @@ int main(int argc, char* argv[]) {
     const int disc = link.PlayDisc == 3 ? 4 : 3;
     bool requested = false;
     const Usage tocWait = measureIdle(link, 0, [&] {
-        link.SetLinkBusyPush();
-        requested = link.RequestPlay(quint16(disc), 1, 0) && link.LastResult == kResultOk;
-        link.ClearLinkBusyPush();
+        {
+            const LinkHold hold(link, kLinkPush);
+            requested = link.RequestPlay(quint16(disc), 1, 0) && link.LastResult == kResultOk;
+        }
         if (link.PlayDisc != disc)
             link.TocReadyDisc = 0;
         link.OperationRunning = true;

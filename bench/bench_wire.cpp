@@ -76,11 +76,9 @@ template <typename F> Timed timed(Link& link, F run) {
 }
 
 template <typename F> bool holding(Link& link, F exchange) {
-    if (!ops::waitForIdleLink(link))
+    if (!link.Tarminal_Base_check())
         return false;
-    link.SetLinkBusyPush();
-    const bool ok = exchange();
-    link.ClearLinkBusyPush();
+    const bool ok = whileHolding(link, kLinkPush, [&] { return exchange(); });
     return ok && link.LastResult == kResultOk;
 }
 

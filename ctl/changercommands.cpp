@@ -48,20 +48,12 @@ std::optional<int> numberIn(const QString& text, int low, int high) {
     return v;
 }
 
-// Runs one exchange inside a busy bracket; true when the changer went along.
-template <typename F> bool inBracket(Link& link, bool audio, F exchange) {
-    if (!playback::waitForFreeLink(link))
+// Waits for the link, runs one exchange holding it; true when the changer went along.
+template <typename F> bool exchangeHeld(Link& link, bool audio, F exchange) {
+    if (!link.Tarminal_Base_check())
         return false;
-    if (audio)
-        link.Set_Tarminal_AUDIO();
-    else
-        link.SetLinkBusyStore();
-    const bool ok = exchange();
-    if (audio)
-        link.Clear_Tarminal_AUDIO();
-    else
-        link.ClearLinkBusyStore();
-    return ok && link.LastResult == kResultOk;
+    return whileHolding(link, audio ? kLinkAudio : kLinkStore, exchange) &&
+           link.LastResult == kResultOk;
 }
 
 int changerFailed(const QString& what) {
@@ -104,8 +96,8 @@ std::optional<Action> preparePlay(const CommandOptions& o) {
         return std::nullopt;
     return [disc = *disc, track = *track](Session& s) -> int {
         Link& link = s.link();
-        if (!inBracket(link, true,
-                       [&] { return link.RequestPlay(quint16(disc), quint8(track), 1); }))
+        if (!exchangeHeld(link, true,
+                          [&] { return link.RequestPlay(quint16(disc), quint8(track), 1); }))
             return changerFailed(QStringLiteral("The changer did not take the play request."));
         return kExitOk;
     };
@@ -137,7 +129,7 @@ std::optional<Action> prepareKey(const CommandOptions& o) {
         heldIndex >= 0 ? playback::kContinueKeys[heldIndex] : plain.value(name);
     return [code, holdMs, release = heldIndex >= 0](Session& s) -> int {
         Link& link = s.link();
-        if (!inBracket(link, true, [&] { return link.SendKeyCode(code.group, code.key); }))
+        if (!exchangeHeld(link, true, [&] { return link.SendKeyCode(code.group, code.key); }))
             return changerFailed(QStringLiteral("The changer did not take the key."));
         if (!release)
             return kExitOk;
@@ -145,7 +137,7 @@ std::optional<Action> prepareKey(const CommandOptions& o) {
             s.waitFor([] { return false; }, holdMs);
         // The release is sent until the changer takes it, so a key is never left held.
         for (int attempt = 0; attempt < kAttempts; ++attempt) {
-            if (inBracket(link, true, [&] {
+            if (exchangeHeld(link, true, [&] {
                     return link.SendKeyCode(playback::kKeyRelease.group, playback::kKeyRelease.key);
                 }))
                 return kExitOk;
@@ -172,8 +164,8 @@ std::optional<Action> prepareMode(const CommandOptions& o) {
             if (!playback::askPermission(link, playback::kGroupProgram, playback::kProgramAllowed))
                 return changerFailed(
                     QStringLiteral("The changer does not allow programmed play now."));
-            if (!inBracket(link, true,
-                           [&] { return link.RequestPlayMode(playback::kPlayModeProgram, 0); }))
+            if (!exchangeHeld(link, true,
+                              [&] { return link.RequestPlayMode(playback::kPlayModeProgram, 0); }))
                 return changerFailed(QStringLiteral("The changer refused programmed play (does it "
                                                     "hold a program?)."));
             return kExitOk;
@@ -224,7 +216,7 @@ std::optional<Action> prepareProgram(const CommandOptions& o) {
         return [](Session& s) -> int {
             Link& link = s.link();
             QList<ProgramStep> steps;
-            if (!inBracket(link, true, [&] { return link.ReadProgramList(steps); }))
+            if (!exchangeHeld(link, true, [&] { return link.ReadProgramList(steps); }))
                 return changerFailed(QStringLiteral("The program could not be read."));
             QByteArray out;
             for (const ProgramStep& step : steps)
@@ -256,7 +248,7 @@ std::optional<Action> prepareProgram(const CommandOptions& o) {
             printError(error);
             return kExitData;
         }
-        if (!inBracket(link, true, [&] {
+        if (!exchangeHeld(link, true, [&] {
                 return UploadProgramList(link, s.config(), int(steps.size()), &error);
             }))
             return changerFailed(
@@ -269,10 +261,10 @@ int printTitles(Session& s, int disc) {
     Link& link = s.link();
     MinMaxTno range;
     link.RequestDisc = quint16(disc);
-    if (!inBracket(link, false, [&] { return link.ReadMinMaxTno(range); }))
+    if (!exchangeHeld(link, false, [&] { return link.ReadMinMaxTno(range); }))
         return changerFailed(
             QStringLiteral("The track range of disc %1 could not be read.").arg(disc));
-    if (!inBracket(link, false, [&] {
+    if (!exchangeHeld(link, false, [&] {
             return downloadEditorTitles(link, s.config(), s.context().ui, disc, range.highest, 0,
                                         0);
         }))

@@ -6,6 +6,7 @@
 #include "shell/usersettings.h"
 
 #include <QEventLoop>
+#include <QScopeGuard>
 
 namespace tf {
 
@@ -202,47 +203,20 @@ void Link::tmReConnect_Timer() {
     }
 }
 
-// ---- Busy brackets ----
+// ---- Taking the link ----
 
-void Link::Tarminal_Base_check() {
-    if (m_linkBusy == kLinkIdle) {
-        stopPoll();
-        return;
-    }
+bool Link::Tarminal_Base_check() {
     waitUntil([this] { return m_linkBusy == kLinkIdle || m_linkBusy == kLinkOffline; });
+    return m_linkBusy == kLinkIdle;
 }
 
-void Link::SetLinkBusyPush() {
+void Link::takeFor(LinkOwner owner) {
     emit busyCursor(true);
     stopPoll();
-    setLinkBusy(kLinkPush);
+    setLinkBusy(owner);
 }
 
-void Link::ClearLinkBusyPush() {
-    emit busyCursor(false);
-    startPoll();
-    setLinkBusy(kLinkIdle);
-}
-
-void Link::SetLinkBusyStore() {
-    emit busyCursor(true);
-    stopPoll();
-    setLinkBusy(kLinkStore);
-}
-
-void Link::ClearLinkBusyStore() {
-    emit busyCursor(false);
-    startPoll();
-    setLinkBusy(kLinkIdle);
-}
-
-void Link::Set_Tarminal_AUDIO() {
-    emit busyCursor(true);
-    stopPoll();
-    setLinkBusy(kLinkAudio);
-}
-
-void Link::Clear_Tarminal_AUDIO() {
+void Link::giveBack() {
     emit busyCursor(false);
     startPoll();
     setLinkBusy(kLinkIdle);
@@ -484,57 +458,59 @@ void Link::Input_data() {
         emptySlot();
         return;
     }
+    // The poll must not start a second exchange while this one waits; the flag outlives the
+    // hold so the release cannot re-enter.
     m_inInputData = true;
-    SetLinkBusyPush();
-    bool stored = false;
-    while (!stored) {
+    const auto leaving = qScopeGuard([this] { m_inInputData = false; });
+    const LinkHold hold(*this, kLinkPush);
+    if (receivePushedFrame())
+        awaitClosingEot();
+}
+
+bool Link::receivePushedFrame() {
+    for (;;) {
         SendAck();
         emptySlot();
-        bool again = false;
-        while (!again && !stored) {
-            if (waitUnit() == WaitResult::Timeout) {
-                ClearLinkBusyPush();
-                m_inInputData = false;
-                return;
-            }
-            if (slotIs(kEnq)) {
-                again = true; // the changer opened the exchange again: answer it again
-            } else if (slotIs(kEot)) {
+        for (;;) {
+            if (waitUnit() == WaitResult::Timeout)
+                return false;
+            if (slotIs(kEnq))
+                break; // the changer opened the exchange again: answer it again
+            if (slotIs(kEot)) {
                 SendAck();
                 emptySlot();
                 drainOutput();
-                ClearLinkBusyPush();
-                m_inInputData = false;
-                return;
-            } else if (m_slot.size() == 1) {
-                emptySlot();
-            } else {
-                const auto frame = parseFrame(m_slot);
-                if (!frame || !isPushedCmd(frame->cmd) || !storePushedFrame(*frame)) {
-                    SendNak();
-                    emptySlot();
-                    continue;
-                }
-                SendAck();
-                emptySlot();
-                stored = true;
+                return false;
             }
+            if (m_slot.size() == 1) {
+                emptySlot();
+                continue;
+            }
+            const auto frame = parseFrame(m_slot);
+            if (!frame || !isPushedCmd(frame->cmd) || !storePushedFrame(*frame)) {
+                SendNak();
+                emptySlot();
+                continue;
+            }
+            SendAck();
+            emptySlot();
+            return true;
         }
     }
-    // The closing EOT.
+}
+
+void Link::awaitClosingEot() {
     for (;;) {
         if (waitUnit() == WaitResult::Timeout)
-            break;
+            return;
         if (slotIs(kEot)) {
             SendAck();
             emptySlot();
             drainOutput();
-            break;
+            return;
         }
         emptySlot();
     }
-    ClearLinkBusyPush();
-    m_inInputData = false;
 }
 
 } // namespace tf

@@ -63,14 +63,10 @@ public:
     QString deviceName() const;
     void closePort();
 
-    // ---- Busy brackets ----
-    void Tarminal_Base_check();
-    void SetLinkBusyPush();
-    void ClearLinkBusyPush();
-    void SetLinkBusyStore();
-    void ClearLinkBusyStore();
-    void Set_Tarminal_AUDIO();
-    void Clear_Tarminal_AUDIO();
+    // ---- Taking the link ----
+    // Sleeps until nobody holds the link. True when it is free to take, false when offline.
+    // Take it with a LinkHold.
+    bool Tarminal_Base_check();
     bool pollRunning() const { return m_pollRunning; }
 
     // ---- Primitives: each sends one unit and arms the wait timer ----
@@ -152,6 +148,11 @@ signals:
 
 private:
     friend class LinkTestAccess;
+    friend class LinkHold;
+
+    // The busy bracket's two halves; LinkHold pairs them.
+    void takeFor(LinkOwner owner);
+    void giveBack();
 
     void send(const QByteArray& unit, int waitMs);
     void onReadyRead();
@@ -184,6 +185,9 @@ private:
     void handshakeFailure();
     void handshakeFailWithEot();
     bool storePushedFrame(const Frame& frame);
+    // Input_data's two halves: the pushed frame (true when one was stored) and the EOT after it.
+    bool receivePushedFrame();
+    void awaitClosingEot();
 
     UserInterface& m_ui;
     QSerialPort m_port;
@@ -200,5 +204,25 @@ private:
     bool m_fatalShown = false;
     bool m_inInputData = false;
 };
+
+// Holds the link for one owner (store, audio or push) for its scope: the busy cursor shows,
+// the status poll stops, and all three are given back on every way out of the scope. While the
+// link is offline the owner stays offline; the cursor and the poll still follow the hold.
+class LinkHold {
+public:
+    LinkHold(Link& link, LinkOwner owner) : m_link(link) { m_link.takeFor(owner); }
+    ~LinkHold() { m_link.giveBack(); }
+    LinkHold(const LinkHold&) = delete;
+    LinkHold& operator=(const LinkHold&) = delete;
+
+private:
+    Link& m_link;
+};
+
+// Runs `exchange` holding the link for `owner` and returns what it returns.
+template <typename F> auto whileHolding(Link& link, LinkOwner owner, F exchange) {
+    const LinkHold hold(link, owner);
+    return exchange();
+}
 
 } // namespace tf

@@ -143,11 +143,11 @@ std::optional<DiscRecord> CddbLookupService::discFromChanger(int disc) {
         [this] { return m_link.linkBusy() == kLinkIdle || m_link.linkBusy() == kLinkOffline; });
     if (m_link.linkBusy() != kLinkIdle)
         return std::nullopt;
-    m_link.SetLinkBusyPush();
-    m_link.RequestDisc = quint16(disc);
     DiscToc toc;
-    const bool ok = m_link.ReadDiscId(toc);
-    m_link.ClearLinkBusyPush();
+    const bool ok = whileHolding(m_link, kLinkPush, [&] {
+        m_link.RequestDisc = quint16(disc);
+        return m_link.ReadDiscId(toc);
+    });
     if (!ok || toc.highest == 0)
         return std::nullopt;
     DiscRecord record;
@@ -294,10 +294,9 @@ bool CddbLookupService::loadCdText(const DiscRecord& disc) {
     if (!identity.idKnown())
         if (const auto id = ComputeDiscId(disc.toc))
             identity.id = *id;
-    m_link.SetLinkBusyPush();
-    const CdTextResult downloaded =
-        DownloadCdText(m_link, m_config, identity, qMax<int>(disc.minTno, 1), disc.maxTno);
-    m_link.ClearLinkBusyPush();
+    const CdTextResult downloaded = whileHolding(m_link, kLinkPush, [&] {
+        return DownloadCdText(m_link, m_config, identity, qMax<int>(disc.minTno, 1), disc.maxTno);
+    });
     if (downloaded != CdTextResult::Usable)
         return false;
 

@@ -173,10 +173,4 @@ bool showsProgress(const Configuration& config) {
     return config.settings.silent != 1;
 }
 
-bool waitForIdleLink(Link& link) {
-    link.waitUntil(
-        [&link] { return link.linkBusy() == kLinkIdle || link.linkBusy() == kLinkOffline; });
-    return link.linkBusy() == kLinkIdle;
-}
-
 } // namespace tf::ops

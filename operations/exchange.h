@@ -65,7 +65,4 @@ void catchAnswer(Link& link);
 // True when downloads and uploads may show their progress dialog.
 bool showsProgress(const Configuration& config);
 
-// The link is free for a new holder: waits until nobody holds it. False when it is offline.
-bool waitForIdleLink(Link& link);
-
 } // namespace tf::ops

@@ -26,14 +26,12 @@ namespace {
 
 // Runs one exchange holding the link with the push bracket; true when it succeeded.
 template <typename F> bool holding(Link& link, F exchange) {
-    if (!ops::waitForIdleLink(link)) {
+    if (!link.Tarminal_Base_check()) {
         link.LastResult = kResultFailed;
         return false;
     }
-    link.SetLinkBusyPush();
-    const bool ok = exchange();
-    link.ClearLinkBusyPush();
-    return ok && link.LastResult == kResultOk;
+    const LinkHold hold(link, kLinkPush);
+    return exchange() && link.LastResult == kResultOk;
 }
 
 void showPassError(UserInterface& ui, const QString& detail) {
@@ -86,9 +84,10 @@ bool loadCdTextForReadAll(AppContext& ctx, const DiscIdentity& identity, int low
     });
     if (!link.OperationRunning || link.linkBusy() != kLinkIdle)
         return false;
-    link.SetLinkBusyPush();
-    const CdTextResult downloaded = DownloadCdText(link, ctx.config, identity, lowest, highest);
-    link.ClearLinkBusyPush();
+    const CdTextResult downloaded = [&] {
+        const LinkHold hold(link, kLinkPush);
+        return DownloadCdText(link, ctx.config, identity, lowest, highest);
+    }();
     if (downloaded != CdTextResult::Usable)
         return false;
 

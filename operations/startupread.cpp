@@ -13,12 +13,10 @@ namespace {
 
 // Runs `exchange` holding the link with the push bracket.
 template <typename F> bool holding(Link& link, F exchange) {
-    if (!ops::waitForIdleLink(link))
+    if (!link.Tarminal_Base_check())
         return false;
-    link.SetLinkBusyPush();
-    const bool ok = exchange();
-    link.ClearLinkBusyPush();
-    return ok;
+    const LinkHold hold(link, kLinkPush);
+    return exchange();
 }
 
 } // namespace

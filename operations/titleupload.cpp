@@ -152,21 +152,21 @@ bool UploadTitles(Link& link, const QString& titleFilePath) {
         link.RequestKind = kTextKindTrack;
     };
 
-    if (!ops::waitForIdleLink(link))
+    if (!link.Tarminal_Base_check())
         return false;
-    link.SetLinkBusyPush();
-    setRequest();
-    link.RequestFieldD = 0;
     quint8 userFileByte = 0;
     quint8 musicType = 0;
-    const int status = ReadTitleStatus(link, userFileByte, musicType);
-    link.ClearLinkBusyPush();
-    if (status != 1)
-        return false;
+    {
+        const LinkHold hold(link, kLinkPush);
+        setRequest();
+        link.RequestFieldD = 0;
+        if (ReadTitleStatus(link, userFileByte, musicType) != 1)
+            return false;
+    }
 
-    if (!ops::waitForIdleLink(link))
+    if (!link.Tarminal_Base_check())
         return false;
-    link.SetLinkBusyPush();
+    const LinkHold hold(link, kLinkPush);
     setRequest();
     link.RequestFieldB = userFileByte;
     link.RequestFieldD = musicType;
@@ -179,7 +179,6 @@ bool UploadTitles(Link& link, const QString& titleFilePath) {
         link.RequestFieldD = musicType;
         sent = Execute_send_text_to_changer(link, titleFilePath);
     }
-    link.ClearLinkBusyPush();
     return sent;
 }
 

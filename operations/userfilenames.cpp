@@ -13,9 +13,9 @@ namespace tf {
 
 UserFileNamesResult sendUserFileNames(Link& link, const Configuration& config, UserInterface& ui,
                                       const QStringList& names) {
-    if (!ops::waitForIdleLink(link))
+    if (!link.Tarminal_Base_check())
         return UserFileNamesResult::Offline;
-    link.SetLinkBusyStore();
+    const LinkHold hold(link, kLinkStore);
     link.RequestGroup = kRequestUserFileNameInput.group;
     link.RequestCode = kRequestUserFileNameInput.code;
     quint8 answer = 0;
@@ -28,7 +28,6 @@ UserFileNamesResult sendUserFileNames(Link& link, const Configuration& config, U
             result = UserFileNamesResult::Sent;
         }
     }
-    link.ClearLinkBusyStore();
     return result;
 }
 

@@ -87,7 +87,8 @@ bool TitlesTab::readDiscValues(int disc) {
     m_userFileByte = 0;
     m_musicType = 0;
     bool ok = true;
-    if (changerConnected() && holdLink()) {
+    if (changerConnected() && m_link.Tarminal_Base_check()) {
+        const LinkHold hold(m_link, kLinkStore);
         quint8 value = 0;
         m_link.RequestDisc = quint16(disc);
         ok = m_link.ReadUserFile(value);
@@ -99,7 +100,6 @@ bool TitlesTab::readDiscValues(int disc) {
             if (ok)
                 m_musicType = value;
         }
-        releaseLink();
     }
     m_panel->setUserFileByte(m_userFileByte);
     m_panel->setMusicTypeCode(m_musicType);
@@ -115,12 +115,13 @@ TitlesTab::TocRead TitlesTab::readTocFromChanger(int disc) {
     m_link.OperationRunning = wasRunning;
     if (!ready)
         return TocRead::Timeout;
-    if (!holdLink())
+    if (!m_link.Tarminal_Base_check())
         return TocRead::Error;
-    m_link.RequestDisc = quint16(disc);
     DiscToc toc;
-    const bool ok = m_link.ReadDiscId(toc);
-    releaseLink();
+    const bool ok = whileHolding(m_link, kLinkStore, [&] {
+        m_link.RequestDisc = quint16(disc);
+        return m_link.ReadDiscId(toc);
+    });
     if (!ok)
         return TocRead::Error;
     if (toc.highest == 0) {
@@ -265,13 +266,13 @@ void TitlesTab::reloadDisc() {
     resetForLoad(disc, kStatusReloading);
 
     if (disc != m_link.PlayDisc) {
-        if (!holdLink())
+        if (!m_link.Tarminal_Base_check())
             return;
-        bool ok = true;
-        if (m_link.PlayMode != 0)
-            m_link.RequestPlayMode(0, 0);
-        ok = m_link.RequestPlay(quint16(disc), 1, 0);
-        releaseLink();
+        const bool ok = whileHolding(m_link, kLinkStore, [&] {
+            if (m_link.PlayMode != 0)
+                m_link.RequestPlayMode(0, 0);
+            return m_link.RequestPlay(quint16(disc), 1, 0);
+        });
         if (!ok)
             return; // the changer was told and said no; the error has been shown
         if (m_link.PlayDisc != disc)
@@ -333,10 +334,11 @@ void TitlesTab::showDiscFile(const QString& path) {
 }
 
 void TitlesTab::finishLoad(int disc, bool download) {
-    if (download && changerConnected() && holdLink()) {
-        const bool ok = downloadEditorTitles(m_link, m_ctx.config, m_ctx.ui, disc, m_grid->maxTno(),
-                                             m_userFileByte, m_musicType);
-        releaseLink();
+    if (download && changerConnected() && m_link.Tarminal_Base_check()) {
+        const bool ok = whileHolding(m_link, kLinkStore, [&] {
+            return downloadEditorTitles(m_link, m_ctx.config, m_ctx.ui, disc, m_grid->maxTno(),
+                                        m_userFileByte, m_musicType);
+        });
         // A failed download leaves an older texttmp.txt behind, maybe of another disc.
         if (ok)
             fillMemoryColumn(m_ctx.config.programPath(storefiles::kOneDisc));

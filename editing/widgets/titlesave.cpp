@@ -87,16 +87,16 @@ bool TitlesTab::savePcFiles(int disc) {
 TitlesTab::Answer TitlesTab::saveToChanger(int disc) {
     if (!changerConnected())
         return Answer::Yes;
-    if (!holdLink())
+    if (!m_link.Tarminal_Base_check())
         return Answer::Cancel;
+    // Given back before the refusal is shown: the message box must not keep the link.
+    std::optional<LinkHold> hold(std::in_place, m_link, kLinkStore);
     m_link.RequestDisc = quint16(disc);
     const int allowed = m_link.ConfirmTitleInput();
-    if (m_link.LastResult != kResultOk) {
-        releaseLink();
+    if (m_link.LastResult != kResultOk)
         return Answer::Cancel; // the changer's error has been shown
-    }
     if (allowed != 1) {
-        releaseLink();
+        hold.reset();
         showMessage({406}, 407, Style::Ok);
         return Answer::Cancel;
     }
@@ -109,7 +109,6 @@ TitlesTab::Answer TitlesTab::saveToChanger(int disc) {
     upload.discTitle = m_panel->memoryTitle();
     upload.trackTitles = m_grid->columnTexts(TitleGrid::kMemoryColumn);
     const bool ok = UploadEditorTitles(m_link, m_ctx.config, m_ctx.ui, upload);
-    releaseLink();
     return ok ? Answer::Yes : Answer::Cancel;
 }
 

@@ -165,19 +165,6 @@ bool TitlesTab::changerConnected() const {
     return m_link.isOpen() && m_link.LinkState == kLinkUp && m_link.linkBusy() != kLinkOffline;
 }
 
-bool TitlesTab::holdLink() {
-    m_link.Tarminal_Base_check();
-    if (m_link.linkBusy() == kLinkOffline)
-        return false;
-    m_link.SetLinkBusyStore();
-    return true;
-}
-
-void TitlesTab::releaseLink() {
-    if (m_link.linkBusy() != kLinkOffline)
-        m_link.ClearLinkBusyStore();
-}
-
 // ---- Entering the tab ----
 
 void TitlesTab::enterTab() {

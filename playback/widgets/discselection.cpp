@@ -260,9 +260,7 @@ void DiscSelectionPanel::LoadPlayingDiscTitles() {
 
     DiscToc toc;
     link.Tarminal_Base_check();
-    link.Set_Tarminal_AUDIO();
-    const bool read = link.ReadDiscId(toc);
-    link.Clear_Tarminal_AUDIO();
+    const bool read = whileHolding(link, kLinkAudio, [&] { return link.ReadDiscId(toc); });
 
     if (read && link.LastResult == kResultOk) {
         m_cmbTTTL->clear();
@@ -296,11 +294,11 @@ void DiscSelectionPanel::LoadPlayingDiscTitles() {
             link.RequestFieldD = 0;
             link.RequestLast = quint8(highest);
             link.Tarminal_Base_check();
-            link.Set_Tarminal_AUDIO();
-            const bool downloaded =
-                m_download ? m_download(path)
+            const bool downloaded = whileHolding(link, kLinkAudio, [&] {
+                return m_download
+                           ? m_download(path)
                            : downloadAudioTitles(link, m_ctx.config, m_ctx.ui, disc, highest);
-            link.Clear_Tarminal_AUDIO();
+            });
             if (downloaded)
                 fillFromTitleRecords(path, lowest, highest);
             QFile::remove(path);
@@ -325,9 +323,10 @@ void DiscSelectionPanel::requestPlay(int disc, int track) {
     Link& link = m_ctx.link;
     link.Tarminal_Base_check();
     link.CommandInProgress = true;
-    link.Set_Tarminal_AUDIO();
-    link.RequestPlay(quint16(disc), quint8(track), 1);
-    link.Clear_Tarminal_AUDIO();
+    {
+        const LinkHold hold(link, kLinkAudio);
+        link.RequestPlay(quint16(disc), quint8(track), 1);
+    }
 }
 
 void DiscSelectionPanel::cmbDTTL_Click(int index) {

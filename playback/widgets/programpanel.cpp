@@ -210,9 +210,10 @@ void ProgramPanel::prepare() {
         link.CommandInProgress = true;
         const QString path = m_ctx.config.dataPath(QString::fromLatin1(program::kFileName));
         link.Tarminal_Base_check();
-        link.Set_Tarminal_AUDIO();
-        ReadProgramList(link, m_ctx.config);
-        link.Clear_Tarminal_AUDIO();
+        {
+            const LinkHold hold(link, kLinkAudio);
+            ReadProgramList(link, m_ctx.config);
+        }
         link.CommandInProgress = false;
         // Without a readable working file the panel still opens, with an empty program.
         const auto steps = programfile::read(path, kMaxProgramSteps);
@@ -261,7 +262,7 @@ void ProgramPanel::loadTrackList(int disc) {
     m_trackListLoading = true;
     updateButtons();
     m_lstPGSTNO->setEnabled(false);
-    waitForFreeLink(link);
+    link.Tarminal_Base_check();
     m_lstPGSTNO->clear();
     const QString discPath = m_ctx.config.dataPath(discfile::fileName(disc));
     const auto content = discfile::readDiscFile(discPath);
@@ -273,25 +274,24 @@ void ProgramPanel::loadTrackList(int disc) {
     } else {
         MinMaxTno range;
         link.RequestDisc = quint16(disc);
-        link.Set_Tarminal_AUDIO();
-        const bool ranged = link.ReadMinMaxTno(range);
-        link.Clear_Tarminal_AUDIO();
+        const bool ranged =
+            whileHolding(link, kLinkAudio, [&] { return link.ReadMinMaxTno(range); });
         const int maxTrack = ranged ? range.highest : 0;
         m_lstPGSTNO->setEnabled(true);
         m_lstPGSTNO->addItem(QString::fromLatin1(program::kAllTracks));
         const QString path = m_ctx.config.programPath(QString::fromLatin1(kTrackFile));
         if (ranged) {
-            waitForFreeLink(link);
-            link.Set_Tarminal_AUDIO();
-            link.RequestDisc = quint16(disc);
-            link.RequestTrack = 0;
-            link.RequestKind = 1;
-            link.RequestFieldD = 0;
-            link.RequestLast = quint8(maxTrack);
-            const bool downloaded =
-                m_download ? m_download(path)
+            link.Tarminal_Base_check();
+            const bool downloaded = whileHolding(link, kLinkAudio, [&] {
+                link.RequestDisc = quint16(disc);
+                link.RequestTrack = 0;
+                link.RequestKind = 1;
+                link.RequestFieldD = 0;
+                link.RequestLast = quint8(maxTrack);
+                return m_download
+                           ? m_download(path)
                            : downloadProgramTitles(link, m_ctx.config, m_ctx.ui, disc, maxTrack);
-            link.Clear_Tarminal_AUDIO();
+            });
             const auto lines = downloaded ? textfile::readLines(path) : std::nullopt;
             int k = 0;
             for (int i = 0; lines && i + 1 < lines->size(); ++i) {
@@ -392,11 +392,12 @@ bool ProgramPanel::sendProgram() {
         return false;
     const int n =
         int(programfile::read(path, kMaxProgramSteps).value_or(QList<ProgramStep>()).size());
-    bool ok = waitForFreeLink(link);
+    bool ok = link.Tarminal_Base_check();
     if (ok) {
-        link.Set_Tarminal_AUDIO();
-        ok = UploadProgramList(link, m_ctx.config, n);
-        link.Clear_Tarminal_AUDIO();
+        {
+            const LinkHold hold(link, kLinkAudio);
+            ok = UploadProgramList(link, m_ctx.config, n);
+        }
     }
     if (empty)
         QFile::remove(path);

@@ -136,9 +136,10 @@ void StatusDisplay::ShowMusicType() {
 void StatusDisplay::ShowProgramStep() {
     Link& link = m_ctx.link;
     link.Tarminal_Base_check();
-    link.Set_Tarminal_AUDIO();
-    ReadProgramList(link, m_ctx.config);
-    link.Clear_Tarminal_AUDIO();
+    {
+        const LinkHold hold(link, kLinkAudio);
+        ReadProgramList(link, m_ctx.config);
+    }
     m_txtPNO->setText(QStringLiteral("%1").arg(link.PlayProgramStep, 2, 10, QLatin1Char('0')));
     m_shown.programStep = link.PlayProgramStep;
 }

@@ -77,9 +77,10 @@ void TransportPanel::clickKey(int statusIndex, quint8 group, quint8 key) {
     m_status.ShowStatusMessage(StatusMessenger::kAudioTab, statusIndex);
     link.Tarminal_Base_check();
     link.CommandInProgress = true;
-    link.Set_Tarminal_AUDIO();
-    link.SendKeyCode(group, key);
-    link.Clear_Tarminal_AUDIO();
+    {
+        const LinkHold hold(link, kLinkAudio);
+        link.SendKeyCode(group, key);
+    }
     link.CommandInProgress = false;
 }
 
@@ -122,13 +123,14 @@ void TransportPanel::cmdContinueKEY_MouseDown(int index) {
     if (m_refresh.hold)
         m_refresh.hold();
     link.Tarminal_Base_check();
-    link.Set_Tarminal_AUDIO();
-    // A quick click lets go while the press code is still on its way; that release must not
-    // be lost, or the changer would keep winding.
-    m_pressInFlight = true;
-    m_releasedInFlight = false;
-    link.SendKeyCode(kContinueKeys[index].group, kContinueKeys[index].key);
-    link.Clear_Tarminal_AUDIO();
+    {
+        const LinkHold hold(link, kLinkAudio);
+        // A quick click lets go while the press code is still on its way; that release must not
+        // be lost, or the changer would keep winding.
+        m_pressInFlight = true;
+        m_releasedInFlight = false;
+        link.SendKeyCode(kContinueKeys[index].group, kContinueKeys[index].key);
+    }
     m_pressInFlight = false;
     ContinueKeyState = 1;
     if (m_releasedInFlight)
@@ -161,9 +163,10 @@ void TransportPanel::tmKeyOff_out_Timer() {
     m_tmKeyOff.stop();
     if (ContinueKeyState != 2)
         return;
-    link.Set_Tarminal_AUDIO();
-    link.SendKeyCode(kKeyRelease.group, kKeyRelease.key);
-    link.Clear_Tarminal_AUDIO();
+    {
+        const LinkHold hold(link, kLinkAudio);
+        link.SendKeyCode(kKeyRelease.group, kKeyRelease.key);
+    }
     if (m_refresh.resume)
         m_refresh.resume();
     if (link.LastResult == kResultOk)

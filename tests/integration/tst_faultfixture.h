@@ -562,9 +562,7 @@ public:
     }
 
     template <typename F> bool holding(F f) {
-        link.SetLinkBusyPush();
-        const bool result = f();
-        link.ClearLinkBusyPush();
+        const bool result = whileHolding(link, kLinkPush, [&] { return f(); });
         return result;
     }
 

@@ -85,9 +85,7 @@ struct LastItemChanger {
 };
 
 template <typename F> auto holding(Link& link, F f) {
-    link.SetLinkBusyPush();
-    const auto result = f();
-    link.ClearLinkBusyPush();
+    const auto result = whileHolding(link, kLinkPush, [&] { return f(); });
     return result;
 }
 

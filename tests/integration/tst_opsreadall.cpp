@@ -177,9 +177,10 @@ void TestOpsReadAll::changerErrorKeepsMasterFile() {
 void TestOpsReadAll::programPlayIsLeftFirst() {
     OpsRig rig;
     QVERIFY(rig.start());
-    rig.link.SetLinkBusyPush();
-    QVERIFY(rig.link.RequestPlayMode(3, 0)); // programmed play of the library's program
-    rig.link.ClearLinkBusyPush();
+    {
+        const LinkHold hold(rig.link, kLinkPush);
+        QVERIFY(rig.link.RequestPlayMode(3, 0)); // programmed play of the library's program
+    }
     QVERIFY(QTest::qWaitFor([&] { return rig.link.PlayMode != 0; }, 5000));
     QVERIFY(writeDiscList(rig, {1}));
     const ReadAllResult result = readAllDiscsPass(rig.ctx);

@@ -15,9 +15,7 @@ using namespace tf::test;
 namespace {
 
 template <typename F> auto holding(Link& link, F f) {
-    link.SetLinkBusyPush();
-    const auto result = f();
-    link.ClearLinkBusyPush();
+    const auto result = whileHolding(link, kLinkPush, [&] { return f(); });
     return result;
 }
 
