@@ -53,7 +53,7 @@ template <typename F> bool exchangeHeld(Link& link, bool audio, F exchange) {
     if (!link.Tarminal_Base_check())
         return false;
     return whileHolding(link, audio ? kLinkAudio : kLinkStore, exchange) &&
-           link.LastResult == kResultOk;
+           link.lastResult() == kResultOk;
 }
 
 int changerFailed(const QString& what) {
@@ -67,22 +67,22 @@ using Action = std::function<int(Session&)>;
 
 int status(Session& s) {
     Link& link = s.link();
-    s.waitFor([&link] { return link.PlayStateCode != 0; }, kStatusWaitMs);
+    s.waitFor([&link] { return link.playValues().PlayStateCode != 0; }, kStatusWaitMs);
     QJsonObject o;
-    o.insert(QStringLiteral("disc"), link.PlayDisc);
-    o.insert(QStringLiteral("track"), link.PlayTrack);
-    o.insert(QStringLiteral("programStep"), link.PlayProgramStep);
-    o.insert(QStringLiteral("playMode"), link.PlayMode);
-    o.insert(QStringLiteral("playModeName"), playback::playModeName(link.PlayMode));
-    o.insert(QStringLiteral("repeat"), link.PlayRepeat != 0);
-    o.insert(QStringLiteral("state"), link.PlayStateCode);
-    o.insert(QStringLiteral("stateText"), playback::playStateText(link.PlayStateCode));
-    o.insert(QStringLiteral("musicType"), link.PlayMusicType);
-    o.insert(QStringLiteral("userFileBits"), link.PlayUserFileBits);
-    o.insert(QStringLiteral("status7"), link.PlayStatus7);
-    o.insert(QStringLiteral("tocReadyDisc"), link.TocReadyDisc);
+    o.insert(QStringLiteral("disc"), link.playValues().PlayDisc);
+    o.insert(QStringLiteral("track"), link.playValues().PlayTrack);
+    o.insert(QStringLiteral("programStep"), link.playValues().PlayProgramStep);
+    o.insert(QStringLiteral("playMode"), link.playValues().PlayMode);
+    o.insert(QStringLiteral("playModeName"), playback::playModeName(link.playValues().PlayMode));
+    o.insert(QStringLiteral("repeat"), link.playValues().PlayRepeat != 0);
+    o.insert(QStringLiteral("state"), link.playValues().PlayStateCode);
+    o.insert(QStringLiteral("stateText"), playback::playStateText(link.playValues().PlayStateCode));
+    o.insert(QStringLiteral("musicType"), link.playValues().PlayMusicType);
+    o.insert(QStringLiteral("userFileBits"), link.playValues().PlayUserFileBits);
+    o.insert(QStringLiteral("status7"), link.playValues().PlayStatus7);
+    o.insert(QStringLiteral("tocReadyDisc"), link.playValues().TocReadyDisc);
     o.insert(QStringLiteral("changerMode"),
-             link.ModeCode == 0 ? QJsonValue() : QJsonValue(link.ModeCode - 1));
+             link.modeCode() == 0 ? QJsonValue() : QJsonValue(link.modeCode() - 1));
     printOut(QJsonDocument(o).toJson(QJsonDocument::Indented));
     return kExitOk;
 }
@@ -153,7 +153,7 @@ std::optional<Action> prepareMode(const CommandOptions& o) {
     const QString& what = p.first();
     if (what == QLatin1String("clear") && p.size() == 1) {
         return [](Session& s) -> int {
-            if (!playback::clearPlayMode(s.link()) || s.link().LastResult != kResultOk)
+            if (!playback::clearPlayMode(s.link()) || s.link().lastResult() != kResultOk)
                 return changerFailed(QStringLiteral("The changer did not leave its play mode."));
             return kExitOk;
         };
@@ -260,8 +260,7 @@ std::optional<Action> prepareProgram(const CommandOptions& o) {
 int printTitles(Session& s, int disc) {
     Link& link = s.link();
     MinMaxTno range;
-    link.RequestDisc = quint16(disc);
-    if (!exchangeHeld(link, false, [&] { return link.ReadMinMaxTno(range); }))
+    if (!exchangeHeld(link, false, [&] { return link.ReadMinMaxTno(quint16(disc), range); }))
         return changerFailed(
             QStringLiteral("The track range of disc %1 could not be read.").arg(disc));
     if (!exchangeHeld(link, false, [&] {
@@ -325,7 +324,7 @@ int upload(Session& s, int disc) {
     }
     Link& link = s.link();
     if (!UploadTitles(link, path)) {
-        if (link.LastResult == kResultOk)
+        if (link.lastResult() == kResultOk)
             return changerFailed(
                 QStringLiteral("The changer does not take titles for disc %1.").arg(disc));
         return changerFailed(QStringLiteral("The titles of disc %1 were not sent.").arg(disc));
@@ -408,7 +407,7 @@ int runChangerCommand(Session& session, const Arguments& args) {
     static const QStringList playing{QStringLiteral("play"), QStringLiteral("key"),
                                      QStringLiteral("mode"), QStringLiteral("program"),
                                      QStringLiteral("read-all")};
-    if (session.link().ModeCode == 2 && playing.contains(c)) {
+    if (session.link().modeCode() == 2 && playing.contains(c)) {
         printError(QStringLiteral("The changer is run from its own panel (changer mode 1); it "
                                   "takes no commands now."));
         return kExitChanger;

@@ -27,11 +27,11 @@ namespace {
 // Runs one exchange holding the link with the push bracket; true when it succeeded.
 template <typename F> bool holding(Link& link, F exchange) {
     if (!link.Tarminal_Base_check()) {
-        link.LastResult = kResultFailed;
+        link.recordResult(false);
         return false;
     }
     const LinkHold hold(link, kLinkPush);
-    return exchange() && link.LastResult == kResultOk;
+    return exchange() && link.lastResult() == kResultOk;
 }
 
 void showPassError(UserInterface& ui, const QString& detail) {
@@ -79,10 +79,10 @@ bool loadCdTextForReadAll(AppContext& ctx, const DiscIdentity& identity, int low
                           QString* error) {
     Link& link = ctx.link;
     link.waitUntil([&link] {
-        return !link.OperationRunning || link.linkBusy() == kLinkIdle ||
+        return !link.operationRunning() || link.linkBusy() == kLinkIdle ||
                link.linkBusy() == kLinkOffline;
     });
-    if (!link.OperationRunning || link.linkBusy() != kLinkIdle)
+    if (!link.operationRunning() || link.linkBusy() != kLinkIdle)
         return false;
     const CdTextResult downloaded = [&] {
         const LinkHold hold(link, kLinkPush);
@@ -94,7 +94,7 @@ bool loadCdTextForReadAll(AppContext& ctx, const DiscIdentity& identity, int low
     const QString cdText = ctx.config.programPath(opsfiles::kCdText);
     const QString discFile = ctx.config.dataPath(discfile::fileName(identity.disc));
     if (!copyFile(cdText, discFile, error)) {
-        link.LastResult = kResultFailed;
+        link.recordResult(false);
         return false;
     }
     QFile::remove(cdText);
@@ -112,9 +112,9 @@ ReadAllResult readAllDiscsPass(AppContext& ctx) {
     if (link.linkBusy() == kLinkOffline) {
         result.outcome = ReadAllOutcome::Offline;
         if (QFile::exists(storefiles::inFolder(dataDir, storefiles::kDiscData))) {
-            link.OperationRunning = true;
+            link.setOperationRunning(true);
             ctx.lookup.lookUpAllDiscs();
-            link.OperationRunning = false;
+            link.setOperationRunning(false);
         }
         return result;
     }
@@ -128,52 +128,48 @@ ReadAllResult readAllDiscsPass(AppContext& ctx) {
         return result;
     }
 
-    link.OperationRunning = true;
-    link.LastResult = kResultOk;
-    if (link.PlayMode != 0) {
+    link.setOperationRunning(true);
+    link.recordResult(true);
+    if (link.playValues().PlayMode != 0) {
         // Leave programmed, music-type or user-file play before the discs are walked.
         holding(link, [&link] { return link.RequestPlayMode(0, 0); });
     }
 
     UserInterface::Progress progress{msg(353), msg(354), int(discs->size()), 0, {}};
     progress.cancel = [&link] {
-        if (link.OperationRunning) {
-            link.OperationRunning = false;
-            emit link.wake();
-        }
+        link.setOperationRunning(false);
     };
-    if (link.LastResult == kResultOk)
+    if (link.lastResult() == kResultOk)
         ui.showProgress(progress);
 
     discdata::MasterFileBuilder builder(dataDir);
     const auto stopped = [&link] {
-        return link.LastResult != kResultOk || !link.OperationRunning;
+        return link.lastResult() != kResultOk || !link.operationRunning();
     };
     const auto readDisc = [&](int n) -> DiscStep {
         if (!holding(link, [&] { return link.RequestPlay(quint16(n), 1, 0); }))
             return DiscStep::Stop;
         // A table of contents reported before belongs to another disc.
-        if (link.PlayDisc != n)
-            link.TocReadyDisc = 0;
-        const bool tocReady = link.waitForToc(n, link.timings.tocWaitMs);
+        if (link.playValues().PlayDisc != n)
+            link.forgetTocReady();
+        const bool tocReady = link.waitForToc(n, link.timings().tocWaitMs);
         if (stopped())
             return DiscStep::Stop;
         if (!tocReady)
             return DiscStep::Skipped;
 
         DiscToc toc;
-        link.RequestDisc = quint16(n);
-        if (!holding(link, [&] { return link.ReadDiscId(toc); }) || stopped())
+        if (!holding(link, [&] { return link.ReadDiscId(quint16(n), toc); }) || stopped())
             return DiscStep::Stop;
         if (toc.highest == 0)
             return DiscStep::Skipped; // an empty slot: nothing to record
 
         DiscRecord disc;
-        link.RequestDisc = quint16(n);
-        if (!holding(link, [&] { return link.ReadUserFile(disc.userFileByte); }) || stopped())
+        if (!holding(link, [&] { return link.ReadUserFile(quint16(n), disc.userFileByte); }) ||
+            stopped())
             return DiscStep::Stop;
-        link.RequestDisc = quint16(n);
-        if (!holding(link, [&] { return link.ReadMusicType(disc.musicType); }) || stopped())
+        if (!holding(link, [&] { return link.ReadMusicType(quint16(n), disc.musicType); }) ||
+            stopped())
             return DiscStep::Stop;
 
         disc.identity.disc = quint8(n);
@@ -202,18 +198,18 @@ ReadAllResult readAllDiscsPass(AppContext& ctx) {
     }
     ui.closeProgress();
 
-    const bool cancelled = !link.OperationRunning;
+    const bool cancelled = !link.operationRunning();
     if (cancelled)
-        link.LastResult = kResultOk; // a cancel is not an error
+        link.recordResult(true); // a cancel is not an error
     // A pass cancelled before its first disc has nothing to put in place of the user's file.
-    const bool commit = link.LastResult == kResultOk && (!cancelled || builder.blockCount() > 0);
+    const bool commit = link.lastResult() == kResultOk && (!cancelled || builder.blockCount() > 0);
     if (commit && !builder.commit(&problem))
-        link.LastResult = kResultFailed;
+        link.recordResult(false);
     QFile::remove(discProgram);
 
-    if (link.LastResult != kResultOk) {
+    if (link.lastResult() != kResultOk) {
         showPassError(ui, problem);
-        link.OperationRunning = false;
+        link.setOperationRunning(false);
         result.outcome = ReadAllOutcome::Failed;
         return result;
     }
@@ -223,7 +219,7 @@ ReadAllResult readAllDiscsPass(AppContext& ctx) {
     }
     // The online pass runs while the pass still counts as running.
     ctx.lookup.lookUpAllDiscs();
-    link.OperationRunning = false;
+    link.setOperationRunning(false);
     result.outcome = ReadAllOutcome::Completed;
     return result;
 }

@@ -7,15 +7,12 @@ namespace tf::playback {
 bool askPermission(Link& link, quint8 group, quint8 bit) {
     if (!link.Tarminal_Base_check())
         return false;
-    link.RequestGroup = group;
-    link.RequestCode = 0x00;
-    link.RequestDisc = 0;
-    link.RequestTrack = 0;
-    link.RequestKind = 0; // not given a meaning by the changer for this query
-    link.RequestFieldD = quint8(link.PlayMusicType);
     quint8 answer = 0;
-    const bool ok = whileHolding(link, kLinkAudio, [&] { return link.ConfirmRequest(answer); });
-    return ok && link.LastResult == kResultOk && (answer & bit) != 0;
+    // The permission query names no disc; its track, kind and music type go out as 0.
+    const bool ok = whileHolding(link, kLinkAudio, [&] {
+        return link.ConfirmRequest(RequestCode{group, 0x00}, 0, answer);
+    });
+    return ok && link.lastResult() == kResultOk && (answer & bit) != 0;
 }
 
 bool requestPlayModeWithPermission(Link& link, quint8 mode, quint8 parameter) {
@@ -25,7 +22,7 @@ bool requestPlayModeWithPermission(Link& link, quint8 mode, quint8 parameter) {
         return false;
     const bool ok =
         whileHolding(link, kLinkAudio, [&] { return link.RequestPlayMode(mode, parameter); });
-    return ok && link.LastResult == kResultOk;
+    return ok && link.lastResult() == kResultOk;
 }
 
 bool clearPlayMode(Link& link) {

@@ -90,13 +90,11 @@ bool TitlesTab::readDiscValues(int disc) {
     if (changerConnected() && m_link.Tarminal_Base_check()) {
         const LinkHold hold(m_link, kLinkStore);
         quint8 value = 0;
-        m_link.RequestDisc = quint16(disc);
-        ok = m_link.ReadUserFile(value);
+        ok = m_link.ReadUserFile(quint16(disc), value);
         if (ok)
             m_userFileByte = value;
         if (ok) {
-            m_link.RequestDisc = quint16(disc);
-            ok = m_link.ReadMusicType(value);
+            ok = m_link.ReadMusicType(quint16(disc), value);
             if (ok)
                 m_musicType = value;
         }
@@ -109,19 +107,17 @@ bool TitlesTab::readDiscValues(int disc) {
 TitlesTab::TocRead TitlesTab::readTocFromChanger(int disc) {
     // The changer reports the table when the disc is ready. That report is taken by the link
     // poll, so the link is not held while waiting.
-    const bool wasRunning = m_link.OperationRunning;
-    m_link.OperationRunning = true;
-    const bool ready = m_link.waitForToc(disc, m_link.timings.tocWaitMs);
-    m_link.OperationRunning = wasRunning;
+    const bool wasRunning = m_link.operationRunning();
+    m_link.setOperationRunning(true);
+    const bool ready = m_link.waitForToc(disc, m_link.timings().tocWaitMs);
+    m_link.setOperationRunning(wasRunning);
     if (!ready)
         return TocRead::Timeout;
     if (!m_link.Tarminal_Base_check())
         return TocRead::Error;
     DiscToc toc;
-    const bool ok = whileHolding(m_link, kLinkStore, [&] {
-        m_link.RequestDisc = quint16(disc);
-        return m_link.ReadDiscId(toc);
-    });
+    const bool ok =
+        whileHolding(m_link, kLinkStore, [&] { return m_link.ReadDiscId(quint16(disc), toc); });
     if (!ok)
         return TocRead::Error;
     if (toc.highest == 0) {
@@ -187,7 +183,7 @@ void TitlesTab::loadDisc() {
 TitlesTab::Next TitlesTab::loadWithoutMasterFile(int disc) {
     if (!changerConnected())
         return Next::Finish;
-    if (disc != m_link.PlayDisc) {
+    if (disc != m_link.playValues().PlayDisc) {
         showMessage({401, 398}, 393, Style::Ok);
         return Next::Download;
     }
@@ -258,25 +254,26 @@ void TitlesTab::reloadDisc() {
     const int disc = takeDiscNumber(false);
     if (disc == 0)
         return;
-    if (disc != m_link.PlayDisc && m_ctx.ui.messageBox(msg(394) + QLatin1Char('\r') + msg(395),
-                                                       msg(396), Style::YesNo) != Answer::Yes)
+    if (disc != m_link.playValues().PlayDisc &&
+        m_ctx.ui.messageBox(msg(394) + QLatin1Char('\r') + msg(395), msg(396), Style::YesNo) !=
+            Answer::Yes)
         return;
     if (m_changed && saveDialog() == Answer::Cancel)
         return;
     resetForLoad(disc, kStatusReloading);
 
-    if (disc != m_link.PlayDisc) {
+    if (disc != m_link.playValues().PlayDisc) {
         if (!m_link.Tarminal_Base_check())
             return;
         const bool ok = whileHolding(m_link, kLinkStore, [&] {
-            if (m_link.PlayMode != 0)
+            if (m_link.playValues().PlayMode != 0)
                 m_link.RequestPlayMode(0, 0);
             return m_link.RequestPlay(quint16(disc), 1, 0);
         });
         if (!ok)
             return; // the changer was told and said no; the error has been shown
-        if (m_link.PlayDisc != disc)
-            m_link.TocReadyDisc = 0;
+        if (m_link.playValues().PlayDisc != disc)
+            m_link.forgetTocReady();
     }
     const TocRead toc = readTocFromChanger(disc);
     if (toc == TocRead::Error)

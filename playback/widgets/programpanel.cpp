@@ -164,7 +164,7 @@ ProgramPanel::ProgramPanel(AppContext& ctx, StatusMessenger& status, AudioTab& t
 }
 
 bool ProgramPanel::stopped() const {
-    return m_ctx.link.PlayStateCode == kStateStopped;
+    return m_ctx.link.playValues().PlayStateCode == kStateStopped;
 }
 
 void ProgramPanel::open() {
@@ -184,7 +184,7 @@ void ProgramPanel::prepare() {
     m_cmdPGSADD->setText(msg(453));
     m_cmdPGSDEL->setText(msg(454));
     m_cmdPGSDELALL->setText(msg(455));
-    m_programDisc = link.PlayDisc;
+    m_programDisc = link.playValues().PlayDisc;
 
     const QComboBox* discs = m_tab.discSelection()->discList();
     const QComboBox* tracks = m_tab.discSelection()->trackList();
@@ -200,21 +200,22 @@ void ProgramPanel::prepare() {
     for (int i = 0; i < tracks->count(); ++i)
         m_lstPGSTNO->addItem(tracks->itemText(i));
     if (m_lstPGSTNO->count() > 1)
-        m_lstPGSTNO->setCurrentRow(qBound(0, int(link.PlayTrack), m_lstPGSTNO->count() - 1));
+        m_lstPGSTNO->setCurrentRow(
+            qBound(0, int(link.playValues().PlayTrack), m_lstPGSTNO->count() - 1));
     else
         m_lstPGSTNO->setCurrentRow(0);
 
     m_lstPGSPGM->clear();
     m_stepCount = 0;
-    if (link.PlayMode != kPlayModeTrack) {
-        link.CommandInProgress = true;
+    if (link.playValues().PlayMode != kPlayModeTrack) {
+        link.setCommandInProgress(true);
         const QString path = m_ctx.config.dataPath(QString::fromLatin1(program::kFileName));
         link.Tarminal_Base_check();
         {
             const LinkHold hold(link, kLinkAudio);
             ReadProgramList(link, m_ctx.config);
         }
-        link.CommandInProgress = false;
+        link.setCommandInProgress(false);
         // Without a readable working file the panel still opens, with an empty program.
         const auto steps = programfile::read(path, kMaxProgramSteps);
         for (const ProgramStep& step : steps.value_or(QList<ProgramStep>())) {
@@ -246,15 +247,15 @@ void ProgramPanel::quit() {
 
 void ProgramPanel::chooseDisc(int row) {
     Link& link = m_ctx.link;
-    if (link.CommandInProgress || row < 0 || !m_open)
+    if (link.commandInProgress() || row < 0 || !m_open)
         return;
-    link.CommandInProgress = true;
+    link.setCommandInProgress(true);
     const int disc = m_lstPGSDNO->item(row)->text().mid(1, 3).trimmed().toInt();
     if (disc != m_programDisc) {
         m_programDisc = disc;
         loadTrackList(disc);
     }
-    link.CommandInProgress = false;
+    link.setCommandInProgress(false);
 }
 
 void ProgramPanel::loadTrackList(int disc) {
@@ -273,9 +274,8 @@ void ProgramPanel::loadTrackList(int disc) {
             m_lstPGSTNO->addItem(disclist::slotLabel(t) + content->trackTitles.at(t - 1));
     } else {
         MinMaxTno range;
-        link.RequestDisc = quint16(disc);
-        const bool ranged =
-            whileHolding(link, kLinkAudio, [&] { return link.ReadMinMaxTno(range); });
+        const bool ranged = whileHolding(link, kLinkAudio,
+                                         [&] { return link.ReadMinMaxTno(quint16(disc), range); });
         const int maxTrack = ranged ? range.highest : 0;
         m_lstPGSTNO->setEnabled(true);
         m_lstPGSTNO->addItem(QString::fromLatin1(program::kAllTracks));
@@ -283,13 +283,8 @@ void ProgramPanel::loadTrackList(int disc) {
         if (ranged) {
             link.Tarminal_Base_check();
             const bool downloaded = whileHolding(link, kLinkAudio, [&] {
-                link.RequestDisc = quint16(disc);
-                link.RequestTrack = 0;
-                link.RequestKind = 1;
-                link.RequestFieldD = 0;
-                link.RequestLast = quint8(maxTrack);
                 return m_download
-                           ? m_download(path)
+                           ? m_download(disc, maxTrack, path)
                            : downloadProgramTitles(link, m_ctx.config, m_ctx.ui, disc, maxTrack);
             });
             const auto lines = downloaded ? textfile::readLines(path) : std::nullopt;
@@ -406,10 +401,10 @@ bool ProgramPanel::sendProgram() {
 
 void ProgramPanel::set() {
     Link& link = m_ctx.link;
-    if (link.CommandInProgress)
+    if (link.commandInProgress())
         return;
     m_cmdPGSSET->setEnabled(false);
-    link.CommandInProgress = true;
+    link.setCommandInProgress(true);
     const QString path = m_ctx.config.dataPath(QString::fromLatin1(program::kFileName));
     QFile::remove(path);
     bool ok = true;
@@ -424,7 +419,7 @@ void ProgramPanel::set() {
     ok = ok && sendProgram();
     if (!ok)
         link.ShowLinkError(msg(311), msg(312));
-    link.CommandInProgress = false;
+    link.setCommandInProgress(false);
     closeSilently();
     // Success is reported only when the changer has the program.
     if (ok)
@@ -433,10 +428,10 @@ void ProgramPanel::set() {
 
 void ProgramPanel::clear() {
     Link& link = m_ctx.link;
-    if (link.CommandInProgress)
+    if (link.commandInProgress())
         return;
     m_cmdPGSClear->setEnabled(false);
-    link.CommandInProgress = true;
+    link.setCommandInProgress(true);
     if (m_stepCount != 0) {
         m_lstPGSPGM->clear();
         m_stepCount = 0;
@@ -446,7 +441,7 @@ void ProgramPanel::clear() {
     const bool ok = sendProgram();
     if (!ok)
         link.ShowLinkError(msg(309), msg(310));
-    link.CommandInProgress = false;
+    link.setCommandInProgress(false);
     closeSilently();
     if (ok)
         m_status.ShowStatusMessage(StatusMessenger::kAudioTab, status::ProgramCleared);
@@ -464,8 +459,8 @@ void ProgramPanel::updateButtons() {
         addOn = m_stepCount < kMaxProgramSteps;
         delOn = hasSteps;
         setOn = hasSteps;
-        clearOn = link.PlayMode != kPlayModeTrack;
-    } else if (link.PlayMode == kPlayModeTrack) {
+        clearOn = link.playValues().PlayMode != kPlayModeTrack;
+    } else if (link.playValues().PlayMode == kPlayModeTrack) {
         setOn = hasSteps;
     } else {
         clearOn = true;

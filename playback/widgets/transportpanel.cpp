@@ -76,16 +76,16 @@ void TransportPanel::clickKey(int statusIndex, quint8 group, quint8 key) {
     // The text is chosen before the key goes out: it announces what the key is about to do.
     m_status.ShowStatusMessage(StatusMessenger::kAudioTab, statusIndex);
     link.Tarminal_Base_check();
-    link.CommandInProgress = true;
+    link.setCommandInProgress(true);
     {
         const LinkHold hold(link, kLinkAudio);
         link.SendKeyCode(group, key);
     }
-    link.CommandInProgress = false;
+    link.setCommandInProgress(false);
 }
 
 void TransportPanel::cmdPlay_Click() {
-    const int state = m_ctx.link.PlayStateCode;
+    const int state = m_ctx.link.playValues().PlayStateCode;
     const bool notPlaying =
         state == kStateStopped || state == kStateStopping || state == kStatePaused;
     clickKey(notPlaying ? status::Playing : status::Paused, kKeyPlay.group, kKeyPlay.key);
@@ -169,7 +169,7 @@ void TransportPanel::tmKeyOff_out_Timer() {
     }
     if (m_refresh.resume)
         m_refresh.resume();
-    if (link.LastResult == kResultOk)
+    if (link.lastResult() == kResultOk)
         ContinueKeyState = 0;
     else
         m_tmKeyOff.start(); // tried again on a later tick

@@ -218,7 +218,7 @@ void MainWindow::stMain_Click(int previousTab) {
         return;
     }
     // The audio tab only works with a changer in mode 0 that has reported its player.
-    if (link.linkBusy() == kLinkOffline || link.ModeCode != 1 || link.PlayDisc == 0)
+    if (link.linkBusy() == kLinkOffline || link.modeCode() != 1 || link.playValues().PlayDisc == 0)
         return;
     if (hooks.startContinueDisable)
         hooks.startContinueDisable();
@@ -245,7 +245,7 @@ void MainWindow::enterTextOnlyMode() {
 void MainWindow::modeReaction() {
     Link& link = m_context.link;
     bool audio = false;
-    if (link.ModeCode == 1) {
+    if (link.modeCode() == 1) {
         audio = hooks.startUpConversion ? hooks.startUpConversion() : true;
         if (!audio && hooks.fillDiscListAllSlots)
             hooks.fillDiscListAllSlots();
@@ -263,8 +263,7 @@ void MainWindow::modeReaction() {
     if (hooks.afterModeReaction)
         hooks.afterModeReaction();
     m_tabs->show();
-    link.ModeChanged = false;
-    link.StatusHold = false;
+    link.modeReactionDone();
 }
 
 void MainWindow::setLastMatchCode(int code) {
@@ -295,7 +294,7 @@ void MainWindow::ShowStatusMessage(int tab, int index) {
 }
 
 void MainWindow::syncAccess() {
-    const bool open = !m_context.link.CommandInProgress;
+    const bool open = !m_context.link.commandInProgress();
     if (m_picture->isEnabled() != open)
         m_picture->setEnabled(open);
     if (m_closePending && !linkHeldByCommand()) {
