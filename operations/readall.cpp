@@ -102,23 +102,76 @@ bool loadCdTextForReadAll(AppContext& ctx, const DiscIdentity& identity, int low
     return true;
 }
 
+namespace {
+
+// Without a changer only the online pass over the existing master file runs.
+ReadAllResult offlinePass(AppContext& ctx) {
+    ReadAllResult result;
+    result.outcome = ReadAllOutcome::Offline;
+    if (QFile::exists(storefiles::inFolder(ctx.config.settings.dataDir, storefiles::kDiscData))) {
+        ctx.link.setOperationRunning(true);
+        ctx.lookup.lookUpAllDiscs();
+        ctx.link.setOperationRunning(false);
+    }
+    return result;
+}
+
+// A failed step, Cancel or a mode change ends the pass.
+bool passStopped(const Link& link) {
+    return link.lastResult() != kResultOk || !link.operationRunning();
+}
+
+// One disc of the pass: play it, wait for its table of contents, read its identity, user
+// file and music type into the master file, and load its CD TEXT where it has some.
+DiscStep readDisc(AppContext& ctx, int n, discdata::MasterFileBuilder& builder, QString* problem) {
+    Link& link = ctx.link;
+    if (!holding(link, [&] { return link.RequestPlay(quint16(n), 1, 0); }))
+        return DiscStep::Stop;
+    // A table of contents reported before belongs to another disc.
+    if (link.playValues().PlayDisc != n)
+        link.forgetTocReady();
+    const bool tocReady = link.waitForToc(n, link.timings().tocWaitMs);
+    if (passStopped(link))
+        return DiscStep::Stop;
+    if (!tocReady)
+        return DiscStep::Skipped;
+
+    DiscToc toc;
+    if (!holding(link, [&] { return link.ReadDiscId(quint16(n), toc); }) || passStopped(link))
+        return DiscStep::Stop;
+    if (toc.highest == 0)
+        return DiscStep::Skipped; // an empty slot: nothing to record
+
+    DiscRecord disc;
+    if (!holding(link, [&] { return link.ReadUserFile(quint16(n), disc.userFileByte); }) ||
+        passStopped(link))
+        return DiscStep::Stop;
+    if (!holding(link, [&] { return link.ReadMusicType(quint16(n), disc.musicType); }) ||
+        passStopped(link))
+        return DiscStep::Stop;
+
+    disc.identity.disc = quint8(n);
+    disc.identity.id = ComputeDiscId(toc.entries).value_or(DiscIdBytes{});
+    disc.minTno = toc.lowest;
+    disc.maxTno = toc.highest;
+    disc.toc = toc.entries;
+    disc.discInfo = toc.discInfo;
+    builder.addBlock(disc);
+    if (disc.hasCdText())
+        loadCdTextForReadAll(ctx, disc.identity, disc.minTno, disc.maxTno, problem);
+    return DiscStep::Read;
+}
+
+} // namespace
+
 ReadAllResult readAllDiscsPass(AppContext& ctx) {
     Link& link = ctx.link;
     UserInterface& ui = ctx.ui;
     const QString dataDir = ctx.config.settings.dataDir;
+    if (link.linkBusy() == kLinkOffline)
+        return offlinePass(ctx);
+
     ReadAllResult result;
-
-    // Without a changer only the online pass over the existing master file runs.
-    if (link.linkBusy() == kLinkOffline) {
-        result.outcome = ReadAllOutcome::Offline;
-        if (QFile::exists(storefiles::inFolder(dataDir, storefiles::kDiscData))) {
-            link.setOperationRunning(true);
-            ctx.lookup.lookUpAllDiscs();
-            link.setOperationRunning(false);
-        }
-        return result;
-    }
-
     QString problem;
     const QString discProgram = storefiles::inFolder(dataDir, storefiles::kDiscProgram);
     const auto discs = workfiles::writeDiscProgram(dataDir, &problem);
@@ -143,54 +196,12 @@ ReadAllResult readAllDiscsPass(AppContext& ctx) {
         ui.showProgress(progress);
 
     discdata::MasterFileBuilder builder(dataDir);
-    const auto stopped = [&link] {
-        return link.lastResult() != kResultOk || !link.operationRunning();
-    };
-    const auto readDisc = [&](int n) -> DiscStep {
-        if (!holding(link, [&] { return link.RequestPlay(quint16(n), 1, 0); }))
-            return DiscStep::Stop;
-        // A table of contents reported before belongs to another disc.
-        if (link.playValues().PlayDisc != n)
-            link.forgetTocReady();
-        const bool tocReady = link.waitForToc(n, link.timings().tocWaitMs);
-        if (stopped())
-            return DiscStep::Stop;
-        if (!tocReady)
-            return DiscStep::Skipped;
-
-        DiscToc toc;
-        if (!holding(link, [&] { return link.ReadDiscId(quint16(n), toc); }) || stopped())
-            return DiscStep::Stop;
-        if (toc.highest == 0)
-            return DiscStep::Skipped; // an empty slot: nothing to record
-
-        DiscRecord disc;
-        if (!holding(link, [&] { return link.ReadUserFile(quint16(n), disc.userFileByte); }) ||
-            stopped())
-            return DiscStep::Stop;
-        if (!holding(link, [&] { return link.ReadMusicType(quint16(n), disc.musicType); }) ||
-            stopped())
-            return DiscStep::Stop;
-
-        disc.identity.disc = quint8(n);
-        disc.identity.id = ComputeDiscId(toc.entries).value_or(DiscIdBytes{});
-        disc.minTno = toc.lowest;
-        disc.maxTno = toc.highest;
-        disc.toc = toc.entries;
-        disc.discInfo = toc.discInfo;
-        builder.addBlock(disc);
-        ++result.discsRead;
-
-        if (disc.hasCdText())
-            loadCdTextForReadAll(ctx, disc.identity, disc.minTno, disc.maxTno, &problem);
-        return DiscStep::Read;
-    };
-
     int done = 0;
-    while (!stopped() && done < discs->size()) {
-        const int n = discs->at(done);
-        const DiscStep step = readDisc(n);
-        if (step == DiscStep::Skipped)
+    while (!passStopped(link) && done < discs->size()) {
+        const DiscStep step = readDisc(ctx, discs->at(done), builder, &problem);
+        if (step == DiscStep::Read)
+            ++result.discsRead;
+        else if (step == DiscStep::Skipped)
             ++result.discsSkipped;
         ui.setProgressValue(++done);
         if (step == DiscStep::Stop)

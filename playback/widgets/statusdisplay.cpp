@@ -174,6 +174,65 @@ void StatusDisplay::ALL_DTTL_READ() {
     }
 }
 
+void StatusDisplay::showPlayMode(int mode) {
+    m_shown.playMode = mode;
+    SetPlayModeLabel(mode);
+    m_tab.SetPlayModeButtons(mode);
+    setIndicator(m_lbRandom, randomText(mode), randomLit(mode));
+    if (m_shown.programMode != mode) {
+        m_shown.programMode = mode;
+        const bool programMode = mode == kPlayModeProgram;
+        m_lbPGM->setVisible(programMode);
+        m_txtPNO->setVisible(programMode);
+        if (!programMode) {
+            m_shown.programStep = m_ctx.link.playValues().PlayProgramStep;
+            QFile::remove(m_ctx.config.dataPath(QString::fromLatin1(program::kFileName)));
+        }
+    }
+    ALL_DTTL_READ();
+}
+
+void StatusDisplay::showPlayState() {
+    const qint16 state = m_ctx.link.playValues().PlayStateCode;
+    if (state == m_shown.playState)
+        return;
+    const QString text = playStateText(state);
+    QFont font = m_lbPLAYINFO->font();
+    font.setPointSize(playInfoPointSize(text));
+    m_lbPLAYINFO->setFont(font);
+    m_lbPLAYINFO->setText(text);
+    m_shown.playState = state;
+}
+
+// A disc whose table of contents is in gets its titles; a new track is shown after a delay,
+// unless the changer is still searching.
+void StatusDisplay::showDiscAndTrack() {
+    const Link& link = m_ctx.link;
+    if (link.playValues().TocReadyDisc != m_shown.disc) {
+        m_discs.showCdTextMark(false);
+        if (link.playValues().TocReadyDisc != 0) {
+            m_shown.track = 0;
+            m_discs.LoadPlayingDiscTitles();
+            m_shown.disc = link.playValues().PlayDisc;
+            m_discs.ShowDiscNumber();
+        }
+    }
+    if (link.playValues().PlayTrack == m_shown.track ||
+        m_shown.disc != link.playValues().TocReadyDisc)
+        return;
+    if (!m_shown.trackDelay) {
+        m_shown.trackDelay = true;
+        m_tmDelay.start();
+    } else if (!m_tmDelay.isActive()) {
+        m_shown.trackDelay = false;
+        if (link.playValues().PlayStateCode != kStateSearching) {
+            m_discs.SelectTrackTitle();
+            m_discs.ShowTrackNumber();
+            m_shown.track = link.playValues().PlayTrack;
+        }
+    }
+}
+
 void StatusDisplay::StatusDisplayTick() {
     Link& link = m_ctx.link;
     if (link.modeCode() == 2) {
@@ -187,61 +246,14 @@ void StatusDisplay::StatusDisplayTick() {
         return;
 
     if (link.playValues().PlayMode != m_shown.playMode) {
-        const int mode = link.playValues().PlayMode;
-        m_shown.playMode = mode;
-        SetPlayModeLabel(mode);
-        m_tab.SetPlayModeButtons(mode);
-        setIndicator(m_lbRandom, randomText(mode), randomLit(mode));
-        if (m_shown.programMode != mode) {
-            m_shown.programMode = mode;
-            const bool programMode = mode == kPlayModeProgram;
-            m_lbPGM->setVisible(programMode);
-            m_txtPNO->setVisible(programMode);
-            if (!programMode) {
-                m_shown.programStep = link.playValues().PlayProgramStep;
-                QFile::remove(m_ctx.config.dataPath(QString::fromLatin1(program::kFileName)));
-            }
-        }
-        ALL_DTTL_READ();
+        showPlayMode(link.playValues().PlayMode);
         // A mode change is all that is drawn on this step; the rest follows on the next one,
         // which no pushed frame may announce.
         QTimer::singleShot(0, this, &StatusDisplay::tickWhenLinkIdle);
         return;
     }
-
-    if (link.playValues().PlayStateCode != m_shown.playState) {
-        const QString text = playStateText(link.playValues().PlayStateCode);
-        QFont font = m_lbPLAYINFO->font();
-        font.setPointSize(playInfoPointSize(text));
-        m_lbPLAYINFO->setFont(font);
-        m_lbPLAYINFO->setText(text);
-        m_shown.playState = link.playValues().PlayStateCode;
-    }
-
-    if (link.playValues().TocReadyDisc != m_shown.disc) {
-        m_discs.showCdTextMark(false);
-        if (link.playValues().TocReadyDisc != 0) {
-            m_shown.track = 0;
-            m_discs.LoadPlayingDiscTitles();
-            m_shown.disc = link.playValues().PlayDisc;
-            m_discs.ShowDiscNumber();
-        }
-    }
-
-    if (link.playValues().PlayTrack != m_shown.track &&
-        m_shown.disc == link.playValues().TocReadyDisc) {
-        if (!m_shown.trackDelay) {
-            m_shown.trackDelay = true;
-            m_tmDelay.start();
-        } else if (!m_tmDelay.isActive()) {
-            m_shown.trackDelay = false;
-            if (link.playValues().PlayStateCode != kStateSearching) {
-                m_discs.SelectTrackTitle();
-                m_discs.ShowTrackNumber();
-                m_shown.track = link.playValues().PlayTrack;
-            }
-        }
-    }
+    showPlayState();
+    showDiscAndTrack();
 
     if (m_shown.playMode == kPlayModeProgram &&
         link.playValues().PlayProgramStep != m_shown.programStep)
