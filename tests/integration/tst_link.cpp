@@ -8,8 +8,13 @@
 #include "link/link.h"
 #include "shell/catalogue.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
+
+#include <optional>
+#include <stdexcept>
 
 using namespace tf;
 using test::PtyPeer;
@@ -164,6 +169,12 @@ private slots:
     void garbageAndOversizedFramesAreSkipped();
     void hangUpAfterLinkUpAsksToClose();
     void hangUpBeforeHandshakeRetriesLater();
+    void holdGivesTheLinkBackOnEveryExit_data();
+    void holdGivesTheLinkBackOnEveryExit();
+    void holdWhileOfflineStaysOffline();
+    void freeLinkWaitsForTheHolder();
+    void boundedWaitEndsAtItsTimeOut();
+    void commandInProgressAnnouncesChanges();
 
 private:
     struct Fixture {
@@ -613,6 +624,104 @@ void TestLink::hangUpBeforeHandshakeRetriesLater() {
     QCOMPARE(up.count(), 0);
     for (const QString& text : f.ui.texts("message"))
         QCOMPARE(text, msg(336));
+}
+
+namespace {
+
+enum class Exit { End, EarlyReturn, Exception };
+
+// Runs under a store hold and leaves the way `exit` says; records what the hold looked like.
+bool underHold(Link& link, Exit exit, qint16& ownerInside, bool& pollInside) {
+    const LinkHold hold(link, kLinkStore);
+    ownerInside = link.linkBusy();
+    pollInside = link.pollRunning();
+    if (exit == Exit::EarlyReturn)
+        return false;
+    if (exit == Exit::Exception)
+        throw std::runtime_error("gave up");
+    return true;
+}
+
+} // namespace
+
+void TestLink::holdGivesTheLinkBackOnEveryExit_data() {
+    QTest::addColumn<Exit>("exit");
+    QTest::newRow("end of scope") << Exit::End;
+    QTest::newRow("early return") << Exit::EarlyReturn;
+    QTest::newRow("exception") << Exit::Exception;
+}
+
+void TestLink::holdGivesTheLinkBackOnEveryExit() {
+    QFETCH(Exit, exit);
+    Fixture f;
+    QVERIFY(f.up());
+    QSignalSpy cursor(&f.link, &Link::busyCursor);
+    qint16 ownerInside = kLinkIdle;
+    bool pollInside = true;
+    try {
+        underHold(f.link, exit, ownerInside, pollInside);
+    } catch (const std::runtime_error&) {
+        QVERIFY(exit == Exit::Exception);
+    }
+    QCOMPARE(ownerInside, qint16(kLinkStore));
+    QVERIFY(!pollInside);
+    QCOMPARE(f.link.linkBusy(), qint16(kLinkIdle));
+    QVERIFY(f.link.pollRunning());
+    QCOMPARE(cursor.count(), 2);
+    QCOMPARE(cursor.at(0).at(0).toBool(), true);
+    QCOMPARE(cursor.at(1).at(0).toBool(), false);
+}
+
+void TestLink::holdWhileOfflineStaysOffline() {
+    Fixture f;
+    QVERIFY(f.up());
+    f.link.setOffline(true);
+    QVERIFY(!f.link.Tarminal_Base_check());
+    {
+        const LinkHold hold(f.link, kLinkAudio);
+        QCOMPARE(f.link.linkBusy(), qint16(kLinkOffline));
+    }
+    QCOMPARE(f.link.linkBusy(), qint16(kLinkOffline));
+}
+
+void TestLink::freeLinkWaitsForTheHolder() {
+    Fixture f;
+    QVERIFY(f.up());
+    std::optional<LinkHold> hold(std::in_place, f.link, kLinkPush);
+    bool releasedBeforeFree = false;
+    QTimer::singleShot(100, &f.link, [&] {
+        releasedBeforeFree = true;
+        hold.reset();
+    });
+    QVERIFY(f.link.Tarminal_Base_check());
+    QVERIFY(releasedBeforeFree);
+    QCOMPARE(f.link.linkBusy(), qint16(kLinkIdle));
+}
+
+void TestLink::boundedWaitEndsAtItsTimeOut() {
+    Fixture f;
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(!f.link.waitUntil([] { return false; }, 100));
+    QVERIFY(clock.elapsed() >= 90);
+    // A setter that changes what a wait waits for wakes it before its time-out.
+    f.link.setOperationRunning(true);
+    QTimer::singleShot(50, &f.link, [&] { f.link.setOperationRunning(false); });
+    clock.restart();
+    QVERIFY(f.link.waitUntil([&] { return !f.link.operationRunning(); }, 5000));
+    QVERIFY(clock.elapsed() < 4000);
+}
+
+void TestLink::commandInProgressAnnouncesChanges() {
+    Fixture f;
+    QSignalSpy changed(&f.link, &Link::commandInProgressChanged);
+    f.link.setCommandInProgress(true);
+    f.link.setCommandInProgress(true);
+    f.link.setCommandInProgress(false);
+    QCOMPARE(changed.count(), 2);
+    QCOMPARE(changed.at(0).at(0).toBool(), true);
+    QCOMPARE(changed.at(1).at(0).toBool(), false);
+    QVERIFY(!f.link.commandInProgress());
 }
 
 QTEST_GUILESS_MAIN(TestLink)
