@@ -70,8 +70,6 @@ public:
     void forgetTocReady() { m_play.TocReadyDisc = 0; }
 
     qint16 linkBusy() const { return m_linkBusy; }
-    // Changes the owner; the offline state is left only through setOffline(false).
-    void setLinkBusy(qint16 owner);
     // Goes offline or comes back (owner idle).
     void setOffline(bool offline);
 
@@ -91,36 +89,23 @@ public:
     bool Tarminal_Base_check();
     bool pollRunning() const { return m_pollRunning; }
 
-    // ---- Primitives: each sends one unit and arms the wait timer ----
-    void SendEnq();
-    void SendAck();
-    void SendNak();
+    // ---- Primitives for operations' own exchanges: each sends one unit and arms the wait
+    // timer ----
     void SendEot();
     // The data request `code` for `request`'s disc, track, kind and music type; the request
     // becomes the link's request record.
     void SendDataRequest(RequestCode code, const RequestRecord& request);
     // A title frame of `request`; it becomes the link's request record.
     void SendTitleFrame(const RequestRecord& request);
-    void SendKeyCodeFrame(quint8 high, quint8 low);
-    void SendPlayFrame(quint16 disc, quint8 a, quint8 b);
-    void SendPlayModeFrame(quint8 a, quint8 b);
     void SendProgramList(const QList<ProgramStep>& steps);
-    void ArmWait(int ms);
 
     // ---- The delivery slot and waits ----
     bool slotFull() const { return !m_slot.isEmpty(); }
     const QByteArray& slotUnit() const { return m_slot; }
-    // The slot's unit when it is the one control byte `byte`.
-    bool slotIs(quint8 byte) const;
     void emptySlot();
-    enum class WaitResult { Unit, Timeout };
-    // Waits for a unit in the slot or the wait timer.
-    WaitResult waitUnit();
     // Sleeps until `condition` holds, or at most `timeoutMs` when that is not negative.
     // Woken by every change of the link's state. Returns the condition.
     bool waitUntil(const std::function<bool()>& condition, int timeoutMs = -1);
-    // Waits until the port's output buffer has drained.
-    void drainOutput();
     // Waits up to `ms` for the changer to report the table of contents of `disc`; true when
     // it did.
     bool waitForToc(int disc, int ms);
@@ -219,6 +204,24 @@ private:
     // The busy bracket's two halves; LinkHold pairs them.
     void takeFor(LinkOwner owner);
     void giveBack();
+    // Changes the owner; the offline state is left only through setOffline(false).
+    void setLinkBusy(qint16 owner);
+
+    // Primitives of the link's own exchanges.
+    void SendEnq();
+    void SendAck();
+    void SendNak();
+    void SendKeyCodeFrame(quint8 high, quint8 low);
+    void SendPlayFrame(quint16 disc, quint8 a, quint8 b);
+    void SendPlayModeFrame(quint8 a, quint8 b);
+    void ArmWait(int ms);
+    // The slot's unit when it is the one control byte `byte`.
+    bool slotIs(quint8 byte) const;
+    enum class WaitResult { Unit, Timeout };
+    // Waits for a unit in the slot or the wait timer.
+    WaitResult waitUnit();
+    // Waits until the port's output buffer has drained.
+    void drainOutput();
 
     void send(const QByteArray& unit, int waitMs);
     void onReadyRead();

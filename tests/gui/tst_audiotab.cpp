@@ -273,11 +273,11 @@ void TestAudioTab::continueKeyIgnoredAfterTabSelectionOrWhileBusy() {
     QCOMPARE(b.tab->transport()->continueKeyState(), 0);
     b.tab->transport()->continueDisable().stop();
 
-    b.link.setLinkBusy(kLinkStore); // a title download holds the link
+    LinkTestAccess::setLinkBusy(b.link, kLinkStore); // a title download holds the link
     QTest::mousePress(b.continueKey(0), Qt::LeftButton);
     QTest::mouseRelease(b.continueKey(0), Qt::LeftButton);
     QCOMPARE(b.tab->transport()->continueKeyState(), 0);
-    b.link.setLinkBusy(kLinkIdle);
+    LinkTestAccess::setLinkBusy(b.link, kLinkIdle);
     QTest::qWait(100);
     QCOMPARE(b.received("02 0A 02 00 A0 CF"), 0);
     QCOMPARE(b.received("02 0A 02 00 A0 CE"), 0);
