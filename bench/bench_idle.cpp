@@ -85,7 +85,7 @@ int main(int argc, char* argv[]) {
     lines.setAudioLabels(tab.infoLabel(), tab.playInfoLabel());
     lines.setSelectedTab([] { return StatusMessenger::kAudioTab; });
     QObject::connect(&link, &Link::modeReaction, &tab, [&] {
-        link.StatusHold = false;
+        link.holdStatus(false);
         tab.PrepareAudioTab();
     });
 
@@ -95,10 +95,11 @@ int main(int argc, char* argv[]) {
                      qPrintable(sim.lastError()));
         return 1;
     }
-    link.StatusHold = true;
+    link.holdStatus(true);
     link.RS232C_Changer_INIT();
-    link.LinkEstablished = link.LinkState == kLinkUp;
-    link.waitUntil([&] { return tab.isPrepared() && link.TocReadyDisc != 0; });
+    if (link.linkState() == kLinkUp)
+        link.markEstablished();
+    link.waitUntil([&] { return tab.isPrepared() && link.playValues().TocReadyDisc != 0; });
     bench::idleFor(1000);
 
     // A quiet line: the base every other figure is compared with.
@@ -112,19 +113,19 @@ int main(int argc, char* argv[]) {
     auto* track = tab.findChild<QLineEdit*>(QStringLiteral("txtTRACK"));
     QList<double> latencies;
     for (int i = 0; i < 8 && track; ++i) {
-        const qint16 before = link.PlayTrack;
+        const qint16 before = link.playValues().PlayTrack;
         QElapsedTimer stored;
         bool seen = false;
         double shownAfterMs = -1;
         QEventLoop loop;
         const auto c1 = QObject::connect(&link, &Link::playValuesChanged, [&] {
-            if (!seen && link.PlayTrack != before) {
+            if (!seen && link.playValues().PlayTrack != before) {
                 seen = true;
                 stored.start();
             }
         });
         const auto c2 = QObject::connect(track, &QLineEdit::textChanged, [&](const QString& text) {
-            if (seen && shownAfterMs < 0 && text == QString::number(link.PlayTrack)) {
+            if (seen && shownAfterMs < 0 && text == QString::number(link.playValues().PlayTrack)) {
                 shownAfterMs = double(stored.nsecsElapsed()) / 1e6;
                 loop.quit();
             }
@@ -167,19 +168,20 @@ int main(int argc, char* argv[]) {
 
     // A disc that takes the longest allowed time to report its table of contents.
     sim.ok(QStringLiteral("set load-ms %1").arg(tocWaitSeconds * 1000));
-    const int disc = link.PlayDisc == 3 ? 4 : 3;
+    const int disc = link.playValues().PlayDisc == 3 ? 4 : 3;
     bool requested = false;
     const Usage tocWait = measureIdle(link, 0, [&] {
-        link.SetLinkBusyPush();
-        requested = link.RequestPlay(quint16(disc), 1, 0) && link.LastResult == kResultOk;
-        link.ClearLinkBusyPush();
-        if (link.PlayDisc != disc)
-            link.TocReadyDisc = 0;
-        link.OperationRunning = true;
+        {
+            const LinkHold hold(link, kLinkPush);
+            requested = link.RequestPlay(quint16(disc), 1, 0) && link.lastResult() == kResultOk;
+        }
+        if (link.playValues().PlayDisc != disc)
+            link.forgetTocReady();
+        link.setOperationRunning(true);
         link.waitForToc(disc, (tocWaitSeconds + 10) * 1000);
-        link.OperationRunning = false;
+        link.setOperationRunning(false);
     });
-    const bool tocArrived = link.TocReadyDisc == disc;
+    const bool tocArrived = link.playValues().TocReadyDisc == disc;
     report.add(QStringLiteral("%1 s wait for a table of contents: CPU, one core (quiet %2 %)")
                    .arg(tocWaitSeconds)
                    .arg(bench::number(quiet.cpuPercent, 3)),

@@ -76,12 +76,10 @@ template <typename F> Timed timed(Link& link, F run) {
 }
 
 template <typename F> bool holding(Link& link, F exchange) {
-    if (!ops::waitForIdleLink(link))
+    if (!link.Tarminal_Base_check())
         return false;
-    link.SetLinkBusyPush();
-    const bool ok = exchange();
-    link.ClearLinkBusyPush();
-    return ok && link.LastResult == kResultOk;
+    const bool ok = whileHolding(link, kLinkPush, [&] { return exchange(); });
+    return ok && link.lastResult() == kResultOk;
 }
 
 QList<double> answerLatencies(test::SimProcess& sim) {
@@ -127,9 +125,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     link.RS232C_Changer_INIT();
-    link.LinkEstablished = link.LinkState == kLinkUp;
-    link.waitUntil([&] { return link.ModeCode != 0 && link.linkBusy() == kLinkIdle; });
-    if (!link.LinkEstablished) {
+    const bool up = link.linkState() == kLinkUp;
+    link.waitUntil([&] { return link.modeCode() != 0 && link.linkBusy() == kLinkIdle; });
+    if (!up) {
         std::fprintf(stderr, "bench_wire: the link did not come up\n");
         return 1;
     }
@@ -166,8 +164,7 @@ int main(int argc, char** argv) {
 
     DiscToc toc;
     const Timed discId = timed(link, [&] {
-        link.RequestDisc = 1;
-        return holding(link, [&] { return link.ReadDiscId(toc); }) && toc.highest == 99;
+        return holding(link, [&] { return link.ReadDiscId(1, toc); }) && toc.highest == 99;
     });
     wireRow(QStringLiteral("wire efficiency: ReadDiscId, 99 tracks"), discId);
 

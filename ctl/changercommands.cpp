@@ -48,20 +48,12 @@ std::optional<int> numberIn(const QString& text, int low, int high) {
     return v;
 }
 
-// Runs one exchange inside a busy bracket; true when the changer went along.
-template <typename F> bool inBracket(Link& link, bool audio, F exchange) {
-    if (!playback::waitForFreeLink(link))
+// Waits for the link, runs one exchange holding it; true when the changer went along.
+template <typename F> bool exchangeHeld(Link& link, bool audio, F exchange) {
+    if (!link.Tarminal_Base_check())
         return false;
-    if (audio)
-        link.Set_Tarminal_AUDIO();
-    else
-        link.SetLinkBusyStore();
-    const bool ok = exchange();
-    if (audio)
-        link.Clear_Tarminal_AUDIO();
-    else
-        link.ClearLinkBusyStore();
-    return ok && link.LastResult == kResultOk;
+    return whileHolding(link, audio ? kLinkAudio : kLinkStore, exchange) &&
+           link.lastResult() == kResultOk;
 }
 
 int changerFailed(const QString& what) {
@@ -75,22 +67,22 @@ using Action = std::function<int(Session&)>;
 
 int status(Session& s) {
     Link& link = s.link();
-    s.waitFor([&link] { return link.PlayStateCode != 0; }, kStatusWaitMs);
+    s.waitFor([&link] { return link.playValues().PlayStateCode != 0; }, kStatusWaitMs);
     QJsonObject o;
-    o.insert(QStringLiteral("disc"), link.PlayDisc);
-    o.insert(QStringLiteral("track"), link.PlayTrack);
-    o.insert(QStringLiteral("programStep"), link.PlayProgramStep);
-    o.insert(QStringLiteral("playMode"), link.PlayMode);
-    o.insert(QStringLiteral("playModeName"), playback::playModeName(link.PlayMode));
-    o.insert(QStringLiteral("repeat"), link.PlayRepeat != 0);
-    o.insert(QStringLiteral("state"), link.PlayStateCode);
-    o.insert(QStringLiteral("stateText"), playback::playStateText(link.PlayStateCode));
-    o.insert(QStringLiteral("musicType"), link.PlayMusicType);
-    o.insert(QStringLiteral("userFileBits"), link.PlayUserFileBits);
-    o.insert(QStringLiteral("status7"), link.PlayStatus7);
-    o.insert(QStringLiteral("tocReadyDisc"), link.TocReadyDisc);
+    o.insert(QStringLiteral("disc"), link.playValues().PlayDisc);
+    o.insert(QStringLiteral("track"), link.playValues().PlayTrack);
+    o.insert(QStringLiteral("programStep"), link.playValues().PlayProgramStep);
+    o.insert(QStringLiteral("playMode"), link.playValues().PlayMode);
+    o.insert(QStringLiteral("playModeName"), playback::playModeName(link.playValues().PlayMode));
+    o.insert(QStringLiteral("repeat"), link.playValues().PlayRepeat != 0);
+    o.insert(QStringLiteral("state"), link.playValues().PlayStateCode);
+    o.insert(QStringLiteral("stateText"), playback::playStateText(link.playValues().PlayStateCode));
+    o.insert(QStringLiteral("musicType"), link.playValues().PlayMusicType);
+    o.insert(QStringLiteral("userFileBits"), link.playValues().PlayUserFileBits);
+    o.insert(QStringLiteral("status7"), link.playValues().PlayStatus7);
+    o.insert(QStringLiteral("tocReadyDisc"), link.playValues().TocReadyDisc);
     o.insert(QStringLiteral("changerMode"),
-             link.ModeCode == 0 ? QJsonValue() : QJsonValue(link.ModeCode - 1));
+             link.modeCode() == 0 ? QJsonValue() : QJsonValue(link.modeCode() - 1));
     printOut(QJsonDocument(o).toJson(QJsonDocument::Indented));
     return kExitOk;
 }
@@ -104,8 +96,8 @@ std::optional<Action> preparePlay(const CommandOptions& o) {
         return std::nullopt;
     return [disc = *disc, track = *track](Session& s) -> int {
         Link& link = s.link();
-        if (!inBracket(link, true,
-                       [&] { return link.RequestPlay(quint16(disc), quint8(track), 1); }))
+        if (!exchangeHeld(link, true,
+                          [&] { return link.RequestPlay(quint16(disc), quint8(track), 1); }))
             return changerFailed(QStringLiteral("The changer did not take the play request."));
         return kExitOk;
     };
@@ -137,7 +129,7 @@ std::optional<Action> prepareKey(const CommandOptions& o) {
         heldIndex >= 0 ? playback::kContinueKeys[heldIndex] : plain.value(name);
     return [code, holdMs, release = heldIndex >= 0](Session& s) -> int {
         Link& link = s.link();
-        if (!inBracket(link, true, [&] { return link.SendKeyCode(code.group, code.key); }))
+        if (!exchangeHeld(link, true, [&] { return link.SendKeyCode(code.group, code.key); }))
             return changerFailed(QStringLiteral("The changer did not take the key."));
         if (!release)
             return kExitOk;
@@ -145,7 +137,7 @@ std::optional<Action> prepareKey(const CommandOptions& o) {
             s.waitFor([] { return false; }, holdMs);
         // The release is sent until the changer takes it, so a key is never left held.
         for (int attempt = 0; attempt < kAttempts; ++attempt) {
-            if (inBracket(link, true, [&] {
+            if (exchangeHeld(link, true, [&] {
                     return link.SendKeyCode(playback::kKeyRelease.group, playback::kKeyRelease.key);
                 }))
                 return kExitOk;
@@ -161,7 +153,7 @@ std::optional<Action> prepareMode(const CommandOptions& o) {
     const QString& what = p.first();
     if (what == QLatin1String("clear") && p.size() == 1) {
         return [](Session& s) -> int {
-            if (!playback::clearPlayMode(s.link()) || s.link().LastResult != kResultOk)
+            if (!playback::clearPlayMode(s.link()) || s.link().lastResult() != kResultOk)
                 return changerFailed(QStringLiteral("The changer did not leave its play mode."));
             return kExitOk;
         };
@@ -172,8 +164,8 @@ std::optional<Action> prepareMode(const CommandOptions& o) {
             if (!playback::askPermission(link, playback::kGroupProgram, playback::kProgramAllowed))
                 return changerFailed(
                     QStringLiteral("The changer does not allow programmed play now."));
-            if (!inBracket(link, true,
-                           [&] { return link.RequestPlayMode(playback::kPlayModeProgram, 0); }))
+            if (!exchangeHeld(link, true,
+                              [&] { return link.RequestPlayMode(playback::kPlayModeProgram, 0); }))
                 return changerFailed(QStringLiteral("The changer refused programmed play (does it "
                                                     "hold a program?)."));
             return kExitOk;
@@ -224,7 +216,7 @@ std::optional<Action> prepareProgram(const CommandOptions& o) {
         return [](Session& s) -> int {
             Link& link = s.link();
             QList<ProgramStep> steps;
-            if (!inBracket(link, true, [&] { return link.ReadProgramList(steps); }))
+            if (!exchangeHeld(link, true, [&] { return link.ReadProgramList(steps); }))
                 return changerFailed(QStringLiteral("The program could not be read."));
             QByteArray out;
             for (const ProgramStep& step : steps)
@@ -256,7 +248,7 @@ std::optional<Action> prepareProgram(const CommandOptions& o) {
             printError(error);
             return kExitData;
         }
-        if (!inBracket(link, true, [&] {
+        if (!exchangeHeld(link, true, [&] {
                 return UploadProgramList(link, s.config(), int(steps.size()), &error);
             }))
             return changerFailed(
@@ -268,11 +260,10 @@ std::optional<Action> prepareProgram(const CommandOptions& o) {
 int printTitles(Session& s, int disc) {
     Link& link = s.link();
     MinMaxTno range;
-    link.RequestDisc = quint16(disc);
-    if (!inBracket(link, false, [&] { return link.ReadMinMaxTno(range); }))
+    if (!exchangeHeld(link, false, [&] { return link.ReadMinMaxTno(quint16(disc), range); }))
         return changerFailed(
             QStringLiteral("The track range of disc %1 could not be read.").arg(disc));
-    if (!inBracket(link, false, [&] {
+    if (!exchangeHeld(link, false, [&] {
             return downloadEditorTitles(link, s.config(), s.context().ui, disc, range.highest, 0,
                                         0);
         }))
@@ -333,7 +324,7 @@ int upload(Session& s, int disc) {
     }
     Link& link = s.link();
     if (!UploadTitles(link, path)) {
-        if (link.LastResult == kResultOk)
+        if (link.lastResult() == kResultOk)
             return changerFailed(
                 QStringLiteral("The changer does not take titles for disc %1.").arg(disc));
         return changerFailed(QStringLiteral("The titles of disc %1 were not sent.").arg(disc));
@@ -416,7 +407,7 @@ int runChangerCommand(Session& session, const Arguments& args) {
     static const QStringList playing{QStringLiteral("play"), QStringLiteral("key"),
                                      QStringLiteral("mode"), QStringLiteral("program"),
                                      QStringLiteral("read-all")};
-    if (session.link().ModeCode == 2 && playing.contains(c)) {
+    if (session.link().modeCode() == 2 && playing.contains(c)) {
         printError(QStringLiteral("The changer is run from its own panel (changer mode 1); it "
                                   "takes no commands now."));
         return kExitChanger;

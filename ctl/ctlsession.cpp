@@ -81,23 +81,13 @@ int Session::connectChanger() {
         return kExitChanger;
     }
     // The display of the status is ours to do; the link only stores what the changer pushes.
-    m_link->StatusHold = true;
-    m_link->LinkEstablished = true;
-    waitFor([this] { return m_link->ModeCode != 0; }, kStatusWaitMs);
+    m_link->markEstablished();
+    waitFor([this] { return m_link->modeCode() != 0; }, kStatusWaitMs);
     return kExitOk;
 }
 
 bool Session::waitFor(const std::function<bool()>& condition, int ms) {
-    bool expired = false;
-    QTimer timer;
-    timer.setSingleShot(true);
-    QObject::connect(&timer, &QTimer::timeout, m_link.get(), [&] {
-        expired = true;
-        emit m_link->wake();
-    });
-    timer.start(ms);
-    m_link->waitUntil([&] { return expired || condition(); });
-    return condition();
+    return m_link->waitUntil(condition, ms);
 }
 
 } // namespace tf::ctl

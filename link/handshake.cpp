@@ -9,110 +9,112 @@
 namespace tf {
 
 void Link::handshakeFailure() {
-    if (LastResult == kResultFailed) {
-        waitUnit();
-        TimeoutFlag = false;
-        emptySlot();
-    }
+    catchAnswer();
     m_ui.messageBox(msg(336), msg(337), UserInterface::Style::Ok);
-    TimeoutFlag = false;
-    LastResult = kResultOk;
-    LinkState = kLinkFailed;
+    m_timeoutFlag = false;
+    m_lastResult = kResultOk;
+    m_linkState = kLinkFailed;
     setOffline(true);
-    MaxDiscCount = kMaxDiscCount;
+    m_maxDiscCount = kMaxDiscCount;
 }
 
 void Link::handshakeFailWithEot() {
     SendEot();
-    LastResult = kResultFailed;
+    m_lastResult = kResultFailed;
     handshakeFailure();
 }
 
 void Link::RS232C_Changer_INIT() {
     // The handshake may run while offline (options window, reconnect): it owns the link.
     m_linkBusy = kLinkPush;
-    LinkState = kLinkDown;
-    LastResult = kResultOk;
+    m_linkState = kLinkDown;
+    m_lastResult = kResultOk;
     // Units left from an earlier, failed exchange were never taken while the link was down (the
     // poll does not run then); a stale EOT would read as the changer refusing this handshake.
     m_slot.clear();
     m_assembler.clear();
 
-    SendEnq();
-    RetryCount = 1;
-    for (;;) {
-        if (waitUnit() == WaitResult::Timeout) {
-            if (RetryCount >= kHandshakeAttempts) {
-                handshakeFailure();
-                return;
-            }
-            ++RetryCount;
-            SendEnq();
-        } else if (slotIs(kEot)) {
-            emptySlot();
-            SendAck();
-            handshakeFailure();
-            return;
-        } else if (slotIs(kAck)) {
-            break;
-        } else {
-            if (RetryCount >= kHandshakeAttempts) {
-                handshakeFailWithEot();
-                return;
-            }
-            SendEnq();
-            ++RetryCount;
-            emptySlot();
-        }
+    switch (openExchange(kHandshakeAttempts, true)) {
+    case StepResult::Acked:
+        break;
+    case StepResult::NoAnswer:
+    case StepResult::Refused:
+        handshakeFailure();
+        return;
+    case StepResult::Stray:
+        handshakeFailWithEot();
+        return;
     }
-
     emptySlot();
-    send(buildHandshake(), timings.handshakeFrameMs);
-    RetryCount = 1;
+    if (!sendHandshakeFrame() || !takeHandshakeReply())
+        return;
+    SendAck();
+    emptySlot();
+    m_maxDiscCount = kMaxDiscCount;
+    if (!awaitHandshakeEot())
+        return;
+    SendAck();
+    m_linkState = kLinkUp;
+    m_lastResult = kResultOk;
+    m_linkBusy = kLinkIdle;
+    m_modeCode = 0;
+    emptySlot();
+    startPoll();
+    emit wake();
+}
+
+// "I'm PC" until the changer acknowledges. Frames are not looked at before that ACK; any other
+// answer counts as a failed attempt. False when the handshake has failed.
+bool Link::sendHandshakeFrame() {
+    send(buildHandshake(), m_timings.handshakeFrameMs);
+    m_retryCount = 1;
     for (;;) {
         const bool timedOut = waitUnit() == WaitResult::Timeout;
         if (!timedOut && m_slot.size() > 1) {
-            emptySlot(); // frames are not looked at until the changer has acknowledged
+            emptySlot();
             continue;
         }
         if (!timedOut && slotIs(kEot)) {
             SendAck();
             emptySlot();
             handshakeFailure();
-            return;
+            return false;
         }
         if (!timedOut && slotIs(kAck))
-            break;
-        if (RetryCount >= kHandshakeAttempts) {
+            return true;
+        if (m_retryCount >= kHandshakeAttempts) {
             handshakeFailWithEot();
-            return;
+            return false;
         }
-        send(buildHandshake(), timings.handshakeFrameMs);
-        ++RetryCount;
+        send(buildHandshake(), m_timings.handshakeFrameMs);
+        ++m_retryCount;
         if (!timedOut)
             emptySlot();
     }
+}
 
-    RetryCount = 1;
-    ArmWait(timings.handshakeReplyMs);
+// The changer's model text. Control bytes are ignored here. False when the handshake has failed.
+bool Link::takeHandshakeReply() {
+    m_retryCount = 1;
+    ArmWait(m_timings.handshakeReplyMs);
     emptySlot();
     for (;;) {
         if (waitUnit() == WaitResult::Timeout) {
             handshakeFailWithEot();
-            return;
+            return false;
         }
         if (m_slot.size() == 1) {
-            emptySlot(); // control bytes are ignored here
+            emptySlot();
             continue;
         }
         FrameError error = FrameError::None;
         const auto frame = parseFrame(m_slot, &error);
         if (error == FrameError::BadChecksum) {
-            if (RetryCount >= kAttempts) {
+            if (m_retryCount >= kAttempts) {
                 handshakeFailWithEot();
-                return;
+                return false;
             }
-            ++RetryCount;
+            ++m_retryCount;
             SendNak();
             emptySlot();
             continue;
@@ -120,31 +122,23 @@ void Link::RS232C_Changer_INIT() {
         if (!frame || frame->cmd != kReplyHandshake || !isHandshakeReply(*frame)) {
             emptySlot();
             handshakeFailWithEot();
-            return;
+            return false;
         }
-        break;
+        return true;
     }
+}
 
-    SendAck();
-    emptySlot();
-    MaxDiscCount = kMaxDiscCount;
+// The changer's closing EOT; anything else is passed over.
+bool Link::awaitHandshakeEot() {
     for (;;) {
         if (waitUnit() == WaitResult::Timeout) {
             handshakeFailWithEot();
-            return;
+            return false;
         }
         if (slotIs(kEot))
-            break;
+            return true;
         emptySlot();
     }
-    SendAck();
-    LinkState = kLinkUp;
-    LastResult = kResultOk;
-    m_linkBusy = kLinkIdle;
-    ModeCode = 0;
-    emptySlot();
-    startPoll();
-    emit wake();
 }
 
 bool Link::startUpLink(const QString& device) {
@@ -154,11 +148,11 @@ bool Link::startUpLink(const QString& device) {
     }
     RS232C_Changer_INIT();
     if (m_linkBusy != kLinkIdle) {
-        LinkEstablished = false;
+        m_linkEstablished = false;
         return false;
     }
-    StatusHold = true;
-    LinkEstablished = true;
+    m_statusHold = true;
+    m_linkEstablished = true;
     startPoll();
     emit linkUp();
     return true;

@@ -5,6 +5,7 @@
 #include "link/linktrace.h"
 
 #include <QEventLoop>
+#include <QScopeGuard>
 
 namespace tf {
 
@@ -33,15 +34,50 @@ Link::~Link() {
 void Link::setLinkBusy(qint16 owner) {
     if (m_linkBusy == kLinkOffline)
         return;
+    const bool changed = m_linkBusy != owner;
     m_linkBusy = owner;
     emit wake();
+    if (changed)
+        emit linkBusyChanged(owner);
     if (owner == kLinkIdle)
         kickPoll();
 }
 
-void Link::setOffline(bool offline) {
-    m_linkBusy = offline ? kLinkOffline : kLinkIdle;
+void Link::recordResult(bool ok) {
+    m_lastResult = ok ? kResultOk : kResultFailed;
+}
+
+void Link::setOperationRunning(bool running) {
+    if (m_operationRunning == running)
+        return;
+    m_operationRunning = running;
     emit wake();
+}
+
+void Link::setCommandInProgress(bool inProgress) {
+    if (m_commandInProgress == inProgress)
+        return;
+    m_commandInProgress = inProgress;
+    emit commandInProgressChanged(inProgress);
+}
+
+void Link::modeReactionDone() {
+    m_modeChanged = false;
+    m_statusHold = false;
+}
+
+void Link::markEstablished() {
+    m_statusHold = true;
+    m_linkEstablished = true;
+}
+
+void Link::setOffline(bool offline) {
+    const qint16 owner = offline ? kLinkOffline : kLinkIdle;
+    const bool changed = m_linkBusy != owner;
+    m_linkBusy = owner;
+    emit wake();
+    if (changed)
+        emit linkBusyChanged(owner);
 }
 
 // ---- Port ----
@@ -70,7 +106,7 @@ int Link::openDevice(const QString& device) {
     // Modem lines are watched where the device has them; a pseudo-terminal has none.
     m_lines = m_port.pinoutSignals();
     if (m_port.error() == QSerialPort::NoError)
-        m_linePoll.start(timings.lineSignalPollMs);
+        m_linePoll.start(m_timings.lineSignalPollMs);
     m_port.clearError();
     return 0;
 }
@@ -154,9 +190,9 @@ void Link::pollLineSignals() {
 }
 
 void Link::lineEvent() {
-    if (!LinkEstablished) {
+    if (!m_linkEstablished) {
         // Perhaps the changer was just switched on: try the handshake again a little later.
-        m_reconnect.start(timings.reconnectMs);
+        m_reconnect.start(m_timings.reconnectMs);
         return;
     }
     fatalPortError(339);
@@ -175,7 +211,7 @@ void Link::fatalPortError(int messageId) {
 
 void Link::tmReConnect_Timer() {
     m_reconnect.stop();
-    if (LinkEstablished)
+    if (m_linkEstablished)
         return;
     if (!m_port.isOpen()) {
         const QString device = m_port.portName();
@@ -194,54 +230,27 @@ void Link::tmReConnect_Timer() {
     }
     RS232C_Changer_INIT();
     if (m_linkBusy == kLinkIdle) {
-        StatusHold = true;
-        LinkEstablished = true;
+        m_statusHold = true;
+        m_linkEstablished = true;
         startPoll();
         emit linkUp();
     }
 }
 
-// ---- Busy brackets ----
+// ---- Taking the link ----
 
-void Link::Tarminal_Base_check() {
-    if (m_linkBusy == kLinkIdle) {
-        stopPoll();
-        return;
-    }
+bool Link::Tarminal_Base_check() {
     waitUntil([this] { return m_linkBusy == kLinkIdle || m_linkBusy == kLinkOffline; });
+    return m_linkBusy == kLinkIdle;
 }
 
-void Link::SetLinkBusyPush() {
+void Link::takeFor(LinkOwner owner) {
     emit busyCursor(true);
     stopPoll();
-    setLinkBusy(kLinkPush);
+    setLinkBusy(owner);
 }
 
-void Link::ClearLinkBusyPush() {
-    emit busyCursor(false);
-    startPoll();
-    setLinkBusy(kLinkIdle);
-}
-
-void Link::SetLinkBusyStore() {
-    emit busyCursor(true);
-    stopPoll();
-    setLinkBusy(kLinkStore);
-}
-
-void Link::ClearLinkBusyStore() {
-    emit busyCursor(false);
-    startPoll();
-    setLinkBusy(kLinkIdle);
-}
-
-void Link::Set_Tarminal_AUDIO() {
-    emit busyCursor(true);
-    stopPoll();
-    setLinkBusy(kLinkAudio);
-}
-
-void Link::Clear_Tarminal_AUDIO() {
+void Link::giveBack() {
     emit busyCursor(false);
     startPoll();
     setLinkBusy(kLinkIdle);
@@ -271,15 +280,15 @@ void Link::kickPoll() {
 }
 
 void Link::TM232c_Timer() {
-    if (!m_pollRunning || LinkState != kLinkUp || m_linkBusy != kLinkIdle || m_inInputData)
+    if (!m_pollRunning || m_linkState != kLinkUp || m_linkBusy != kLinkIdle || m_inInputData)
         return;
     if (slotFull()) {
         Input_data();
         kickPoll();
-    } else if (ModeChanged) {
-        ModeChanged = false;
+    } else if (m_modeChanged) {
+        m_modeChanged = false;
         emit modeReaction();
-    } else if (!StatusHold) {
+    } else if (!m_statusHold) {
         emit statusTick();
     }
 }
@@ -296,59 +305,62 @@ void Link::send(const QByteArray& unit, int waitMs) {
 }
 
 void Link::SendEnq() {
-    LastResult = kResultOk;
-    send(QByteArray(1, char(kEnq)), timings.enqMs);
+    m_lastResult = kResultOk;
+    send(QByteArray(1, char(kEnq)), m_timings.enqMs);
 }
 
 void Link::SendAck() {
-    send(QByteArray(1, char(kAck)), timings.controlMs);
+    send(QByteArray(1, char(kAck)), m_timings.controlMs);
 }
 
 void Link::SendNak() {
-    send(QByteArray(1, char(kNak)), timings.controlMs);
+    send(QByteArray(1, char(kNak)), m_timings.controlMs);
 }
 
 void Link::SendEot() {
-    send(QByteArray(1, char(kEot)), timings.controlMs);
+    send(QByteArray(1, char(kEot)), m_timings.controlMs);
 }
 
-void Link::SendDataRequest(quint8 group, quint8 code) {
-    RequestGroup = group;
-    RequestCode = code;
-    send(buildDataRequest(group, code, RequestDisc, RequestTrack, RequestKind, RequestFieldD),
-         timings.frameMs);
+void Link::SendDataRequest(RequestCode code, const RequestRecord& request) {
+    m_request = request;
+    m_request.RequestGroup = code.group;
+    m_request.RequestCode = code.code;
+    send(buildDataRequest(code, request.RequestDisc, request.RequestTrack, request.RequestKind,
+                          request.RequestFieldD),
+         m_timings.frameMs);
 }
 
-void Link::SendTitleFrame() {
-    send(buildTitleFrame(RequestDisc, RequestTrack, RequestFieldB, RequestKind, RequestFieldD,
-                         RequestText),
-         timings.frameMs);
+void Link::SendTitleFrame(const RequestRecord& request) {
+    m_request = request;
+    send(buildTitleFrame(request.RequestDisc, request.RequestTrack, request.RequestFieldB,
+                         request.RequestKind, request.RequestFieldD, request.RequestText),
+         m_timings.frameMs);
 }
 
 void Link::SendKeyCodeFrame(quint8 high, quint8 low) {
-    send(buildKeyCode(quint16((high << 8) | low)), timings.frameMs);
+    send(buildKeyCode(quint16((high << 8) | low)), m_timings.frameMs);
 }
 
 void Link::SendPlayFrame(quint16 disc, quint8 a, quint8 b) {
-    send(buildPlayRequest(disc, a, b), timings.frameMs);
+    send(buildPlayRequest(disc, a, b), m_timings.frameMs);
 }
 
 void Link::SendPlayModeFrame(quint8 a, quint8 b) {
-    send(buildPlayModeRequest(a, b), timings.frameMs);
+    send(buildPlayModeRequest(a, b), m_timings.frameMs);
 }
 
 void Link::SendProgramList(const QList<ProgramStep>& steps) {
-    send(buildProgramList(steps), timings.frameMs);
+    send(buildProgramList(steps), m_timings.frameMs);
 }
 
 void Link::ArmWait(int ms) {
     m_errTm.stop();
-    TimeoutFlag = false;
+    m_timeoutFlag = false;
     m_errTm.start(ms);
 }
 
 void Link::onWaitTimer() {
-    TimeoutFlag = true;
+    m_timeoutFlag = true;
     // A frame whose bytes stopped coming was most likely started by noise: look past it.
     if (m_assembler.pendingBytes() > 0) {
         m_assembler.abandonPartialFrame();
@@ -371,25 +383,35 @@ void Link::emptySlot() {
 Link::WaitResult Link::waitUnit() {
     // Every wait is bounded: when no time-out is running (it ran out earlier and was taken),
     // the wait gets a control byte's time-out rather than hanging.
-    if (!m_errTm.isActive() && !TimeoutFlag && !slotFull())
-        ArmWait(timings.controlMs);
-    waitUntil([this] { return slotFull() || TimeoutFlag; });
+    if (!m_errTm.isActive() && !m_timeoutFlag && !slotFull())
+        ArmWait(m_timings.controlMs);
+    waitUntil([this] { return slotFull() || m_timeoutFlag; });
     if (slotFull())
         return WaitResult::Unit;
-    TimeoutFlag = false;
+    m_timeoutFlag = false;
     return WaitResult::Timeout;
 }
 
-void Link::waitUntil(const std::function<bool()>& condition) {
+bool Link::waitUntil(const std::function<bool()>& condition, int timeoutMs) {
     if (condition())
-        return;
+        return true;
     QEventLoop loop;
+    bool expired = false;
+    QTimer limit;
+    limit.setSingleShot(true);
+    connect(&limit, &QTimer::timeout, &loop, [&] {
+        expired = true;
+        loop.quit();
+    });
     const auto connection = connect(this, &Link::wake, &loop, [&] {
         if (condition())
             loop.quit();
     });
+    if (timeoutMs >= 0)
+        limit.start(timeoutMs);
     loop.exec();
     disconnect(connection);
+    return expired ? condition() : true;
 }
 
 void Link::drainOutput() {
@@ -397,77 +419,89 @@ void Link::drainOutput() {
         return;
     m_port.flush();
     if (m_port.bytesToWrite() > 0)
-        m_port.waitForBytesWritten(timings.controlMs);
+        m_port.waitForBytesWritten(m_timings.controlMs);
 }
 
 bool Link::waitForToc(int disc, int ms) {
     m_tocTimer.start(ms);
-    waitUntil([&] { return TocReadyDisc == disc || !m_tocTimer.isActive() || !OperationRunning; });
-    const bool ready = TocReadyDisc == disc;
+    waitUntil([&] {
+        return m_play.TocReadyDisc == disc || !m_tocTimer.isActive() || !m_operationRunning;
+    });
+    const bool ready = m_play.TocReadyDisc == disc;
     m_tocTimer.stop();
     return ready;
 }
 
 void Link::ShowLinkError(const QString& body, const QString& title) {
-    ErrorDialogOpen = true;
-    m_ui.showErrorDialog(body, title, timings.errorCountdownS, [this] {
-        ErrorDialogOpen = false;
+    m_errorDialogOpen = true;
+    m_ui.showErrorDialog(body, title, m_timings.errorCountdownS, [this] {
+        m_errorDialogOpen = false;
         emit wake();
     });
-    waitUntil([this] { return !ErrorDialogOpen; });
+    waitUntil([this] { return !m_errorDialogOpen; });
     if (m_linkBusy != kLinkOffline)
         setLinkBusy(kLinkIdle);
-    CurrentTransaction = 0;
+    m_currentTransaction = 0;
 }
 
 // ---- Changer-initiated exchanges ----
 
+bool Link::storePlayStatus(const Frame& frame) {
+    const auto status = decodePlayStatus(frame);
+    if (!status)
+        return false;
+    if (status->disc != m_play.PlayDisc) {
+        m_discChanged = true;
+        m_play.TocReadyDisc = 0;
+        m_play.PlayDisc = qint16(status->disc);
+    }
+    m_play.PlayTrack = status->track;
+    m_play.PlayProgramStep = status->programStep;
+    m_play.PlayMusicType = status->musicType;
+    m_play.PlayUserFileBits = status->userFileBits;
+    m_play.PlayStatus7 = status->status7;
+    m_play.PlayMode = status->playMode;
+    m_play.PlayRepeat = status->repeat;
+    return true;
+}
+
+bool Link::storeChangerMode(const Frame& frame) {
+    const auto mode = decodeChangerMode(frame);
+    if (!mode)
+        return false;
+    if (*mode + 1 != m_modeCode) {
+        m_modeChanged = true;
+        m_modeCode = qint16(*mode + 1);
+        // A running long operation stops as if cancelled.
+        m_operationRunning = false;
+    }
+    return true;
+}
+
 bool Link::storePushedFrame(const Frame& frame) {
     switch (frame.cmd) {
-    case kPushPlayStatus: {
-        const auto status = decodePlayStatus(frame);
-        if (!status)
+    case kPushPlayStatus:
+        if (!storePlayStatus(frame))
             return false;
-        if (status->disc != PlayDisc) {
-            DiscChanged = true;
-            TocReadyDisc = 0;
-            PlayDisc = qint16(status->disc);
-        }
-        PlayTrack = status->track;
-        PlayProgramStep = status->programStep;
-        PlayMusicType = status->musicType;
-        PlayUserFileBits = status->userFileBits;
-        PlayStatus7 = status->status7;
-        PlayMode = status->playMode;
-        PlayRepeat = status->repeat;
         break;
-    }
     case kPushPlayState: {
         const auto state = decodePlayState(frame);
         if (!state)
             return false;
-        PlayStateCode = *state;
+        m_play.PlayStateCode = *state;
         break;
     }
     case kPushTocReady: {
         const auto disc = decodeTocReady(frame);
         if (!disc)
             return false;
-        TocReadyDisc = qint16(*disc);
+        m_play.TocReadyDisc = qint16(*disc);
         break;
     }
-    case kPushChangerMode: {
-        const auto mode = decodeChangerMode(frame);
-        if (!mode)
+    case kPushChangerMode:
+        if (!storeChangerMode(frame))
             return false;
-        if (*mode + 1 != ModeCode) {
-            ModeChanged = true;
-            ModeCode = qint16(*mode + 1);
-            // A running long operation stops as if cancelled.
-            OperationRunning = false;
-        }
         break;
-    }
     default:
         return false;
     }
@@ -483,57 +517,59 @@ void Link::Input_data() {
         emptySlot();
         return;
     }
+    // The poll must not start a second exchange while this one waits; the flag outlives the
+    // hold so the release cannot re-enter.
     m_inInputData = true;
-    SetLinkBusyPush();
-    bool stored = false;
-    while (!stored) {
+    const auto leaving = qScopeGuard([this] { m_inInputData = false; });
+    const LinkHold hold(*this, kLinkPush);
+    if (receivePushedFrame())
+        awaitClosingEot();
+}
+
+bool Link::receivePushedFrame() {
+    for (;;) {
         SendAck();
         emptySlot();
-        bool again = false;
-        while (!again && !stored) {
-            if (waitUnit() == WaitResult::Timeout) {
-                ClearLinkBusyPush();
-                m_inInputData = false;
-                return;
-            }
-            if (slotIs(kEnq)) {
-                again = true; // the changer opened the exchange again: answer it again
-            } else if (slotIs(kEot)) {
+        for (;;) {
+            if (waitUnit() == WaitResult::Timeout)
+                return false;
+            if (slotIs(kEnq))
+                break; // the changer opened the exchange again: answer it again
+            if (slotIs(kEot)) {
                 SendAck();
                 emptySlot();
                 drainOutput();
-                ClearLinkBusyPush();
-                m_inInputData = false;
-                return;
-            } else if (m_slot.size() == 1) {
-                emptySlot();
-            } else {
-                const auto frame = parseFrame(m_slot);
-                if (!frame || !isPushedCmd(frame->cmd) || !storePushedFrame(*frame)) {
-                    SendNak();
-                    emptySlot();
-                    continue;
-                }
-                SendAck();
-                emptySlot();
-                stored = true;
+                return false;
             }
+            if (m_slot.size() == 1) {
+                emptySlot();
+                continue;
+            }
+            const auto frame = parseFrame(m_slot);
+            if (!frame || !isPushedCmd(frame->cmd) || !storePushedFrame(*frame)) {
+                SendNak();
+                emptySlot();
+                continue;
+            }
+            SendAck();
+            emptySlot();
+            return true;
         }
     }
-    // The closing EOT.
+}
+
+void Link::awaitClosingEot() {
     for (;;) {
         if (waitUnit() == WaitResult::Timeout)
-            break;
+            return;
         if (slotIs(kEot)) {
             SendAck();
             emptySlot();
             drainOutput();
-            break;
+            return;
         }
         emptySlot();
     }
-    ClearLinkBusyPush();
-    m_inInputData = false;
 }
 
 } // namespace tf

@@ -33,148 +33,83 @@ std::function<bool(const Frame&, bool&)> takeValue(Decoder decode, T& out) {
 } // namespace
 
 void Link::errorReport(int bodyMsg, int titleMsg) {
-    if (LastResult == kResultFailed) {
-        // Catch the changer's answer to the EOT just sent.
-        waitUnit();
-        TimeoutFlag = false;
-        emptySlot();
-    }
+    catchAnswer();
     if (bodyMsg != 0)
         ShowLinkError(msg(bodyMsg), msg(titleMsg));
-    LastResult = kResultFailed;
+    m_lastResult = kResultFailed;
 }
 
 void Link::giveUp(int bodyMsg, int titleMsg) {
     SendEot();
-    LastResult = kResultFailed;
+    m_lastResult = kResultFailed;
     errorReport(bodyMsg, titleMsg);
 }
 
+// Maps a step that did not end in ACK to the transaction's error report; true when it did.
+bool Link::stepFailed(StepResult result, int bodyMsg, int titleMsg) {
+    switch (result) {
+    case StepResult::Acked:
+        return false;
+    case StepResult::Refused:
+        errorReport(bodyMsg, titleMsg);
+        return true;
+    case StepResult::NoAnswer:
+    case StepResult::Stray:
+        giveUp(bodyMsg, titleMsg);
+        return true;
+    }
+    return true;
+}
+
 bool Link::dataTransaction(const DataSpec& tx, const FrameHandler& handle) {
-    RequestTrack = 0;
-    RequestKind = 0;
-    RequestFieldD = 0;
-    CurrentTransaction = tx.code;
+    RequestRecord request = m_request;
+    request.RequestTrack = 0;
+    request.RequestKind = 0;
+    request.RequestFieldD = 0;
+    m_request = request;
+    m_currentTransaction = tx.code;
 
-    // ENQ until the changer accepts.
-    SendEnq();
-    RetryCount = 1;
-    for (;;) {
-        if (waitUnit() == WaitResult::Timeout) {
-            if (RetryCount >= kAttempts) {
-                giveUp(tx.bodyMsg, tx.titleMsg);
-                return false;
-            }
-            ++RetryCount;
-            SendEnq();
-        } else if (slotIs(kEot)) {
-            emptySlot();
-            SendAck();
-            errorReport(tx.bodyMsg, tx.titleMsg);
-            return false;
-        } else if (slotIs(kAck)) {
-            break;
-        } else {
-            emptySlot();
-        }
-    }
-
-    // The request, until the changer acknowledges it.
+    if (stepFailed(openExchange(), tx.bodyMsg, tx.titleMsg))
+        return false;
     emptySlot();
-    SendDataRequest(tx.group, tx.request);
-    RetryCount = 1;
-    for (;;) {
-        const bool timedOut = waitUnit() == WaitResult::Timeout;
-        if (timedOut || slotIs(kNak)) {
-            if (!timedOut)
-                emptySlot();
-            if (RetryCount >= kAttempts) {
-                giveUp(tx.bodyMsg, tx.titleMsg);
-                return false;
-            }
-            ++RetryCount;
-            SendDataRequest(tx.group, tx.request);
-        } else if (slotIs(kEot)) {
-            emptySlot();
-            SendAck();
-            errorReport(tx.bodyMsg, tx.titleMsg);
-            return false;
-        } else if (slotIs(kAck)) {
-            break;
-        } else {
-            emptySlot();
-        }
-    }
-
-    // The reply frame(s).
-    ArmWait(timings.replyMs);
+    if (stepFailed(sendAcked([&] { SendDataRequest(tx.request, request); }), tx.bodyMsg,
+                   tx.titleMsg))
+        return false;
     emptySlot();
-    RetryCount = 1;
-    bool complete = false;
-    while (!complete) {
-        if (waitUnit() == WaitResult::Timeout) {
-            SendEot();
-            LastResult = kResultFailed;
-            emptySlot();
-            errorReport(tx.bodyMsg, tx.titleMsg);
-            return false;
-        }
-        if (slotIs(kEot)) {
-            SendAck();
-            emptySlot();
-            errorReport(tx.bodyMsg, tx.titleMsg);
-            return false;
-        }
-        if (m_slot.size() == 1) {
-            emptySlot();
-            continue;
-        }
-        FrameError error = FrameError::None;
-        const auto frame = parseFrame(m_slot, &error);
-        if (error == FrameError::BadChecksum) {
-            if (RetryCount >= kAttempts) {
-                emptySlot();
-                giveUp(tx.bodyMsg, tx.titleMsg);
-                return false;
-            }
-            SendNak();
-            ++RetryCount;
-            emptySlot();
-            continue;
-        }
-        if (!frame || frame->cmd != tx.reply || !handle(*frame, complete)) {
-            // Not a frame, not the reply asked for, or too short for its values.
-            emptySlot();
-            SendEot();
-            LastResult = kResultFailed;
-            errorReport(tx.bodyMsg, tx.titleMsg);
-            return false;
-        }
-        SendAck();
-        emptySlot();
-        RetryCount = 1;
-        if (!complete)
-            ArmWait(timings.nextFrameMs);
-    }
 
-    // Closing: the changer's EOT, answered with ACK.
-    RetryCount = 1;
+    const ReplyEnd end = receiveFrames([&](const Frame& frame) {
+        bool complete = false;
+        if (frame.cmd != tx.reply || !handle(frame, complete))
+            return FrameAction::Fail; // not the reply asked for, or too short for its values
+        return complete ? FrameAction::AckAndStop : FrameAction::Ack;
+    });
+    if (end != ReplyEnd::Complete) {
+        // A failure has sent EOT; an EOT of the changer has been acknowledged.
+        errorReport(tx.bodyMsg, tx.titleMsg);
+        return false;
+    }
+    return awaitClosingEotOfReply(tx);
+}
+
+// Closing: the changer's EOT, answered with ACK; the ACK is sent again while it does not come.
+bool Link::awaitClosingEotOfReply(const DataSpec& tx) {
+    m_retryCount = 1;
     for (;;) {
         if (waitUnit() == WaitResult::Timeout) {
-            if (RetryCount >= kAttempts) {
+            if (m_retryCount >= kAttempts) {
                 SendEot();
-                LastResult = kResultFailed;
+                m_lastResult = kResultFailed;
                 errorReport(tx.bodyMsg, tx.titleMsg);
                 return false;
             }
-            ++RetryCount;
+            ++m_retryCount;
             SendAck();
         } else if (slotIs(kEot)) {
             SendAck();
-            LastResult = kResultOk;
+            m_lastResult = kResultOk;
             if (m_linkBusy != kLinkOffline)
                 m_linkBusy = kLinkIdle;
-            CurrentTransaction = 0;
+            m_currentTransaction = 0;
             emptySlot();
             emit wake();
             return true;
@@ -186,136 +121,80 @@ bool Link::dataTransaction(const DataSpec& tx, const FrameHandler& handle) {
 
 bool Link::commandTransaction(const QByteArray& frame, int bodyMsg, int titleMsg, bool showError) {
     const int body = showError ? bodyMsg : 0;
-    SendEnq();
-    RetryCount = 1;
-    for (;;) {
-        if (waitUnit() == WaitResult::Timeout) {
-            if (RetryCount >= kAttempts) {
-                giveUp(body, titleMsg);
-                return false;
-            }
-            ++RetryCount;
-            SendEnq();
-        } else if (slotIs(kAck)) {
-            break;
-        } else if (slotIs(kEot)) {
-            emptySlot();
-            SendAck();
-            errorReport(body, titleMsg);
-            return false;
-        } else {
-            emptySlot(); // an ENQ of the changer, or noise
-        }
-    }
-
+    if (stepFailed(openExchange(), body, titleMsg))
+        return false;
     emptySlot();
-    send(frame, timings.frameMs);
-    RetryCount = 1;
-    for (;;) {
-        const bool timedOut = waitUnit() == WaitResult::Timeout;
-        if (timedOut || slotIs(kNak)) {
-            if (!timedOut)
-                emptySlot();
-            if (RetryCount >= kAttempts) {
-                giveUp(body, titleMsg);
-                return false;
-            }
-            ++RetryCount;
-            send(frame, timings.frameMs);
-        } else if (slotIs(kEot)) {
-            emptySlot();
-            SendAck();
-            errorReport(body, titleMsg);
-            return false;
-        } else if (slotIs(kAck)) {
-            break;
-        } else {
-            emptySlot();
-        }
-    }
-
+    if (stepFailed(sendAcked([&] { send(frame, m_timings.frameMs); }), body, titleMsg))
+        return false;
     emptySlot();
-    SendEot();
-    RetryCount = 1;
-    for (;;) {
-        if (waitUnit() == WaitResult::Timeout) {
-            if (RetryCount >= kAttempts) {
-                LastResult = kResultFailed;
-                errorReport(body, titleMsg);
-                return false;
-            }
-            ++RetryCount;
-            SendEot();
-        } else if (slotIs(kAck)) {
-            LastResult = kResultOk;
-            emptySlot();
-            return true;
-        } else {
-            emptySlot();
-        }
+    if (closeExchange() != StepResult::Acked) {
+        errorReport(body, titleMsg);
+        return false;
     }
+    return true;
 }
 
-bool Link::ReadDiscId(DiscToc& toc) {
+bool Link::ReadDiscId(quint16 disc, DiscToc& toc) {
+    m_request.RequestDisc = disc;
     DiscIdAssembler assembler;
-    const bool ok = dataTransaction(
-        {kTxDiscId, kRequestDiscId.group, kRequestDiscId.code, kReplyDiscId, 428, 429},
-        [&](const Frame& frame, bool& complete) {
-            const auto block = decodeDiscIdBlock(frame);
-            if (!block)
-                return false;
-            // A disc without tracks has no table: the first block completes it.
-            if (block->isFirst() && block->highest == 0) {
-                toc = DiscToc{block->discInfo, block->lowest, 0, {}};
-                complete = true;
-                return true;
-            }
-            const auto step = assembler.add(*block);
-            if (step == DiscIdAssembler::Step::Bad)
-                return false;
-            complete = step == DiscIdAssembler::Step::Complete;
-            if (complete)
-                toc = assembler.toc();
-            return true;
-        });
+    const bool ok = dataTransaction({kTxDiscId, kRequestDiscId, kReplyDiscId, 428, 429},
+                                    [&](const Frame& frame, bool& complete) {
+                                        const auto block = decodeDiscIdBlock(frame);
+                                        if (!block)
+                                            return false;
+                                        // A disc without tracks has no table: the first block
+                                        // completes it.
+                                        if (block->isFirst() && block->highest == 0) {
+                                            toc = DiscToc{block->discInfo, block->lowest, 0, {}};
+                                            complete = true;
+                                            return true;
+                                        }
+                                        const auto step = assembler.add(*block);
+                                        if (step == DiscIdAssembler::Step::Bad)
+                                            return false;
+                                        complete = step == DiscIdAssembler::Step::Complete;
+                                        if (complete)
+                                            toc = assembler.toc();
+                                        return true;
+                                    });
     return ok;
 }
 
-bool Link::ReadUserFile(quint8& userFileByte) {
-    return dataTransaction(
-        {kTxUserFile, kRequestUserFile.group, kRequestUserFile.code, kReplyUserFile, 430, 431},
-        takeValue(decodeUserFile, userFileByte));
+bool Link::ReadUserFile(quint16 disc, quint8& userFileByte) {
+    m_request.RequestDisc = disc;
+    return dataTransaction({kTxUserFile, kRequestUserFile, kReplyUserFile, 430, 431},
+                           takeValue(decodeUserFile, userFileByte));
 }
 
-bool Link::ReadMusicType(quint8& musicType) {
-    return dataTransaction(
-        {kTxMusicType, kRequestMusicType.group, kRequestMusicType.code, kReplyMusicType, 432, 433},
-        takeValue(decodeMusicType, musicType));
+bool Link::ReadMusicType(quint16 disc, quint8& musicType) {
+    m_request.RequestDisc = disc;
+    return dataTransaction({kTxMusicType, kRequestMusicType, kReplyMusicType, 432, 433},
+                           takeValue(decodeMusicType, musicType));
 }
 
-int Link::ConfirmTitleInput() {
+int Link::ConfirmTitleInput(quint16 disc) {
+    m_request.RequestDisc = disc;
     quint8 answer = 0;
-    dataTransaction(
-        {kTxConfirm, kRequestTitleInput.group, kRequestTitleInput.code, kReplyConfirm, 434, 435},
-        takeValue(decodeConfirm, answer));
-    return LastResult == kResultOk && titleInputAllowed(answer) ? 1 : 0;
+    dataTransaction({kTxConfirm, kRequestTitleInput, kReplyConfirm, 434, 435},
+                    takeValue(decodeConfirm, answer));
+    return m_lastResult == kResultOk && titleInputAllowed(answer) ? 1 : 0;
 }
 
-bool Link::ReadMinMaxTno(MinMaxTno& range) {
-    return dataTransaction(
-        {kTxMinMax, kRequestMinMaxTno.group, kRequestMinMaxTno.code, kReplyMinMaxTno, 440, 441},
-        takeValue(decodeMinMaxTno, range));
+bool Link::ReadMinMaxTno(quint16 disc, MinMaxTno& range) {
+    m_request.RequestDisc = disc;
+    return dataTransaction({kTxMinMax, kRequestMinMaxTno, kReplyMinMaxTno, 440, 441},
+                           takeValue(decodeMinMaxTno, range));
 }
 
-bool Link::ConfirmRequest(quint8& answer) {
-    return dataTransaction({kTxConfirm, RequestGroup, RequestCode, kReplyConfirm, 323, 415},
+bool Link::ConfirmRequest(RequestCode code, quint16 disc, quint8& answer) {
+    m_request.RequestDisc = disc;
+    return dataTransaction({kTxConfirm, code, kReplyConfirm, 323, 415},
                            takeValue(decodeConfirm, answer));
 }
 
 bool Link::ReadProgramList(QList<ProgramStep>& steps) {
-    return dataTransaction(
-        {kTxProgram, kRequestProgram.group, kRequestProgram.code, kReplyProgramList, 442, 443},
-        takeValue(decodeProgramList, steps));
+    return dataTransaction({kTxProgram, kRequestProgram, kReplyProgramList, 442, 443},
+                           takeValue(decodeProgramList, steps));
 }
 
 bool Link::RequestPlay(quint16 disc, quint8 a, quint8 b) {

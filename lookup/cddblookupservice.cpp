@@ -95,20 +95,20 @@ void CddbLookupService::lookUpAllDiscs() {
     if (discs.isEmpty())
         return;
 
-    const bool wasRunning = m_link.OperationRunning;
-    m_link.OperationRunning = true;
+    const bool wasRunning = m_link.operationRunning();
+    m_link.setOperationRunning(true);
     readAllLookup = true;
     m_passFailure.clear();
     UserInterface::Progress progress{msg(448), msg(354), int(discs.size()), 0, {}};
     progress.cancel = [this] {
-        m_link.OperationRunning = false;
+        m_link.setOperationRunning(false);
         m_client.cancel(); // ends the request in flight at once
     };
     m_ui.showProgress(progress);
     {
         // Public servers ask for a pause between the requests of a batch.
         CddbPacedScope paced(m_client);
-        for (int i = 0; i < discs.size() && m_link.OperationRunning; ++i) {
+        for (int i = 0; i < discs.size() && m_link.operationRunning(); ++i) {
             m_ui.setProgressValue(i + 1);
             const auto record = discdata::readBlock(master.lines, discs.at(i));
             if (!record || record->hasCdText())
@@ -119,7 +119,7 @@ void CddbLookupService::lookUpAllDiscs() {
     }
     m_ui.closeProgress();
     readAllLookup = false;
-    m_link.OperationRunning = wasRunning && m_link.OperationRunning;
+    m_link.setOperationRunning(wasRunning && m_link.operationRunning());
     // One message for the whole pass, not one per remaining disc.
     if (!m_passFailure.isEmpty())
         m_ui.messageBox(m_passFailure, msg(448), Style::OkExclamation);
@@ -137,17 +137,15 @@ std::optional<DiscRecord> CddbLookupService::discFor(int disc) {
 }
 
 std::optional<DiscRecord> CddbLookupService::discFromChanger(int disc) {
-    if (m_link.LinkState != kLinkUp || m_link.linkBusy() == kLinkOffline)
+    if (m_link.linkState() != kLinkUp || m_link.linkBusy() == kLinkOffline)
         return std::nullopt;
     m_link.waitUntil(
         [this] { return m_link.linkBusy() == kLinkIdle || m_link.linkBusy() == kLinkOffline; });
     if (m_link.linkBusy() != kLinkIdle)
         return std::nullopt;
-    m_link.SetLinkBusyPush();
-    m_link.RequestDisc = quint16(disc);
     DiscToc toc;
-    const bool ok = m_link.ReadDiscId(toc);
-    m_link.ClearLinkBusyPush();
+    const bool ok =
+        whileHolding(m_link, kLinkPush, [&] { return m_link.ReadDiscId(quint16(disc), toc); });
     if (!ok || toc.highest == 0)
         return std::nullopt;
     DiscRecord record;
@@ -294,10 +292,9 @@ bool CddbLookupService::loadCdText(const DiscRecord& disc) {
     if (!identity.idKnown())
         if (const auto id = ComputeDiscId(disc.toc))
             identity.id = *id;
-    m_link.SetLinkBusyPush();
-    const CdTextResult downloaded =
-        DownloadCdText(m_link, m_config, identity, qMax<int>(disc.minTno, 1), disc.maxTno);
-    m_link.ClearLinkBusyPush();
+    const CdTextResult downloaded = whileHolding(m_link, kLinkPush, [&] {
+        return DownloadCdText(m_link, m_config, identity, qMax<int>(disc.minTno, 1), disc.maxTno);
+    });
     if (downloaded != CdTextResult::Usable)
         return false;
 

@@ -8,175 +8,84 @@ namespace tf::ops {
 
 namespace {
 
-// The slot holds a refusal: acknowledge it.
-StepResult refused(Link& link) {
-    link.emptySlot();
-    link.SendAck();
-    link.LastResult = kResultFailed;
-    return StepResult::Refused;
-}
-
-StepResult givenUp(Link& link) {
+// A step that did not end in ACK leaves LastResult 255; a step that ran out of attempts sends
+// EOT, since the exchange is open.
+StepResult stepOf(Link& link, Link::StepResult result) {
+    switch (result) {
+    case Link::StepResult::Acked:
+        link.emptySlot();
+        return StepResult::Acked;
+    case Link::StepResult::Refused:
+        link.recordResult(false);
+        return StepResult::Refused;
+    case Link::StepResult::NoAnswer:
+    case Link::StepResult::Stray:
+        break;
+    }
     link.SendEot();
-    link.LastResult = kResultFailed;
+    link.recordResult(false);
     return StepResult::Failed;
 }
 
 } // namespace
 
 StepResult openExchange(Link& link) {
-    link.SendEnq();
-    link.RetryCount = 1;
-    for (;;) {
-        if (link.waitUnit() == Link::WaitResult::Timeout) {
-            if (link.RetryCount >= kAttempts)
-                return givenUp(link);
-            ++link.RetryCount;
-            link.SendEnq();
-        } else if (link.slotIs(kEot)) {
-            return refused(link);
-        } else if (link.slotIs(kAck)) {
-            link.emptySlot();
-            return StepResult::Acked;
-        } else {
-            link.emptySlot(); // an ENQ of the changer's own, or noise
-        }
-    }
+    return stepOf(link, link.openExchange());
 }
 
 StepResult sendAcked(Link& link, const std::function<void()>& send) {
-    send();
-    link.RetryCount = 1;
-    for (;;) {
-        const bool timedOut = link.waitUnit() == Link::WaitResult::Timeout;
-        if (timedOut || link.slotIs(kNak)) {
-            if (!timedOut)
-                link.emptySlot();
-            if (link.RetryCount >= kAttempts)
-                return givenUp(link);
-            ++link.RetryCount;
-            send();
-        } else if (link.slotIs(kEot)) {
-            return refused(link);
-        } else if (link.slotIs(kAck)) {
-            link.emptySlot();
-            return StepResult::Acked;
-        } else {
-            link.emptySlot();
-        }
-    }
+    return stepOf(link, link.sendAcked(send));
 }
 
 StepResult closeExchange(Link& link) {
-    link.SendEot();
-    link.RetryCount = 1;
-    for (;;) {
-        if (link.waitUnit() == Link::WaitResult::Timeout) {
-            if (link.RetryCount >= kAttempts) {
-                link.LastResult = kResultFailed;
-                return StepResult::Failed;
-            }
-            ++link.RetryCount;
-            link.SendEot();
-        } else if (link.slotIs(kAck)) {
-            link.emptySlot();
-            link.LastResult = kResultOk;
-            return StepResult::Acked;
-        } else {
-            link.emptySlot();
-        }
-    }
+    return link.closeExchange() == Link::StepResult::Acked ? StepResult::Acked : StepResult::Failed;
 }
 
-StepResult requestText(Link& link) {
-    return sendAcked(link,
-                     [&link] { link.SendDataRequest(kRequestText.group, kRequestText.code); });
+StepResult requestText(Link& link, const RequestRecord& request) {
+    return sendAcked(link, [&] { link.SendDataRequest(kRequestText, request); });
 }
 
 ReplyEnd receiveTextFrames(Link& link, const std::function<FrameAction(const TextFrame&)>& handle) {
-    const auto fail = [&link] {
-        link.emptySlot();
-        link.SendEot();
-        link.LastResult = kResultFailed;
-        return ReplyEnd::Failed;
-    };
-    // The ACK was taken by the request step; a frame that came right behind it may already
-    // wait in the slot.
-    link.ArmWait(link.timings.replyMs);
-    link.RetryCount = 1;
     QByteArray previous; // the last frame taken
-    for (;;) {
-        if (link.waitUnit() == Link::WaitResult::Timeout)
-            return fail();
-        if (link.slotIs(kEot)) {
-            link.SendAck();
-            link.emptySlot();
-            return ReplyEnd::ChangerEot;
-        }
-        if (link.slotUnit().size() == 1) {
-            link.emptySlot();
-            continue;
-        }
-        FrameError error = FrameError::None;
-        const auto frame = parseFrame(link.slotUnit(), &error);
-        if (error == FrameError::BadChecksum) {
-            if (link.RetryCount >= kAttempts)
-                return fail();
-            link.SendNak();
-            ++link.RetryCount;
-            link.emptySlot();
-            continue;
-        }
-        if (!frame || (frame->cmd != kReplyDiscText && frame->cmd != kReplyTrackText))
-            return fail();
-        if (link.slotUnit() == previous) {
-            // The changer sends a frame again when our ACK did not reach it. Acknowledge the
-            // repeat but take its text only once: a continuation piece would be appended twice.
-            link.SendAck();
-            link.emptySlot();
-            link.ArmWait(link.timings.nextFrameMs);
-            continue;
-        }
-        const auto text = decodeTextFrame(*frame);
+    const Link::ReplyEnd end = link.receiveFrames([&](const Frame& frame) {
+        if (frame.cmd != kReplyDiscText && frame.cmd != kReplyTrackText)
+            return Link::FrameAction::Fail;
+        // The changer sends a frame again when our ACK did not reach it. Acknowledge the
+        // repeat but take its text only once: a continuation piece would be appended twice.
+        if (link.slotUnit() == previous)
+            return Link::FrameAction::AckRepeat;
+        const auto text = decodeTextFrame(frame);
         if (!text)
-            return fail();
+            return Link::FrameAction::Fail;
         switch (handle(*text)) {
         case FrameAction::Fail:
-            return fail();
+            return Link::FrameAction::Fail;
         case FrameAction::EndNow:
-            link.emptySlot();
-            link.SendEot();
-            // The changer acknowledges the EOT; take that answer so it is not left behind.
-            if (link.waitUnit() == Link::WaitResult::Unit && link.slotIs(kAck))
-                link.emptySlot();
-            return ReplyEnd::PcEnded;
+            return Link::FrameAction::EndNow;
         case FrameAction::Ack:
-            previous = link.slotUnit();
-            link.SendAck();
-            link.emptySlot();
-            link.RetryCount = 1;
-            link.ArmWait(link.timings.nextFrameMs);
             break;
         }
+        previous = link.slotUnit();
+        return Link::FrameAction::Ack;
+    });
+    switch (end) {
+    case Link::ReplyEnd::ChangerEot:
+    case Link::ReplyEnd::Complete:
+        return ReplyEnd::ChangerEot;
+    case Link::ReplyEnd::PcEnded:
+        return ReplyEnd::PcEnded;
+    case Link::ReplyEnd::Failed:
+        break;
     }
+    return ReplyEnd::Failed;
 }
 
 void catchAnswer(Link& link) {
-    if (link.LastResult != kResultFailed)
-        return;
-    link.waitUnit();
-    link.TimeoutFlag = false;
-    link.emptySlot();
+    link.catchAnswer();
 }
 
 bool showsProgress(const Configuration& config) {
     return config.settings.silent != 1;
-}
-
-bool waitForIdleLink(Link& link) {
-    link.waitUntil(
-        [&link] { return link.linkBusy() == kLinkIdle || link.linkBusy() == kLinkOffline; });
-    return link.linkBusy() == kLinkIdle;
 }
 
 } // namespace tf::ops

@@ -15,6 +15,7 @@ namespace tf {
 class Configuration;
 class Link;
 class UserInterface;
+struct RequestRecord;
 struct TextFrame;
 } // namespace tf
 
@@ -38,8 +39,8 @@ StepResult sendAcked(Link& link, const std::function<void()>& send);
 // EOT until the changer acknowledges it. Failed leaves LastResult 255 (no further EOT).
 StepResult closeExchange(Link& link);
 
-// The data request for text (0x00, 0x01) with the link's request fields, after openExchange.
-StepResult requestText(Link& link);
+// The data request for text (0x00, 0x01) for `request`, after openExchange.
+StepResult requestText(Link& link, const RequestRecord& request);
 
 // What a handler makes of one received text frame.
 enum class FrameAction {
@@ -64,8 +65,5 @@ void catchAnswer(Link& link);
 
 // True when downloads and uploads may show their progress dialog.
 bool showsProgress(const Configuration& config);
-
-// The link is free for a new holder: waits until nobody holds it. False when it is offline.
-bool waitForIdleLink(Link& link);
 
 } // namespace tf::ops

@@ -109,13 +109,13 @@ bool UploadProgramList(Link& link, const Configuration& config, int n, QString* 
     const auto steps =
         programfile::read(programPath(config), qBound(0, n, kMaxProgramSteps), error);
     if (!steps) {
-        link.LastResult = kResultFailed;
+        link.recordResult(false);
         return false;
     }
-    link.CurrentTransaction = kTxProgramUpload;
+    link.setCurrentTransaction(kTxProgramUpload);
     const auto finish = [&link](bool ok) {
-        link.LastResult = ok ? kResultOk : kResultFailed;
-        link.CurrentTransaction = 0;
+        link.recordResult(ok);
+        link.setCurrentTransaction(0);
         return ok;
     };
     if (ops::openExchange(link) != ops::StepResult::Acked)

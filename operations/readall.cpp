@@ -26,14 +26,12 @@ namespace {
 
 // Runs one exchange holding the link with the push bracket; true when it succeeded.
 template <typename F> bool holding(Link& link, F exchange) {
-    if (!ops::waitForIdleLink(link)) {
-        link.LastResult = kResultFailed;
+    if (!link.Tarminal_Base_check()) {
+        link.recordResult(false);
         return false;
     }
-    link.SetLinkBusyPush();
-    const bool ok = exchange();
-    link.ClearLinkBusyPush();
-    return ok && link.LastResult == kResultOk;
+    const LinkHold hold(link, kLinkPush);
+    return exchange() && link.lastResult() == kResultOk;
 }
 
 void showPassError(UserInterface& ui, const QString& detail) {
@@ -81,21 +79,22 @@ bool loadCdTextForReadAll(AppContext& ctx, const DiscIdentity& identity, int low
                           QString* error) {
     Link& link = ctx.link;
     link.waitUntil([&link] {
-        return !link.OperationRunning || link.linkBusy() == kLinkIdle ||
+        return !link.operationRunning() || link.linkBusy() == kLinkIdle ||
                link.linkBusy() == kLinkOffline;
     });
-    if (!link.OperationRunning || link.linkBusy() != kLinkIdle)
+    if (!link.operationRunning() || link.linkBusy() != kLinkIdle)
         return false;
-    link.SetLinkBusyPush();
-    const CdTextResult downloaded = DownloadCdText(link, ctx.config, identity, lowest, highest);
-    link.ClearLinkBusyPush();
+    const CdTextResult downloaded = [&] {
+        const LinkHold hold(link, kLinkPush);
+        return DownloadCdText(link, ctx.config, identity, lowest, highest);
+    }();
     if (downloaded != CdTextResult::Usable)
         return false;
 
     const QString cdText = ctx.config.programPath(opsfiles::kCdText);
     const QString discFile = ctx.config.dataPath(discfile::fileName(identity.disc));
     if (!copyFile(cdText, discFile, error)) {
-        link.LastResult = kResultFailed;
+        link.recordResult(false);
         return false;
     }
     QFile::remove(cdText);
@@ -103,23 +102,76 @@ bool loadCdTextForReadAll(AppContext& ctx, const DiscIdentity& identity, int low
     return true;
 }
 
+namespace {
+
+// Without a changer only the online pass over the existing master file runs.
+ReadAllResult offlinePass(AppContext& ctx) {
+    ReadAllResult result;
+    result.outcome = ReadAllOutcome::Offline;
+    if (QFile::exists(storefiles::inFolder(ctx.config.settings.dataDir, storefiles::kDiscData))) {
+        ctx.link.setOperationRunning(true);
+        ctx.lookup.lookUpAllDiscs();
+        ctx.link.setOperationRunning(false);
+    }
+    return result;
+}
+
+// A failed step, Cancel or a mode change ends the pass.
+bool passStopped(const Link& link) {
+    return link.lastResult() != kResultOk || !link.operationRunning();
+}
+
+// One disc of the pass: play it, wait for its table of contents, read its identity, user
+// file and music type into the master file, and load its CD TEXT where it has some.
+DiscStep readDisc(AppContext& ctx, int n, discdata::MasterFileBuilder& builder, QString* problem) {
+    Link& link = ctx.link;
+    if (!holding(link, [&] { return link.RequestPlay(quint16(n), 1, 0); }))
+        return DiscStep::Stop;
+    // A table of contents reported before belongs to another disc.
+    if (link.playValues().PlayDisc != n)
+        link.forgetTocReady();
+    const bool tocReady = link.waitForToc(n, link.timings().tocWaitMs);
+    if (passStopped(link))
+        return DiscStep::Stop;
+    if (!tocReady)
+        return DiscStep::Skipped;
+
+    DiscToc toc;
+    if (!holding(link, [&] { return link.ReadDiscId(quint16(n), toc); }) || passStopped(link))
+        return DiscStep::Stop;
+    if (toc.highest == 0)
+        return DiscStep::Skipped; // an empty slot: nothing to record
+
+    DiscRecord disc;
+    if (!holding(link, [&] { return link.ReadUserFile(quint16(n), disc.userFileByte); }) ||
+        passStopped(link))
+        return DiscStep::Stop;
+    if (!holding(link, [&] { return link.ReadMusicType(quint16(n), disc.musicType); }) ||
+        passStopped(link))
+        return DiscStep::Stop;
+
+    disc.identity.disc = quint8(n);
+    disc.identity.id = ComputeDiscId(toc.entries).value_or(DiscIdBytes{});
+    disc.minTno = toc.lowest;
+    disc.maxTno = toc.highest;
+    disc.toc = toc.entries;
+    disc.discInfo = toc.discInfo;
+    builder.addBlock(disc);
+    if (disc.hasCdText())
+        loadCdTextForReadAll(ctx, disc.identity, disc.minTno, disc.maxTno, problem);
+    return DiscStep::Read;
+}
+
+} // namespace
+
 ReadAllResult readAllDiscsPass(AppContext& ctx) {
     Link& link = ctx.link;
     UserInterface& ui = ctx.ui;
     const QString dataDir = ctx.config.settings.dataDir;
+    if (link.linkBusy() == kLinkOffline)
+        return offlinePass(ctx);
+
     ReadAllResult result;
-
-    // Without a changer only the online pass over the existing master file runs.
-    if (link.linkBusy() == kLinkOffline) {
-        result.outcome = ReadAllOutcome::Offline;
-        if (QFile::exists(storefiles::inFolder(dataDir, storefiles::kDiscData))) {
-            link.OperationRunning = true;
-            ctx.lookup.lookUpAllDiscs();
-            link.OperationRunning = false;
-        }
-        return result;
-    }
-
     QString problem;
     const QString discProgram = storefiles::inFolder(dataDir, storefiles::kDiscProgram);
     const auto discs = workfiles::writeDiscProgram(dataDir, &problem);
@@ -129,73 +181,27 @@ ReadAllResult readAllDiscsPass(AppContext& ctx) {
         return result;
     }
 
-    link.OperationRunning = true;
-    link.LastResult = kResultOk;
-    if (link.PlayMode != 0) {
+    link.setOperationRunning(true);
+    link.recordResult(true);
+    if (link.playValues().PlayMode != 0) {
         // Leave programmed, music-type or user-file play before the discs are walked.
         holding(link, [&link] { return link.RequestPlayMode(0, 0); });
     }
 
     UserInterface::Progress progress{msg(353), msg(354), int(discs->size()), 0, {}};
     progress.cancel = [&link] {
-        if (link.OperationRunning) {
-            link.OperationRunning = false;
-            emit link.wake();
-        }
+        link.setOperationRunning(false);
     };
-    if (link.LastResult == kResultOk)
+    if (link.lastResult() == kResultOk)
         ui.showProgress(progress);
 
     discdata::MasterFileBuilder builder(dataDir);
-    const auto stopped = [&link] {
-        return link.LastResult != kResultOk || !link.OperationRunning;
-    };
-    const auto readDisc = [&](int n) -> DiscStep {
-        if (!holding(link, [&] { return link.RequestPlay(quint16(n), 1, 0); }))
-            return DiscStep::Stop;
-        // A table of contents reported before belongs to another disc.
-        if (link.PlayDisc != n)
-            link.TocReadyDisc = 0;
-        const bool tocReady = link.waitForToc(n, link.timings.tocWaitMs);
-        if (stopped())
-            return DiscStep::Stop;
-        if (!tocReady)
-            return DiscStep::Skipped;
-
-        DiscToc toc;
-        link.RequestDisc = quint16(n);
-        if (!holding(link, [&] { return link.ReadDiscId(toc); }) || stopped())
-            return DiscStep::Stop;
-        if (toc.highest == 0)
-            return DiscStep::Skipped; // an empty slot: nothing to record
-
-        DiscRecord disc;
-        link.RequestDisc = quint16(n);
-        if (!holding(link, [&] { return link.ReadUserFile(disc.userFileByte); }) || stopped())
-            return DiscStep::Stop;
-        link.RequestDisc = quint16(n);
-        if (!holding(link, [&] { return link.ReadMusicType(disc.musicType); }) || stopped())
-            return DiscStep::Stop;
-
-        disc.identity.disc = quint8(n);
-        disc.identity.id = ComputeDiscId(toc.entries).value_or(DiscIdBytes{});
-        disc.minTno = toc.lowest;
-        disc.maxTno = toc.highest;
-        disc.toc = toc.entries;
-        disc.discInfo = toc.discInfo;
-        builder.addBlock(disc);
-        ++result.discsRead;
-
-        if (disc.hasCdText())
-            loadCdTextForReadAll(ctx, disc.identity, disc.minTno, disc.maxTno, &problem);
-        return DiscStep::Read;
-    };
-
     int done = 0;
-    while (!stopped() && done < discs->size()) {
-        const int n = discs->at(done);
-        const DiscStep step = readDisc(n);
-        if (step == DiscStep::Skipped)
+    while (!passStopped(link) && done < discs->size()) {
+        const DiscStep step = readDisc(ctx, discs->at(done), builder, &problem);
+        if (step == DiscStep::Read)
+            ++result.discsRead;
+        else if (step == DiscStep::Skipped)
             ++result.discsSkipped;
         ui.setProgressValue(++done);
         if (step == DiscStep::Stop)
@@ -203,18 +209,18 @@ ReadAllResult readAllDiscsPass(AppContext& ctx) {
     }
     ui.closeProgress();
 
-    const bool cancelled = !link.OperationRunning;
+    const bool cancelled = !link.operationRunning();
     if (cancelled)
-        link.LastResult = kResultOk; // a cancel is not an error
+        link.recordResult(true); // a cancel is not an error
     // A pass cancelled before its first disc has nothing to put in place of the user's file.
-    const bool commit = link.LastResult == kResultOk && (!cancelled || builder.blockCount() > 0);
+    const bool commit = link.lastResult() == kResultOk && (!cancelled || builder.blockCount() > 0);
     if (commit && !builder.commit(&problem))
-        link.LastResult = kResultFailed;
+        link.recordResult(false);
     QFile::remove(discProgram);
 
-    if (link.LastResult != kResultOk) {
+    if (link.lastResult() != kResultOk) {
         showPassError(ui, problem);
-        link.OperationRunning = false;
+        link.setOperationRunning(false);
         result.outcome = ReadAllOutcome::Failed;
         return result;
     }
@@ -224,7 +230,7 @@ ReadAllResult readAllDiscsPass(AppContext& ctx) {
     }
     // The online pass runs while the pass still counts as running.
     ctx.lookup.lookUpAllDiscs();
-    link.OperationRunning = false;
+    link.setOperationRunning(false);
     result.outcome = ReadAllOutcome::Completed;
     return result;
 }

@@ -13,12 +13,10 @@ namespace {
 
 // Runs `exchange` holding the link with the push bracket.
 template <typename F> bool holding(Link& link, F exchange) {
-    if (!ops::waitForIdleLink(link))
+    if (!link.Tarminal_Base_check())
         return false;
-    link.SetLinkBusyPush();
-    const bool ok = exchange();
-    link.ClearLinkBusyPush();
-    return ok;
+    const LinkHold hold(link, kLinkPush);
+    return exchange();
 }
 
 } // namespace
@@ -32,13 +30,11 @@ StartUpReadResult startUpRead(Link& link, const Configuration& config, UserInter
 
     // The disc in the player gets its real track range; with none there is nothing to ask.
     disclist::PlayerRange player;
-    if (link.PlayDisc > 0) {
-        player.disc = link.PlayDisc;
+    if (link.playValues().PlayDisc > 0) {
+        player.disc = link.playValues().PlayDisc;
         MinMaxTno range;
-        const bool read = holding(link, [&] {
-            link.RequestDisc = quint16(link.PlayDisc);
-            return link.ReadMinMaxTno(range);
-        });
+        const bool read = holding(
+            link, [&] { return link.ReadMinMaxTno(quint16(link.playValues().PlayDisc), range); });
         player.minTno = read ? range.lowest : 1;
         player.maxTno = read ? range.highest : 99;
     }

@@ -45,12 +45,15 @@ QString withDetail(int messageId, const QString& detail) {
     return detail.isEmpty() ? msg(messageId) : msg(messageId) + QLatin1Char('\r') + detail;
 }
 
-void setRequest(Link& link, int disc, quint8 kind, quint8 fieldD, int last) {
-    link.RequestDisc = quint16(disc);
-    link.RequestTrack = 0;
-    link.RequestKind = kind;
-    link.RequestFieldD = fieldD;
-    link.RequestLast = quint8(qBound(0, last, 255));
+// A text request: the link's request record with the fields of a text download.
+RequestRecord textRequest(const Link& link, int disc, quint8 kind, quint8 fieldD, int last) {
+    RequestRecord request = link.request();
+    request.RequestDisc = quint16(disc);
+    request.RequestTrack = 0;
+    request.RequestKind = kind;
+    request.RequestFieldD = fieldD;
+    request.RequestLast = quint8(qBound(0, last, 255));
+    return request;
 }
 
 // CD TEXT characters: one byte each; codes of 127 or more cannot be trusted to be in the PC's
@@ -81,10 +84,10 @@ QString cdTextOf(const TextFrame& frame) {
 } // namespace
 
 bool DownloadText(Link& link, const Configuration& config, UserInterface& ui,
-                  const QString& destinationPath) {
+                  const RequestRecord& request, const QString& destinationPath) {
     const QString programDir = config.programDir();
-    const quint8 kind = link.RequestKind;
-    const int last = link.RequestLast;
+    const quint8 kind = request.RequestKind;
+    const int last = request.RequestLast;
     bool progressShown = false;
     QString problem;
 
@@ -94,17 +97,17 @@ bool DownloadText(Link& link, const Configuration& config, UserInterface& ui,
             ui.closeProgress();
         link.ShowLinkError(withDetail(kind == kTextKindUserFileName ? 323 : 313, problem),
                            msg(319));
-        link.LastResult = kResultFailed;
-        link.CurrentTransaction = 0;
+        link.recordResult(false);
+        link.setCurrentTransaction(0);
         clearTitleRecords(programDir);
         return false;
     };
 
-    link.CurrentTransaction = ops::kTxText;
+    link.setCurrentTransaction(ops::kTxText);
     clearTitleRecords(programDir);
     if (ops::openExchange(link) != ops::StepResult::Acked)
         return report();
-    if (ops::requestText(link) != ops::StepResult::Acked)
+    if (ops::requestText(link, request) != ops::StepResult::Acked)
         return report();
 
     int textMarker = kNoMarker;
@@ -135,7 +138,7 @@ bool DownloadText(Link& link, const Configuration& config, UserInterface& ui,
     });
     if (end == ops::ReplyEnd::Failed)
         return report();
-    link.CurrentTransaction = 0;
+    link.setCurrentTransaction(0);
 
     // Without a single text frame there is nothing to hand over: the download failed.
     if (textMarker == kNoMarker)
@@ -144,38 +147,39 @@ bool DownloadText(Link& link, const Configuration& config, UserInterface& ui,
         return report();
     if (progressShown)
         ui.closeProgress();
-    link.LastResult = kResultOk;
+    link.recordResult(true);
     return true;
 }
 
 bool downloadAllDiscTitles(Link& link, const Configuration& config, UserInterface& ui) {
     // Every slot in slot order: disc 0 asks for all of them.
-    setRequest(link, 0, kTextKindDisc, 0, link.MaxDiscCount);
-    return DownloadText(link, config, ui, config.programPath(storefiles::kAllDiscs));
+    return DownloadText(link, config, ui,
+                        textRequest(link, 0, kTextKindDisc, 0, link.maxDiscCount()),
+                        config.programPath(storefiles::kAllDiscs));
 }
 
 bool downloadUserFileNames(Link& link, const Configuration& config, UserInterface& ui) {
-    setRequest(link, 0, kTextKindUserFileName, 0, 8);
-    return DownloadText(link, config, ui, config.dataPath(opsfiles::kUserFileNames));
+    return DownloadText(link, config, ui, textRequest(link, 0, kTextKindUserFileName, 0, 8),
+                        config.dataPath(opsfiles::kUserFileNames));
 }
 
 bool downloadEditorTitles(Link& link, const Configuration& config, UserInterface& ui, int disc,
                           int highestTrack, quint8 userFileByte, quint8 musicType) {
-    setRequest(link, disc, kTextKindTrack, musicType, highestTrack);
-    link.RequestFieldB = userFileByte;
-    return DownloadText(link, config, ui, config.programPath(storefiles::kOneDisc));
+    RequestRecord request = textRequest(link, disc, kTextKindTrack, musicType, highestTrack);
+    request.RequestFieldB = userFileByte;
+    return DownloadText(link, config, ui, request, config.programPath(storefiles::kOneDisc));
 }
 
 bool downloadAudioTitles(Link& link, const Configuration& config, UserInterface& ui, int disc,
                          int highestTrack) {
-    setRequest(link, disc, kTextKindTrack, 0, highestTrack);
-    return DownloadText(link, config, ui, config.programPath(opsfiles::kAudioTitles));
+    return DownloadText(link, config, ui, textRequest(link, disc, kTextKindTrack, 0, highestTrack),
+                        config.programPath(opsfiles::kAudioTitles));
 }
 
 bool downloadProgramTitles(Link& link, const Configuration& config, UserInterface& ui, int disc,
                            int highestTrack) {
-    setRequest(link, disc, kTextKindTrack, 0, highestTrack);
-    return DownloadText(link, config, ui, config.programPath(opsfiles::kProgramTitles));
+    return DownloadText(link, config, ui, textRequest(link, disc, kTextKindTrack, 0, highestTrack),
+                        config.programPath(opsfiles::kProgramTitles));
 }
 
 CdTextResult DownloadCdText(Link& link, const Configuration& config, const DiscIdentity& identity,
@@ -187,8 +191,8 @@ CdTextResult DownloadCdText(Link& link, const Configuration& config, const DiscI
     const auto report = [&] {
         ops::catchAnswer(link);
         link.ShowLinkError(withDetail(357, problem), msg(358));
-        link.LastResult = kResultFailed;
-        link.CurrentTransaction = 0;
+        link.recordResult(false);
+        link.setCurrentTransaction(0);
         return CdTextResult::Failed;
     };
 
@@ -207,11 +211,11 @@ CdTextResult DownloadCdText(Link& link, const Configuration& config, const DiscI
     if (!textfile::replaceLines(path, scratch, lines, &problem))
         return report();
 
-    setRequest(link, identity.disc, kTextKindTrack, 0, highest);
-    link.CurrentTransaction = ops::kTxText;
+    const RequestRecord request = textRequest(link, identity.disc, kTextKindTrack, 0, highest);
+    link.setCurrentTransaction(ops::kTxText);
     if (ops::openExchange(link) != ops::StepResult::Acked)
         return report();
-    if (ops::requestText(link) != ops::StepResult::Acked)
+    if (ops::requestText(link, request) != ops::StepResult::Acked)
         return report();
 
     bool anyText = false;
@@ -237,18 +241,18 @@ CdTextResult DownloadCdText(Link& link, const Configuration& config, const DiscI
     });
     if (end == ops::ReplyEnd::Failed)
         return report();
-    link.CurrentTransaction = 0;
+    link.setCurrentTransaction(0);
     if (!textfile::replaceLines(path, scratch, lines, &problem))
         return report();
     if (notStandard) {
         // The exchange itself ended cleanly; only the disc's text is unusable.
         link.ShowLinkError(msg(458), msg(358));
-        link.LastResult = kResultOk;
+        link.recordResult(true);
         return CdTextResult::NotStandard;
     }
     if (!anyText)
         return report();
-    link.LastResult = kResultOk;
+    link.recordResult(true);
     return CdTextResult::Usable;
 }
 

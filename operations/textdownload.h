@@ -15,14 +15,15 @@ namespace tf {
 class Configuration;
 class Link;
 class UserInterface;
+struct RequestRecord;
 
-// The text download with the link's request fields (RequestDisc, RequestTrack, RequestKind,
-// RequestFieldD, RequestLast) set by the caller: the frames go to tmpttl.txt in the program
+// The text download of `request` (RequestDisc, RequestTrack, RequestKind, RequestFieldD,
+// RequestLast): the frames go to tmpttl.txt in the program
 // folder, which then replaces `destinationPath`. Shows the progress dialog unless SILENT.
 // True with LastResult 0 on success; on failure the user has been told (message 313, or 323
 // for user-file names), LastResult is 255 and the destination is unchanged.
 bool DownloadText(Link& link, const Configuration& config, UserInterface& ui,
-                  const QString& destinationPath);
+                  const RequestRecord& request, const QString& destinationPath);
 
 // The uses of the text download, each with its request fields and destination.
 

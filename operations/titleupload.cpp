@@ -31,32 +31,34 @@ struct TitleSet {
 bool uploadFailed(Link& link) {
     ops::catchAnswer(link);
     link.ShowLinkError(msg(364), msg(365));
-    link.LastResult = kResultFailed;
-    link.CurrentTransaction = 0;
+    link.recordResult(false);
+    link.setCurrentTransaction(0);
     return false;
 }
 
 // ENQ, the disc title, the track titles, EOT. `beforeTrack` runs before each track title is
 // sent (the progress bar). False on failure, before the error report.
-bool sendTitleSet(Link& link, const TitleSet& titles, const std::function<void(int)>& beforeTrack) {
+bool sendTitleSet(Link& link, RequestRecord request, const TitleSet& titles,
+                  const std::function<void(int)>& beforeTrack) {
     if (ops::openExchange(link) != ops::StepResult::Acked)
         return false;
-    const auto sendText = [&link](const QString& text) {
-        link.RequestText = text.left(kMaxTitleChars);
-        return ops::sendAcked(link, [&link] { link.SendTitleFrame(); }) == ops::StepResult::Acked;
+    const auto sendText = [&link, &request](const QString& text) {
+        request.RequestText = text.left(kMaxTitleChars);
+        return ops::sendAcked(link, [&] { link.SendTitleFrame(request); }) ==
+               ops::StepResult::Acked;
     };
-    link.RequestTrack = 0;
-    link.RequestKind = kTextKindDisc;
+    request.RequestTrack = 0;
+    request.RequestKind = kTextKindDisc;
     if (!sendText(titles.discTitle))
         return false;
-    link.RequestKind = kTextKindTrack;
+    request.RequestKind = kTextKindTrack;
     const int first = std::max(1, titles.firstTrack);
-    const int last = std::min<int>(kMemoryTrackLimit, link.RequestLast);
+    const int last = std::min<int>(kMemoryTrackLimit, request.RequestLast);
     for (int i = 0; i < titles.trackTitles.size(); ++i) {
         const int track = first + i;
         if (track > last)
             break;
-        link.RequestTrack = quint8(track);
+        request.RequestTrack = quint8(track);
         if (beforeTrack)
             beforeTrack(track);
         if (!sendText(titles.trackTitles.at(i)))
@@ -64,8 +66,8 @@ bool sendTitleSet(Link& link, const TitleSet& titles, const std::function<void(i
     }
     if (ops::closeExchange(link) != ops::StepResult::Acked)
         return false;
-    link.LastResult = kResultOk;
-    link.CurrentTransaction = 0;
+    link.recordResult(true);
+    link.setCurrentTransaction(0);
     return true;
 }
 
@@ -88,18 +90,19 @@ std::optional<TitleSet> titlesOfFile(const QString& path, QString* error) {
 
 } // namespace
 
-int ReadTitleStatus(Link& link, quint8& userFileByte, quint8& musicType) {
-    const auto report = [&link] {
+int ReadTitleStatus(Link& link, const RequestRecord& request, quint8& userFileByte,
+                    quint8& musicType) {
+    const auto report = [&link, &request] {
         ops::catchAnswer(link);
-        link.ShowLinkError(msg(link.RequestKind == kTextKindUserFileName ? 323 : 313), msg(314));
-        link.LastResult = kResultFailed;
-        link.CurrentTransaction = 0;
+        link.ShowLinkError(msg(request.RequestKind == kTextKindUserFileName ? 323 : 313), msg(314));
+        link.recordResult(false);
+        link.setCurrentTransaction(0);
         return 0;
     };
-    link.CurrentTransaction = ops::kTxText;
+    link.setCurrentTransaction(ops::kTxText);
     if (ops::openExchange(link) != ops::StepResult::Acked)
         return report();
-    if (ops::requestText(link) != ops::StepResult::Acked)
+    if (ops::requestText(link, request) != ops::StepResult::Acked)
         return report();
     int textMarker = 255;
     bool unusable = false;
@@ -114,20 +117,21 @@ int ReadTitleStatus(Link& link, quint8& userFileByte, quint8& musicType) {
     });
     if (end == ops::ReplyEnd::Failed)
         return report();
-    link.CurrentTransaction = 0;
-    link.LastResult = kResultOk;
+    link.setCurrentTransaction(0);
+    link.recordResult(true);
     return textMarker != 255 && !unusable ? 1 : 0;
 }
 
-bool Execute_send_text_to_changer(Link& link, const QString& titleFilePath) {
+bool Execute_send_text_to_changer(Link& link, const RequestRecord& request,
+                                  const QString& titleFilePath) {
     QString problem;
     const auto titles = titlesOfFile(titleFilePath, &problem);
     if (!titles) {
         link.ShowLinkError(msg(364) + QLatin1Char('\r') + problem, msg(365));
-        link.LastResult = kResultFailed;
+        link.recordResult(false);
         return false;
     }
-    if (!sendTitleSet(link, *titles, {}))
+    if (!sendTitleSet(link, request, *titles, {}))
         return uploadFailed(link);
     return true;
 }
@@ -142,58 +146,56 @@ bool UploadTitles(Link& link, const QString& titleFilePath) {
         link.ShowLinkError(msg(362) + QLatin1Char('\r') +
                                QStringLiteral("%1 names no disc.").arg(titleFilePath),
                            msg(363));
-        link.LastResult = kResultFailed;
+        link.recordResult(false);
         return false;
     }
-    const auto setRequest = [&] {
-        link.RequestDisc = quint16(numbers->discNo);
-        link.RequestTrack = 0;
-        link.RequestLast = quint8(qBound(0, int(numbers->maxTno), 255));
-        link.RequestKind = kTextKindTrack;
+    const auto discRequest = [&] {
+        RequestRecord request = link.request();
+        request.RequestDisc = quint16(numbers->discNo);
+        request.RequestTrack = 0;
+        request.RequestLast = quint8(qBound(0, int(numbers->maxTno), 255));
+        request.RequestKind = kTextKindTrack;
+        return request;
     };
 
-    if (!ops::waitForIdleLink(link))
+    if (!link.Tarminal_Base_check())
         return false;
-    link.SetLinkBusyPush();
-    setRequest();
-    link.RequestFieldD = 0;
     quint8 userFileByte = 0;
     quint8 musicType = 0;
-    const int status = ReadTitleStatus(link, userFileByte, musicType);
-    link.ClearLinkBusyPush();
-    if (status != 1)
-        return false;
-
-    if (!ops::waitForIdleLink(link))
-        return false;
-    link.SetLinkBusyPush();
-    setRequest();
-    link.RequestFieldB = userFileByte;
-    link.RequestFieldD = musicType;
-    bool sent = false;
-    if (link.ConfirmTitleInput() == 1) {
-        // The confirmation request cleared the request fields; every title frame must carry
-        // the disc's user-file byte and music type back, or the changer would lose them.
-        setRequest();
-        link.RequestFieldB = userFileByte;
-        link.RequestFieldD = musicType;
-        sent = Execute_send_text_to_changer(link, titleFilePath);
+    {
+        const LinkHold hold(link, kLinkPush);
+        RequestRecord status = discRequest();
+        status.RequestFieldD = 0;
+        if (ReadTitleStatus(link, status, userFileByte, musicType) != 1)
+            return false;
     }
-    link.ClearLinkBusyPush();
-    return sent;
+
+    if (!link.Tarminal_Base_check())
+        return false;
+    const LinkHold hold(link, kLinkPush);
+    const quint16 disc = quint16(numbers->discNo);
+    if (link.ConfirmTitleInput(disc) != 1)
+        return false;
+    // Every title frame carries the disc's user-file byte and music type back, or the changer
+    // would lose them.
+    RequestRecord titles = discRequest();
+    titles.RequestFieldB = userFileByte;
+    titles.RequestFieldD = musicType;
+    return Execute_send_text_to_changer(link, titles, titleFilePath);
 }
 
 bool UploadEditorTitles(Link& link, const Configuration& config, UserInterface& ui,
                         const EditorTitlesUpload& titles) {
-    link.RequestDisc = quint16(titles.disc);
-    link.RequestFieldB = titles.userFileByte;
-    link.RequestFieldD = titles.musicType;
-    link.RequestLast = quint8(qBound(0, titles.maxTno, 255));
+    RequestRecord request = link.request();
+    request.RequestDisc = quint16(titles.disc);
+    request.RequestFieldB = titles.userFileByte;
+    request.RequestFieldD = titles.musicType;
+    request.RequestLast = quint8(qBound(0, titles.maxTno, 255));
     const bool progress = ops::showsProgress(config);
     if (progress)
-        ui.showProgress({msg(365), msg(365), link.RequestLast, 0, {}});
-    const bool sent =
-        sendTitleSet(link, {titles.discTitle, titles.minTno, titles.trackTitles}, [&](int track) {
+        ui.showProgress({msg(365), msg(365), request.RequestLast, 0, {}});
+    const bool sent = sendTitleSet(
+        link, request, {titles.discTitle, titles.minTno, titles.trackTitles}, [&](int track) {
             if (progress)
                 ui.setProgressValue(track);
         });

@@ -13,6 +13,7 @@ namespace tf {
 class Configuration;
 class Link;
 class UserInterface;
+struct RequestRecord;
 
 // The whole sequence for a per-disc title file (DISC<n>.txt or tempcdt.txt): the title status
 // check, the title-input check and the upload, each step holding the link with the push
@@ -20,17 +21,18 @@ class UserInterface;
 // A refused title input ends the sequence silently (false, LastResult 0).
 bool UploadTitles(Link& link, const QString& titleFilePath);
 
-// Asks the changer for the disc's text (RequestDisc, RequestKind, RequestLast set by the
-// caller) and keeps only the disc's user-file byte and music type. Returns 1 when the disc
-// can take titles, 0 when not or on failure (message 313/314 shown, LastResult 255).
-// The caller holds the link.
-int ReadTitleStatus(Link& link, quint8& userFileByte, quint8& musicType);
+// Asks the changer for the text of `request` (RequestDisc, RequestKind, RequestLast) and keeps only
+// the disc's user-file byte and music type. Returns 1 when the disc can take titles, 0 when not or
+// on failure (message 313/314 shown, LastResult 255). The caller holds the link.
+int ReadTitleStatus(Link& link, const RequestRecord& request, quint8& userFileByte,
+                    quint8& musicType);
 
-// The upload from a title file: RequestDisc, RequestFieldB, RequestFieldD and RequestLast set
-// by the caller, title input confirmed, the link held by the caller. Track titles go to the
+// The upload from a title file for `request` (RequestDisc, RequestFieldB, RequestFieldD and
+// RequestLast), title input confirmed, the link held by the caller. Track titles go to the
 // file's tracks from its MIN TNO on, never beyond track 20 or RequestLast. On failure message
 // 364/365 and LastResult 255.
-bool Execute_send_text_to_changer(Link& link, const QString& titleFilePath);
+bool Execute_send_text_to_changer(Link& link, const RequestRecord& request,
+                                  const QString& titleFilePath);
 
 // What the title editor sends: its changer-memory column and changer disc title.
 struct EditorTitlesUpload {

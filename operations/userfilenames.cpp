@@ -13,14 +13,12 @@ namespace tf {
 
 UserFileNamesResult sendUserFileNames(Link& link, const Configuration& config, UserInterface& ui,
                                       const QStringList& names) {
-    if (!ops::waitForIdleLink(link))
+    if (!link.Tarminal_Base_check())
         return UserFileNamesResult::Offline;
-    link.SetLinkBusyStore();
-    link.RequestGroup = kRequestUserFileNameInput.group;
-    link.RequestCode = kRequestUserFileNameInput.code;
+    const LinkHold hold(link, kLinkStore);
     quint8 answer = 0;
     UserFileNamesResult result = UserFileNamesResult::Failed;
-    if (link.ConfirmRequest(answer)) {
+    if (link.ConfirmRequest(kRequestUserFileNameInput, 0, answer)) {
         if (!userFileNamesAllowed(answer)) {
             ui.messageBox(msg(414), msg(415), UserInterface::Style::Ok);
             result = UserFileNamesResult::Rejected;
@@ -28,7 +26,6 @@ UserFileNamesResult sendUserFileNames(Link& link, const Configuration& config, U
             result = UserFileNamesResult::Sent;
         }
     }
-    link.ClearLinkBusyStore();
     return result;
 }
 
@@ -40,22 +37,23 @@ bool UploadUserFileNames(Link& link, const Configuration& config, UserInterface&
         if (progressShown)
             ui.closeProgress();
         link.ShowLinkError(msg(418), msg(417));
-        link.LastResult = kResultFailed;
+        link.recordResult(false);
         return false;
     };
     if (ops::openExchange(link) != ops::StepResult::Acked)
         return report();
-    link.RequestTrack = 1;
-    link.RequestKind = kTextKindUserFileName;
+    RequestRecord request = link.request();
+    request.RequestTrack = 1;
+    request.RequestKind = kTextKindUserFileName;
     if (ops::showsProgress(config)) {
         ui.showProgress({msg(417), msg(416), kUserFileCount, 1, {}});
         progressShown = true;
     }
     for (int i = 0; i < kUserFileCount; ++i) {
-        link.RequestText = names.value(i);
-        if (ops::sendAcked(link, [&link] { link.SendTitleFrame(); }) != ops::StepResult::Acked)
+        request.RequestText = names.value(i);
+        if (ops::sendAcked(link, [&] { link.SendTitleFrame(request); }) != ops::StepResult::Acked)
             return report();
-        link.RequestTrack = quint8(link.RequestTrack << 1);
+        request.RequestTrack = quint8(request.RequestTrack << 1);
         if (progressShown)
             ui.setProgressValue(i + 1);
     }
@@ -65,7 +63,7 @@ bool UploadUserFileNames(Link& link, const Configuration& config, UserInterface&
     }
     if (ops::closeExchange(link) != ops::StepResult::Acked)
         return report();
-    link.LastResult = kResultOk;
+    link.recordResult(true);
 
     QStringList boxes = names.mid(0, kUserFileCount);
     while (boxes.size() < kUserFileCount)

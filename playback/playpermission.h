@@ -19,9 +19,6 @@ inline constexpr quint8 kPlayModeAllowed = 0x08;
 // the answer carries `bit`. A failed query is a refusal.
 bool askPermission(Link& link, quint8 group, quint8 bit);
 
-// Waits until the link is free; false when there is no changer.
-bool waitForFreeLink(Link& link);
-
 // Permission for group 0x10, then the play-mode request (music-type play: mode 5 and the
 // code; user-file play: mode 7 and the mask). True only when the changer took the request.
 bool requestPlayModeWithPermission(Link& link, quint8 mode, quint8 parameter);

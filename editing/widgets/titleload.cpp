@@ -87,19 +87,17 @@ bool TitlesTab::readDiscValues(int disc) {
     m_userFileByte = 0;
     m_musicType = 0;
     bool ok = true;
-    if (changerConnected() && holdLink()) {
+    if (changerConnected() && m_link.Tarminal_Base_check()) {
+        const LinkHold hold(m_link, kLinkStore);
         quint8 value = 0;
-        m_link.RequestDisc = quint16(disc);
-        ok = m_link.ReadUserFile(value);
+        ok = m_link.ReadUserFile(quint16(disc), value);
         if (ok)
             m_userFileByte = value;
         if (ok) {
-            m_link.RequestDisc = quint16(disc);
-            ok = m_link.ReadMusicType(value);
+            ok = m_link.ReadMusicType(quint16(disc), value);
             if (ok)
                 m_musicType = value;
         }
-        releaseLink();
     }
     m_panel->setUserFileByte(m_userFileByte);
     m_panel->setMusicTypeCode(m_musicType);
@@ -109,18 +107,17 @@ bool TitlesTab::readDiscValues(int disc) {
 TitlesTab::TocRead TitlesTab::readTocFromChanger(int disc) {
     // The changer reports the table when the disc is ready. That report is taken by the link
     // poll, so the link is not held while waiting.
-    const bool wasRunning = m_link.OperationRunning;
-    m_link.OperationRunning = true;
-    const bool ready = m_link.waitForToc(disc, m_link.timings.tocWaitMs);
-    m_link.OperationRunning = wasRunning;
+    const bool wasRunning = m_link.operationRunning();
+    m_link.setOperationRunning(true);
+    const bool ready = m_link.waitForToc(disc, m_link.timings().tocWaitMs);
+    m_link.setOperationRunning(wasRunning);
     if (!ready)
         return TocRead::Timeout;
-    if (!holdLink())
+    if (!m_link.Tarminal_Base_check())
         return TocRead::Error;
-    m_link.RequestDisc = quint16(disc);
     DiscToc toc;
-    const bool ok = m_link.ReadDiscId(toc);
-    releaseLink();
+    const bool ok =
+        whileHolding(m_link, kLinkStore, [&] { return m_link.ReadDiscId(quint16(disc), toc); });
     if (!ok)
         return TocRead::Error;
     if (toc.highest == 0) {
@@ -186,7 +183,7 @@ void TitlesTab::loadDisc() {
 TitlesTab::Next TitlesTab::loadWithoutMasterFile(int disc) {
     if (!changerConnected())
         return Next::Finish;
-    if (disc != m_link.PlayDisc) {
+    if (disc != m_link.playValues().PlayDisc) {
         showMessage({401, 398}, 393, Style::Ok);
         return Next::Download;
     }
@@ -257,25 +254,26 @@ void TitlesTab::reloadDisc() {
     const int disc = takeDiscNumber(false);
     if (disc == 0)
         return;
-    if (disc != m_link.PlayDisc && m_ctx.ui.messageBox(msg(394) + QLatin1Char('\r') + msg(395),
-                                                       msg(396), Style::YesNo) != Answer::Yes)
+    if (disc != m_link.playValues().PlayDisc &&
+        m_ctx.ui.messageBox(msg(394) + QLatin1Char('\r') + msg(395), msg(396), Style::YesNo) !=
+            Answer::Yes)
         return;
     if (m_changed && saveDialog() == Answer::Cancel)
         return;
     resetForLoad(disc, kStatusReloading);
 
-    if (disc != m_link.PlayDisc) {
-        if (!holdLink())
+    if (disc != m_link.playValues().PlayDisc) {
+        if (!m_link.Tarminal_Base_check())
             return;
-        bool ok = true;
-        if (m_link.PlayMode != 0)
-            m_link.RequestPlayMode(0, 0);
-        ok = m_link.RequestPlay(quint16(disc), 1, 0);
-        releaseLink();
+        const bool ok = whileHolding(m_link, kLinkStore, [&] {
+            if (m_link.playValues().PlayMode != 0)
+                m_link.RequestPlayMode(0, 0);
+            return m_link.RequestPlay(quint16(disc), 1, 0);
+        });
         if (!ok)
             return; // the changer was told and said no; the error has been shown
-        if (m_link.PlayDisc != disc)
-            m_link.TocReadyDisc = 0;
+        if (m_link.playValues().PlayDisc != disc)
+            m_link.forgetTocReady();
     }
     const TocRead toc = readTocFromChanger(disc);
     if (toc == TocRead::Error)
@@ -333,10 +331,11 @@ void TitlesTab::showDiscFile(const QString& path) {
 }
 
 void TitlesTab::finishLoad(int disc, bool download) {
-    if (download && changerConnected() && holdLink()) {
-        const bool ok = downloadEditorTitles(m_link, m_ctx.config, m_ctx.ui, disc, m_grid->maxTno(),
-                                             m_userFileByte, m_musicType);
-        releaseLink();
+    if (download && changerConnected() && m_link.Tarminal_Base_check()) {
+        const bool ok = whileHolding(m_link, kLinkStore, [&] {
+            return downloadEditorTitles(m_link, m_ctx.config, m_ctx.ui, disc, m_grid->maxTno(),
+                                        m_userFileByte, m_musicType);
+        });
         // A failed download leaves an older texttmp.txt behind, maybe of another disc.
         if (ok)
             fillMemoryColumn(m_ctx.config.programPath(storefiles::kOneDisc));

@@ -56,7 +56,7 @@ void TitlesTab::closeNameEditor(int statusIndex) {
 }
 
 void TitlesTab::ufeSave() {
-    if (m_busy || m_link.CommandInProgress)
+    if (m_busy || m_link.commandInProgress())
         return;
     const bool sent = sendNames();
     // "Updated" only when the names did reach the changer (or there is none to reach).
@@ -70,7 +70,7 @@ void TitlesTab::ufeQuit() {
     }
     switch (m_ctx.ui.messageBox(msg(402), msg(403), Style::YesNoCancel)) {
     case Answer::Yes:
-        if (m_busy || m_link.CommandInProgress)
+        if (m_busy || m_link.commandInProgress())
             return;
         closeNameEditor(sendNames() ? kStatusNamesUpdated : kStatusEditorClosed);
         break;
@@ -87,7 +87,6 @@ bool TitlesTab::sendNames() {
     const QStringList names = m_ufEditor->names();
     bool accepted = true; // without a changer the lists are all there is to update
     if (changerConnected()) {
-        m_link.RequestDisc = 0;
         accepted =
             sendUserFileNames(m_link, m_ctx.config, m_ctx.ui, names) == UserFileNamesResult::Sent;
     }

@@ -37,7 +37,7 @@ void TitlesTab::cmdSave_Click() {
 TitlesTab::Answer TitlesTab::saveDialog() {
     m_grid->commitEdit();
     // A read-all pass cannot be left half-way: there is no Cancel then.
-    const Style style = m_link.OperationRunning ? Style::YesNo : Style::YesNoCancel;
+    const Style style = m_link.operationRunning() ? Style::YesNo : Style::YesNoCancel;
     Answer answer = m_ctx.ui.messageBox(msg(402), msg(403), style);
     if (answer == Answer::Yes)
         answer = saveTitles();
@@ -87,16 +87,15 @@ bool TitlesTab::savePcFiles(int disc) {
 TitlesTab::Answer TitlesTab::saveToChanger(int disc) {
     if (!changerConnected())
         return Answer::Yes;
-    if (!holdLink())
+    if (!m_link.Tarminal_Base_check())
         return Answer::Cancel;
-    m_link.RequestDisc = quint16(disc);
-    const int allowed = m_link.ConfirmTitleInput();
-    if (m_link.LastResult != kResultOk) {
-        releaseLink();
+    // Given back before the refusal is shown: the message box must not keep the link.
+    std::optional<LinkHold> hold(std::in_place, m_link, kLinkStore);
+    const int allowed = m_link.ConfirmTitleInput(quint16(disc));
+    if (m_link.lastResult() != kResultOk)
         return Answer::Cancel; // the changer's error has been shown
-    }
     if (allowed != 1) {
-        releaseLink();
+        hold.reset();
         showMessage({406}, 407, Style::Ok);
         return Answer::Cancel;
     }
@@ -109,7 +108,6 @@ TitlesTab::Answer TitlesTab::saveToChanger(int disc) {
     upload.discTitle = m_panel->memoryTitle();
     upload.trackTitles = m_grid->columnTexts(TitleGrid::kMemoryColumn);
     const bool ok = UploadEditorTitles(m_link, m_ctx.config, m_ctx.ui, upload);
-    releaseLink();
     return ok ? Answer::Yes : Answer::Cancel;
 }
 

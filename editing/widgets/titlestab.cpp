@@ -162,20 +162,7 @@ void TitlesTab::updateSaveButton() {
 // ---- The link ----
 
 bool TitlesTab::changerConnected() const {
-    return m_link.isOpen() && m_link.LinkState == kLinkUp && m_link.linkBusy() != kLinkOffline;
-}
-
-bool TitlesTab::holdLink() {
-    m_link.Tarminal_Base_check();
-    if (m_link.linkBusy() == kLinkOffline)
-        return false;
-    m_link.SetLinkBusyStore();
-    return true;
-}
-
-void TitlesTab::releaseLink() {
-    if (m_link.linkBusy() != kLinkOffline)
-        m_link.ClearLinkBusyStore();
+    return m_link.isOpen() && m_link.linkState() == kLinkUp && m_link.linkBusy() != kLinkOffline;
 }
 
 // ---- Entering the tab ----
@@ -190,9 +177,9 @@ void TitlesTab::enterTab() {
     m_discLoaded = false;
     m_grid->setUp(1, 1);
     refreshDiscList();
-    m_cmdReload->setEnabled(changerConnected() && m_link.PlayDisc != 0);
-    if (changerConnected() && m_link.PlayDisc != 0) {
-        m_panel->showDisc(m_link.PlayDisc);
+    m_cmdReload->setEnabled(changerConnected() && m_link.playValues().PlayDisc != 0);
+    if (changerConnected() && m_link.playValues().PlayDisc != 0) {
+        m_panel->showDisc(m_link.playValues().PlayDisc);
         loadDisc();
     }
 }
@@ -212,13 +199,13 @@ bool TitlesTab::confirmClose() {
     m_grid->commitEdit();
     if (!m_changed)
         return true;
-    m_link.CommandInProgress = true;
+    m_link.setCommandInProgress(true);
     Answer answer;
     {
         Busy busy(*this, Busy::kAllThree);
         answer = saveDialog();
     }
-    m_link.CommandInProgress = false;
+    m_link.setCommandInProgress(false);
     return answer != Answer::Cancel;
 }
 

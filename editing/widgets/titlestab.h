@@ -77,8 +77,6 @@ private:
     void updateSaveButton();
     void setToolTips();
     bool changerConnected() const;
-    bool holdLink();
-    void releaseLink();
 
     // Load and reload
     void loadDisc();

@@ -30,7 +30,7 @@ public:
         m_tab.m_cmdLoad->setEnabled(true);
         // Reload needs the changer; after a load only when a disc is in its player.
         m_tab.m_cmdReload->setEnabled(m_tab.changerConnected() &&
-                                      (m_kind != kLoad || m_tab.m_link.PlayDisc != 0));
+                                      (m_kind != kLoad || m_tab.m_link.playValues().PlayDisc != 0));
         // Unsaved titles stay savable, also after a failed or cancelled save.
         m_tab.updateSaveButton();
     }

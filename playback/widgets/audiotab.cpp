@@ -94,7 +94,7 @@ void AudioTab::StatusDisplayTick() {
 
 void AudioTab::audioTabSelected() {
     const Link& link = m_ctx.link;
-    if (link.linkBusy() != kLinkOffline && link.ModeCode == 1 && link.PlayDisc != 0)
+    if (link.linkBusy() != kLinkOffline && link.modeCode() == 1 && link.playValues().PlayDisc != 0)
         m_transport->continueDisable().start();
 }
 

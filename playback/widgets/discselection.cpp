@@ -93,13 +93,13 @@ DiscSelectionPanel::DiscSelectionPanel(AppContext& ctx, StatusMessenger& status,
 // ---- Numbers and lists ----
 
 void DiscSelectionPanel::ShowDiscNumber() {
-    const QString text = QString::number(m_ctx.link.PlayDisc);
+    const QString text = QString::number(m_ctx.link.playValues().PlayDisc);
     m_txtDISC->setText(text);
     emit discNumberShown(text);
 }
 
 void DiscSelectionPanel::ShowTrackNumber() {
-    m_txtTRACK->setText(QString::number(m_ctx.link.PlayTrack));
+    m_txtTRACK->setText(QString::number(m_ctx.link.playValues().PlayTrack));
 }
 
 void DiscSelectionPanel::clearLists() {
@@ -153,7 +153,7 @@ void DiscSelectionPanel::setDiscTitle(int disc, const QString& title) {
 void DiscSelectionPanel::Open_TMPFile_DISC() {
     m_cmbDTTL->clear();
     m_selectedDiscPosition = -1;
-    const int playing = m_ctx.link.PlayDisc;
+    const int playing = m_ctx.link.playValues().PlayDisc;
     if (const auto entries = disclist::read(m_ctx.config.settings.dataDir)) {
         for (const disclist::Entry& e : *entries) {
             m_cmbDTTL->addItem(disclist::slotLabel(e.slot) + e.title);
@@ -166,7 +166,7 @@ void DiscSelectionPanel::Open_TMPFile_DISC() {
 }
 
 void DiscSelectionPanel::SelectTrackTitle() {
-    const int track = m_ctx.link.PlayTrack;
+    const int track = m_ctx.link.playValues().PlayTrack;
     int found = -1;
     for (int i = 0; i < m_cmbTTTL->count(); ++i) {
         if (itemNumber(m_cmbTTTL->itemText(i)) == track) {
@@ -186,7 +186,7 @@ bool DiscSelectionPanel::Open_Track_Title(const QString& path, int lowest, int h
     const auto content = discfile::readDiscFile(path);
     if (!content)
         return false;
-    const int disc = m_ctx.link.PlayDisc;
+    const int disc = m_ctx.link.playValues().PlayDisc;
     if (content->numbers.minTno > 0 && content->numbers.maxTno >= content->numbers.minTno) {
         lowest = content->numbers.minTno;
         highest = content->numbers.maxTno;
@@ -212,7 +212,7 @@ bool DiscSelectionPanel::fillFromTitleRecords(const QString& path, int lowest, i
     const auto lines = textfile::readLines(path);
     if (!lines)
         return false;
-    const int disc = m_ctx.link.PlayDisc;
+    const int disc = m_ctx.link.playValues().PlayDisc;
     int k = 0;
     bool any = false;
     for (int i = 0; i < lines->size(); ++i) {
@@ -255,17 +255,15 @@ bool DiscSelectionPanel::titlesFromLookup(int disc, bool cdText) {
 void DiscSelectionPanel::LoadPlayingDiscTitles() {
     Link& link = m_ctx.link;
     m_enableTM.stop();
-    link.CommandInProgress = true;
-    const int disc = link.PlayDisc;
-    link.RequestDisc = quint16(disc);
+    link.setCommandInProgress(true);
+    const int disc = link.playValues().PlayDisc;
 
     DiscToc toc;
     link.Tarminal_Base_check();
-    link.Set_Tarminal_AUDIO();
-    const bool read = link.ReadDiscId(toc);
-    link.Clear_Tarminal_AUDIO();
+    const bool read =
+        whileHolding(link, kLinkAudio, [&] { return link.ReadDiscId(quint16(disc), toc); });
 
-    if (read && link.LastResult == kResultOk) {
+    if (read && link.lastResult() == kResultOk) {
         m_cmbTTTL->clear();
         m_txtTTTL->clear();
         const bool cdText = (toc.discInfo & 0x10) != 0;
@@ -291,17 +289,12 @@ void DiscSelectionPanel::LoadPlayingDiscTitles() {
             m_cmbTTTL->clear();
             // The changer's own memory titles.
             const QString path = m_ctx.config.programPath(QString::fromLatin1(kAudioTitleFile));
-            link.RequestDisc = quint16(disc);
-            link.RequestTrack = 0;
-            link.RequestKind = 1;
-            link.RequestFieldD = 0;
-            link.RequestLast = quint8(highest);
             link.Tarminal_Base_check();
-            link.Set_Tarminal_AUDIO();
-            const bool downloaded =
-                m_download ? m_download(path)
+            const bool downloaded = whileHolding(link, kLinkAudio, [&] {
+                return m_download
+                           ? m_download(disc, highest, path)
                            : downloadAudioTitles(link, m_ctx.config, m_ctx.ui, disc, highest);
-            link.Clear_Tarminal_AUDIO();
+            });
             if (downloaded)
                 fillFromTitleRecords(path, lowest, highest);
             QFile::remove(path);
@@ -311,13 +304,13 @@ void DiscSelectionPanel::LoadPlayingDiscTitles() {
         // of the disc played before is a new choice.
         m_selectedDiscPosition = discItemIndex(disc);
         m_cmbDTTL->setCurrentIndex(m_selectedDiscPosition);
-        if (link.PlayMode == kPlayModeTrack) {
+        if (link.playValues().PlayMode == kPlayModeTrack) {
             m_txtTTTL->hide();
             m_cmbTTTL->setEnabled(true);
         }
     }
     m_txtDTTL->setText(m_cmbDTTL->currentText());
-    link.CommandInProgress = false;
+    link.setCommandInProgress(false);
 }
 
 // ---- Choosing from the lists ----
@@ -325,15 +318,16 @@ void DiscSelectionPanel::LoadPlayingDiscTitles() {
 void DiscSelectionPanel::requestPlay(int disc, int track) {
     Link& link = m_ctx.link;
     link.Tarminal_Base_check();
-    link.CommandInProgress = true;
-    link.Set_Tarminal_AUDIO();
-    link.RequestPlay(quint16(disc), quint8(track), 1);
-    link.Clear_Tarminal_AUDIO();
+    link.setCommandInProgress(true);
+    {
+        const LinkHold hold(link, kLinkAudio);
+        link.RequestPlay(quint16(disc), quint8(track), 1);
+    }
 }
 
 void DiscSelectionPanel::cmbDTTL_Click(int index) {
     Link& link = m_ctx.link;
-    if (link.ModeCode != 1) {
+    if (link.modeCode() != 1) {
         m_cmbDTTL->setCurrentIndex(m_selectedDiscPosition);
         return;
     }
@@ -342,9 +336,10 @@ void DiscSelectionPanel::cmbDTTL_Click(int index) {
         return;
     }
     // A second choice while a play request is on its way waits for nothing: it is dropped.
-    if (link.CommandInProgress || link.linkBusy() == kLinkOffline)
+    if (link.commandInProgress() || link.linkBusy() == kLinkOffline)
         return;
-    if (link.PlayMode == kPlayModeTrack && index >= 0 && index != m_selectedDiscPosition) {
+    if (link.playValues().PlayMode == kPlayModeTrack && index >= 0 &&
+        index != m_selectedDiscPosition) {
         m_selectedDisc = itemNumber(m_cmbDTTL->itemText(index));
         m_selectedTrack = minTrackOf(m_selectedDisc);
         m_status.ShowStatusMessage(StatusMessenger::kAudioTab, status::SelectedDisc);
@@ -356,14 +351,14 @@ void DiscSelectionPanel::cmbDTTL_Click(int index) {
         m_txtTTTL->show();
         m_cmbTTTL->setEnabled(false); // stale until the changer reports the new disc
         m_txtTRACK->setText(QString::number(m_selectedTrack));
-        link.CommandInProgress = false;
+        link.setCommandInProgress(false);
     }
     m_txtDTTL->setText(m_cmbDTTL->currentText());
 }
 
 void DiscSelectionPanel::cmbTTTL_Click(int index) {
     Link& link = m_ctx.link;
-    if (link.ModeCode != 1) {
+    if (link.modeCode() != 1) {
         m_cmbDTTL->setCurrentIndex(m_selectedDiscPosition);
         return;
     }
@@ -371,16 +366,17 @@ void DiscSelectionPanel::cmbTTTL_Click(int index) {
         m_clickSuppressed = false;
         return;
     }
-    if (link.CommandInProgress || link.linkBusy() == kLinkOffline)
+    if (link.commandInProgress() || link.linkBusy() == kLinkOffline)
         return;
-    if (link.PlayMode == kPlayModeTrack && index >= 0) {
+    if (link.playValues().PlayMode == kPlayModeTrack && index >= 0) {
         m_selectedTrack = itemNumber(m_cmbTTTL->itemText(index));
         if (m_selectedDisc == 0)
-            m_selectedDisc = link.PlayDisc;
-        if (m_selectedDisc != link.PlayDisc || m_selectedTrack != link.PlayTrack) {
+            m_selectedDisc = link.playValues().PlayDisc;
+        if (m_selectedDisc != link.playValues().PlayDisc ||
+            m_selectedTrack != link.playValues().PlayTrack) {
             m_status.ShowStatusMessage(StatusMessenger::kAudioTab, status::SelectedTrack);
             requestPlay(m_selectedDisc, m_selectedTrack);
-            link.CommandInProgress = false;
+            link.setCommandInProgress(false);
         }
     }
     m_txtTTTL->setText(m_cmbTTTL->currentText());
@@ -427,7 +423,7 @@ bool DiscSelectionPanel::copyKeyDown(QComboBox* list, QLineEdit*, QKeyEvent* key
         return false;
     case Qt::Key_Up:
     case Qt::Key_Down:
-        if (m_ctx.link.PlayMode == kPlayModeTrack)
+        if (m_ctx.link.playValues().PlayMode == kPlayModeTrack)
             list->setFocus();
         return true;
     default:
@@ -475,23 +471,23 @@ void DiscSelectionPanel::txtDISC_Enter() {
     bool ok = false;
     const int disc = m_txtDISC->text().trimmed().toInt(&ok);
     // Disc 0 or a number past the last slot cannot be played: the box shows the playing disc.
-    if (!ok || disc < 1 || disc > link.MaxDiscCount) {
-        m_txtDISC->setText(QString::number(link.PlayDisc));
+    if (!ok || disc < 1 || disc > link.maxDiscCount()) {
+        m_txtDISC->setText(QString::number(link.playValues().PlayDisc));
         return;
     }
     m_enableTM.stop();
-    if (link.ModeCode != 1) {
+    if (link.modeCode() != 1) {
         ShowDiscNumber();
         return;
     }
-    if (link.PlayMode != kPlayModeTrack || link.CommandInProgress ||
+    if (link.playValues().PlayMode != kPlayModeTrack || link.commandInProgress() ||
         link.linkBusy() == kLinkOffline)
         return;
     const int track = minTrackOf(disc);
     requestPlay(disc, track);
     restartEnableTM(kEnableAfterPlayMs);
     m_txtTRACK->setText(QString::number(track));
-    link.CommandInProgress = false;
+    link.setCommandInProgress(false);
 }
 
 void DiscSelectionPanel::txtTRACK_Enter() {
@@ -503,18 +499,18 @@ void DiscSelectionPanel::txtTRACK_Enter() {
         return;
     }
     m_enableTM.stop();
-    if (link.ModeCode != 1) {
+    if (link.modeCode() != 1) {
         ShowTrackNumber();
         return;
     }
-    if (link.PlayMode != kPlayModeTrack || link.CommandInProgress ||
+    if (link.playValues().PlayMode != kPlayModeTrack || link.commandInProgress() ||
         link.linkBusy() == kLinkOffline)
         return;
     int disc = m_txtDISC->text().trimmed().toInt(&ok);
-    if (!ok || disc < 1 || disc > link.MaxDiscCount)
-        disc = link.PlayDisc;
+    if (!ok || disc < 1 || disc > link.maxDiscCount())
+        disc = link.playValues().PlayDisc;
     requestPlay(disc, track);
-    link.CommandInProgress = false;
+    link.setCommandInProgress(false);
 }
 
 void DiscSelectionPanel::restartEnableTM(int ms) {
@@ -548,13 +544,13 @@ bool DiscSelectionPanel::eventFilter(QObject* watched, QEvent* event) {
         if (watched == m_txtDISC || watched == m_txtTRACK)
             numberGotFocus(static_cast<QLineEdit*>(watched));
         else if ((watched == m_cmbDTTL || watched == m_cmbTTTL) &&
-                 m_ctx.link.PlayMode == kPlayModeTrack)
+                 m_ctx.link.playValues().PlayMode == kPlayModeTrack)
             (watched == m_cmbDTTL ? m_txtDTTL : m_txtTTTL)->hide();
     } else if (type == QEvent::FocusOut) {
         if (watched == m_txtTRACK)
             EnableTM_Timer();
         else if ((watched == m_txtDTTL || watched == m_txtTTTL) &&
-                 m_ctx.link.PlayMode == kPlayModeTrack)
+                 m_ctx.link.playValues().PlayMode == kPlayModeTrack)
             (watched == m_txtDTTL ? m_cmbDTTL : m_cmbTTTL)->setFocus();
     }
     return QWidget::eventFilter(watched, event);

@@ -22,7 +22,8 @@ class DiscSelectionPanel : public QWidget {
 public:
     DiscSelectionPanel(AppContext& ctx, StatusMessenger& status, QWidget* parent = nullptr);
 
-    using DownloadTitles = std::function<bool(const QString& destinationPath)>;
+    using DownloadTitles =
+        std::function<bool(int disc, int highestTrack, const QString& destinationPath)>;
     void setDownloadTitles(DownloadTitles download) { m_download = std::move(download); }
 
     // The disc list into the disc-title list, the playing disc selected.

@@ -63,9 +63,9 @@ QString InfoLines::statusLine(int tab, int index) const {
         else if (index == status::SelectedTrack)
             text += number(m_audioTrack);
         else if (index == status::Random)
-            text += msg(randomKeySwitchesOn(m_link.PlayMode) ? msgid::On : msgid::Off);
+            text += msg(randomKeySwitchesOn(m_link.playValues().PlayMode) ? msgid::On : msgid::Off);
         else if (index == status::Repeat)
-            text += msg(m_link.PlayRepeat != 0 ? msgid::Off : msgid::On);
+            text += msg(m_link.playValues().PlayRepeat != 0 ? msgid::Off : msgid::On);
     }
     return text;
 }

@@ -103,13 +103,14 @@ void MusicTypePanel::open() {
     m_clear->setText(msg(452));
     m_list->setToolTip(msg(457));
     m_open = true;
-    const bool musicTypePlay =
-        link.PlayMode == kPlayModeMusicType || link.PlayMode == kPlayModeMusicTypeRandom;
+    const bool musicTypePlay = link.playValues().PlayMode == kPlayModeMusicType ||
+                               link.playValues().PlayMode == kPlayModeMusicTypeRandom;
     m_clear->setEnabled(musicTypePlay);
     m_set->setEnabled(!musicTypePlay);
-    if (link.PlayMusicType >= 2 && link.PlayMusicType <= kMusicTypeCount) {
+    if (link.playValues().PlayMusicType >= 2 &&
+        link.playValues().PlayMusicType <= kMusicTypeCount) {
         m_suppress = true;
-        m_list->setCurrentRow(panelIndexOfCode(link.PlayMusicType));
+        m_list->setCurrentRow(panelIndexOfCode(link.playValues().PlayMusicType));
         m_suppress = false;
     }
     markGenresPresent();
@@ -166,18 +167,18 @@ void MusicTypePanel::quit() {
 // shows the panel's error dialog. True on success.
 static bool runPanelCommand(Link& link, const std::function<bool()>& command, const QString& body,
                             const QString& title) {
-    link.CommandInProgress = true;
+    link.setCommandInProgress(true);
     const bool ok = command();
     if (!ok)
         link.ShowLinkError(body, title);
-    link.CommandInProgress = false;
+    link.setCommandInProgress(false);
     return ok;
 }
 
 void MusicTypePanel::set() {
     Link& link = m_ctx.link;
     const int row = m_list->currentRow();
-    if (link.CommandInProgress || row < 0)
+    if (link.commandInProgress() || row < 0)
         return;
     m_set->setEnabled(false);
     const bool ok = runPanelCommand(
@@ -194,7 +195,7 @@ void MusicTypePanel::set() {
 
 void MusicTypePanel::clear() {
     Link& link = m_ctx.link;
-    if (link.CommandInProgress)
+    if (link.commandInProgress())
         return;
     m_clear->setEnabled(false);
     const bool ok = runPanelCommand(
@@ -244,11 +245,11 @@ void UserFilePanel::open() {
     }
     m_suppress = false;
     m_open = true;
-    m_clear->setEnabled(link.PlayMode == kPlayModeUserFile ||
-                        link.PlayMode == kPlayModeUserFileRandom);
+    m_clear->setEnabled(link.playValues().PlayMode == kPlayModeUserFile ||
+                        link.playValues().PlayMode == kPlayModeUserFileRandom);
     markUserFilesInUse();
     // The playing user file, named by its one-bit mask; the conversion leaves the value as is.
-    const int number = Change_UFBIT_to_BYTE(link.PlayStatus7);
+    const int number = Change_UFBIT_to_BYTE(link.playValues().PlayStatus7);
     m_suppress = true;
     m_list->setCurrentRow(number > 0 && number <= kUserFileCount ? number - 1 : -1);
     m_suppress = false;
@@ -292,7 +293,7 @@ void UserFilePanel::quit() {
 void UserFilePanel::set() {
     Link& link = m_ctx.link;
     const int row = m_list->currentRow();
-    if (link.CommandInProgress || row < 0)
+    if (link.commandInProgress() || row < 0)
         return;
     m_set->setEnabled(false);
     const bool ok = runPanelCommand(
@@ -309,7 +310,7 @@ void UserFilePanel::set() {
 
 void UserFilePanel::clear() {
     Link& link = m_ctx.link;
-    if (link.CommandInProgress)
+    if (link.commandInProgress())
         return;
     m_clear->setEnabled(false);
     const bool ok = runPanelCommand(

@@ -164,7 +164,7 @@ ProgramPanel::ProgramPanel(AppContext& ctx, StatusMessenger& status, AudioTab& t
 }
 
 bool ProgramPanel::stopped() const {
-    return m_ctx.link.PlayStateCode == kStateStopped;
+    return m_ctx.link.playValues().PlayStateCode == kStateStopped;
 }
 
 void ProgramPanel::open() {
@@ -184,7 +184,7 @@ void ProgramPanel::prepare() {
     m_cmdPGSADD->setText(msg(453));
     m_cmdPGSDEL->setText(msg(454));
     m_cmdPGSDELALL->setText(msg(455));
-    m_programDisc = link.PlayDisc;
+    m_programDisc = link.playValues().PlayDisc;
 
     const QComboBox* discs = m_tab.discSelection()->discList();
     const QComboBox* tracks = m_tab.discSelection()->trackList();
@@ -200,20 +200,22 @@ void ProgramPanel::prepare() {
     for (int i = 0; i < tracks->count(); ++i)
         m_lstPGSTNO->addItem(tracks->itemText(i));
     if (m_lstPGSTNO->count() > 1)
-        m_lstPGSTNO->setCurrentRow(qBound(0, int(link.PlayTrack), m_lstPGSTNO->count() - 1));
+        m_lstPGSTNO->setCurrentRow(
+            qBound(0, int(link.playValues().PlayTrack), m_lstPGSTNO->count() - 1));
     else
         m_lstPGSTNO->setCurrentRow(0);
 
     m_lstPGSPGM->clear();
     m_stepCount = 0;
-    if (link.PlayMode != kPlayModeTrack) {
-        link.CommandInProgress = true;
+    if (link.playValues().PlayMode != kPlayModeTrack) {
+        link.setCommandInProgress(true);
         const QString path = m_ctx.config.dataPath(QString::fromLatin1(program::kFileName));
         link.Tarminal_Base_check();
-        link.Set_Tarminal_AUDIO();
-        ReadProgramList(link, m_ctx.config);
-        link.Clear_Tarminal_AUDIO();
-        link.CommandInProgress = false;
+        {
+            const LinkHold hold(link, kLinkAudio);
+            ReadProgramList(link, m_ctx.config);
+        }
+        link.setCommandInProgress(false);
         // Without a readable working file the panel still opens, with an empty program.
         const auto steps = programfile::read(path, kMaxProgramSteps);
         for (const ProgramStep& step : steps.value_or(QList<ProgramStep>())) {
@@ -245,15 +247,15 @@ void ProgramPanel::quit() {
 
 void ProgramPanel::chooseDisc(int row) {
     Link& link = m_ctx.link;
-    if (link.CommandInProgress || row < 0 || !m_open)
+    if (link.commandInProgress() || row < 0 || !m_open)
         return;
-    link.CommandInProgress = true;
+    link.setCommandInProgress(true);
     const int disc = m_lstPGSDNO->item(row)->text().mid(1, 3).trimmed().toInt();
     if (disc != m_programDisc) {
         m_programDisc = disc;
         loadTrackList(disc);
     }
-    link.CommandInProgress = false;
+    link.setCommandInProgress(false);
 }
 
 void ProgramPanel::loadTrackList(int disc) {
@@ -261,7 +263,7 @@ void ProgramPanel::loadTrackList(int disc) {
     m_trackListLoading = true;
     updateButtons();
     m_lstPGSTNO->setEnabled(false);
-    waitForFreeLink(link);
+    link.Tarminal_Base_check();
     m_lstPGSTNO->clear();
     const QString discPath = m_ctx.config.dataPath(discfile::fileName(disc));
     const auto content = discfile::readDiscFile(discPath);
@@ -272,26 +274,19 @@ void ProgramPanel::loadTrackList(int disc) {
             m_lstPGSTNO->addItem(disclist::slotLabel(t) + content->trackTitles.at(t - 1));
     } else {
         MinMaxTno range;
-        link.RequestDisc = quint16(disc);
-        link.Set_Tarminal_AUDIO();
-        const bool ranged = link.ReadMinMaxTno(range);
-        link.Clear_Tarminal_AUDIO();
+        const bool ranged = whileHolding(link, kLinkAudio,
+                                         [&] { return link.ReadMinMaxTno(quint16(disc), range); });
         const int maxTrack = ranged ? range.highest : 0;
         m_lstPGSTNO->setEnabled(true);
         m_lstPGSTNO->addItem(QString::fromLatin1(program::kAllTracks));
         const QString path = m_ctx.config.programPath(QString::fromLatin1(kTrackFile));
         if (ranged) {
-            waitForFreeLink(link);
-            link.Set_Tarminal_AUDIO();
-            link.RequestDisc = quint16(disc);
-            link.RequestTrack = 0;
-            link.RequestKind = 1;
-            link.RequestFieldD = 0;
-            link.RequestLast = quint8(maxTrack);
-            const bool downloaded =
-                m_download ? m_download(path)
+            link.Tarminal_Base_check();
+            const bool downloaded = whileHolding(link, kLinkAudio, [&] {
+                return m_download
+                           ? m_download(disc, maxTrack, path)
                            : downloadProgramTitles(link, m_ctx.config, m_ctx.ui, disc, maxTrack);
-            link.Clear_Tarminal_AUDIO();
+            });
             const auto lines = downloaded ? textfile::readLines(path) : std::nullopt;
             int k = 0;
             for (int i = 0; lines && i + 1 < lines->size(); ++i) {
@@ -392,11 +387,12 @@ bool ProgramPanel::sendProgram() {
         return false;
     const int n =
         int(programfile::read(path, kMaxProgramSteps).value_or(QList<ProgramStep>()).size());
-    bool ok = waitForFreeLink(link);
+    bool ok = link.Tarminal_Base_check();
     if (ok) {
-        link.Set_Tarminal_AUDIO();
-        ok = UploadProgramList(link, m_ctx.config, n);
-        link.Clear_Tarminal_AUDIO();
+        {
+            const LinkHold hold(link, kLinkAudio);
+            ok = UploadProgramList(link, m_ctx.config, n);
+        }
     }
     if (empty)
         QFile::remove(path);
@@ -405,10 +401,10 @@ bool ProgramPanel::sendProgram() {
 
 void ProgramPanel::set() {
     Link& link = m_ctx.link;
-    if (link.CommandInProgress)
+    if (link.commandInProgress())
         return;
     m_cmdPGSSET->setEnabled(false);
-    link.CommandInProgress = true;
+    link.setCommandInProgress(true);
     const QString path = m_ctx.config.dataPath(QString::fromLatin1(program::kFileName));
     QFile::remove(path);
     bool ok = true;
@@ -423,7 +419,7 @@ void ProgramPanel::set() {
     ok = ok && sendProgram();
     if (!ok)
         link.ShowLinkError(msg(311), msg(312));
-    link.CommandInProgress = false;
+    link.setCommandInProgress(false);
     closeSilently();
     // Success is reported only when the changer has the program.
     if (ok)
@@ -432,10 +428,10 @@ void ProgramPanel::set() {
 
 void ProgramPanel::clear() {
     Link& link = m_ctx.link;
-    if (link.CommandInProgress)
+    if (link.commandInProgress())
         return;
     m_cmdPGSClear->setEnabled(false);
-    link.CommandInProgress = true;
+    link.setCommandInProgress(true);
     if (m_stepCount != 0) {
         m_lstPGSPGM->clear();
         m_stepCount = 0;
@@ -445,7 +441,7 @@ void ProgramPanel::clear() {
     const bool ok = sendProgram();
     if (!ok)
         link.ShowLinkError(msg(309), msg(310));
-    link.CommandInProgress = false;
+    link.setCommandInProgress(false);
     closeSilently();
     if (ok)
         m_status.ShowStatusMessage(StatusMessenger::kAudioTab, status::ProgramCleared);
@@ -463,8 +459,8 @@ void ProgramPanel::updateButtons() {
         addOn = m_stepCount < kMaxProgramSteps;
         delOn = hasSteps;
         setOn = hasSteps;
-        clearOn = link.PlayMode != kPlayModeTrack;
-    } else if (link.PlayMode == kPlayModeTrack) {
+        clearOn = link.playValues().PlayMode != kPlayModeTrack;
+    } else if (link.playValues().PlayMode == kPlayModeTrack) {
         setOn = hasSteps;
     } else {
         clearOn = true;

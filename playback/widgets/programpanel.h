@@ -22,7 +22,8 @@ public:
     ProgramPanel(AppContext& ctx, StatusMessenger& status, AudioTab& tab,
                  QWidget* parent = nullptr);
 
-    using DownloadTitles = std::function<bool(const QString& destinationPath)>;
+    using DownloadTitles =
+        std::function<bool(int disc, int highestTrack, const QString& destinationPath)>;
     void setDownloadTitles(DownloadTitles download) { m_download = std::move(download); }
 
     bool isOpen() const { return m_open; }

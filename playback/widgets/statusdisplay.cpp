@@ -95,8 +95,8 @@ StatusDisplay::StatusDisplay(AppContext& ctx, AudioTab& tab, DiscSelectionPanel&
 
 void StatusDisplay::tickWhenLinkIdle() {
     const Link& link = m_ctx.link;
-    if (link.LinkState == kLinkUp && link.linkBusy() == kLinkIdle && !link.slotFull() &&
-        !link.ModeChanged && !link.StatusHold)
+    if (link.linkState() == kLinkUp && link.linkBusy() == kLinkIdle && !link.slotFull() &&
+        !link.modeChanged() && !link.statusHold())
         m_tab.StatusDisplayTick();
 }
 
@@ -130,22 +130,25 @@ void StatusDisplay::SetPlayModeLabel(int mode) {
 }
 
 void StatusDisplay::ShowMusicType() {
-    m_lbMtype->setText(m_cmbAudioMType->itemText(audioMusicTypeIndex(m_ctx.link.PlayMusicType)));
+    m_lbMtype->setText(
+        m_cmbAudioMType->itemText(audioMusicTypeIndex(m_ctx.link.playValues().PlayMusicType)));
 }
 
 void StatusDisplay::ShowProgramStep() {
     Link& link = m_ctx.link;
     link.Tarminal_Base_check();
-    link.Set_Tarminal_AUDIO();
-    ReadProgramList(link, m_ctx.config);
-    link.Clear_Tarminal_AUDIO();
-    m_txtPNO->setText(QStringLiteral("%1").arg(link.PlayProgramStep, 2, 10, QLatin1Char('0')));
-    m_shown.programStep = link.PlayProgramStep;
+    {
+        const LinkHold hold(link, kLinkAudio);
+        ReadProgramList(link, m_ctx.config);
+    }
+    m_txtPNO->setText(
+        QStringLiteral("%1").arg(link.playValues().PlayProgramStep, 2, 10, QLatin1Char('0')));
+    m_shown.programStep = link.playValues().PlayProgramStep;
 }
 
 void StatusDisplay::ShowUserFileChecks() {
     const QSignalBlocker block(m_lstAudioUFile);
-    const int bits = m_ctx.link.PlayUserFileBits;
+    const int bits = m_ctx.link.playValues().PlayUserFileBits;
     for (int i = 0; i < kUserFileCount && i < m_lstAudioUFile->count(); ++i)
         m_lstAudioUFile->item(i)->setCheckState((bits >> i) & 1 ? Qt::Checked : Qt::Unchecked);
     m_lstAudioUFile->setCurrentRow(-1);
@@ -165,15 +168,74 @@ void StatusDisplay::fillUserFileNames() {
 
 void StatusDisplay::ALL_DTTL_READ() {
     if (m_shown.programMode == kPlayModeTrack && m_shown.listMode != kPlayModeTrack &&
-        !m_ctx.link.ModeChanged) {
+        !m_ctx.link.modeChanged()) {
         m_discs.Open_TMPFile_DISC();
         m_shown.listMode = kPlayModeTrack;
     }
 }
 
+void StatusDisplay::showPlayMode(int mode) {
+    m_shown.playMode = mode;
+    SetPlayModeLabel(mode);
+    m_tab.SetPlayModeButtons(mode);
+    setIndicator(m_lbRandom, randomText(mode), randomLit(mode));
+    if (m_shown.programMode != mode) {
+        m_shown.programMode = mode;
+        const bool programMode = mode == kPlayModeProgram;
+        m_lbPGM->setVisible(programMode);
+        m_txtPNO->setVisible(programMode);
+        if (!programMode) {
+            m_shown.programStep = m_ctx.link.playValues().PlayProgramStep;
+            QFile::remove(m_ctx.config.dataPath(QString::fromLatin1(program::kFileName)));
+        }
+    }
+    ALL_DTTL_READ();
+}
+
+void StatusDisplay::showPlayState() {
+    const qint16 state = m_ctx.link.playValues().PlayStateCode;
+    if (state == m_shown.playState)
+        return;
+    const QString text = playStateText(state);
+    QFont font = m_lbPLAYINFO->font();
+    font.setPointSize(playInfoPointSize(text));
+    m_lbPLAYINFO->setFont(font);
+    m_lbPLAYINFO->setText(text);
+    m_shown.playState = state;
+}
+
+// A disc whose table of contents is in gets its titles; a new track is shown after a delay,
+// unless the changer is still searching.
+void StatusDisplay::showDiscAndTrack() {
+    const Link& link = m_ctx.link;
+    if (link.playValues().TocReadyDisc != m_shown.disc) {
+        m_discs.showCdTextMark(false);
+        if (link.playValues().TocReadyDisc != 0) {
+            m_shown.track = 0;
+            m_discs.LoadPlayingDiscTitles();
+            m_shown.disc = link.playValues().PlayDisc;
+            m_discs.ShowDiscNumber();
+        }
+    }
+    if (link.playValues().PlayTrack == m_shown.track ||
+        m_shown.disc != link.playValues().TocReadyDisc)
+        return;
+    if (!m_shown.trackDelay) {
+        m_shown.trackDelay = true;
+        m_tmDelay.start();
+    } else if (!m_tmDelay.isActive()) {
+        m_shown.trackDelay = false;
+        if (link.playValues().PlayStateCode != kStateSearching) {
+            m_discs.SelectTrackTitle();
+            m_discs.ShowTrackNumber();
+            m_shown.track = link.playValues().PlayTrack;
+        }
+    }
+}
+
 void StatusDisplay::StatusDisplayTick() {
     Link& link = m_ctx.link;
-    if (link.ModeCode == 2) {
+    if (link.modeCode() == 2) {
         if (m_tab.isEnabled()) {
             m_tab.setEnabled(false);
             emit m_tab.leaveAudioTab();
@@ -183,78 +245,34 @@ void StatusDisplay::StatusDisplayTick() {
     if (!m_tab.isEnabled())
         return;
 
-    if (link.PlayMode != m_shown.playMode) {
-        const int mode = link.PlayMode;
-        m_shown.playMode = mode;
-        SetPlayModeLabel(mode);
-        m_tab.SetPlayModeButtons(mode);
-        setIndicator(m_lbRandom, randomText(mode), randomLit(mode));
-        if (m_shown.programMode != mode) {
-            m_shown.programMode = mode;
-            const bool programMode = mode == kPlayModeProgram;
-            m_lbPGM->setVisible(programMode);
-            m_txtPNO->setVisible(programMode);
-            if (!programMode) {
-                m_shown.programStep = link.PlayProgramStep;
-                QFile::remove(m_ctx.config.dataPath(QString::fromLatin1(program::kFileName)));
-            }
-        }
-        ALL_DTTL_READ();
+    if (link.playValues().PlayMode != m_shown.playMode) {
+        showPlayMode(link.playValues().PlayMode);
         // A mode change is all that is drawn on this step; the rest follows on the next one,
         // which no pushed frame may announce.
         QTimer::singleShot(0, this, &StatusDisplay::tickWhenLinkIdle);
         return;
     }
+    showPlayState();
+    showDiscAndTrack();
 
-    if (link.PlayStateCode != m_shown.playState) {
-        const QString text = playStateText(link.PlayStateCode);
-        QFont font = m_lbPLAYINFO->font();
-        font.setPointSize(playInfoPointSize(text));
-        m_lbPLAYINFO->setFont(font);
-        m_lbPLAYINFO->setText(text);
-        m_shown.playState = link.PlayStateCode;
-    }
-
-    if (link.TocReadyDisc != m_shown.disc) {
-        m_discs.showCdTextMark(false);
-        if (link.TocReadyDisc != 0) {
-            m_shown.track = 0;
-            m_discs.LoadPlayingDiscTitles();
-            m_shown.disc = link.PlayDisc;
-            m_discs.ShowDiscNumber();
-        }
-    }
-
-    if (link.PlayTrack != m_shown.track && m_shown.disc == link.TocReadyDisc) {
-        if (!m_shown.trackDelay) {
-            m_shown.trackDelay = true;
-            m_tmDelay.start();
-        } else if (!m_tmDelay.isActive()) {
-            m_shown.trackDelay = false;
-            if (link.PlayStateCode != kStateSearching) {
-                m_discs.SelectTrackTitle();
-                m_discs.ShowTrackNumber();
-                m_shown.track = link.PlayTrack;
-            }
-        }
-    }
-
-    if (m_shown.playMode == kPlayModeProgram && link.PlayProgramStep != m_shown.programStep)
+    if (m_shown.playMode == kPlayModeProgram &&
+        link.playValues().PlayProgramStep != m_shown.programStep)
         ShowProgramStep();
 
-    if (link.PlayRepeat != m_shown.repeat) {
-        m_shown.repeat = link.PlayRepeat;
-        setIndicator(m_lbRepeatONOFF, msg(link.PlayRepeat != 0 ? msgid::On : msgid::Off),
-                     link.PlayRepeat != 0);
+    if (link.playValues().PlayRepeat != m_shown.repeat) {
+        m_shown.repeat = link.playValues().PlayRepeat;
+        setIndicator(m_lbRepeatONOFF,
+                     msg(link.playValues().PlayRepeat != 0 ? msgid::On : msgid::Off),
+                     link.playValues().PlayRepeat != 0);
     }
 
-    if (link.PlayMusicType != m_shown.musicType) {
-        m_shown.musicType = link.PlayMusicType;
+    if (link.playValues().PlayMusicType != m_shown.musicType) {
+        m_shown.musicType = link.playValues().PlayMusicType;
         ShowMusicType();
     }
 
-    if (link.PlayUserFileBits != m_shown.userFileBits) {
-        m_shown.userFileBits = link.PlayUserFileBits;
+    if (link.playValues().PlayUserFileBits != m_shown.userFileBits) {
+        m_shown.userFileBits = link.playValues().PlayUserFileBits;
         ShowUserFileChecks();
     }
 }

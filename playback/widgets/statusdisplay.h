@@ -40,6 +40,10 @@ public:
     QTimer& trackDelay() { return m_tmDelay; }
 
 private:
+    // The parts of one rendering step.
+    void showPlayMode(int mode);
+    void showPlayState();
+    void showDiscAndTrack();
     void ALL_DTTL_READ();
     void setIndicator(QLabel* label, const QString& text, bool lit);
 

@@ -78,15 +78,16 @@ void TransportPanel::clickKey(int statusIndex, quint8 group, quint8 key) {
     // The text is chosen before the key goes out: it announces what the key is about to do.
     m_lines.ShowStatusMessage(StatusMessenger::kAudioTab, statusIndex);
     link.Tarminal_Base_check();
-    link.CommandInProgress = true;
-    link.Set_Tarminal_AUDIO();
-    link.SendKeyCode(group, key);
-    link.Clear_Tarminal_AUDIO();
-    link.CommandInProgress = false;
+    link.setCommandInProgress(true);
+    {
+        const LinkHold hold(link, kLinkAudio);
+        link.SendKeyCode(group, key);
+    }
+    link.setCommandInProgress(false);
 }
 
 void TransportPanel::cmdPlay_Click() {
-    const int state = m_ctx.link.PlayStateCode;
+    const int state = m_ctx.link.playValues().PlayStateCode;
     const bool notPlaying =
         state == kStateStopped || state == kStateStopping || state == kStatePaused;
     clickKey(notPlaying ? status::Playing : status::Paused, kKeyPlay.group, kKeyPlay.key);
@@ -123,13 +124,14 @@ void TransportPanel::cmdContinueKEY_MouseDown(int index) {
     m_lines.ShowStatusMessage(StatusMessenger::kAudioTab, kContinueStatus[index]);
     m_lines.holdRefresh();
     link.Tarminal_Base_check();
-    link.Set_Tarminal_AUDIO();
-    // A quick click lets go while the press code is still on its way; that release must not
-    // be lost, or the changer would keep winding.
-    m_pressInFlight = true;
-    m_releasedInFlight = false;
-    link.SendKeyCode(kContinueKeys[index].group, kContinueKeys[index].key);
-    link.Clear_Tarminal_AUDIO();
+    {
+        const LinkHold hold(link, kLinkAudio);
+        // A quick click lets go while the press code is still on its way; that release must not
+        // be lost, or the changer would keep winding.
+        m_pressInFlight = true;
+        m_releasedInFlight = false;
+        link.SendKeyCode(kContinueKeys[index].group, kContinueKeys[index].key);
+    }
     m_pressInFlight = false;
     ContinueKeyState = 1;
     if (m_releasedInFlight)
@@ -161,11 +163,12 @@ void TransportPanel::tmKeyOff_out_Timer() {
     m_tmKeyOff.stop();
     if (ContinueKeyState != 2)
         return;
-    link.Set_Tarminal_AUDIO();
-    link.SendKeyCode(kKeyRelease.group, kKeyRelease.key);
-    link.Clear_Tarminal_AUDIO();
+    {
+        const LinkHold hold(link, kLinkAudio);
+        link.SendKeyCode(kKeyRelease.group, kKeyRelease.key);
+    }
     m_lines.resumeRefresh();
-    if (link.LastResult == kResultOk)
+    if (link.lastResult() == kResultOk)
         ContinueKeyState = 0;
     else
         m_tmKeyOff.start(); // tried again on a later tick

@@ -82,7 +82,7 @@ void Composition::showChangedDiscFile(int slot) {
     if (m_titles->discLoaded() && m_titles->currentDisc() == slot)
         m_titles->cmdReload_Click();
     const LastLookup& last = m_lookup->lastLookup;
-    if (m_audio->isPrepared() && m_app.link().PlayDisc == slot)
+    if (m_audio->isPrepared() && m_app.link().playValues().PlayDisc == slot)
         m_audio->discSelection()->Open_Track_Title(
             m_app.config().dataPath(discfile::fileName(slot)), last.firstTrack, last.lastTrack);
 }

@@ -8,7 +8,6 @@
 #include "shell/widgets/optionswindow.h"
 #include "shell/widgets/tabicons.h"
 
-#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QLabel>
 #include <QMenuBar>
@@ -44,16 +43,13 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent)
     connect(&link, &Link::closeRequested, this, &QWidget::close);
     connect(&link, &Link::busyCursor, this, &MainWindow::setBusyCursor);
 
-    // The picture area is locked while a command's changer exchange runs. Instead of
-    // looking at the flag on a 10 ms tick, look whenever the event loop (or a nested wait)
-    // has finished a batch of events: that is the only moment the flag can have changed.
-    if (auto* dispatcher = QAbstractEventDispatcher::instance())
-        m_accessHook = connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this,
-                               &MainWindow::syncAccess);
+    // The picture area is locked while a command's changer exchange runs, and a close that
+    // waits for a command goes ahead once the link is free: both follow the link's changes.
+    connect(&link, &Link::commandInProgressChanged, this, &MainWindow::syncAccess);
+    connect(&link, &Link::linkBusyChanged, this, &MainWindow::syncAccess);
 }
 
 MainWindow::~MainWindow() {
-    disconnect(m_accessHook);
     setBusyCursor(false);
     delete m_optionsWindow.data();
 }
@@ -190,7 +186,7 @@ void MainWindow::stMain_Click(int previousTab) {
         return;
     }
     // The audio tab only works with a changer in mode 0 that has reported its player.
-    if (link.linkBusy() == kLinkOffline || link.ModeCode != 1 || link.PlayDisc == 0)
+    if (link.linkBusy() == kLinkOffline || link.modeCode() != 1 || link.playValues().PlayDisc == 0)
         return;
     if (m_parts)
         m_parts->audioTabSelected();
@@ -217,7 +213,7 @@ void MainWindow::enterTextOnlyMode() {
 void MainWindow::modeReaction() {
     Link& link = m_context.link;
     bool audio = false;
-    if (link.ModeCode == 1) {
+    if (link.modeCode() == 1) {
         audio = m_parts ? m_parts->startUpConversion() : true;
         if (!audio && m_parts)
             m_parts->fillDiscListAllSlots();
@@ -235,8 +231,7 @@ void MainWindow::modeReaction() {
     if (m_parts)
         m_parts->afterModeReaction();
     m_tabs->show();
-    link.ModeChanged = false;
-    link.StatusHold = false;
+    link.modeReactionDone();
 }
 
 void MainWindow::setReadAllEnabled(bool enabled) {
@@ -261,7 +256,7 @@ void MainWindow::showStatusMessage(int tab, int index) {
 }
 
 void MainWindow::syncAccess() {
-    const bool open = !m_context.link.CommandInProgress;
+    const bool open = !m_context.link.commandInProgress();
     if (m_picture->isEnabled() != open)
         m_picture->setEnabled(open);
     if (m_closePending && !linkHeldByCommand()) {

@@ -153,7 +153,6 @@ private:
     bool m_busyCursor = false;
     bool m_closing = false;
     bool m_closePending = false; // a close waits for the running command
-    QMetaObject::Connection m_accessHook;
 };
 
 } // namespace tf

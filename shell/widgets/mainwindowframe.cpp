@@ -143,9 +143,9 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     UserInterface::Answer answer = UserInterface::Answer::Ok;
     if (m_parts) {
         m_closing = true;
-        link.CommandInProgress = true;
+        link.setCommandInProgress(true);
         answer = m_parts->askSaveTitles();
-        link.CommandInProgress = false;
+        link.setCommandInProgress(false);
         m_closing = false;
     }
     if (answer == UserInterface::Answer::Cancel) {
@@ -162,7 +162,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 bool MainWindow::linkHeldByCommand() const {
     const Link& link = m_context.link;
     const qint16 owner = link.linkBusy();
-    return link.CommandInProgress || owner == kLinkStore || owner == kLinkAudio ||
+    return link.commandInProgress() || owner == kLinkStore || owner == kLinkAudio ||
            owner == kLinkPush;
 }
 

@@ -1,6 +1,7 @@
 // The audio tab against the changer simulator over a real pseudo-terminal, driven through
 // its controls by objectName.
 
+#include "common/linktestaccess.h"
 #include "common/scriptedui.h"
 #include "common/simprocess.h"
 #include "link/link.h"
@@ -108,25 +109,25 @@ struct Bench {
         lines.setAudioSelection([this] { return tab->selectedDisc(); },
                                 [this] { return tab->selectedTrack(); });
         QObject::connect(&link, &Link::modeReaction, tab.get(), [this] {
-            link.StatusHold = false;
+            link.holdStatus(false);
             tab->PrepareAudioTab();
         });
-        link.timings = fastTimings();
+        link.setTimings(fastTimings());
         if (!sim.start(dir.filePath("lib.json"), QStringList{"--load-ms", "50", "--log"} + extra))
             return false;
         if (link.openDevice(sim.portPath()) != 0)
             return false;
         // As at start-up: no status display until the first mode report.
-        link.StatusHold = true;
+        link.holdStatus(true);
         link.RS232C_Changer_INIT();
-        link.LinkEstablished = link.LinkState == kLinkUp;
-        if (!link.LinkEstablished)
+        LinkTestAccess::setLinkEstablished(link, link.linkState() == kLinkUp);
+        if (!link.linkEstablished())
             return false;
         return QTest::qWaitFor([&] {
             // Disc 1's memory titles listed: the first rendering is complete.
-            return tab->isPrepared() && link.TocReadyDisc == 1 && box("txtDISC")->text() == "1" &&
-                   find<QComboBox>("cmbTTTL")->count() == 3 && link.linkBusy() == kLinkIdle &&
-                   !link.CommandInProgress;
+            return tab->isPrepared() && link.playValues().TocReadyDisc == 1 &&
+                   box("txtDISC")->text() == "1" && find<QComboBox>("cmbTTTL")->count() == 3 &&
+                   link.linkBusy() == kLinkIdle && !link.commandInProgress();
         });
     }
 
@@ -151,7 +152,7 @@ struct Bench {
     QJsonObject play() { return sim.dump().value("play").toObject(); }
     bool idle() {
         return QTest::qWaitFor(
-            [&] { return link.linkBusy() == kLinkIdle && !link.CommandInProgress; });
+            [&] { return link.linkBusy() == kLinkIdle && !link.commandInProgress(); });
     }
 };
 
@@ -213,9 +214,9 @@ void TestAudioTab::transportKeys() {
     QFETCH(QString, frame);
     Bench b;
     QVERIFY2(b.up(), qPrintable(b.sim.lastError()));
-    b.link.PlayStateCode = qint16(state);
-    b.link.PlayMode = qint16(mode);
-    b.link.PlayRepeat = qint16(repeat);
+    LinkTestAccess::play(b.link).PlayStateCode = qint16(state);
+    LinkTestAccess::play(b.link).PlayMode = qint16(mode);
+    LinkTestAccess::play(b.link).PlayRepeat = qint16(repeat);
     const int before = b.received(frame);
     QTest::mouseClick(b.button(button.toLatin1().constData()), Qt::LeftButton);
     QCOMPARE(b.info(), text);
@@ -272,11 +273,11 @@ void TestAudioTab::continueKeyIgnoredAfterTabSelectionOrWhileBusy() {
     QCOMPARE(b.tab->transport()->continueKeyState(), 0);
     b.tab->transport()->continueDisable().stop();
 
-    b.link.setLinkBusy(kLinkStore); // a title download holds the link
+    LinkTestAccess::setLinkBusy(b.link, kLinkStore); // a title download holds the link
     QTest::mousePress(b.continueKey(0), Qt::LeftButton);
     QTest::mouseRelease(b.continueKey(0), Qt::LeftButton);
     QCOMPARE(b.tab->transport()->continueKeyState(), 0);
-    b.link.setLinkBusy(kLinkIdle);
+    LinkTestAccess::setLinkBusy(b.link, kLinkIdle);
     QTest::qWait(100);
     QCOMPARE(b.received("02 0A 02 00 A0 CF"), 0);
     QCOMPARE(b.received("02 0A 02 00 A0 CE"), 0);
@@ -298,8 +299,8 @@ void TestAudioTab::newDiscTitlesFollowTocReady() {
     auto* discs = b.find<QComboBox>("cmbDTTL");
     QVERIFY(b.sim.ok("load 12 2"));
     // The new disc is reported first; until it is ready the old titles stay.
-    QTRY_COMPARE(b.link.PlayDisc, qint16(12));
-    if (b.link.TocReadyDisc == 0)
+    QTRY_COMPARE(b.link.playValues().PlayDisc, qint16(12));
+    if (b.link.playValues().TocReadyDisc == 0)
         QCOMPARE(b.box("txtDISC")->text(), QStringLiteral("1"));
     QTRY_COMPARE(b.box("txtDISC")->text(), QStringLiteral("12"));
     QTRY_COMPARE(tracks->count(), 4);
@@ -319,9 +320,9 @@ void TestAudioTab::changerTitlesThroughTheDownload() {
     QString destination;
     QVERIFY2(b.up(), qPrintable(b.sim.lastError()));
     // What the text download leaves: raw title records of tracks 0 to 20.
-    b.tab->setDownloadTitles([&](const QString& path) {
-        requestedDisc = b.link.RequestDisc;
-        requestedLast = b.link.RequestLast;
+    b.tab->setDownloadTitles([&](int disc, int highestTrack, const QString& path) {
+        requestedDisc = disc;
+        requestedLast = highestTrack;
         destination = path;
         QStringList lines;
         for (int k = 0; k <= 20; ++k)
@@ -349,13 +350,13 @@ void TestAudioTab::trackChangesAreDrawnAfterTheirDelay() {
     Bench b;
     QVERIFY2(b.up(), qPrintable(b.sim.lastError()));
     QVERIFY(b.sim.ok("key play"));
-    QTRY_COMPARE(b.link.PlayStateCode, qint16(0x70));
+    QTRY_COMPARE(b.link.playValues().PlayStateCode, qint16(0x70));
     QStringList drawn;
     QObject::connect(b.box("txtTRACK"), &QLineEdit::textChanged,
                      [&](const QString& t) { drawn << t; });
     QVERIFY(b.sim.ok("key next"));
     QVERIFY(b.sim.ok("key next"));
-    QTRY_COMPARE(b.link.PlayTrack, qint16(3));
+    QTRY_COMPARE(b.link.playValues().PlayTrack, qint16(3));
     // Not drawn at once; drawn after the delay with the later track, never with track 2.
     QCOMPARE(b.box("txtTRACK")->text(), QStringLiteral("1"));
     QTRY_COMPARE(b.box("txtTRACK")->text(), QStringLiteral("3"));
@@ -407,7 +408,7 @@ void TestAudioTab::programPlayBuildSetAndClear() {
     QVERIFY(QString::fromLatin1(b.sim.errorOutput()).contains("02 0D 07 00 02 02 00 AA 02 00 03"));
 
     // In program mode the panel opens with the changer's program, and Clear empties it.
-    QTRY_COMPARE(b.link.PlayMode, qint16(3));
+    QTRY_COMPARE(b.link.playValues().PlayMode, qint16(3));
     QTRY_VERIFY(b.button("cmdPGMPlay")->isEnabled());
     QVERIFY(b.idle());
     QTest::mouseClick(b.button("cmdPGMPlay"), Qt::LeftButton);
@@ -489,7 +490,7 @@ void TestAudioTab::programRenumbersAndLimits() {
     QCOMPARE(pgm->item(1)->text(), QStringLiteral("P-02 : DISC [  2], TRACK [ALL]"));
 
     // Not stopped: editing is refused.
-    b.link.PlayStateCode = 0x70;
+    LinkTestAccess::play(b.link).PlayStateCode = 0x70;
     b.tab->programPanel()->updateButtons();
     QVERIFY(!add->isEnabled());
     b.tab->programPanel()->add();
@@ -523,7 +524,7 @@ void TestAudioTab::musicTypePlaySetAndClear() {
     QTest::mouseClick(b.button("cmdMTSSet"), Qt::LeftButton);
     QVERIFY(b.idle());
     QCOMPARE(b.info(), QStringLiteral("You have set the music type."));
-    QTRY_COMPARE(b.link.PlayMode, qint16(5));
+    QTRY_COMPARE(b.link.playValues().PlayMode, qint16(5));
     QVERIFY(QString::fromLatin1(b.sim.errorOutput()).contains("02 0C 02 00 05 0E"));
 
     QTRY_VERIFY(b.button("cmdMtypePlay")->isEnabled());
@@ -534,7 +535,7 @@ void TestAudioTab::musicTypePlaySetAndClear() {
     QTest::mouseClick(b.button("cmdMTSClear"), Qt::LeftButton);
     QVERIFY(b.idle());
     QCOMPARE(b.info(), QStringLiteral("You have cleared the music type play."));
-    QTRY_COMPARE(b.link.PlayMode, qint16(0));
+    QTRY_COMPARE(b.link.playValues().PlayMode, qint16(0));
     QVERIFY(b.ui.texts("error").isEmpty());
 }
 
@@ -561,8 +562,8 @@ void TestAudioTab::userFilePlaySetAndClear() {
     QVERIFY(b.idle());
     QCOMPARE(b.info(), QStringLiteral("You have set the user file."));
     QVERIFY(QString::fromLatin1(b.sim.errorOutput()).contains("02 0C 02 00 07 04"));
-    QTRY_COMPARE(b.link.PlayMode, qint16(7));
-    QTRY_COMPARE(b.link.PlayStatus7, qint16(4));
+    QTRY_COMPARE(b.link.playValues().PlayMode, qint16(7));
+    QTRY_COMPARE(b.link.playValues().PlayStatus7, qint16(4));
 
     // Opened twice without a new status in between: the same user file both times.
     QTRY_VERIFY(b.button("cmdUFPlay")->isEnabled());
@@ -577,7 +578,7 @@ void TestAudioTab::userFilePlaySetAndClear() {
     QTest::mouseClick(b.button("cmdUFSClear"), Qt::LeftButton);
     QVERIFY(b.idle());
     QCOMPARE(b.info(), QStringLiteral("You have cleared the user file play."));
-    QTRY_COMPARE(b.link.PlayMode, qint16(0));
+    QTRY_COMPARE(b.link.playValues().PlayMode, qint16(0));
 }
 
 void TestAudioTab::refusedPermissionSendsNothingAndNoSuccessText() {
@@ -640,9 +641,9 @@ void TestAudioTab::typedNumbers() {
     QTRY_COMPARE(b.play().value("disc").toInt(), 12);
 
     // Outside track mode nothing is sent.
-    QTRY_COMPARE(b.link.PlayDisc, qint16(12));
+    QTRY_COMPARE(b.link.playValues().PlayDisc, qint16(12));
     QVERIFY(b.idle());
-    b.link.PlayMode = 3;
+    LinkTestAccess::play(b.link).PlayMode = 3;
     const QString log = QString::fromLatin1(b.sim.errorOutput());
     disc->clear();
     QTest::keyClicks(disc, "2");

@@ -5,6 +5,7 @@
 
 #include "base/catalogue.h"
 #include "base/statusmessenger.h"
+#include "common/linktestaccess.h"
 #include "common/scriptedui.h"
 #include "common/simprocess.h"
 #include "common/testsupport.h"
@@ -130,16 +131,16 @@ void TestDyingPort::init() {
     m_config = std::make_unique<Configuration>(m_dir->path());
     m_config->settings.dataDir = m_dataDir;
     m_link = std::make_unique<Link>(m_ui);
-    m_link->timings.frameMs = 300;
-    m_link->timings.replyMs = 300;
-    m_link->timings.nextFrameMs = 300;
-    m_link->timings.errorCountdownS = 0;
+    LinkTestAccess::timings(*m_link).frameMs = 300;
+    LinkTestAccess::timings(*m_link).replyMs = 300;
+    LinkTestAccess::timings(*m_link).nextFrameMs = 300;
+    LinkTestAccess::timings(*m_link).errorCountdownS = 0;
     QCOMPARE(m_link->openDevice(m_sim.portPath()), 0);
     m_link->RS232C_Changer_INIT();
-    QCOMPARE(m_link->LinkState, kLinkUp);
-    m_link->LinkEstablished = true;
-    QTRY_COMPARE(m_link->TocReadyDisc, qint16(1));
-    QTRY_VERIFY(m_link->ModeCode != 0);
+    QCOMPARE(m_link->linkState(), kLinkUp);
+    LinkTestAccess::setLinkEstablished(*m_link, true);
+    QTRY_COMPARE(m_link->playValues().TocReadyDisc, qint16(1));
+    QTRY_VERIFY(m_link->modeCode() != 0);
     m_ctx = std::make_unique<AppContext>(AppContext{*m_link, *m_config, m_ui, m_lookup});
     m_tab = std::make_unique<TitlesTab>(*m_ctx, m_status);
     m_tab->resize(700, 500);

@@ -2,6 +2,7 @@
 // options window, on a window built without the start-up sequence.
 
 #include "base/catalogue.h"
+#include "common/linktestaccess.h"
 #include "common/scriptedui.h"
 #include "common/simprocess.h"
 #include "common/testsupport.h"
@@ -172,8 +173,8 @@ private slots:
         QFETCH(bool, audioPrepared);
         Fixture f;
         f.link.setOffline(offline);
-        f.link.ModeCode = mode;
-        f.link.PlayDisc = playDisc;
+        LinkTestAccess::setModeCode(f.link, mode);
+        LinkTestAccess::play(f.link).PlayDisc = playDisc;
         RecordingParts parts(f.window);
         QStringList& calls = parts.calls;
 
@@ -198,10 +199,10 @@ private slots:
     void accessFollowsCommandInProgress() {
         Fixture f;
         f.window.show();
-        f.link.CommandInProgress = true;
+        f.link.setCommandInProgress(true);
         runEventLoop(30);
         QVERIFY(!f.window.picture()->isEnabled());
-        f.link.CommandInProgress = false;
+        f.link.setCommandInProgress(false);
         runEventLoop(30);
         QVERIFY(f.window.picture()->isEnabled());
     }
@@ -258,7 +259,7 @@ private slots:
         bool flagDuringQuestion = false;
         parts.answer = [&] {
             ++asked;
-            flagDuringQuestion = f.link.CommandInProgress;
+            flagDuringQuestion = f.link.commandInProgress();
             return Answer(answer);
         };
         QSignalSpy closed(&f.window, &MainWindow::closed);
@@ -272,7 +273,7 @@ private slots:
         f.window.close();
         QCOMPARE(asked, 1);
         QVERIFY(flagDuringQuestion);
-        QVERIFY(!f.link.CommandInProgress);
+        QVERIFY(!f.link.commandInProgress());
         QVERIFY(!QFileInfo::exists(workFile));
         QCOMPARE(f.window.isVisible(), !closes);
         QCOMPARE(closed.count(), closes ? 1 : 0);
@@ -291,12 +292,12 @@ private slots:
         Fixture f;
         QSignalSpy closed(&f.window, &MainWindow::closed);
         f.window.show();
-        f.link.CommandInProgress = true;
+        f.link.setCommandInProgress(true);
         f.window.close();
         QVERIFY(f.window.isVisible());
         runEventLoop(30);
         QCOMPARE(closed.count(), 0);
-        f.link.CommandInProgress = false;
+        f.link.setCommandInProgress(false);
         runEventLoop(30);
         QCOMPARE(closed.count(), 1);
     }
@@ -436,9 +437,9 @@ private slots:
         options->findChild<QLineEdit*>("txtComDevice2")->setText(sim.portPath());
         options->findChild<QPushButton*>("cmdOK")->click();
         QVERIFY2(f.ui.shown.isEmpty(), qPrintable(f.ui.texts("message").join('|')));
-        QCOMPARE(f.link.LinkState, kLinkUp);
+        QCOMPARE(f.link.linkState(), kLinkUp);
         QCOMPARE(f.link.linkBusy(), qint16(kLinkIdle));
-        QVERIFY(!f.link.LinkEstablished); // only start-up and reconnect set it
+        QVERIFY(!f.link.linkEstablished()); // only start-up and reconnect set it
         // The changer's mode report then opens the audio tab.
         QTRY_VERIFY_WITH_TIMEOUT(f.window.audioTabEnabled(), 10000);
         QCOMPARE(f.window.tabs()->currentIndex(), 1);

@@ -320,14 +320,14 @@ private slots:
         QTRY_VERIFY(app.mainWindow());
         MainWindow* window = app.mainWindow();
         QVERIFY2(ui.shown.isEmpty(), qPrintable(ui.texts(QStringLiteral("message")).join('|')));
-        QCOMPARE(app.link().LinkState, kLinkUp);
-        QVERIFY(app.link().LinkEstablished);
+        QCOMPARE(app.link().linkState(), kLinkUp);
+        QVERIFY(app.link().linkEstablished());
         // The tabs wait for the changer's first mode report.
         QVERIFY(tabsHiddenAtLoad);
         QTRY_VERIFY_WITH_TIMEOUT(window->tabs()->isVisible(), 10000);
         QCOMPARE(parts.conversions, 1);
-        QCOMPARE(app.link().ModeCode, qint16(1));
-        QVERIFY(!app.link().StatusHold);
+        QCOMPARE(app.link().modeCode(), qint16(1));
+        QVERIFY(!app.link().statusHold());
         QVERIFY(window->audioTabEnabled());
         QCOMPARE(window->tabs()->currentIndex(), 1);
         QVERIFY(window->findChild<QAction*>(QStringLiteral("mnuAllRead"))->isEnabled());

@@ -1,6 +1,7 @@
 // The info lines of both tabs and the status display's rendering, without a changer: the
 // play values are set as the link would store them from pushed frames.
 
+#include "common/linktestaccess.h"
 #include "common/scriptedui.h"
 #include "link/link.h"
 #include "model/playtables.h"
@@ -51,7 +52,7 @@ struct Offline {
         lines.setSelectedTab([this] { return selectedTab; });
         lines.setEditorDisc([this] { return editorDisc; });
         lines.setAudioSelection([] { return 12; }, [] { return 7; });
-        link.ModeCode = 1;
+        LinkTestAccess::setModeCode(link, 1);
         tab.PrepareAudioTab();
     }
     template <typename T = QWidget> T* find(const char* name) {
@@ -113,8 +114,8 @@ void TestStatusLines::statusSuffixes() {
     QFETCH(QString, text);
     Offline o;
     o.editorDisc = 33;
-    o.link.PlayMode = qint16(playMode);
-    o.link.PlayRepeat = qint16(repeat);
+    LinkTestAccess::play(o.link).PlayMode = qint16(playMode);
+    LinkTestAccess::play(o.link).PlayRepeat = qint16(repeat);
     o.lines.ShowStatusMessage(tab, index);
     QLabel* line = tab == 0 ? &o.textInfo : o.tab.infoLabel();
     QCOMPARE(line->text(), text);
@@ -135,7 +136,7 @@ void TestStatusLines::fontRule() {
     QFETCH(int, index);
     QFETCH(int, points);
     Offline o;
-    o.link.PlayRepeat = 1;
+    LinkTestAccess::play(o.link).PlayRepeat = 1;
     o.lines.ShowStatusMessage(StatusMessenger::kAudioTab, index);
     const QString text = o.tab.infoLabel()->text();
     QCOMPARE(o.tab.infoLabel()->font().pointSize(), points);
@@ -150,7 +151,7 @@ void TestStatusLines::fontRule() {
 void TestStatusLines::revertsToStandingText() {
     Offline o;
     o.lines.setIntervals(60, 20);
-    o.link.PlayStateCode = 0x60;
+    LinkTestAccess::play(o.link).PlayStateCode = 0x60;
     o.tab.StatusDisplayTick(); // mode drawn first
     o.tab.StatusDisplayTick(); // then the state
     QCOMPARE(o.tab.playInfoLabel()->text(), QStringLiteral("Now search music. Please Wait..."));
@@ -211,7 +212,7 @@ void TestStatusLines::playModeRendering() {
     QFETCH(bool, lit);
     QFETCH(QString, buttons);
     Offline o;
-    o.link.PlayMode = qint16(mode);
+    LinkTestAccess::play(o.link).PlayMode = qint16(mode);
     o.tab.StatusDisplayTick();
     QCOMPARE(o.label("lbAudioPLAYMODE"), name);
     QCOMPARE(o.label("lbRandom"), random);
@@ -226,7 +227,7 @@ void TestStatusLines::playModeRendering() {
     QCOMPARE(o.find("txtTTTL")->isVisibleTo(&o.tab), mode != 0);
 
     // A mode above 8 keeps the name and shows random off.
-    o.link.PlayMode = 9;
+    LinkTestAccess::play(o.link).PlayMode = 9;
     o.tab.StatusDisplayTick();
     QCOMPARE(o.label("lbAudioPLAYMODE"), name);
     QCOMPARE(o.label("lbRandom"), QStringLiteral("OFF"));
@@ -243,16 +244,16 @@ void TestStatusLines::playStateAndIndicators() {
                                                {0xA0, "Fast-Backward."},
                                                {0x33, ""}};
     for (const auto& [state, text] : states) {
-        o.link.PlayStateCode = qint16(state);
+        LinkTestAccess::play(o.link).PlayStateCode = qint16(state);
         o.tab.StatusDisplayTick();
         QCOMPARE(o.tab.playInfoLabel()->text(), text);
         QCOMPARE(o.tab.playInfoLabel()->font().pointSize(), text.size() <= 16 ? 20 : 15);
     }
-    o.link.PlayRepeat = 1;
+    LinkTestAccess::play(o.link).PlayRepeat = 1;
     o.tab.StatusDisplayTick();
     QCOMPARE(o.label("lbRepeatONOFF"), QStringLiteral("ON"));
     QVERIFY(o.find("lbRepeatONOFF")->property("lit").toBool());
-    o.link.PlayRepeat = 0;
+    LinkTestAccess::play(o.link).PlayRepeat = 0;
     o.tab.StatusDisplayTick();
     QCOMPARE(o.label("lbRepeatONOFF"), QStringLiteral("OFF"));
 }
@@ -273,7 +274,7 @@ void TestStatusLines::musicTypeNames() {
     QFETCH(QString, name);
     Offline o;
     o.tab.StatusDisplayTick();
-    o.link.PlayMusicType = qint16(code);
+    LinkTestAccess::play(o.link).PlayMusicType = qint16(code);
     o.tab.StatusDisplayTick();
     QCOMPARE(o.label("lbMtype"), name);
     QCOMPARE(playback::musicTypeName(code), name);
@@ -284,7 +285,7 @@ void TestStatusLines::musicTypeNames() {
 void TestStatusLines::userFileMarksFollowTheDisc() {
     Offline o;
     o.tab.StatusDisplayTick();
-    o.link.PlayUserFileBits = 0x81;
+    LinkTestAccess::play(o.link).PlayUserFileBits = 0x81;
     o.tab.StatusDisplayTick();
     auto* marks = o.find<QListWidget>("lstAudioUFile");
     for (int i = 0; i < 8; ++i)
@@ -298,21 +299,22 @@ void TestStatusLines::userFileMarksFollowTheDisc() {
 
 void TestStatusLines::programModeWidgetsAndWorkingFile() {
     Offline o;
-    o.link.LinkState = kLinkUp; // the step read fails without a port, as a failed read would
-    o.link.timings.enqMs = 5;
-    o.link.timings.controlMs = 5;
-    o.link.timings.errorCountdownS = 0;
-    o.link.PlayMode = 3;
+    LinkTestAccess::setLinkState(
+        o.link, kLinkUp); // the step read fails without a port, as a failed read would
+    LinkTestAccess::timings(o.link).enqMs = 5;
+    LinkTestAccess::timings(o.link).controlMs = 5;
+    LinkTestAccess::timings(o.link).errorCountdownS = 0;
+    LinkTestAccess::play(o.link).PlayMode = 3;
     o.tab.StatusDisplayTick();
     QVERIFY(o.find("lbPGM")->isVisibleTo(&o.tab));
     QVERIFY(o.find("txtPNO")->isVisibleTo(&o.tab));
-    o.link.PlayProgramStep = 4;
+    LinkTestAccess::play(o.link).PlayProgramStep = 4;
     o.tab.StatusDisplayTick();
     QCOMPARE(o.find<QLineEdit>("txtPNO")->text(), QStringLiteral("04")); // shown all the same
 
     const QString pgm = o.config.dataPath("temppgm.txt");
     QVERIFY(programfile::write(pgm, {ProgramStep{1, 2}}));
-    o.link.PlayMode = 0;
+    LinkTestAccess::play(o.link).PlayMode = 0;
     o.tab.StatusDisplayTick();
     QVERIFY(!o.find("lbPGM")->isVisibleTo(&o.tab));
     QVERIFY(!QFile::exists(pgm));
@@ -322,13 +324,13 @@ void TestStatusLines::changerPanelModeDisablesTheTab() {
     Offline o;
     QSignalSpy leave(&o.tab, &AudioTab::leaveAudioTab);
     o.tab.StatusDisplayTick();
-    o.link.ModeCode = 2;
-    o.link.PlayMode = 3;
+    LinkTestAccess::setModeCode(o.link, 2);
+    LinkTestAccess::play(o.link).PlayMode = 3;
     o.tab.StatusDisplayTick();
     QVERIFY(!o.tab.isEnabled());
     QCOMPARE(leave.count(), 1);
     QCOMPARE(o.label("lbAudioPLAYMODE"), QStringLiteral("Track Mode")); // nothing drawn
-    o.link.ModeCode = 1;
+    LinkTestAccess::setModeCode(o.link, 1);
     o.tab.StatusDisplayTick();
     QCOMPARE(o.label("lbAudioPLAYMODE"), QStringLiteral("Track Mode")); // stays disabled
     o.tab.PrepareAudioTab();                                            // the mode reaction

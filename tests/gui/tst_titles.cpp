@@ -3,6 +3,7 @@
 
 #include "base/catalogue.h"
 #include "base/statusmessenger.h"
+#include "common/linktestaccess.h"
 #include "common/scriptedui.h"
 #include "common/simprocess.h"
 #include "common/testsupport.h"
@@ -162,16 +163,16 @@ void TestTitles::init() {
     m_config = std::make_unique<Configuration>(m_dir->path());
     m_config->settings.dataDir = m_dataDir;
     m_link = std::make_unique<Link>(m_ui);
-    m_link->timings.tocWaitMs = 5000;
-    m_link->timings.errorCountdownS = 0;
+    LinkTestAccess::timings(*m_link).tocWaitMs = 5000;
+    LinkTestAccess::timings(*m_link).errorCountdownS = 0;
     QCOMPARE(m_link->openDevice(m_sim.portPath()), 0);
     m_link->RS232C_Changer_INIT();
-    QCOMPARE(m_link->LinkState, kLinkUp);
-    QTRY_COMPARE(m_link->PlayDisc, qint16(1));
-    QTRY_COMPARE(m_link->TocReadyDisc, qint16(1));
+    QCOMPARE(m_link->linkState(), kLinkUp);
+    QTRY_COMPARE(m_link->playValues().PlayDisc, qint16(1));
+    QTRY_COMPARE(m_link->playValues().TocReadyDisc, qint16(1));
     // The changer's mode comes last; arriving later it would end the waits for a disc as a
     // mode change does.
-    QTRY_VERIFY(m_link->ModeCode != 0);
+    QTRY_VERIFY(m_link->modeCode() != 0);
     m_ctx = std::make_unique<AppContext>(AppContext{*m_link, *m_config, m_ui, m_lookup});
     m_tab = std::make_unique<TitlesTab>(*m_ctx, m_status);
     m_tab->resize(700, 500);
@@ -264,12 +265,12 @@ void TestTitles::loadDiscNotInPlayerWithoutMasterFile() {
     QCOMPARE(grid()->rowCount(), 1);
     QCOMPARE(child<QComboBox>("cmbTextMType")->currentText(), QString("New Age"));
     QVERIFY(!QFile::exists(m_dataDir + "discdata.txt"));
-    QCOMPARE(m_link->PlayDisc, qint16(1)); // a load never changes the disc
+    QCOMPARE(m_link->playValues().PlayDisc, qint16(1)); // a load never changes the disc
 }
 
 void TestTitles::loadCdTextDiscRunsCdTextLookup() {
     QVERIFY(m_sim.ok("load 2")); // the changer's own panel
-    QTRY_COMPARE(m_link->PlayDisc, qint16(2));
+    QTRY_COMPARE(m_link->playValues().PlayDisc, qint16(2));
     type("2");
     QTest::keyClick(child<QComboBox>("cmbTextDno"), Qt::Key_Return);
     QCOMPARE(m_lookup.cdTextLoads, QList<int>{2});
@@ -356,7 +357,7 @@ void TestTitles::reloadAnotherDisc() {
     QTest::mouseClick(child<QPushButton>("cmdReload"), Qt::LeftButton);
     QCOMPARE(messages().first(), msg(394) + '\r' + msg(395));
     QCOMPARE(m_ui.shown.first().title, QString("READING DISC"));
-    QCOMPARE(m_link->PlayDisc, qint16(3));
+    QCOMPARE(m_link->playValues().PlayDisc, qint16(3));
     QCOMPARE(m_tab->currentDisc(), 3);
     QVERIFY(m_tab->discLoaded());
     QCOMPARE(grid()->rowCount(), 2);
@@ -373,7 +374,7 @@ void TestTitles::reloadDeclined() {
     m_ui.answers = {Answer::No};
     QTest::mouseClick(child<QPushButton>("cmdReload"), Qt::LeftButton);
     QCOMPARE(messages(), QStringList{msg(394) + '\r' + msg(395)});
-    QCOMPARE(m_link->PlayDisc, qint16(1));
+    QCOMPARE(m_link->playValues().PlayDisc, qint16(1));
     QCOMPARE(m_tab->currentDisc(), 1);
     QCOMPARE(cell(0, 2), QString("One"));
 }

@@ -586,7 +586,7 @@ void TestTitlesEdit::closeQuestion() {
     QCOMPARE(m_tab->confirmClose(), mayClose);
     QCOMPARE(messages().first(), msg(402));
     QCOMPARE(m_ui.shown.first().title, QString("SAVE FILE"));
-    QVERIFY(!m_link->CommandInProgress);
+    QVERIFY(!m_link->commandInProgress());
     const auto content = discfile::readDiscFile(m_dataDir + "DISC5.txt");
     QVERIFY(content);
     QCOMPARE(m_tab->changed(), !mayClose);
@@ -703,10 +703,10 @@ void TestTitlesEdit::noCancelDuringReadAll() {
     doubleClick(0, 1);
     QTest::keyClicks(editor(), "x");
     QTest::keyClick(editor(), Qt::Key_Return);
-    m_link->OperationRunning = true;
+    m_link->setOperationRunning(true);
     m_ui.answers = {Answer::No};
     QCOMPARE(m_tab->saveDialog(), Answer::No);
-    m_link->OperationRunning = false;
+    m_link->setOperationRunning(false);
     QCOMPARE(m_ui.shown.first().number, int(UserInterface::Style::YesNo));
     QVERIFY(!m_tab->changed());
 }

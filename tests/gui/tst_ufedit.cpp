@@ -3,6 +3,7 @@
 
 #include "base/catalogue.h"
 #include "base/statusmessenger.h"
+#include "common/linktestaccess.h"
 #include "common/scriptedui.h"
 #include "common/simprocess.h"
 #include "common/testsupport.h"
@@ -120,10 +121,10 @@ void TestUfEdit::init() {
     m_config = std::make_unique<Configuration>(m_dir->path());
     m_config->settings.dataDir = m_dataDir;
     m_link = std::make_unique<Link>(m_ui);
-    m_link->timings.errorCountdownS = 0;
+    LinkTestAccess::timings(*m_link).errorCountdownS = 0;
     QCOMPARE(m_link->openDevice(m_sim.portPath()), 0);
     m_link->RS232C_Changer_INIT();
-    QCOMPARE(m_link->LinkState, kLinkUp);
+    QCOMPARE(m_link->linkState(), kLinkUp);
     m_ctx = std::make_unique<AppContext>(AppContext{*m_link, *m_config, m_ui, m_lookup});
     m_tab = std::make_unique<TitlesTab>(*m_ctx, m_status);
     m_tab->spreadUserFileNames = [this](const QStringList& names) {

@@ -5,6 +5,7 @@
 // application reports and writes with the simulator's truth. The faults are switched through
 // the simulator's control channel, so one process serves every seed of a class.
 
+#include "common/linktestaccess.h"
 #include "tst_opsfixture.h"
 
 #include "base/catalogue.h"
@@ -176,7 +177,7 @@ public:
         // The changer's own messages come again soon after a miss.
         if (!sim.ok(QStringLiteral("set push-retry-ms 100")))
             return false;
-        link.timings = faultTimings();
+        link.setTimings(faultTimings());
         QObject::connect(&link, &Link::traffic, [this](bool sent, const QByteArray& unit) {
             (sent ? traffic.sent : traffic.received).append(unit);
             traffic.log << (sent ? QStringLiteral("pc ") : QStringLiteral("changer ")) +
@@ -189,9 +190,9 @@ public:
         if (link.openDevice(port) != 0)
             return false;
         link.RS232C_Changer_INIT();
-        if (link.LinkState != kLinkUp)
+        if (link.linkState() != kLinkUp)
             return false;
-        link.LinkEstablished = true;
+        LinkTestAccess::setLinkEstablished(link, true);
         return settle();
     }
 
@@ -284,13 +285,11 @@ public:
         switch (op) {
         case Op::Handshake:
             link.RS232C_Changer_INIT();
-            return link.LinkState == kLinkUp && link.linkBusy() == kLinkIdle;
+            return link.linkState() == kLinkUp && link.linkBusy() == kLinkIdle;
         case Op::MinMax:
-            link.RequestDisc = kRangeDisc;
-            return holding([&] { return link.ReadMinMaxTno(m_range); });
+            return holding([&] { return link.ReadMinMaxTno(kRangeDisc, m_range); });
         case Op::DiscId:
-            link.RequestDisc = kTocDisc;
-            return holding([&] { return link.ReadDiscId(m_toc); });
+            return holding([&] { return link.ReadDiscId(kTocDisc, m_toc); });
         case Op::Download:
             return holding(
                 [&] { return downloadEditorTitles(link, config, ui, kDownloadDisc, 3, 2, 28); });
@@ -306,7 +305,8 @@ public:
             if (afterStart)
                 afterStart();
             settle();
-            return link.PlayDisc == old.pushDisc && link.TocReadyDisc == old.pushDisc;
+            return link.playValues().PlayDisc == old.pushDisc &&
+                   link.playValues().TocReadyDisc == old.pushDisc;
         }
         }
         return false;
@@ -350,8 +350,8 @@ public:
         if (!ui.texts(QStringLiteral("error")).isEmpty() ||
             (op != Op::ReadAll && !ui.texts(QStringLiteral("message")).isEmpty()))
             return QStringLiteral("success, yet shown: %1").arg(shownText());
-        if (link.LastResult != kResultOk)
-            return QStringLiteral("success with LastResult %1").arg(link.LastResult);
+        if (link.lastResult() != kResultOk)
+            return QStringLiteral("success with LastResult %1").arg(link.lastResult());
         switch (op) {
         case Op::Handshake:
         case Op::Push:
@@ -417,11 +417,11 @@ public:
     QString verifyFailure(Op op, const Old& old) {
         if (op == Op::Push)
             return QStringLiteral("the pushed state never arrived: disc %1, ready %2, want %3")
-                .arg(link.PlayDisc)
-                .arg(link.TocReadyDisc)
+                .arg(link.playValues().PlayDisc)
+                .arg(link.playValues().TocReadyDisc)
                 .arg(old.pushDisc);
-        if (op != Op::Handshake && link.LastResult != kResultFailed)
-            return QStringLiteral("failure with LastResult %1").arg(link.LastResult);
+        if (op != Op::Handshake && link.lastResult() != kResultFailed)
+            return QStringLiteral("failure with LastResult %1").arg(link.lastResult());
         const QStringList errors =
             ui.texts(op == Op::Handshake ? QStringLiteral("message") : QStringLiteral("error"));
         QStringList allowed;
@@ -506,11 +506,11 @@ public:
     // After a case the link must work again: a clean transaction succeeds. The waits are the
     // product's here: this checks the link, not its speed.
     QString recover(Op op, bool succeeded) {
-        const LinkTimings shortWaits = link.timings;
-        link.timings = LinkTimings{};
-        link.timings.errorCountdownS = 0;
+        const LinkTimings shortWaits = link.timings();
+        link.setTimings(LinkTimings{});
+        LinkTestAccess::timings(link).errorCountdownS = 0;
         const QString problem = recoverLink(op, succeeded);
-        link.timings = shortWaits;
+        link.setTimings(shortWaits);
         return problem;
     }
 
@@ -520,7 +520,7 @@ public:
         if (op == Op::Handshake && !succeeded) {
             link.setOffline(false);
             link.RS232C_Changer_INIT();
-            if (link.LinkState != kLinkUp)
+            if (link.linkState() != kLinkUp)
                 return QStringLiteral("the handshake does not come back");
         }
         if (!settle())
@@ -528,8 +528,7 @@ public:
         if (succeeded)
             return {}; // the link has just shown that it works
         MinMaxTno range;
-        link.RequestDisc = kRangeDisc;
-        if (!holding([&] { return link.ReadMinMaxTno(range); }) || range.highest != 25)
+        if (!holding([&] { return link.ReadMinMaxTno(kRangeDisc, range); }) || range.highest != 25)
             return QStringLiteral("the link is not usable after the case: %1").arg(shownText());
         return {};
     }
@@ -546,7 +545,7 @@ public:
         ui.shown.clear();
         ui.progressValues.clear();
         traffic = Traffic();
-        link.LastResult = kResultOk;
+        link.recordResult(true);
         m_range = {};
         m_toc = {};
         m_readAll = {};
@@ -562,9 +561,7 @@ public:
     }
 
     template <typename F> bool holding(F f) {
-        link.SetLinkBusyPush();
-        const bool result = f();
-        link.ClearLinkBusyPush();
+        const bool result = whileHolding(link, kLinkPush, [&] { return f(); });
         return result;
     }
 
@@ -639,8 +636,8 @@ inline QString runFaultClass(FaultRig& rig, const FaultClass& c, ClassResult& re
             if (!rig.settle())
                 return QStringLiteral("the line did not come to rest before the case");
             rig.resetCase();
-            rig.link.timings = relaxed ? LinkTimings{} : faultTimings();
-            rig.link.timings.errorCountdownS = 0;
+            rig.link.setTimings(relaxed ? LinkTimings{} : faultTimings());
+            LinkTestAccess::timings(rig.link).errorCountdownS = 0;
             rig.sim.ok(QStringLiteral("set seed %1").arg(seed));
             const FaultRig::Old old = rig.prepare(op, seed);
             const QString fault = c.fault ? c.fault(op, profile, random) : QString();
@@ -656,7 +653,7 @@ inline QString runFaultClass(FaultRig& rig, const FaultClass& c, ClassResult& re
             *succeeded = rig.execute(op, old);
             rig.sim.ok(QStringLiteral("fault clear"));
             QObject::disconnect(rig.hook);
-            rig.link.timings = faultTimings();
+            rig.link.setTimings(faultTimings());
             *expect = c.expect(op, fault);
             bool done = false;
             QString problem = c.afterRun ? c.afterRun(rig, op, *succeeded, &done) : QString();

@@ -102,9 +102,9 @@ void TestFaultInjectionFlow::unsolicitedStatus() {
                      // The report reached the application once the line was free.
                      if (!rig.settle())
                          return QStringLiteral("the pushed report was never delivered");
-                     if (rig.link.PlayDisc != rig.dumpPlayDisc())
+                     if (rig.link.playValues().PlayDisc != rig.dumpPlayDisc())
                          return QStringLiteral("the application shows disc %1, the changer %2")
-                             .arg(rig.link.PlayDisc)
+                             .arg(rig.link.playValues().PlayDisc)
                              .arg(rig.dumpPlayDisc());
                      return QString();
                  }};
@@ -185,11 +185,11 @@ void TestFaultInjectionFlow::modeChangeDuringReadAll() {
         default:
             QFAIL(qPrintable(what + ": the pass did not run"));
         }
-        QVERIFY2(!m_rig.link.OperationRunning, qPrintable(what));
+        QVERIFY2(!m_rig.link.operationRunning(), qPrintable(what));
         QVERIFY2(!QFile::exists(m_rig.dataPath("discdata.tmp")), qPrintable(what));
         QVERIFY2(m_rig.sim.ok("set mode 0"), qPrintable(what));
         QVERIFY2(m_rig.settle(), qPrintable(what));
-        QTRY_COMPARE_WITH_TIMEOUT(m_rig.link.ModeCode, qint16(1), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_rig.link.modeCode(), qint16(1), 5000);
         Q_UNUSED(old);
     }
     QVERIFY(stopped > 0);

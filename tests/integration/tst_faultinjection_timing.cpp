@@ -87,7 +87,7 @@ void TestFaultInjectionTiming::lateReply() {
     FaultClass c{QStringLiteral("late"),
                  kAllOps,
                  [this](Op, const FaultRig::Profile& p, QRandomGenerator& r) {
-                     const LinkTimings& t = m_rig.link.timings;
+                     const LinkTimings& t = m_rig.link.timings();
                      const int waits[] = {t.enqMs, t.controlMs, t.replyMs};
                      return QStringLiteral("late %1 %2")
                          .arg(waits[r.bounded(3)] + 5 + r.bounded(30))

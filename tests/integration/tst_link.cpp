@@ -2,6 +2,7 @@
 // sends is chosen by the test, so each edge of the protocol can be reached exactly.
 
 #include "base/catalogue.h"
+#include "common/linktestaccess.h"
 #include "common/ptypeer.h"
 #include "common/scriptedui.h"
 #include "link/frame.h"
@@ -10,6 +11,10 @@
 #include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
+
+#include <optional>
+#include <stdexcept>
 
 #include <fcntl.h>
 #include <termios.h>
@@ -170,21 +175,27 @@ private slots:
     void garbageAndOversizedFramesAreSkipped();
     void hangUpAfterLinkUpAsksToClose();
     void hangUpBeforeHandshakeRetriesLater();
+    void holdGivesTheLinkBackOnEveryExit_data();
+    void holdGivesTheLinkBackOnEveryExit();
+    void holdWhileOfflineStaysOffline();
+    void freeLinkWaitsForTheHolder();
+    void boundedWaitEndsAtItsTimeOut();
+    void commandInProgressAnnouncesChanges();
 
 private:
     struct Fixture {
         ScriptedUi ui;
         Changer changer;
         Link link{ui};
-        Fixture() { link.timings = fastTimings(); }
+        Fixture() { link.setTimings(fastTimings()); }
         bool open() { return link.openDevice(changer.peer.slavePath()) == 0; }
         bool up() {
             if (!open())
                 return false;
             link.RS232C_Changer_INIT();
-            link.LinkEstablished = link.linkBusy() == kLinkIdle;
+            LinkTestAccess::setLinkEstablished(link, link.linkBusy() == kLinkIdle);
             // Let the changer see our last ACK before a test starts counting units.
-            return link.LinkState == kLinkUp &&
+            return link.linkState() == kLinkUp &&
                    QTest::qWaitFor([this] { return changer.handshakeDone; }, 2000);
         }
     };
@@ -203,11 +214,11 @@ void TestLink::handshakeSucceeds() {
     QVERIFY(f.changer.peer.isOpen());
     QVERIFY(f.open());
     f.link.RS232C_Changer_INIT();
-    QCOMPARE(f.link.LinkState, kLinkUp);
+    QCOMPARE(f.link.linkState(), kLinkUp);
     QCOMPARE(f.link.linkBusy(), qint16(kLinkIdle));
-    QCOMPARE(f.link.LastResult, kResultOk);
-    QCOMPARE(f.link.MaxDiscCount, qint16(200));
-    QCOMPARE(f.link.ModeCode, qint16(0));
+    QCOMPARE(f.link.lastResult(), kResultOk);
+    QCOMPARE(f.link.maxDiscCount(), qint16(200));
+    QCOMPARE(f.link.modeCode(), qint16(0));
     QVERIFY(f.link.pollRunning());
     QVERIFY(f.ui.shown.isEmpty());
     QCOMPARE(f.changer.peer.countFrames(kCmdHandshake), 1);
@@ -234,9 +245,9 @@ void TestLink::handshakeFailures() {
     f.changer.sendClosingEot = closingEot;
     QVERIFY(f.open());
     f.link.RS232C_Changer_INIT();
-    QCOMPARE(f.link.LinkState, kLinkFailed);
+    QCOMPARE(f.link.linkState(), kLinkFailed);
     QCOMPARE(f.link.linkBusy(), qint16(kLinkOffline));
-    QCOMPARE(f.link.LastResult, kResultOk); // the failure has been reported
+    QCOMPARE(f.link.lastResult(), kResultOk); // the failure has been reported
     QCOMPARE(f.ui.texts("message"), QStringList{msg(336)});
     QCOMPARE(f.ui.shown.first().title, msg(337));
     QCOMPARE(f.changer.peer.count(kEot) > 0, eotSent);
@@ -259,7 +270,7 @@ void TestLink::handshakeBadChecksumThenGood() {
     };
     QVERIFY(f.open());
     f.link.RS232C_Changer_INIT();
-    QCOMPARE(f.link.LinkState, kLinkUp);
+    QCOMPARE(f.link.linkState(), kLinkUp);
     QCOMPARE(f.changer.peer.count(kNak), 1);
     QVERIFY(f.ui.shown.isEmpty());
 }
@@ -278,7 +289,7 @@ void TestLink::longWaitEndsOnTime() {
     // to whole seconds as Qt's default timers are: this one would end 250 ms early.
     ScriptedUi ui;
     Link link(ui);
-    link.OperationRunning = true;
+    link.setOperationRunning(true);
     QElapsedTimer clock;
     clock.start();
     QVERIFY(!link.waitForToc(7, 20250));
@@ -310,10 +321,9 @@ void TestLink::readDiscIdNinetyNineTracks() {
     Fixture f;
     QVERIFY(f.up());
     answerRequest(f.changer, ninetyNineTrackId());
-    f.link.RequestDisc = 5;
     DiscToc toc;
-    QVERIFY(f.link.ReadDiscId(toc));
-    QCOMPARE(f.link.LastResult, kResultOk);
+    QVERIFY(f.link.ReadDiscId(5, toc));
+    QCOMPARE(f.link.lastResult(), kResultOk);
     QCOMPARE(toc.discInfo, quint8(0x10));
     QCOMPARE(toc.lowest, quint8(1));
     QCOMPARE(toc.highest, quint8(99));
@@ -332,7 +342,7 @@ void TestLink::readDiscIdWithoutTracks() {
     answerRequest(f.changer, {discIdFrame(1, QByteArray("\x00\x00\x00", 3))});
     DiscToc toc;
     toc.highest = 7;
-    QVERIFY(f.link.ReadDiscId(toc));
+    QVERIFY(f.link.ReadDiscId(0, toc));
     QCOMPARE(toc.highest, quint8(0));
     QVERIFY(toc.entries.isEmpty());
 }
@@ -342,35 +352,33 @@ void TestLink::singleValueReplies() {
     QVERIFY(f.up());
     answerRequest(f.changer, {buildFrame(kReplyUserFile, QByteArray("\x00\x00\x05", 3))});
     quint8 userFile = 0;
-    QVERIFY(f.link.ReadUserFile(userFile));
+    QVERIFY(f.link.ReadUserFile(0, userFile));
     QCOMPARE(userFile, quint8(0x05));
 
     // A longer LEN is accepted.
     answerRequest(f.changer, {buildFrame(kReplyMusicType, QByteArray("\x00\x00\x0e\x00", 4))});
     quint8 musicType = 0;
-    QVERIFY(f.link.ReadMusicType(musicType));
+    QVERIFY(f.link.ReadMusicType(0, musicType));
     QCOMPARE(musicType, quint8(14));
 
     answerRequest(f.changer, {buildFrame(kReplyMinMaxTno, QByteArray("\x00\x00\x02\x0c\x09", 5))});
     MinMaxTno range;
-    QVERIFY(f.link.ReadMinMaxTno(range));
+    QVERIFY(f.link.ReadMinMaxTno(0, range));
     QCOMPARE(range.lowest, quint8(2));
     QCOMPARE(range.highest, quint8(12));
     QCOMPARE(range.third, quint8(9));
 
     answerRequest(f.changer, {buildFrame(kReplyConfirm, QByteArray("\x01", 1))});
-    QCOMPARE(f.link.ConfirmTitleInput(), 1);
+    QCOMPARE(f.link.ConfirmTitleInput(0), 1);
     answerRequest(f.changer, {buildFrame(kReplyConfirm, QByteArray("\x02", 1))});
-    QCOMPARE(f.link.ConfirmTitleInput(), 0); // bit 0 clear: refused
-    QCOMPARE(f.link.LastResult, kResultOk);
+    QCOMPARE(f.link.ConfirmTitleInput(0), 0); // bit 0 clear: refused
+    QCOMPARE(f.link.lastResult(), kResultOk);
 
     answerRequest(f.changer, {buildFrame(kReplyConfirm, QByteArray("\x02", 1))});
-    f.link.RequestGroup = 0x40;
-    f.link.RequestCode = 0x00;
     quint8 answer = 0;
-    QVERIFY(f.link.ConfirmRequest(answer));
+    QVERIFY(f.link.ConfirmRequest({0x40, 0x00}, 0, answer));
     QCOMPARE(answer, quint8(2));
-    QVERIFY(f.changer.peer.received.contains(buildDataRequest(0x40, 0x00, f.link.RequestDisc)));
+    QVERIFY(f.changer.peer.received.contains(buildDataRequest(0x40, 0x00, 0)));
 
     const QList<ProgramStep> steps{{12, 3}, {7, 100}};
     QByteArray program("\x02\x0c\x00\x03\x07\x00\x64", 7);
@@ -387,14 +395,14 @@ void TestLink::silentChangerGivesUpAfterFourEnqs() {
     f.changer.after = nullptr; // says nothing at all
     const int before = f.changer.peer.count(kEnq);
     DiscToc toc;
-    QVERIFY(!f.link.ReadDiscId(toc));
-    QCOMPARE(f.link.LastResult, kResultFailed);
+    QVERIFY(!f.link.ReadDiscId(0, toc));
+    QCOMPARE(f.link.lastResult(), kResultFailed);
     QCOMPARE(f.changer.peer.count(kEnq) - before, 4);
     QCOMPARE(f.changer.peer.received.last(), kEotB);
     QCOMPARE(f.ui.texts("error"), QStringList{msg(428)});
     QCOMPARE(f.ui.shown.last().title, msg(429));
     QCOMPARE(f.ui.shown.last().number, 0); // the countdown the test set
-    QCOMPARE(f.link.CurrentTransaction, qint16(0));
+    QCOMPARE(f.link.currentTransaction(), qint16(0));
     QCOMPARE(f.link.linkBusy(), qint16(kLinkIdle));
 }
 
@@ -408,7 +416,7 @@ void TestLink::requestNakedFourTimes() {
             f.changer.peer.write(kNakB);
     };
     quint8 value = 0;
-    QVERIFY(!f.link.ReadUserFile(value));
+    QVERIFY(!f.link.ReadUserFile(0, value));
     QCOMPARE(f.changer.peer.countFrames(kCmdDataRequest), 4);
     QCOMPARE(f.ui.texts("error"), QStringList{msg(430)});
 }
@@ -430,7 +438,7 @@ void TestLink::badChecksumThenGoodReply() {
             f.changer.peer.write(kEotB);
     };
     quint8 value = 0;
-    QVERIFY(f.link.ReadMusicType(value));
+    QVERIFY(f.link.ReadMusicType(0, value));
     QVERIFY(naked);
     QCOMPARE(value, quint8(7));
     QCOMPARE(f.changer.peer.count(kNak), 1);
@@ -447,8 +455,8 @@ void TestLink::refusalAnswersAckAndFails() {
     };
     const int acksBefore = f.changer.peer.count(kAck);
     MinMaxTno range;
-    QVERIFY(!f.link.ReadMinMaxTno(range));
-    QCOMPARE(f.link.LastResult, kResultFailed);
+    QVERIFY(!f.link.ReadMinMaxTno(0, range));
+    QCOMPARE(f.link.lastResult(), kResultFailed);
     QTRY_COMPARE(f.changer.peer.count(kAck) - acksBefore, 1);
     QCOMPARE(f.ui.texts("error"), QStringList{msg(440)});
     QCOMPARE(f.ui.shown.last().title, msg(441));
@@ -459,13 +467,13 @@ void TestLink::shortReplyIsBad() {
     QVERIFY(f.up());
     answerRequest(f.changer, {buildFrame(kReplyUserFile, QByteArray("\x00\x00", 2))});
     quint8 value = 0x55;
-    QVERIFY(!f.link.ReadUserFile(value));
+    QVERIFY(!f.link.ReadUserFile(0, value));
     QCOMPARE(value, quint8(0x55));
     QCOMPARE(f.changer.peer.received.last(), kEotB);
 
     // A reply of another kind is just as bad.
     answerRequest(f.changer, {buildFrame(kReplyMusicType, QByteArray("\x00\x00\x01", 3))});
-    QVERIFY(!f.link.ReadUserFile(value));
+    QVERIFY(!f.link.ReadUserFile(0, value));
     QCOMPARE(f.ui.texts("error").size(), 2);
 }
 
@@ -473,8 +481,8 @@ void TestLink::confirmTitleInputFailureReturnsZero() {
     Fixture f;
     QVERIFY(f.up());
     f.changer.after = nullptr;
-    QCOMPARE(f.link.ConfirmTitleInput(), 0);
-    QCOMPARE(f.link.LastResult, kResultFailed);
+    QCOMPARE(f.link.ConfirmTitleInput(0), 0);
+    QCOMPARE(f.link.lastResult(), kResultFailed);
     QCOMPARE(f.ui.texts("error"), QStringList{msg(434)});
 }
 
@@ -527,34 +535,34 @@ void TestLink::pushedExchangeStoresValues() {
         QTRY_VERIFY(pending.isEmpty());
         QTRY_COMPARE(f.link.linkBusy(), qint16(kLinkIdle));
     };
-    f.link.PlayDisc = 3;
-    f.link.TocReadyDisc = 3;
+    LinkTestAccess::play(f.link).PlayDisc = 3;
+    LinkTestAccess::play(f.link).TocReadyDisc = 3;
     QByteArray status("\x03\x00\x05\x00\x00\x01\x00\x02\x00", 9); // same disc, track 5
     push(buildFrame(kPushPlayStatus, status));
-    QTRY_COMPARE(f.link.PlayTrack, qint16(5));
-    QCOMPARE(f.link.TocReadyDisc, qint16(3)); // same disc: unchanged
-    QVERIFY(!f.link.DiscChanged);
-    QCOMPARE(f.link.PlayUserFileBits, qint16(1));
-    QCOMPARE(f.link.PlayMode, qint16(2));
+    QTRY_COMPARE(f.link.playValues().PlayTrack, qint16(5));
+    QCOMPARE(f.link.playValues().TocReadyDisc, qint16(3)); // same disc: unchanged
+    QVERIFY(!f.link.discChanged());
+    QCOMPARE(f.link.playValues().PlayUserFileBits, qint16(1));
+    QCOMPARE(f.link.playValues().PlayMode, qint16(2));
 
     status[0] = 0x0c; // disc 12
     push(buildFrame(kPushPlayStatus, status));
-    QTRY_COMPARE(f.link.PlayDisc, qint16(12));
-    QVERIFY(f.link.DiscChanged);
-    QCOMPARE(f.link.TocReadyDisc, qint16(0));
+    QTRY_COMPARE(f.link.playValues().PlayDisc, qint16(12));
+    QVERIFY(f.link.discChanged());
+    QCOMPARE(f.link.playValues().TocReadyDisc, qint16(0));
 
     push(buildFrame(kPushTocReady, QByteArray("\x0c\x00", 2)));
-    QTRY_COMPARE(f.link.TocReadyDisc, qint16(12));
+    QTRY_COMPARE(f.link.playValues().TocReadyDisc, qint16(12));
     push(buildFrame(kPushPlayState, QByteArray("\x03", 1)));
-    QTRY_COMPARE(f.link.PlayStateCode, qint16(3));
+    QTRY_COMPARE(f.link.playValues().PlayStateCode, qint16(3));
 
     QSignalSpy reaction(&f.link, &Link::modeReaction);
-    f.link.OperationRunning = true;
+    f.link.setOperationRunning(true);
     push(buildFrame(kPushChangerMode, QByteArray("\x00", 1)));
     QTRY_COMPARE(reaction.count(), 1);
-    QCOMPARE(f.link.ModeCode, qint16(1));
-    QVERIFY(!f.link.OperationRunning);
-    QVERIFY(!f.link.ModeChanged);
+    QCOMPARE(f.link.modeCode(), qint16(1));
+    QVERIFY(!f.link.operationRunning());
+    QVERIFY(!f.link.modeChanged());
     push(buildFrame(kPushChangerMode, QByteArray("\x00", 1))); // the same mode again
     QTest::qWait(50);
     QCOMPARE(reaction.count(), 1);
@@ -599,7 +607,7 @@ void TestLink::pushedBadFrameIsNaked() {
         }
     };
     f.changer.peer.write(kEnqB);
-    QTRY_COMPARE(f.link.PlayStateCode, qint16(4));
+    QTRY_COMPARE(f.link.playValues().PlayStateCode, qint16(4));
     QTRY_COMPARE(step, 3);
     QTRY_COMPARE(f.link.linkBusy(), qint16(kLinkIdle));
 }
@@ -621,7 +629,7 @@ void TestLink::garbageAndOversizedFramesAreSkipped() {
             f.changer.peer.write(kEotB);
     };
     quint8 value = 0;
-    QVERIFY(f.link.ReadUserFile(value));
+    QVERIFY(f.link.ReadUserFile(0, value));
     QCOMPARE(value, quint8(0x81));
     QVERIFY(f.link.noiseBytes() >= 6);
 }
@@ -650,11 +658,109 @@ void TestLink::hangUpBeforeHandshakeRetriesLater() {
     // device can be opened again then depends on the system (a pseudo-terminal number may be
     // reused); a failed attempt may only report the failed handshake.
     QVERIFY(f.ui.texts("message").isEmpty());
-    QTest::qWait(f.link.timings.reconnectMs + 300);
+    QTest::qWait(f.link.timings().reconnectMs + 300);
     QCOMPARE(close.count(), 0);
     QCOMPARE(up.count(), 0);
     for (const QString& text : f.ui.texts("message"))
         QCOMPARE(text, msg(336));
+}
+
+namespace {
+
+enum class Exit { End, EarlyReturn, Exception };
+
+// Runs under a store hold and leaves the way `exit` says; records what the hold looked like.
+bool underHold(Link& link, Exit exit, qint16& ownerInside, bool& pollInside) {
+    const LinkHold hold(link, kLinkStore);
+    ownerInside = link.linkBusy();
+    pollInside = link.pollRunning();
+    if (exit == Exit::EarlyReturn)
+        return false;
+    if (exit == Exit::Exception)
+        throw std::runtime_error("gave up");
+    return true;
+}
+
+} // namespace
+
+void TestLink::holdGivesTheLinkBackOnEveryExit_data() {
+    QTest::addColumn<Exit>("exit");
+    QTest::newRow("end of scope") << Exit::End;
+    QTest::newRow("early return") << Exit::EarlyReturn;
+    QTest::newRow("exception") << Exit::Exception;
+}
+
+void TestLink::holdGivesTheLinkBackOnEveryExit() {
+    QFETCH(Exit, exit);
+    Fixture f;
+    QVERIFY(f.up());
+    QSignalSpy cursor(&f.link, &Link::busyCursor);
+    qint16 ownerInside = kLinkIdle;
+    bool pollInside = true;
+    try {
+        underHold(f.link, exit, ownerInside, pollInside);
+    } catch (const std::runtime_error&) {
+        QVERIFY(exit == Exit::Exception);
+    }
+    QCOMPARE(ownerInside, qint16(kLinkStore));
+    QVERIFY(!pollInside);
+    QCOMPARE(f.link.linkBusy(), qint16(kLinkIdle));
+    QVERIFY(f.link.pollRunning());
+    QCOMPARE(cursor.count(), 2);
+    QCOMPARE(cursor.at(0).at(0).toBool(), true);
+    QCOMPARE(cursor.at(1).at(0).toBool(), false);
+}
+
+void TestLink::holdWhileOfflineStaysOffline() {
+    Fixture f;
+    QVERIFY(f.up());
+    f.link.setOffline(true);
+    QVERIFY(!f.link.Tarminal_Base_check());
+    {
+        const LinkHold hold(f.link, kLinkAudio);
+        QCOMPARE(f.link.linkBusy(), qint16(kLinkOffline));
+    }
+    QCOMPARE(f.link.linkBusy(), qint16(kLinkOffline));
+}
+
+void TestLink::freeLinkWaitsForTheHolder() {
+    Fixture f;
+    QVERIFY(f.up());
+    std::optional<LinkHold> hold(std::in_place, f.link, kLinkPush);
+    bool releasedBeforeFree = false;
+    QTimer::singleShot(100, &f.link, [&] {
+        releasedBeforeFree = true;
+        hold.reset();
+    });
+    QVERIFY(f.link.Tarminal_Base_check());
+    QVERIFY(releasedBeforeFree);
+    QCOMPARE(f.link.linkBusy(), qint16(kLinkIdle));
+}
+
+void TestLink::boundedWaitEndsAtItsTimeOut() {
+    Fixture f;
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(!f.link.waitUntil([] { return false; }, 100));
+    QVERIFY(clock.elapsed() >= 90);
+    // A setter that changes what a wait waits for wakes it before its time-out.
+    f.link.setOperationRunning(true);
+    QTimer::singleShot(50, &f.link, [&] { f.link.setOperationRunning(false); });
+    clock.restart();
+    QVERIFY(f.link.waitUntil([&] { return !f.link.operationRunning(); }, 5000));
+    QVERIFY(clock.elapsed() < 4000);
+}
+
+void TestLink::commandInProgressAnnouncesChanges() {
+    Fixture f;
+    QSignalSpy changed(&f.link, &Link::commandInProgressChanged);
+    f.link.setCommandInProgress(true);
+    f.link.setCommandInProgress(true);
+    f.link.setCommandInProgress(false);
+    QCOMPARE(changed.count(), 2);
+    QCOMPARE(changed.at(0).at(0).toBool(), true);
+    QCOMPARE(changed.at(1).at(0).toBool(), false);
+    QVERIFY(!f.link.commandInProgress());
 }
 
 QTEST_GUILESS_MAIN(TestLink)

@@ -1,6 +1,7 @@
 // The application's link against the changer simulator over a real pseudo-terminal.
 
 #include "base/catalogue.h"
+#include "common/linktestaccess.h"
 #include "common/scriptedui.h"
 #include "common/simprocess.h"
 #include "common/testsupport.h"
@@ -40,7 +41,7 @@ struct Bench {
     Link link{ui};
 
     bool start(const QStringList& options = {"--load-ms", "50"}) {
-        link.timings = fastTimings();
+        link.setTimings(fastTimings());
         if (!sim.start(demoLibrary(), options))
             return false;
         return link.openDevice(sim.portPath()) == 0;
@@ -49,8 +50,8 @@ struct Bench {
         if (!start(options))
             return false;
         link.RS232C_Changer_INIT();
-        link.LinkEstablished = link.LinkState == kLinkUp;
-        return link.LinkEstablished;
+        LinkTestAccess::setLinkEstablished(link, link.linkState() == kLinkUp);
+        return link.linkEstablished();
     }
 };
 
@@ -79,11 +80,11 @@ void TestLinkSim::handshakeThenStatePushes() {
     QVERIFY(b.ui.shown.isEmpty());
     // After the handshake the changer reports its state, mode last.
     QTRY_COMPARE_WITH_TIMEOUT(reaction.count(), 1, 5000);
-    QCOMPARE(b.link.ModeCode, qint16(1)); // the demo changer is in mode 0
-    QCOMPARE(b.link.PlayDisc, qint16(1));
+    QCOMPARE(b.link.modeCode(), qint16(1)); // the demo changer is in mode 0
+    QCOMPARE(b.link.playValues().PlayDisc, qint16(1));
     QVERIFY(b.sim.ok("set mode 1"));
     QTRY_COMPARE_WITH_TIMEOUT(reaction.count(), 2, 5000);
-    QCOMPARE(b.link.ModeCode, qint16(2));
+    QCOMPARE(b.link.modeCode(), qint16(2));
 }
 
 void TestLinkSim::handshakeFailuresAgainstTheSimulator_data() {
@@ -101,7 +102,7 @@ void TestLinkSim::handshakeFailuresAgainstTheSimulator() {
     QSignalSpy traffic(&b.link, &Link::traffic);
     QVERIFY(b.start(options));
     b.link.RS232C_Changer_INIT();
-    QCOMPARE(b.link.LinkState, kLinkFailed);
+    QCOMPARE(b.link.linkState(), kLinkFailed);
     QCOMPARE(b.link.linkBusy(), qint16(kLinkOffline));
     QCOMPARE(b.ui.texts("message"), QStringList{msg(336)});
     int enqs = 0;
@@ -114,9 +115,8 @@ void TestLinkSim::handshakeFailuresAgainstTheSimulator() {
 void TestLinkSim::ninetyNineTrackIdentifier() {
     Bench b;
     QVERIFY(b.up());
-    b.link.RequestDisc = 4; // the demo's 99-track disc
     DiscToc toc;
-    QVERIFY(b.link.ReadDiscId(toc));
+    QVERIFY(b.link.ReadDiscId(4, toc)); // the demo's 99-track disc
     QCOMPARE(toc.lowest, quint8(1));
     QCOMPARE(toc.highest, quint8(99));
     QCOMPARE(toc.entries.size(), 100);
@@ -127,8 +127,8 @@ void TestLinkSim::ninetyNineTrackIdentifier() {
         QVERIFY((a.minutes * 60 + a.seconds) * 75 + a.frames <
                 (c.minutes * 60 + c.seconds) * 75 + c.frames);
     }
-    b.link.RequestDisc = 3; // one track: one frame
-    QVERIFY(b.link.ReadDiscId(toc));
+    // one track: one frame
+    QVERIFY(b.link.ReadDiscId(3, toc));
     QCOMPARE(toc.highest, quint8(1));
     QCOMPARE(toc.entries.size(), 2);
     QVERIFY(b.ui.shown.isEmpty());
@@ -137,16 +137,15 @@ void TestLinkSim::ninetyNineTrackIdentifier() {
 void TestLinkSim::singleValueTransactions() {
     Bench b;
     QVERIFY(b.up());
-    b.link.RequestDisc = 199;
     MinMaxTno range;
-    QVERIFY(b.link.ReadMinMaxTno(range));
+    QVERIFY(b.link.ReadMinMaxTno(199, range));
     QCOMPARE(range.lowest, quint8(13));
     QCOMPARE(range.highest, quint8(20));
     quint8 musicType = 0;
-    QVERIFY(b.link.ReadMusicType(musicType));
+    QVERIFY(b.link.ReadMusicType(199, musicType));
     quint8 userFiles = 0;
-    QVERIFY(b.link.ReadUserFile(userFiles));
-    QCOMPARE(b.link.ConfirmTitleInput(), 1);
+    QVERIFY(b.link.ReadUserFile(199, userFiles));
+    QCOMPARE(b.link.ConfirmTitleInput(199), 1);
     QList<ProgramStep> steps;
     QVERIFY(b.link.ReadProgramList(steps));
     QVERIFY(b.ui.shown.isEmpty());
@@ -175,10 +174,9 @@ void TestLinkSim::faultsAreRetriedOrReported() {
     QVERIFY(b.up());
     QTest::qWait(300); // let the changer's own reports after the handshake finish
     QVERIFY(b.sim.ok("fault " + fault));
-    b.link.RequestDisc = 1;
     MinMaxTno range;
-    QCOMPARE(b.link.ReadMinMaxTno(range), succeeds);
-    QCOMPARE(b.link.LastResult, succeeds ? kResultOk : kResultFailed);
+    QCOMPARE(b.link.ReadMinMaxTno(1, range), succeeds);
+    QCOMPARE(b.link.lastResult(), succeeds ? kResultOk : kResultFailed);
     if (succeeds) {
         QCOMPARE(range.highest, quint8(11)); // the demo's disc 1
         QVERIFY(b.ui.texts("error").isEmpty());
@@ -187,18 +185,18 @@ void TestLinkSim::faultsAreRetriedOrReported() {
     }
     // The link is usable afterwards.
     QVERIFY(b.sim.ok("fault clear"));
-    QVERIFY(b.link.ReadMinMaxTno(range));
+    QVERIFY(b.link.ReadMinMaxTno(1, range));
     QCOMPARE(range.highest, quint8(11)); // the demo's disc 1
 }
 
 void TestLinkSim::playRequestLeadsToTocReady() {
     Bench b;
     QVERIFY(b.up());
-    QTRY_COMPARE_WITH_TIMEOUT(b.link.ModeCode, qint16(1), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(b.link.modeCode(), qint16(1), 5000);
     QVERIFY(b.link.RequestPlay(12, 1, 1));
-    QTRY_COMPARE_WITH_TIMEOUT(b.link.PlayDisc, qint16(12), 5000);
-    QTRY_COMPARE_WITH_TIMEOUT(b.link.TocReadyDisc, qint16(12), 5000);
-    QVERIFY(b.link.DiscChanged);
+    QTRY_COMPARE_WITH_TIMEOUT(b.link.playValues().PlayDisc, qint16(12), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(b.link.playValues().TocReadyDisc, qint16(12), 5000);
+    QVERIFY(b.link.discChanged());
     const QJsonObject play = b.sim.dump().value("play").toObject();
     QCOMPARE(play.value("disc").toInt(), 12);
 }
@@ -218,7 +216,7 @@ void TestLinkSim::idleLinkDoesNotSpin() {
     QVERIFY(b.up());
     QTest::qWait(500); // the changer's reports after the handshake
     QSignalSpy ticks(&b.link, &Link::statusTick);
-    b.link.StatusHold = false;
+    b.link.holdStatus(false);
     QTest::qWait(500);
     // With nothing arriving, the poll does not run: no status ticks at all.
     QCOMPARE(ticks.count(), 0);

@@ -309,7 +309,7 @@ void TestLookupFlow::passLooksUpEveryDiscPaced() {
     QCOMPARE(rig.ui.lastProgress.maximum, 3);
     QVERIFY(!rig.ui.progressOpen);
     QVERIFY(!rig.service.readAllLookup);
-    QVERIFY(!rig.link.OperationRunning);
+    QVERIFY(!rig.link.operationRunning());
     QVERIFY(!rig.client.isPaced());
 }
 

@@ -85,9 +85,7 @@ struct LastItemChanger {
 };
 
 template <typename F> auto holding(Link& link, F f) {
-    link.SetLinkBusyPush();
-    const auto result = f();
-    link.ClearLinkBusyPush();
+    const auto result = whileHolding(link, kLinkPush, [&] { return f(); });
     return result;
 }
 
@@ -114,7 +112,7 @@ void TestOpsDownload::allDiscTitles() {
     OpsRig rig;
     QVERIFY(rig.start());
     QVERIFY(holding(rig.link, [&] { return downloadAllDiscTitles(rig.link, rig.config, rig.ui); }));
-    QCOMPARE(rig.link.LastResult, kResultOk);
+    QCOMPARE(rig.link.lastResult(), kResultOk);
 
     QStringList expected;
     for (int slot = 1; slot <= 200; ++slot) {
@@ -210,7 +208,7 @@ void TestOpsDownload::downloadWithoutText() {
                          : downloadEditorTitles(rig.link, rig.config, rig.ui, 1, 4, 5, 23);
     });
     QVERIFY(!ok);
-    QCOMPARE(rig.link.LastResult, kResultFailed);
+    QCOMPARE(rig.link.lastResult(), kResultFailed);
     QCOMPARE(rig.ui.texts("error"), QStringList{msg(message)});
     QCOMPARE(rig.ui.shown.last().title, msg(319));
     QCOMPARE(readAll(destination), QByteArray("previous content"));
@@ -254,7 +252,7 @@ void TestOpsDownload::startUpReadWithoutDiscInPlayer() {
     QVERIFY(writeAll(libraryPath, QJsonDocument(library).toJson()));
     OpsRig rig;
     QVERIFY(rig.start({}, libraryPath));
-    QCOMPARE(rig.link.PlayDisc, qint16(0));
+    QCOMPARE(rig.link.playValues().PlayDisc, qint16(0));
     int rangeRequests = 0;
     QObject::connect(&rig.link, &Link::traffic, [&](bool sent, const QByteArray& unit) {
         if (sent && unit.size() > 6 && quint8(unit.at(1)) == kCmdDataRequest &&
@@ -306,7 +304,7 @@ void TestOpsDownload::cdTextDownload() {
     const CdTextResult result =
         holding(rig.link, [&] { return DownloadCdText(rig.link, rig.config, identity, 1, 3); });
     QCOMPARE(result, CdTextResult::Usable);
-    QCOMPARE(rig.link.LastResult, kResultOk);
+    QCOMPARE(rig.link.lastResult(), kResultOk);
     // Codes of 127 or more (the accented letters) are stored as "?".
     QCOMPARE(readAll(rig.programPath("tempcdt.txt")),
              crlf({"DISC ID =", idText, "DISC NO =", "2", "MIN TNO =", "1", "MAX TNO =", "3",
@@ -323,7 +321,7 @@ void TestOpsDownload::lastItemMarkEndsDownload() {
     ScriptedUi ui;
     Configuration config(dir.path());
     Link link(ui);
-    link.timings = opsTimings();
+    link.setTimings(opsTimings());
     QCOMPARE(link.openDevice(changer.peer.slavePath()), 0);
     QVERIFY(holding(link, [&] { return downloadAudioTitles(link, config, ui, 9, 3); }));
     QVERIFY(changer.pcEndedAfterMark());
@@ -341,7 +339,7 @@ void TestOpsDownload::notStandardCdText() {
     ScriptedUi ui;
     Configuration config(dir.path());
     Link link(ui);
-    link.timings = opsTimings();
+    link.setTimings(opsTimings());
     QCOMPARE(link.openDevice(changer.peer.slavePath()), 0);
     DiscIdentity identity;
     identity.disc = 9;

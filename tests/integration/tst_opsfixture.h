@@ -4,6 +4,7 @@
 // operations: a link that has shaken hands, a configuration with its program and data
 // folders in a temporary directory, and a scripted user.
 
+#include "common/linktestaccess.h"
 #include "common/scriptedui.h"
 #include "common/simprocess.h"
 #include "common/testsupport.h"
@@ -64,15 +65,15 @@ struct OpsRig {
             qWarning() << sim.lastError();
             return false;
         }
-        link.timings = opsTimings();
+        link.setTimings(opsTimings());
         if (link.openDevice(sim.portPath()) != 0)
             return false;
         link.RS232C_Changer_INIT();
-        if (link.LinkState != kLinkUp)
+        if (link.linkState() != kLinkUp)
             return false;
-        link.LinkEstablished = true;
+        LinkTestAccess::setLinkEstablished(link, true);
         return QTest::qWaitFor(
-            [this] { return link.ModeCode != 0 && link.linkBusy() == kLinkIdle; }, 5000);
+            [this] { return link.modeCode() != 0 && link.linkBusy() == kLinkIdle; }, 5000);
     }
 
     QJsonObject simDisc(int slot) {

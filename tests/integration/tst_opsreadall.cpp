@@ -2,6 +2,7 @@
 // library's truth, CD TEXT discs, empty and skipped slots, Cancel, a changer error, the
 // play-mode reset and the command's guards.
 
+#include "common/linktestaccess.h"
 #include "tst_opsfixture.h"
 
 #include "base/catalogue.h"
@@ -107,7 +108,7 @@ void TestOpsReadAll::fullPass() {
     QVERIFY(bool(rig.ui.lastProgress.cancel));
     QCOMPARE(rig.ui.progressValues, (QList<int>{0, 1, 2, 3}));
     QCOMPARE(rig.lookup.allDiscPasses, 1);
-    QVERIFY(!rig.link.OperationRunning);
+    QVERIFY(!rig.link.operationRunning());
     QCOMPARE(rig.link.linkBusy(), qint16(kLinkIdle));
 }
 
@@ -137,14 +138,14 @@ void TestOpsReadAll::cancel() {
     QVERIFY(rig.ui.texts("error").isEmpty());
     QCOMPARE(rig.lookup.allDiscPasses, 0);
     QVERIFY(!rig.ui.progressOpen);
-    QVERIFY(!rig.link.OperationRunning);
+    QVERIFY(!rig.link.operationRunning());
 }
 
 void TestOpsReadAll::discWithoutTocIsSkipped() {
     OpsRig rig;
     // Disc 1 is in the player already; loading disc 2 takes longer than the wait.
     QVERIFY(rig.start({"--fault", "slowtoc 4000"}));
-    rig.link.timings.tocWaitMs = 600;
+    LinkTestAccess::timings(rig.link).tocWaitMs = 600;
     QVERIFY(writeDiscList(rig, {1, 2}));
     const ReadAllResult result = readAllDiscsPass(rig.ctx);
     QCOMPARE(result.outcome, ReadAllOutcome::Completed);
@@ -170,17 +171,18 @@ void TestOpsReadAll::changerErrorKeepsMasterFile() {
     QCOMPARE(readAll(rig.dataPath("discdata.txt")), QByteArray("OLD MASTER FILE\r\n"));
     QVERIFY(!QFile::exists(rig.dataPath("discdata.tmp")));
     QCOMPARE(rig.lookup.allDiscPasses, 0);
-    QVERIFY(!rig.link.OperationRunning);
+    QVERIFY(!rig.link.operationRunning());
     QVERIFY(!rig.ui.progressOpen);
 }
 
 void TestOpsReadAll::programPlayIsLeftFirst() {
     OpsRig rig;
     QVERIFY(rig.start());
-    rig.link.SetLinkBusyPush();
-    QVERIFY(rig.link.RequestPlayMode(3, 0)); // programmed play of the library's program
-    rig.link.ClearLinkBusyPush();
-    QVERIFY(QTest::qWaitFor([&] { return rig.link.PlayMode != 0; }, 5000));
+    {
+        const LinkHold hold(rig.link, kLinkPush);
+        QVERIFY(rig.link.RequestPlayMode(3, 0)); // programmed play of the library's program
+    }
+    QVERIFY(QTest::qWaitFor([&] { return rig.link.playValues().PlayMode != 0; }, 5000));
     QVERIFY(writeDiscList(rig, {1}));
     const ReadAllResult result = readAllDiscsPass(rig.ctx);
     QCOMPARE(result.outcome, ReadAllOutcome::Completed);

@@ -15,9 +15,7 @@ using namespace tf::test;
 namespace {
 
 template <typename F> auto holding(Link& link, F f) {
-    link.SetLinkBusyPush();
-    const auto result = f();
-    link.ClearLinkBusyPush();
+    const auto result = whileHolding(link, kLinkPush, [&] { return f(); });
     return result;
 }
 
@@ -69,7 +67,7 @@ void TestOpsUpload::uploadTitlesFromFile() {
         writeAll(path, crlf(discFile(1, 4, "A Thirty Character Disc Title!",
                                      {"First", "", "Third track title that is long", "Four"}))));
     QVERIFY(UploadTitles(rig.link, path));
-    QCOMPARE(rig.link.LastResult, kResultOk);
+    QCOMPARE(rig.link.lastResult(), kResultOk);
     QVERIFY(rig.ui.shown.isEmpty());
     const QJsonObject disc = rig.simDisc(1);
     QCOMPARE(disc.value("memoryTitle").toString(), QString("A Thirty Character Disc T"));
@@ -106,7 +104,7 @@ void TestOpsUpload::refusedTitleInputSendsNoTitle() {
     QVERIFY(writeAll(path, crlf(discFile(3, 1, "New Title", {"Only"}))));
     const int before = rig.simFramesReceived();
     QVERIFY(!UploadTitles(rig.link, path));
-    QCOMPARE(rig.link.LastResult, kResultOk); // a refusal, not a failure
+    QCOMPARE(rig.link.lastResult(), kResultOk); // a refusal, not a failure
     QVERIFY(rig.ui.shown.isEmpty());
     QCOMPARE(rig.simFramesReceived() - before, 2);
     QCOMPARE(rig.simDisc(3).value("memoryTitle").toString(), QString("Locked"));
@@ -143,7 +141,7 @@ void TestOpsUpload::uploadFailures() {
     QVERIFY(writeAll(path, crlf(discFile(1, 4, "Saved", {"t1", "t2", "t3", "t4"}))));
     QVERIFY(rig.sim.ok("fault " + fault));
     QVERIFY(!UploadTitles(rig.link, path));
-    QCOMPARE(rig.link.LastResult, kResultFailed);
+    QCOMPARE(rig.link.lastResult(), kResultFailed);
     QCOMPARE(rig.ui.texts("error"), QStringList{msg(body)});
     QCOMPARE(rig.ui.shown.last().title, msg(title));
     QCOMPARE(rig.simDisc(1).value("memoryTitle").toString(), memoryTitle);
@@ -161,9 +159,8 @@ void TestOpsUpload::uploadEditorTitles() {
     titles.userFileByte = 0x80;
     titles.discTitle = "Edited";
     titles.trackTitles = {"a", "b", "* NO TITLE *", "d"};
-    rig.link.RequestDisc = 1;
     const bool sent = holding(rig.link, [&] {
-        return rig.link.ConfirmTitleInput() == 1 &&
+        return rig.link.ConfirmTitleInput(1) == 1 &&
                UploadEditorTitles(rig.link, rig.config, rig.ui, titles);
     });
     QVERIFY(sent);
@@ -234,7 +231,7 @@ void TestOpsUpload::programListRoundTrip() {
 
     QVERIFY(programfile::write(path, {{7, 12}, {123, kWholeDiscTrack}, {2, 99}, {5, 1}}));
     QVERIFY(holding(rig.link, [&] { return UploadProgramList(rig.link, rig.config, 3); }));
-    QCOMPARE(rig.link.LastResult, kResultOk);
+    QCOMPARE(rig.link.lastResult(), kResultOk);
     QCOMPARE(rig.sim.dump().value("program").toArray(),
              programJson({{7, 12}, {123, QJsonValue("all")}, {2, 99}}));
 
@@ -252,7 +249,7 @@ void TestOpsUpload::programListRefused() {
     QVERIFY(rig.sim.ok("fault refuse program"));
     QVERIFY(programfile::write(rig.dataPath("temppgm.txt"), {{4, 4}}));
     QVERIFY(!holding(rig.link, [&] { return UploadProgramList(rig.link, rig.config, 1); }));
-    QCOMPARE(rig.link.LastResult, kResultFailed);
+    QCOMPARE(rig.link.lastResult(), kResultFailed);
     QVERIFY(rig.ui.shown.isEmpty()); // the program set-up reports it
     QCOMPARE(rig.sim.dump().value("program").toArray().size(), 2);
 

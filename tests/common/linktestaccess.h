@@ -1,0 +1,23 @@
+#pragma once
+
+// White-box set-up of the link's state for tests that put a widget or an operation into a
+// state the changer would have pushed, without a changer.
+
+#include "link/link.h"
+
+namespace tf {
+
+class LinkTestAccess {
+public:
+    static LinkTimings& timings(Link& link) { return link.m_timings; }
+    static PlayValues& play(Link& link) { return link.m_play; }
+    // Stands in for another holder of the link (a title download) without its cursor and poll.
+    static void setLinkBusy(Link& link, qint16 owner) { link.setLinkBusy(owner); }
+    static void setModeCode(Link& link, qint16 code) { link.m_modeCode = code; }
+    static void setLinkState(Link& link, qint16 state) { link.m_linkState = state; }
+    static void setLinkEstablished(Link& link, bool established) {
+        link.m_linkEstablished = established;
+    }
+};
+
+} // namespace tf
