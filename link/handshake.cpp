@@ -10,7 +10,8 @@ namespace tf {
 
 void Link::handshakeFailure() {
     catchAnswer();
-    m_ui.messageBox(msg(336), msg(337), UserInterface::Style::Ok);
+    m_ui.messageBox(msg(msgid::ChangerNotConnected), msg(msgid::InterfaceErrorTitle),
+                    UserInterface::Style::Ok);
     m_timeoutFlag = false;
     m_lastResult = kResultOk;
     m_linkState = kLinkFailed;

@@ -96,8 +96,9 @@ int Link::openDevice(const QString& device) {
     }
     if (!ok) {
         m_port.clearError();
-        m_ui.messageBox(msg(366) + QLatin1Char('\r') + msg(367), msg(368),
-                        UserInterface::Style::Ok);
+        m_ui.messageBox(msg(msgid::PortCannotOpen) + QLatin1Char('\r') +
+                            msg(msgid::PortCannotOpenHint),
+                        msg(msgid::PortErrorTitle), UserInterface::Style::Ok);
         return 1;
     }
     m_assembler.clear();
@@ -161,7 +162,7 @@ void Link::onPortError(QSerialPort::SerialPortError error) {
     case QSerialPort::WriteError:
     case QSerialPort::UnknownError:
         closePort();
-        fatalPortError(348);
+        fatalPortError(msgid::UnexpectedError);
         return;
     default:
         // Errors of opening are reported by openDevice().
@@ -195,7 +196,7 @@ void Link::lineEvent() {
         m_reconnect.start(m_timings.reconnectMs);
         return;
     }
-    fatalPortError(339);
+    fatalPortError(msgid::InterfaceErrorClosing);
 }
 
 void Link::fatalPortError(int messageId) {
@@ -203,7 +204,7 @@ void Link::fatalPortError(int messageId) {
         return;
     m_fatalShown = true;
     closePort();
-    m_ui.messageBox(msg(messageId), msg(338), UserInterface::Style::Ok);
+    m_ui.messageBox(msg(messageId), msg(msgid::CommunicationErrorTitle), UserInterface::Style::Ok);
     // Leave through the normal closing path, which asks about unsaved titles, instead of
     // ending on the spot.
     emit closeRequested();

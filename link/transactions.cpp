@@ -137,7 +137,8 @@ bool Link::commandTransaction(const QByteArray& frame, int bodyMsg, int titleMsg
 bool Link::ReadDiscId(quint16 disc, DiscToc& toc) {
     m_request.RequestDisc = disc;
     DiscIdAssembler assembler;
-    const bool ok = dataTransaction({kTxDiscId, kRequestDiscId, kReplyDiscId, 428, 429},
+    const bool ok = dataTransaction({kTxDiscId, kRequestDiscId, kReplyDiscId,
+                                     msgid::DiscIdDownloadError, msgid::DiscIdDownloadTitle},
                                     [&](const Frame& frame, bool& complete) {
                                         const auto block = decodeDiscIdBlock(frame);
                                         if (!block)
@@ -162,43 +163,50 @@ bool Link::ReadDiscId(quint16 disc, DiscToc& toc) {
 
 bool Link::ReadUserFile(quint16 disc, quint8& userFileByte) {
     m_request.RequestDisc = disc;
-    return dataTransaction({kTxUserFile, kRequestUserFile, kReplyUserFile, 430, 431},
+    return dataTransaction({kTxUserFile, kRequestUserFile, kReplyUserFile,
+                            msgid::UserFileDownloadError, msgid::UserFileDownloadTitle},
                            takeValue(decodeUserFile, userFileByte));
 }
 
 bool Link::ReadMusicType(quint16 disc, quint8& musicType) {
     m_request.RequestDisc = disc;
-    return dataTransaction({kTxMusicType, kRequestMusicType, kReplyMusicType, 432, 433},
+    return dataTransaction({kTxMusicType, kRequestMusicType, kReplyMusicType,
+                            msgid::MusicTypeDownloadError, msgid::MusicTypeDownloadTitle},
                            takeValue(decodeMusicType, musicType));
 }
 
 int Link::ConfirmTitleInput(quint16 disc) {
     m_request.RequestDisc = disc;
     quint8 answer = 0;
-    dataTransaction({kTxConfirm, kRequestTitleInput, kReplyConfirm, 434, 435},
+    dataTransaction({kTxConfirm, kRequestTitleInput, kReplyConfirm, msgid::TitleConfirmError,
+                     msgid::TitleConfirmTitle},
                     takeValue(decodeConfirm, answer));
     return m_lastResult == kResultOk && titleInputAllowed(answer) ? 1 : 0;
 }
 
 bool Link::ReadMinMaxTno(quint16 disc, MinMaxTno& range) {
     m_request.RequestDisc = disc;
-    return dataTransaction({kTxMinMax, kRequestMinMaxTno, kReplyMinMaxTno, 440, 441},
+    return dataTransaction({kTxMinMax, kRequestMinMaxTno, kReplyMinMaxTno,
+                            msgid::TrackRangeDownloadError, msgid::TrackRangeDownloadTitle},
                            takeValue(decodeMinMaxTno, range));
 }
 
 bool Link::ConfirmRequest(RequestCode code, quint16 disc, quint8& answer) {
     m_request.RequestDisc = disc;
-    return dataTransaction({kTxConfirm, code, kReplyConfirm, 323, 415},
+    return dataTransaction({kTxConfirm, code, kReplyConfirm, msgid::UserFileNameDownloadError,
+                            msgid::EnterUserFileNames},
                            takeValue(decodeConfirm, answer));
 }
 
 bool Link::ReadProgramList(QList<ProgramStep>& steps) {
-    return dataTransaction({kTxProgram, kRequestProgram, kReplyProgramList, 442, 443},
+    return dataTransaction({kTxProgram, kRequestProgram, kReplyProgramList,
+                            msgid::ProgramListDownloadError, msgid::ProgramListDownloadTitle},
                            takeValue(decodeProgramList, steps));
 }
 
 bool Link::RequestPlay(quint16 disc, quint8 a, quint8 b) {
-    return commandTransaction(buildPlayRequest(disc, a, b), 436, 437, true);
+    return commandTransaction(buildPlayRequest(disc, a, b), msgid::PlayCommandError,
+                              msgid::PlayCommandTitle, true);
 }
 
 bool Link::RequestPlayMode(quint8 a, quint8 b) {
@@ -206,7 +214,8 @@ bool Link::RequestPlayMode(quint8 a, quint8 b) {
 }
 
 bool Link::SendKeyCode(quint8 high, quint8 low) {
-    return commandTransaction(buildKeyCode(quint16((high << 8) | low)), 438, 439, true);
+    return commandTransaction(buildKeyCode(quint16((high << 8) | low)), msgid::KeyCodeError,
+                              msgid::KeyCodeTitle, true);
 }
 
 } // namespace tf

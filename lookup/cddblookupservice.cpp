@@ -30,7 +30,7 @@ using Answer = UserInterface::Answer;
 constexpr int kPassErrorCountdownS = 3;
 
 QString readDiscTitle(int disc) {
-    return msg(360) + QString::number(disc);
+    return msg(msgid::ReadDiscNumber) + QString::number(disc);
 }
 
 } // namespace
@@ -73,7 +73,8 @@ void CddbLookupService::lookUpAllDiscs() {
     if (settings.noWebSearch == 1)
         return;
     if (settings.alwaysWebSearch == 0 &&
-        m_ui.messageBox(msg(326), msg(324), Style::YesNo) != Answer::Yes)
+        m_ui.messageBox(msg(msgid::SearchInternetQuestion), msg(msgid::TitleLoadingErrorTitle),
+                        Style::YesNo) != Answer::Yes)
         return;
 
     const QString dataDir = settings.dataDir;
@@ -99,7 +100,8 @@ void CddbLookupService::lookUpAllDiscs() {
     m_link.setOperationRunning(true);
     readAllLookup = true;
     m_passFailure.clear();
-    UserInterface::Progress progress{msg(448), msg(354), int(discs.size()), 0, {}};
+    UserInterface::Progress progress{
+        msg(msgid::ReadAllDiscsFromWeb), msg(msgid::RetrievingAllDiscs), int(discs.size()), 0, {}};
     progress.cancel = [this] {
         m_link.setOperationRunning(false);
         m_client.cancel(); // ends the request in flight at once
@@ -122,7 +124,7 @@ void CddbLookupService::lookUpAllDiscs() {
     m_link.setOperationRunning(wasRunning && m_link.operationRunning());
     // One message for the whole pass, not one per remaining disc.
     if (!m_passFailure.isEmpty())
-        m_ui.messageBox(m_passFailure, msg(448), Style::OkExclamation);
+        m_ui.messageBox(m_passFailure, msg(msgid::ReadAllDiscsFromWeb), Style::OkExclamation);
 }
 
 // ---- Where a disc comes from ----
@@ -247,7 +249,7 @@ CddbLookupService::Step CddbLookupService::serviceFailed(const CddbOutcome& outc
             m_passFailure = outcome.message;
             return Step::StopPass;
         }
-        waitForErrorDialog(outcome.message, msg(448), kPassErrorCountdownS);
+        waitForErrorDialog(outcome.message, msg(msgid::ReadAllDiscsFromWeb), kPassErrorCountdownS);
         return Step::NotWritten;
     }
     m_ui.messageBox(outcome.message, QString(), Style::OkExclamation);
@@ -328,8 +330,9 @@ bool CddbLookupService::askToSearch() {
         return false; // wins over always-search
     if (settings.alwaysWebSearch != 0)
         return true;
-    return m_ui.messageBox(msg(325) + QLatin1Char('\r') + msg(326), msg(324), Style::YesNo) ==
-           Answer::Yes;
+    return m_ui.messageBox(msg(msgid::NoFile) + QLatin1Char('\r') +
+                               msg(msgid::SearchInternetQuestion),
+                           msg(msgid::TitleLoadingErrorTitle), Style::YesNo) == Answer::Yes;
 }
 
 void CddbLookupService::waitForErrorDialog(const QString& body, const QString& title,

@@ -115,9 +115,9 @@ QString playStateText(int state) {
     case kStatePaused:
         return statusText(status::Paused);
     case 0x90:
-        return statusText(28);
+        return statusText(status::FastForward);
     case 0xA0:
-        return statusText(27);
+        return statusText(status::FastBackward);
     default:
         return {};
     }

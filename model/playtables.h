@@ -72,13 +72,18 @@ inline constexpr int kContinueKeyCount = 4;
 // Track down, track up, fast backward, fast forward.
 inline constexpr KeyCode kContinueKeys[kContinueKeyCount] = {
     {0xA0, 0xCE}, {0xA0, 0xCF}, {0xA0, 0x06}, {0xA0, 0x07}};
-inline constexpr int kContinueStatus[kContinueKeyCount] = {24, 25, 27, 28};
 
 // ---- Status codes shown in the info lines ----
 namespace status {
 inline constexpr int DownloadedTitles = 0;
+inline constexpr int ChangerControls = 1;
+inline constexpr int RewritingNames = 3;
+inline constexpr int NamesUpdated = 4;
+inline constexpr int NameEditorClosed = 5;
+inline constexpr int Saving = 6;
 inline constexpr int Reloading = 7;
 inline constexpr int Loading = 8;
+inline constexpr int TitlesCopied = 9;
 inline constexpr int ProgramOpened = 10;
 inline constexpr int ProgramSet = 11;
 inline constexpr int ProgramCleared = 12;
@@ -93,12 +98,20 @@ inline constexpr int SelectedTrack = 20;
 inline constexpr int Playing = 21;
 inline constexpr int Stopped = 22;
 inline constexpr int Random = 23;
+inline constexpr int TrackDown = 24;
+inline constexpr int TrackUp = 25;
 inline constexpr int Repeat = 26;
+inline constexpr int FastBackward = 27;
+inline constexpr int FastForward = 28;
 inline constexpr int ProgramClosed = 29;
 inline constexpr int MusicTypeClosed = 30;
 inline constexpr int UserFileClosed = 31;
 inline constexpr int Paused = 32;
 } // namespace status
+
+// The status shown for each continue key, in the order of kContinueKeys.
+inline constexpr int kContinueStatus[kContinueKeyCount] = {
+    status::TrackDown, status::TrackUp, status::FastBackward, status::FastForward};
 
 // ---- Fonts ----
 // Info lines: up to 30 characters 22 points, 31 to 40 14 points, longer 12 points.

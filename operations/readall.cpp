@@ -35,7 +35,7 @@ template <typename F> bool holding(Link& link, F exchange) {
 }
 
 void showPassError(UserInterface& ui, const QString& detail) {
-    QString text = msg(355) + QLatin1Char('\r') + msg(356);
+    QString text = msg(msgid::ReadAllError) + QLatin1Char('\r') + msg(msgid::InformationNotUpdated);
     if (!detail.isEmpty())
         text += QLatin1Char('\r') + detail;
     ui.messageBox(text, applicationTitle(), UserInterface::Style::Ok);
@@ -57,8 +57,11 @@ enum class DiscStep { Read, Skipped, Stop };
 } // namespace
 
 bool askReadAllDiscs(UserInterface& ui) {
-    const QString text = msg(350) + QLatin1Char('\r') + msg(351) + QLatin1Char('\r') + msg(352);
-    return ui.messageBox(text, msg(449), UserInterface::Style::YesNo) == UserInterface::Answer::Yes;
+    const QString text = msg(msgid::ReadAllTakesMinutes) + QLatin1Char('\r') +
+                         msg(msgid::ReadAllCannotSave) + QLatin1Char('\r') +
+                         msg(msgid::ReadAllStartQuestion);
+    return ui.messageBox(text, msg(msgid::MenuReadAllDiscs), UserInterface::Style::YesNo) ==
+           UserInterface::Answer::Yes;
 }
 
 ReadAllResult readAllDiscs(AppContext& ctx, bool discListReady,
@@ -188,7 +191,8 @@ ReadAllResult readAllDiscsPass(AppContext& ctx) {
         holding(link, [&link] { return link.RequestPlayMode(0, 0); });
     }
 
-    UserInterface::Progress progress{msg(353), msg(354), int(discs->size()), 0, {}};
+    UserInterface::Progress progress{
+        msg(msgid::ReadAllDiscsToPc), msg(msgid::RetrievingAllDiscs), int(discs->size()), 0, {}};
     progress.cancel = [&link] {
         link.setOperationRunning(false);
     };

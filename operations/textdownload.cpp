@@ -20,11 +20,11 @@ constexpr int kNoMarker = 255; // TextMarker before the first text frame
 int infoMessage(quint8 kind) {
     switch (kind) {
     case kTextKindDisc:
-        return 320;
+        return msgid::DownloadingDiscTitles;
     case kTextKindUserFileName:
-        return 322;
+        return msgid::DownloadingUserFileNames;
     default:
-        return 321;
+        return msgid::DownloadingTrackTitles;
     }
 }
 
@@ -95,8 +95,11 @@ bool DownloadText(Link& link, const Configuration& config, UserInterface& ui,
         ops::catchAnswer(link);
         if (progressShown)
             ui.closeProgress();
-        link.ShowLinkError(withDetail(kind == kTextKindUserFileName ? 323 : 313, problem),
-                           msg(319));
+        link.ShowLinkError(withDetail(kind == kTextKindUserFileName
+                                          ? msgid::UserFileNameDownloadError
+                                          : msgid::TitleInfoDownloadError,
+                                      problem),
+                           msg(msgid::DownloadingText));
         link.recordResult(false);
         link.setCurrentTransaction(0);
         clearTitleRecords(programDir);
@@ -112,7 +115,7 @@ bool DownloadText(Link& link, const Configuration& config, UserInterface& ui,
 
     int textMarker = kNoMarker;
     if (ops::showsProgress(config)) {
-        ui.showProgress({msg(319), msg(infoMessage(kind)), last, 0, {}});
+        ui.showProgress({msg(msgid::DownloadingText), msg(infoMessage(kind)), last, 0, {}});
         progressShown = true;
     }
     const auto advance = [&](const TextFrame& frame) {
@@ -190,7 +193,7 @@ CdTextResult DownloadCdText(Link& link, const Configuration& config, const DiscI
 
     const auto report = [&] {
         ops::catchAnswer(link);
-        link.ShowLinkError(withDetail(357, problem), msg(358));
+        link.ShowLinkError(withDetail(msgid::CdTextReadError, problem), msg(msgid::ReadingCdText));
         link.recordResult(false);
         link.setCurrentTransaction(0);
         return CdTextResult::Failed;
@@ -246,7 +249,7 @@ CdTextResult DownloadCdText(Link& link, const Configuration& config, const DiscI
         return report();
     if (notStandard) {
         // The exchange itself ended cleanly; only the disc's text is unusable.
-        link.ShowLinkError(msg(458), msg(358));
+        link.ShowLinkError(msg(msgid::DiscNotStandard), msg(msgid::ReadingCdText));
         link.recordResult(true);
         return CdTextResult::NotStandard;
     }

@@ -30,7 +30,7 @@ struct TitleSet {
 // Error report of the upload.
 bool uploadFailed(Link& link) {
     ops::catchAnswer(link);
-    link.ShowLinkError(msg(364), msg(365));
+    link.ShowLinkError(msg(msgid::TitleTransmitError), msg(msgid::TitleTransmitTitle));
     link.recordResult(false);
     link.setCurrentTransaction(0);
     return false;
@@ -94,7 +94,10 @@ int ReadTitleStatus(Link& link, const RequestRecord& request, quint8& userFileBy
                     quint8& musicType) {
     const auto report = [&link, &request] {
         ops::catchAnswer(link);
-        link.ShowLinkError(msg(request.RequestKind == kTextKindUserFileName ? 323 : 313), msg(314));
+        link.ShowLinkError(msg(request.RequestKind == kTextKindUserFileName
+                                   ? msgid::UserFileNameDownloadError
+                                   : msgid::TitleInfoDownloadError),
+                           msg(msgid::TitleInfoDownloadTitle));
         link.recordResult(false);
         link.setCurrentTransaction(0);
         return 0;
@@ -127,7 +130,8 @@ bool Execute_send_text_to_changer(Link& link, const RequestRecord& request,
     QString problem;
     const auto titles = titlesOfFile(titleFilePath, &problem);
     if (!titles) {
-        link.ShowLinkError(msg(364) + QLatin1Char('\r') + problem, msg(365));
+        link.ShowLinkError(msg(msgid::TitleTransmitError) + QLatin1Char('\r') + problem,
+                           msg(msgid::TitleTransmitTitle));
         link.recordResult(false);
         return false;
     }
@@ -138,14 +142,14 @@ bool Execute_send_text_to_changer(Link& link, const RequestRecord& request,
 
 bool UploadTitles(Link& link, const QString& titleFilePath) {
     if (link.linkBusy() == kLinkOffline) {
-        link.ShowLinkError(msg(362), msg(363));
+        link.ShowLinkError(msg(msgid::ChangerCouldNotSave), msg(msgid::TitleSaveErrorTitle));
         return false;
     }
     const auto numbers = discfile::readNumbers(titleFilePath);
     if (!numbers || numbers->discNo < 1) {
-        link.ShowLinkError(msg(362) + QLatin1Char('\r') +
+        link.ShowLinkError(msg(msgid::ChangerCouldNotSave) + QLatin1Char('\r') +
                                QStringLiteral("%1 names no disc.").arg(titleFilePath),
-                           msg(363));
+                           msg(msgid::TitleSaveErrorTitle));
         link.recordResult(false);
         return false;
     }
@@ -193,7 +197,11 @@ bool UploadEditorTitles(Link& link, const Configuration& config, UserInterface& 
     request.RequestLast = quint8(qBound(0, titles.maxTno, 255));
     const bool progress = ops::showsProgress(config);
     if (progress)
-        ui.showProgress({msg(365), msg(365), request.RequestLast, 0, {}});
+        ui.showProgress({msg(msgid::TitleTransmitTitle),
+                         msg(msgid::TitleTransmitTitle),
+                         request.RequestLast,
+                         0,
+                         {}});
     const bool sent = sendTitleSet(
         link, request, {titles.discTitle, titles.minTno, titles.trackTitles}, [&](int track) {
             if (progress)

@@ -20,7 +20,8 @@ UserFileNamesResult sendUserFileNames(Link& link, const Configuration& config, U
     UserFileNamesResult result = UserFileNamesResult::Failed;
     if (link.ConfirmRequest(kRequestUserFileNameInput, 0, answer)) {
         if (!userFileNamesAllowed(answer)) {
-            ui.messageBox(msg(414), msg(415), UserInterface::Style::Ok);
+            ui.messageBox(msg(msgid::UserFileNameRejected), msg(msgid::EnterUserFileNames),
+                          UserInterface::Style::Ok);
             result = UserFileNamesResult::Rejected;
         } else if (UploadUserFileNames(link, config, ui, names)) {
             result = UserFileNamesResult::Sent;
@@ -36,7 +37,8 @@ bool UploadUserFileNames(Link& link, const Configuration& config, UserInterface&
         ops::catchAnswer(link);
         if (progressShown)
             ui.closeProgress();
-        link.ShowLinkError(msg(418), msg(417));
+        link.ShowLinkError(msg(msgid::UserFileNameTransmitError),
+                           msg(msgid::TransmitUserFileNameTitle));
         link.recordResult(false);
         return false;
     };
@@ -46,7 +48,11 @@ bool UploadUserFileNames(Link& link, const Configuration& config, UserInterface&
     request.RequestTrack = 1;
     request.RequestKind = kTextKindUserFileName;
     if (ops::showsProgress(config)) {
-        ui.showProgress({msg(417), msg(416), kUserFileCount, 1, {}});
+        ui.showProgress({msg(msgid::TransmitUserFileNameTitle),
+                         msg(msgid::TransmittingUserFileNames),
+                         kUserFileCount,
+                         1,
+                         {}});
         progressShown = true;
     }
     for (int i = 0; i < kUserFileCount; ++i) {

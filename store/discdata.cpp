@@ -249,7 +249,8 @@ ValueUpdate updateUserFileAndMusicType(const QString& dataDir, int disc, quint8 
     const QString path = storefiles::inFolder(dataDir, storefiles::kDiscData);
     const storeio::Lines read = storeio::readText(path);
     if (read.missing()) {
-        ui.messageBox(msg(409), applicationTitle(), UserInterface::Style::OkExclamation);
+        ui.messageBox(msg(msgid::NoTitlesForDisc), applicationTitle(),
+                      UserInterface::Style::OkExclamation);
         return ValueUpdate::NoMasterFile;
     }
     if (!read.ok()) {
@@ -262,7 +263,8 @@ ValueUpdate updateUserFileAndMusicType(const QString& dataDir, int disc, quint8 
     const int ufile = storeio::findLine(lines, key("UFILE_", disc), from);
     const int mtype = ufile < 0 ? -1 : storeio::findLine(lines, key("MTYPE_", disc), ufile + 2);
     if (ufile < 0 || mtype < 0) {
-        ui.messageBox(msg(408), applicationTitle(), UserInterface::Style::OkExclamation);
+        ui.messageBox(msg(msgid::TitlesNotReportedCorrectly), applicationTitle(),
+                      UserInterface::Style::OkExclamation);
         return ValueUpdate::KeysMissing;
     }
     // The value line follows its key; a key on the very last line gets one.

@@ -8,6 +8,7 @@
 #include "editing/widgets/titlestab.h"
 #include "editing/widgets/titlestabbusy.h"
 #include "link/link.h"
+#include "model/playtables.h"
 #include "operations/appcontext.h"
 #include "operations/lookupservice.h"
 #include "operations/textdownload.h"
@@ -26,8 +27,6 @@
 namespace tf {
 namespace {
 
-constexpr int kStatusReloading = 7;
-constexpr int kStatusLoading = 8;
 constexpr int kMaxSlot = 200;
 
 using Style = UserInterface::Style;
@@ -50,7 +49,7 @@ int TitlesTab::takeDiscNumber(bool checkList) {
     // The range comes first: a number no slot can have gets its message rather than a
     // silent reset by the list check.
     if (!ok || disc < 1 || disc > kMaxSlot) {
-        showMessage({392}, 393, Style::OkExclamation);
+        showMessage({msgid::InvalidDiscOrSlot}, msgid::CautionTitle, Style::OkExclamation);
         m_panel->showDisc(m_disc);
         return 0;
     }
@@ -122,7 +121,8 @@ TitlesTab::TocRead TitlesTab::readTocFromChanger(int disc) {
         return TocRead::Error;
     if (toc.highest == 0) {
         // An empty slot is reported ready with no tracks: there is nothing to edit.
-        showMessage({397, 398}, 396, Style::Ok);
+        showMessage({msgid::SlotEmptyOrUnreadable, msgid::ReselectDisc}, msgid::ReadingDiscTitle,
+                    Style::Ok);
         return TocRead::Error;
     }
     m_minTno = qint16(qMax<int>(toc.lowest, 1));
@@ -140,8 +140,9 @@ void TitlesTab::offerWebSearch(int disc) {
     if (s.noWebSearch == 1)
         return;
     if (s.alwaysWebSearch == 0) {
-        const Answer answer =
-            m_ctx.ui.messageBox(msg(325) + QLatin1Char('\r') + msg(326), msg(324), Style::YesNo);
+        const Answer answer = m_ctx.ui.messageBox(msg(msgid::NoFile) + QLatin1Char('\r') +
+                                                      msg(msgid::SearchInternetQuestion),
+                                                  msg(msgid::TitleLoadingErrorTitle), Style::YesNo);
         if (answer != Answer::Yes)
             return;
     }
@@ -172,7 +173,7 @@ void TitlesTab::loadDisc() {
         return;
     if (m_changed && saveDialog() == Answer::Cancel)
         return;
-    resetForLoad(disc, kStatusLoading);
+    resetForLoad(disc, playback::status::Loading);
     readDiscValues(disc);
     const Next next = QFile::exists(dataPath(storefiles::kDiscData)) ? loadFromMasterFile(disc)
                                                                      : loadWithoutMasterFile(disc);
@@ -184,7 +185,8 @@ TitlesTab::Next TitlesTab::loadWithoutMasterFile(int disc) {
     if (!changerConnected())
         return Next::Finish;
     if (disc != m_link.playValues().PlayDisc) {
-        showMessage({401, 398}, 393, Style::Ok);
+        showMessage({msgid::NotEnoughDiscInfo, msgid::ReselectDisc}, msgid::CautionTitle,
+                    Style::Ok);
         return Next::Download;
     }
     if (readTocFromChanger(disc) != TocRead::Ok)
@@ -206,7 +208,8 @@ TitlesTab::Next TitlesTab::loadWithoutMasterFile(int disc) {
 TitlesTab::Next TitlesTab::loadFromMasterFile(int disc) {
     const auto block = discdata::readBlock(dataPath(storefiles::kDiscData), disc);
     if (!block) {
-        showMessage({397, 398}, 396, Style::Ok);
+        showMessage({msgid::SlotEmptyOrUnreadable, msgid::ReselectDisc}, msgid::ReadingDiscTitle,
+                    Style::Ok);
         m_grid->setUp(m_minTno, m_maxTno);
         return Next::Download;
     }
@@ -239,7 +242,8 @@ TitlesTab::Next TitlesTab::loadFromMasterFile(int disc) {
     } else if (QFile::exists(scratch)) {
         discfile::refreshIdentifier(scratch, m_identity, m_minTno, m_maxTno);
     } else if (restore() == discfile::RestoreResult::NotFound) {
-        showMessage({399, 400}, 393, Style::Ok);
+        showMessage({msgid::TitlesMayBelongToOtherDisc, msgid::ReloadDiscAdvice},
+                    msgid::CautionTitle, Style::Ok);
         offerWebSearch(disc);
     }
     showDiscFileOrEmpty(disc);
@@ -255,12 +259,13 @@ void TitlesTab::reloadDisc() {
     if (disc == 0)
         return;
     if (disc != m_link.playValues().PlayDisc &&
-        m_ctx.ui.messageBox(msg(394) + QLatin1Char('\r') + msg(395), msg(396), Style::YesNo) !=
-            Answer::Yes)
+        m_ctx.ui.messageBox(msg(msgid::DifferentDiscLoaded) + QLatin1Char('\r') +
+                                msg(msgid::ChangeDiscQuestion),
+                            msg(msgid::ReadingDiscTitle), Style::YesNo) != Answer::Yes)
         return;
     if (m_changed && saveDialog() == Answer::Cancel)
         return;
-    resetForLoad(disc, kStatusReloading);
+    resetForLoad(disc, playback::status::Reloading);
 
     if (disc != m_link.playValues().PlayDisc) {
         if (!m_link.Tarminal_Base_check())

@@ -6,6 +6,7 @@
 #include "editing/widgets/titlestab.h"
 #include "editing/widgets/ufeditor.h"
 #include "link/link.h"
+#include "model/playtables.h"
 #include "operations/appcontext.h"
 #include "operations/userfilenames.h"
 #include "store/config.h"
@@ -17,10 +18,6 @@
 
 namespace tf {
 namespace {
-
-constexpr int kStatusRewriteNames = 3;
-constexpr int kStatusNamesUpdated = 4;
-constexpr int kStatusEditorClosed = 5;
 
 using Style = UserInterface::Style;
 
@@ -34,7 +31,7 @@ void TitlesTab::cmdUFEdit_Click() {
     list->setEnabled(false);
     m_ufEditor->setNames(userfiles::loadForNameEditor(dataPath(QStringLiteral("ufn.txt"))));
     m_nameEditorOpen = true;
-    m_status.ShowStatusMessage(StatusMessenger::kTitlesTab, kStatusRewriteNames);
+    m_status.ShowStatusMessage(StatusMessenger::kTitlesTab, playback::status::RewritingNames);
     // The panel covers the check list it replaces while it is open.
     const QPoint at = list->mapTo(this, QPoint(0, 0));
     m_ufEditor->adjustSize();
@@ -60,22 +57,24 @@ void TitlesTab::ufeSave() {
         return;
     const bool sent = sendNames();
     // "Updated" only when the names did reach the changer (or there is none to reach).
-    closeNameEditor(sent ? kStatusNamesUpdated : kStatusEditorClosed);
+    closeNameEditor(sent ? playback::status::NamesUpdated : playback::status::NameEditorClosed);
 }
 
 void TitlesTab::ufeQuit() {
     if (!m_ufEditor->changed()) {
-        closeNameEditor(kStatusEditorClosed);
+        closeNameEditor(playback::status::NameEditorClosed);
         return;
     }
-    switch (m_ctx.ui.messageBox(msg(402), msg(403), Style::YesNoCancel)) {
+    switch (m_ctx.ui.messageBox(msg(msgid::SaveChangesQuestion), msg(msgid::SaveFileTitle),
+                                Style::YesNoCancel)) {
     case Answer::Yes:
         if (m_busy || m_link.commandInProgress())
             return;
-        closeNameEditor(sendNames() ? kStatusNamesUpdated : kStatusEditorClosed);
+        closeNameEditor(sendNames() ? playback::status::NamesUpdated
+                                    : playback::status::NameEditorClosed);
         break;
     case Answer::No:
-        closeNameEditor(kStatusEditorClosed);
+        closeNameEditor(playback::status::NameEditorClosed);
         break;
     default:
         break; // Cancel: the panel stays open with what was typed

@@ -7,6 +7,7 @@
 #include "editing/widgets/titlestab.h"
 #include "editing/widgets/titlestabbusy.h"
 #include "link/link.h"
+#include "model/playtables.h"
 #include "operations/appcontext.h"
 #include "operations/titleupload.h"
 #include "store/config.h"
@@ -19,8 +20,6 @@
 namespace tf {
 namespace {
 
-constexpr int kStatusSaving = 6;
-
 using Style = UserInterface::Style;
 
 } // namespace
@@ -30,7 +29,7 @@ void TitlesTab::cmdSave_Click() {
         return;
     m_grid->commitEdit();
     Busy busy(*this, Busy::kAllThree);
-    m_status.ShowStatusMessage(StatusMessenger::kTitlesTab, kStatusSaving);
+    m_status.ShowStatusMessage(StatusMessenger::kTitlesTab, playback::status::Saving);
     saveDialog();
 }
 
@@ -38,7 +37,8 @@ TitlesTab::Answer TitlesTab::saveDialog() {
     m_grid->commitEdit();
     // A read-all pass cannot be left half-way: there is no Cancel then.
     const Style style = m_link.operationRunning() ? Style::YesNo : Style::YesNoCancel;
-    Answer answer = m_ctx.ui.messageBox(msg(402), msg(403), style);
+    Answer answer =
+        m_ctx.ui.messageBox(msg(msgid::SaveChangesQuestion), msg(msgid::SaveFileTitle), style);
     if (answer == Answer::Yes)
         answer = saveTitles();
     if (answer != Answer::Cancel)
@@ -51,11 +51,13 @@ TitlesTab::Answer TitlesTab::saveTitles() {
     // Always the disc that is shown, whatever has been typed into the list since.
     const int disc = m_disc;
     if (disc == 0 || !m_discLoaded) {
-        showMessage({404}, 0, Style::Ok);
+        showMessage({msgid::SelectADisc}, 0, Style::Ok);
         return Answer::Cancel;
     }
     const bool fileExists = QFile::exists(dataPath(discfile::fileName(disc)));
-    if (!fileExists || m_ctx.ui.messageBox(msg(405), msg(403), Style::YesNo) == Answer::Yes) {
+    if (!fileExists ||
+        m_ctx.ui.messageBox(msg(msgid::UpdateDataQuestion), msg(msgid::SaveFileTitle),
+                            Style::YesNo) == Answer::Yes) {
         if (!savePcFiles(disc))
             return Answer::Cancel;
     }
@@ -96,7 +98,7 @@ TitlesTab::Answer TitlesTab::saveToChanger(int disc) {
         return Answer::Cancel; // the changer's error has been shown
     if (allowed != 1) {
         hold.reset();
-        showMessage({406}, 407, Style::Ok);
+        showMessage({msgid::NoTitleInputForDisc}, msgid::TitleInputTitle, Style::Ok);
         return Answer::Cancel;
     }
     EditorTitlesUpload upload;

@@ -11,6 +11,7 @@
 #include "editing/widgets/titlestabbusy.h"
 #include "editing/widgets/ufeditor.h"
 #include "link/link.h"
+#include "model/playtables.h"
 #include "operations/appcontext.h"
 #include "store/config.h"
 #include "store/disclist.h"
@@ -26,8 +27,6 @@
 
 namespace tf {
 namespace {
-
-constexpr int kStatusCopied = 9;
 
 QPushButton* makeButton(QWidget* parent, const char* name, QStyle::StandardPixmap icon) {
     auto* button = new QPushButton(parent);
@@ -126,11 +125,11 @@ TitlesTab::~TitlesTab() {
 }
 
 void TitlesTab::setToolTips() {
-    m_cmdLoad->setToolTip(msg(384));
-    m_cmdSave->setToolTip(msg(386));
-    m_cmdUFEdit->setToolTip(msg(387));
-    m_cmdCopy->setToolTip(msg(388));
-    m_cmdReload->setToolTip(msg(389));
+    m_cmdLoad->setToolTip(msg(msgid::CompareTitlesTip));
+    m_cmdSave->setToolTip(msg(msgid::SaveTitlesTip));
+    m_cmdUFEdit->setToolTip(msg(msgid::EditUserFileNamesTip));
+    m_cmdCopy->setToolTip(msg(msgid::CopyTitlesToCdMemoryTip));
+    m_cmdReload->setToolTip(msg(msgid::ReadDiscInChangerTip));
 }
 
 QString TitlesTab::dataPath(const QString& name) const {
@@ -227,7 +226,7 @@ void TitlesTab::cmdCopy_Click() {
         m_grid->setCellText(r, TitleGrid::kMemoryColumn, full.left(cut));
         setChanged();
     }
-    m_status.ShowStatusMessage(StatusMessenger::kTitlesTab, kStatusCopied);
+    m_status.ShowStatusMessage(StatusMessenger::kTitlesTab, playback::status::TitlesCopied);
 }
 
 bool TitlesTab::eventFilter(QObject* watched, QEvent* event) {

@@ -40,9 +40,9 @@ UserFileNameEditor::UserFileNameEditor(QWidget* parent) : QFrame(parent) {
         layout->addWidget(box, k, 1, 1, 2);
     }
 
-    m_save = new QPushButton(msg(378), this);
+    m_save = new QPushButton(msg(msgid::ButtonUpdate), this);
     m_save->setObjectName(QStringLiteral("cmdUFESave"));
-    m_end = new QPushButton(msg(379), this);
+    m_end = new QPushButton(msg(msgid::ButtonCancelUpper), this);
     m_end->setObjectName(QStringLiteral("cmdUFEEnd"));
     layout->addWidget(m_save, 9, 1);
     layout->addWidget(m_end, 9, 2);

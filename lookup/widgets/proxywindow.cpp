@@ -61,7 +61,8 @@ ProxyWindow::ProxyWindow(Configuration& config, UserInterface& ui, QWidget* pare
 
 void ProxyWindow::cmdOK_Click() {
     if (m_name->text().trimmed().isEmpty() || m_client->text().trimmed().isEmpty()) {
-        m_ui.messageBox(msg(383), msg(msgid::ProxyInputErrorTitle), UserInterface::Style::Ok);
+        m_ui.messageBox(msg(msgid::InputIncorrect), msg(msgid::ProxyInputErrorTitle),
+                        UserInterface::Style::Ok);
         for (QLineEdit* edit : {m_name, m_port, m_client, m_password})
             edit->clear();
         m_name->setFocus();
@@ -79,8 +80,8 @@ void ProxyWindow::cmdOK_Click() {
     QString error;
     if (!m_config.writeProxyHandOver(proxy, &error)) {
         // Without the hand-over file the settings would be lost silently: say so and stay.
-        m_ui.messageBox(msg(383) + QLatin1Char('\r') + error, msg(msgid::ProxyInputErrorTitle),
-                        UserInterface::Style::Ok);
+        m_ui.messageBox(msg(msgid::InputIncorrect) + QLatin1Char('\r') + error,
+                        msg(msgid::ProxyInputErrorTitle), UserInterface::Style::Ok);
         return;
     }
     m_config.MarkProxyQuestionAnswered();

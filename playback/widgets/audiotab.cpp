@@ -99,9 +99,9 @@ void AudioTab::audioTabSelected() {
 }
 
 void AudioTab::PrepareAudioTab() {
-    m_pgmPlay->setToolTip(msg(412));
-    m_mtypePlay->setToolTip(msg(413));
-    m_ufPlay->setToolTip(msg(456));
+    m_pgmPlay->setToolTip(msg(msgid::ProgramPlayPanelCaption));
+    m_mtypePlay->setToolTip(msg(msgid::MusicTypePlayPanelCaption));
+    m_ufPlay->setToolTip(msg(msgid::UserFilePlayPanelCaption));
     m_display->InvalidateStatusDisplay();
     m_discs->clearLists();
     m_discs->ShowDiscNumber();

@@ -247,7 +247,9 @@ bool DiscSelectionPanel::titlesFromLookup(int disc, bool cdText) {
     else if (settings.alwaysWebSearch != 0)
         search = true;
     else
-        search = m_ctx.ui.messageBox(msg(325) + QLatin1Char('\r') + msg(326), msg(324),
+        search = m_ctx.ui.messageBox(msg(msgid::NoFile) + QLatin1Char('\r') +
+                                         msg(msgid::SearchInternetQuestion),
+                                     msg(msgid::TitleLoadingErrorTitle),
                                      UserInterface::Style::YesNo) == UserInterface::Answer::Yes;
     return search && m_ctx.lookup.Web_search_CDDB(disc);
 }

@@ -99,9 +99,9 @@ void MusicTypePanel::open() {
         return;
     const Link& link = m_ctx.link;
     m_tab.closeSetupPanels(this);
-    m_set->setText(msg(451));
-    m_clear->setText(msg(452));
-    m_list->setToolTip(msg(457));
+    m_set->setText(msg(msgid::PanelButtonSet));
+    m_clear->setText(msg(msgid::PanelButtonClear));
+    m_list->setToolTip(msg(msgid::ChooseFromCheckList));
     m_open = true;
     const bool musicTypePlay = link.playValues().PlayMode == kPlayModeMusicType ||
                                link.playValues().PlayMode == kPlayModeMusicTypeRandom;
@@ -187,7 +187,7 @@ void MusicTypePanel::set() {
             return requestPlayModeWithPermission(link, kPlayModeMusicType,
                                                  quint8(codeOfPanelIndex(row)));
         },
-        msg(305), msg(306));
+        msg(msgid::MusicTypePlayError), msg(msgid::MusicTypePlayTitle));
     closeSilently();
     if (ok)
         m_status.ShowStatusMessage(StatusMessenger::kAudioTab, status::MusicTypeSet);
@@ -199,7 +199,8 @@ void MusicTypePanel::clear() {
         return;
     m_clear->setEnabled(false);
     const bool ok = runPanelCommand(
-        link, [&] { return clearPlayMode(link); }, msg(305), msg(306));
+        link, [&] { return clearPlayMode(link); }, msg(msgid::MusicTypePlayError),
+        msg(msgid::MusicTypePlayTitle));
     closeSilently();
     if (ok)
         m_status.ShowStatusMessage(StatusMessenger::kAudioTab, status::MusicTypeCleared);
@@ -232,9 +233,9 @@ void UserFilePanel::open() {
         return;
     const Link& link = m_ctx.link;
     m_tab.closeSetupPanels(this);
-    m_set->setText(msg(451));
-    m_clear->setText(msg(452));
-    m_list->setToolTip(msg(457));
+    m_set->setText(msg(msgid::PanelButtonSet));
+    m_clear->setText(msg(msgid::PanelButtonClear));
+    m_list->setToolTip(msg(msgid::ChooseFromCheckList));
     const auto names = userfiles::read(m_ctx.config.dataPath(QStringLiteral("ufn.txt")));
     m_suppress = true;
     for (int i = 0; i < kUserFileCount; ++i) {
@@ -302,7 +303,7 @@ void UserFilePanel::set() {
             return requestPlayModeWithPermission(link, kPlayModeUserFile,
                                                  quint8(Change_BYTE_to_UFBIT(row + 1)));
         },
-        msg(307), msg(308));
+        msg(msgid::UserFilePlayError), msg(msgid::UserFilePlayTitle));
     closeSilently();
     if (ok)
         m_status.ShowStatusMessage(StatusMessenger::kAudioTab, status::UserFileSet);
@@ -314,7 +315,8 @@ void UserFilePanel::clear() {
         return;
     m_clear->setEnabled(false);
     const bool ok = runPanelCommand(
-        link, [&] { return clearPlayMode(link); }, msg(307), msg(308));
+        link, [&] { return clearPlayMode(link); }, msg(msgid::UserFilePlayError),
+        msg(msgid::UserFilePlayTitle));
     closeSilently();
     if (ok)
         m_status.ShowStatusMessage(StatusMessenger::kAudioTab, status::UserFileCleared);

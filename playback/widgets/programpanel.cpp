@@ -179,11 +179,11 @@ void ProgramPanel::open() {
 
 void ProgramPanel::prepare() {
     Link& link = m_ctx.link;
-    m_cmdPGSSET->setText(msg(451));
-    m_cmdPGSClear->setText(msg(452));
-    m_cmdPGSADD->setText(msg(453));
-    m_cmdPGSDEL->setText(msg(454));
-    m_cmdPGSDELALL->setText(msg(455));
+    m_cmdPGSSET->setText(msg(msgid::PanelButtonSet));
+    m_cmdPGSClear->setText(msg(msgid::PanelButtonClear));
+    m_cmdPGSADD->setText(msg(msgid::PanelButtonAdd));
+    m_cmdPGSDEL->setText(msg(msgid::PanelButtonDelete));
+    m_cmdPGSDELALL->setText(msg(msgid::PanelButtonDeleteAll));
     m_programDisc = link.playValues().PlayDisc;
 
     const QComboBox* discs = m_tab.discSelection()->discList();
@@ -418,7 +418,7 @@ void ProgramPanel::set() {
     }
     ok = ok && sendProgram();
     if (!ok)
-        link.ShowLinkError(msg(311), msg(312));
+        link.ShowLinkError(msg(msgid::ProgramSetError), msg(msgid::ProgramSetTitle));
     link.setCommandInProgress(false);
     closeSilently();
     // Success is reported only when the changer has the program.
@@ -440,7 +440,7 @@ void ProgramPanel::clear() {
     QFile::remove(m_ctx.config.dataPath(QString::fromLatin1(program::kFileName)));
     const bool ok = sendProgram();
     if (!ok)
-        link.ShowLinkError(msg(309), msg(310));
+        link.ShowLinkError(msg(msgid::ProgramClearError), msg(msgid::ProgramClearTitle));
     link.setCommandInProgress(false);
     closeSilently();
     if (ok)

@@ -31,7 +31,7 @@ void Application::setLookupService(LookupService* service) {
 
 bool Application::start() {
     if (!m_instance.tryLock()) {
-        m_ui.messageBox(msg(302), msg(msgid::ApplicationCaption),
+        m_ui.messageBox(msg(msgid::AlreadyRunning), msg(msgid::ApplicationCaption),
                         UserInterface::Style::OkExclamation);
         return false;
     }
@@ -51,8 +51,9 @@ bool Application::start() {
 
     // Without a master data file the user is told how to fill it, unless he asked not to be.
     if (!QFileInfo::exists(m_config.dataPath(storefiles::kDiscData)) && m_config.settings.init == 0)
-        m_ui.messageBox(msg(303) + QLatin1Char('\r') + msg(304), QString(),
-                        UserInterface::Style::Ok);
+        m_ui.messageBox(msg(msgid::DiscInfoNotInChanger) + QLatin1Char('\r') +
+                            msg(msgid::ReadAllDiscsFirstHint),
+                        QString(), UserInterface::Style::Ok);
 
     m_splash->initTM().start();
     m_splashClock.start();

@@ -66,7 +66,8 @@ QString ErrorDialog::countdownText() const {
 }
 
 QString ErrorDialog::countdownTextFor(int seconds) {
-    return QString::number(seconds) + QLatin1Char(' ') + msg(317) + QLatin1Char(' ') + msg(316);
+    return QString::number(seconds) + QLatin1Char(' ') + msg(msgid::ProgressSeconds) +
+           QLatin1Char(' ') + msg(msgid::ProgressRemaining);
 }
 
 void ErrorDialog::tick() {

@@ -5,6 +5,7 @@
 
 #include "base/catalogue.h"
 #include "link/link.h"
+#include "model/playtables.h"
 #include "shell/widgets/optionswindow.h"
 #include "shell/widgets/tabicons.h"
 
@@ -182,7 +183,7 @@ void MainWindow::stMain_Click(int previousTab) {
             m_parts->prepareTitlesTab();
         else
             pageSwitch(0);
-        showStatusMessage(kTitlesTab, 0);
+        showStatusMessage(kTitlesTab, playback::status::DownloadedTitles);
         return;
     }
     // The audio tab only works with a changer in mode 0 that has reported its player.
@@ -196,7 +197,7 @@ void MainWindow::stMain_Click(int previousTab) {
         m_parts->prepareAudioTab();
     else
         pageSwitch(1);
-    showStatusMessage(kAudioTab, 1);
+    showStatusMessage(kAudioTab, playback::status::ChangerControls);
 }
 
 void MainWindow::enterTextOnlyMode() {

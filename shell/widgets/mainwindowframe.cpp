@@ -49,8 +49,8 @@ void MainWindow::Form_Load(LookupOptions& lookupOptions) {
     else
         restoreFullSize();
 
-    m_optionsAction->setText(msg(329));
-    m_readAll->setText(msg(449));
+    m_optionsAction->setText(msg(msgid::MenuOptions));
+    m_readAll->setText(msg(msgid::MenuReadAllDiscs));
     setWindowTitle(msg(msgid::ApplicationCaption));
     openPanelFlags = 0;
 

@@ -46,7 +46,7 @@ OptionsWindow::OptionsWindow(Configuration& config, Link& link, UserInterface& u
     // FOLDER page.
     auto* folderPage = new QWidget;
     folderPage->setObjectName(QStringLiteral("pictopt1"));
-    auto* folderFrame = new QGroupBox(msg(381), folderPage);
+    auto* folderFrame = new QGroupBox(msg(msgid::FolderSetUpTitle), folderPage);
     folderFrame->setObjectName(QStringLiteral("fraFolda"));
     m_folder = new QLineEdit(folderFrame);
     m_folder->setObjectName(QStringLiteral("dltDrive"));
@@ -64,7 +64,7 @@ OptionsWindow::OptionsWindow(Configuration& config, Link& link, UserInterface& u
     // COM page: a port option and, beside it, the device that COM number stands for.
     auto* comPage = new QWidget;
     comPage->setObjectName(QStringLiteral("pictopt2"));
-    auto* comFrame = new QGroupBox(msg(380), comPage);
+    auto* comFrame = new QGroupBox(msg(msgid::ComSetUpTitle), comPage);
     comFrame->setObjectName(QStringLiteral("fraCOM"));
     auto* comGrid = new QGridLayout(comFrame);
     auto* group = new QButtonGroup(this);
@@ -107,10 +107,10 @@ OptionsWindow::OptionsWindow(Configuration& config, Link& link, UserInterface& u
         box->setObjectName(QLatin1String(name));
         return box;
     };
-    m_silent = check("chkSilent", 376);
-    m_init = check("chkInit", 375);
-    m_noWeb = check("chkNoWeb", 450);
-    m_web = check("chkWeb", 377);
+    m_silent = check("chkSilent", msgid::DontShowProgressBar);
+    m_init = check("chkInit", msgid::DontShowInitialInstructions);
+    m_noWeb = check("chkNoWeb", msgid::NeverSearchInternet);
+    m_web = check("chkWeb", msgid::AlwaysSearchInternet);
     connect(m_noWeb, &QCheckBox::clicked, this, &OptionsWindow::chkNoWeb_Click);
     auto* comLayout = new QVBoxLayout(comPage);
     comLayout->addWidget(comFrame);
@@ -120,15 +120,15 @@ OptionsWindow::OptionsWindow(Configuration& config, Link& link, UserInterface& u
 
     m_tabs = new QTabWidget(this);
     m_tabs->setObjectName(QStringLiteral("tbsOpt"));
-    m_tabs->addTab(folderPage, msg(369));
-    m_tabs->setTabToolTip(0, msg(372));
-    m_tabs->addTab(comPage, msg(370));
-    m_tabs->setTabToolTip(1, msg(373));
+    m_tabs->addTab(folderPage, msg(msgid::OptionsFolderTab));
+    m_tabs->setTabToolTip(0, msg(msgid::OptionsFolderTabTip));
+    m_tabs->addTab(comPage, msg(msgid::OptionsCommunicationTab));
+    m_tabs->setTabToolTip(1, msg(msgid::OptionsCommunicationTabTip));
 
-    auto* ok = new QPushButton(msg(378), this);
+    auto* ok = new QPushButton(msg(msgid::ButtonUpdate), this);
     ok->setObjectName(QStringLiteral("cmdOK"));
     ok->setDefault(true);
-    auto* cancel = new QPushButton(msg(379), this);
+    auto* cancel = new QPushButton(msg(msgid::ButtonCancelUpper), this);
     cancel->setObjectName(QStringLiteral("cmdCancel"));
     connect(ok, &QPushButton::clicked, this, &OptionsWindow::cmdOK_Click);
     connect(cancel, &QPushButton::clicked, this, &OptionsWindow::cmdCancel_Click);
@@ -203,7 +203,8 @@ void OptionsWindow::chkNoWeb_Click() {
 }
 
 void OptionsWindow::chooseFolder() {
-    const QString chosen = QFileDialog::getExistingDirectory(this, msg(381), m_folder->text());
+    const QString chosen =
+        QFileDialog::getExistingDirectory(this, msg(msgid::FolderSetUpTitle), m_folder->text());
     if (!chosen.isEmpty())
         m_folder->setText(QDir::toNativeSeparators(chosen));
 }
@@ -227,7 +228,8 @@ void OptionsWindow::cmdOK_Click() {
     const bool folderUsable = !v.folderPath.isEmpty() && QDir::isAbsolutePath(v.folderPath) &&
                               QDir().mkpath(v.folderPath);
     if (!folderUsable) {
-        m_ui.messageBox(msg(383), msg(msgid::OptionsWindowCaption), UserInterface::Style::Ok);
+        m_ui.messageBox(msg(msgid::InputIncorrect), msg(msgid::OptionsWindowCaption),
+                        UserInterface::Style::Ok);
         m_tabs->setCurrentIndex(0);
         m_folder->setFocus();
         return;
@@ -235,7 +237,8 @@ void OptionsWindow::cmdOK_Click() {
     for (int n = 1; n <= 4; ++n)
         UserSettings::setComDevice(n, m_device[n - 1]->text().trimmed());
     if (!m_config.WriteConfigFromOptions(v)) {
-        m_ui.messageBox(msg(383), msg(msgid::OptionsWindowCaption), UserInterface::Style::Ok);
+        m_ui.messageBox(msg(msgid::InputIncorrect), msg(msgid::OptionsWindowCaption),
+                        UserInterface::Style::Ok);
         return;
     }
     m_config.LOAD_CONFIG();
