@@ -243,8 +243,7 @@ std::optional<Action> prepareProgram(const CommandOptions& o) {
         if (!playback::askPermission(link, playback::kGroupProgram, playback::kProgramAllowed))
             return changerFailed(QStringLiteral("The changer does not allow a program now."));
         QString error;
-        if (!programfile::write(s.config().dataPath(QStringLiteral("temppgm.txt")), steps,
-                                &error)) {
+        if (!programfile::write(s.config().dataPath(storefiles::kProgram), steps, &error)) {
             printError(error);
             return kExitData;
         }

@@ -4,7 +4,6 @@
 #include "base/userinterface.h"
 #include "link/link.h"
 #include "lookup/cddbclient.h"
-#include "operations/opsfiles.h"
 #include "operations/textdownload.h"
 #include "operations/titleupload.h"
 #include "store/config.h"
@@ -300,7 +299,7 @@ bool CddbLookupService::loadCdText(const DiscRecord& disc) {
     if (downloaded != CdTextResult::Usable)
         return false;
 
-    const QString cdText = m_config.programPath(opsfiles::kCdText);
+    const QString cdText = m_config.programPath(storefiles::kCdText);
     const QString discFile = m_config.dataPath(discfile::fileName(disc.disc()));
     QString error;
     QFile source(cdText);

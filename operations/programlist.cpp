@@ -2,9 +2,9 @@
 
 #include "link/link.h"
 #include "operations/exchange.h"
-#include "operations/opsfiles.h"
 #include "store/config.h"
 #include "store/recordfile.h"
+#include "store/storefiles.h"
 #include "store/storeio.h"
 #include "store/textfile.h"
 
@@ -20,7 +20,7 @@ constexpr qint16 kTxProgramUpload = 2;
 constexpr int kStepTextLength = 10;
 
 QString programPath(const Configuration& config) {
-    return config.dataPath(opsfiles::kProgram);
+    return config.dataPath(storefiles::kProgram);
 }
 
 } // namespace
@@ -58,7 +58,7 @@ bool write(const QString& path, const QList<ProgramStep>& steps, QString* error)
     QByteArray bytes;
     for (int i = 0; i < steps.size(); ++i)
         recordfile::putRecord(bytes, i + 1, stepText(steps.at(i)));
-    const QString scratch = QFileInfo(path).dir().filePath(opsfiles::kProgramScratch);
+    const QString scratch = QFileInfo(path).dir().filePath(storefiles::kProgramScratch);
     return textfile::replaceFile(path, scratch, bytes, error);
 }
 

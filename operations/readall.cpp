@@ -7,7 +7,6 @@
 #include "operations/appcontext.h"
 #include "operations/exchange.h"
 #include "operations/lookupservice.h"
-#include "operations/opsfiles.h"
 #include "operations/textdownload.h"
 #include "operations/titleupload.h"
 #include "store/config.h"
@@ -94,7 +93,7 @@ bool loadCdTextForReadAll(AppContext& ctx, const DiscIdentity& identity, int low
     if (downloaded != CdTextResult::Usable)
         return false;
 
-    const QString cdText = ctx.config.programPath(opsfiles::kCdText);
+    const QString cdText = ctx.config.programPath(storefiles::kCdText);
     const QString discFile = ctx.config.dataPath(discfile::fileName(identity.disc));
     if (!copyFile(cdText, discFile, error)) {
         link.recordResult(false);

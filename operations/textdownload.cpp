@@ -5,7 +5,6 @@
 #include "link/frame.h"
 #include "link/link.h"
 #include "operations/exchange.h"
-#include "operations/opsfiles.h"
 #include "store/config.h"
 #include "store/storefiles.h"
 #include "store/textfile.h"
@@ -163,7 +162,7 @@ bool downloadAllDiscTitles(Link& link, const Configuration& config, UserInterfac
 
 bool downloadUserFileNames(Link& link, const Configuration& config, UserInterface& ui) {
     return DownloadText(link, config, ui, textRequest(link, 0, kTextKindUserFileName, 0, 8),
-                        config.dataPath(opsfiles::kUserFileNames));
+                        config.dataPath(storefiles::kUserFileNames));
 }
 
 bool downloadEditorTitles(Link& link, const Configuration& config, UserInterface& ui, int disc,
@@ -176,19 +175,19 @@ bool downloadEditorTitles(Link& link, const Configuration& config, UserInterface
 bool downloadAudioTitles(Link& link, const Configuration& config, UserInterface& ui, int disc,
                          int highestTrack) {
     return DownloadText(link, config, ui, textRequest(link, disc, kTextKindTrack, 0, highestTrack),
-                        config.programPath(opsfiles::kAudioTitles));
+                        config.programPath(storefiles::kAudioTitles));
 }
 
 bool downloadProgramTitles(Link& link, const Configuration& config, UserInterface& ui, int disc,
                            int highestTrack) {
     return DownloadText(link, config, ui, textRequest(link, disc, kTextKindTrack, 0, highestTrack),
-                        config.programPath(opsfiles::kProgramTitles));
+                        config.programPath(storefiles::kProgramTitles));
 }
 
 CdTextResult DownloadCdText(Link& link, const Configuration& config, const DiscIdentity& identity,
                             int lowest, int highest) {
-    const QString path = config.programPath(opsfiles::kCdText);
-    const QString scratch = config.programPath(opsfiles::kCdTextScratch);
+    const QString path = config.programPath(storefiles::kCdText);
+    const QString scratch = config.programPath(storefiles::kCdTextScratch);
     QString problem;
 
     const auto report = [&] {

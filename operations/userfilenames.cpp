@@ -5,8 +5,8 @@
 #include "link/frame.h"
 #include "link/link.h"
 #include "operations/exchange.h"
-#include "operations/opsfiles.h"
 #include "store/config.h"
+#include "store/storefiles.h"
 #include "store/userfiles.h"
 
 namespace tf {
@@ -75,7 +75,7 @@ bool UploadUserFileNames(Link& link, const Configuration& config, UserInterface&
     while (boxes.size() < kUserFileCount)
         boxes.append(QString());
     QString error;
-    if (!userfiles::write(config.dataPath(opsfiles::kUserFileNames), boxes, &error)) {
+    if (!userfiles::write(config.dataPath(storefiles::kUserFileNames), boxes, &error)) {
         // The changer has the names; only the PC's copy is stale until the next start-up.
         ui.messageBox(error, applicationTitle(), UserInterface::Style::OkExclamation);
         return false;

@@ -9,7 +9,6 @@
 
 namespace tf::program {
 
-inline constexpr char kFileName[] = "temppgm.txt";
 inline constexpr char kAllTracks[] = "[ALL]";
 
 // "[" + number right-aligned in three characters + "]".

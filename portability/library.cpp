@@ -119,7 +119,7 @@ Library load(const QString& dataDir, QStringList* warnings) {
 
     Library library;
     library.discs = discs.values();
-    const QString ufn = storefiles::inFolder(dataDir, QStringLiteral("ufn.txt"));
+    const QString ufn = storefiles::inFolder(dataDir, storefiles::kUserFileNames);
     if (QFile::exists(ufn)) {
         library.userFileNames = userfiles::read(ufn);
         if (!library.userFileNames)

@@ -142,7 +142,7 @@ ImportReport importInto(const QString& dataDir, const Library& incoming,
     ImportReport report;
     const Library current = load(dataDir);
 
-    const QString ufnPath = storefiles::inFolder(dataDir, QStringLiteral("ufn.txt"));
+    const QString ufnPath = storefiles::inFolder(dataDir, storefiles::kUserFileNames);
     bool namesChanged = false;
     if (incoming.userFileNames && incoming.userFileNames != current.userFileNames) {
         namesChanged = true;

@@ -1,11 +1,12 @@
 #include "shell/singleinstance.h"
+#include "store/storefiles.h"
 
 #include <QDir>
 
 namespace tf {
 
 SingleInstance::SingleInstance(const QString& programDir)
-    : m_path(QDir(programDir).filePath(QStringLiteral("trackfen.lock"))) {}
+    : m_path(QDir(programDir).filePath(storefiles::kInstanceLock)) {}
 
 bool SingleInstance::tryLock() {
     if (isLocked())

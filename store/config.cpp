@@ -1,5 +1,6 @@
 #include "store/config.h"
 
+#include "store/storefiles.h"
 #include "store/textfile.h"
 #include "store/userfiles.h"
 
@@ -72,7 +73,7 @@ void Configuration::LOAD_CONFIG() {
     } else if (!readSettings()) {
         WriteDefaultConfig(configPath());
     }
-    userfiles::writeDefaults(dataPath(QStringLiteral("ufn.txt")));
+    userfiles::writeDefaults(dataPath(storefiles::kUserFileNames));
 }
 
 bool Configuration::readSettings() {
@@ -138,7 +139,7 @@ bool Configuration::writeSettings(const QString& path, const ConfigSettings& val
                                kKeyProxySet,
                                textfile::paddedNumber(values.proxySet)};
     settings = values;
-    return textfile::replaceLines(path, programPath(QStringLiteral("config.tmp")), lines);
+    return textfile::replaceLines(path, programPath(storefiles::kConfigScratch), lines);
 }
 
 bool Configuration::WriteDefaultConfig(const QString& path) {
@@ -176,7 +177,7 @@ bool Configuration::MarkProxyQuestionAnswered() {
         lines = lines.mid(0, key + 1);
     }
     lines.append(textfile::paddedNumber(1));
-    return textfile::replaceLines(configPath(), programPath(QStringLiteral("config.tmp")), lines);
+    return textfile::replaceLines(configPath(), programPath(storefiles::kConfigScratch), lines);
 }
 
 bool Configuration::writeProxyHandOver(const ProxyHandOver& proxy, QString* error) const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/storefiles.h"
+
 #include <QString>
 
 #include <array>
@@ -48,7 +50,7 @@ public:
     const QString& programDir() const { return m_programDir; }
     QString programPath(const QString& name) const; // a file in the program folder
     QString dataPath(const QString& name) const;    // a file in the data folder
-    QString configPath() const { return programPath(QStringLiteral("config.KWD")); }
+    QString configPath() const { return programPath(storefiles::kConfig); }
     QString defaultDataDir() const;
 
     // Makes sure the data folder and config.KWD exist, reads the file (replacing it with the
@@ -61,7 +63,7 @@ public:
     // Records that the first-run proxy question has been answered.
     bool MarkProxyQuestionAnswered();
 
-    QString proxyHandOverPath() const { return programPath(QStringLiteral("proxy.dt")); }
+    QString proxyHandOverPath() const { return programPath(storefiles::kProxyHandOver); }
     bool writeProxyHandOver(const ProxyHandOver& proxy, QString* error = nullptr) const;
     // Reads proxy.dt and deletes it; nullopt when there is none.
     std::optional<ProxyHandOver> takeProxyHandOver() const;

@@ -9,14 +9,13 @@ namespace tf::scratchfiles {
 
 namespace {
 
-// Scratch names that differ from "<target>.new". The operations' working files are named here
-// too (temppgm.tmp, tempcdt.tmp): the title store must not depend on the operations.
+// Scratch names that differ from "<target>.new".
 const QStringList& fixedScratchNames() {
     static const QStringList names{
         storefiles::kDiscDataScratch,     storefiles::kBlockScratch,
         storefiles::kDiscListScratch,     storefiles::kDiscListTitleScratch,
-        storefiles::kTitleRecordsScratch, QStringLiteral("config.tmp"),
-        QStringLiteral("temppgm.tmp"),    QStringLiteral("tempcdt.tmp"),
+        storefiles::kTitleRecordsScratch, storefiles::kConfigScratch,
+        storefiles::kProgramScratch,      storefiles::kCdTextScratch,
     };
     return names;
 }
@@ -24,13 +23,11 @@ const QStringList& fixedScratchNames() {
 // Files replaced through "<name>.new".
 const QStringList& replacedNames() {
     static const QStringList names{
-        storefiles::kDiscData,          storefiles::kDiscList,
-        storefiles::kDiscProgram,       storefiles::kLookupLoop,
-        storefiles::kAllDiscs,          storefiles::kOneDisc,
-        storefiles::kTitleRecords,      QStringLiteral("ufn.txt"),
-        QStringLiteral("proxy.dt"),     QStringLiteral("temppgm.txt"),
-        QStringLiteral("tempcdt.txt"),  QStringLiteral("audiotmp.txt"),
-        QStringLiteral("pgmtrack.txt"),
+        storefiles::kDiscData,      storefiles::kDiscList,      storefiles::kDiscProgram,
+        storefiles::kLookupLoop,    storefiles::kAllDiscs,      storefiles::kOneDisc,
+        storefiles::kTitleRecords,  storefiles::kUserFileNames, storefiles::kProxyHandOver,
+        storefiles::kProgram,       storefiles::kCdText,        storefiles::kAudioTitles,
+        storefiles::kProgramTitles,
     };
     return names;
 }

@@ -10,6 +10,7 @@
 #include "operations/appcontext.h"
 #include "operations/userfilenames.h"
 #include "store/config.h"
+#include "store/storefiles.h"
 #include "store/userfiles.h"
 
 #include <QLineEdit>
@@ -29,7 +30,7 @@ void TitlesTab::cmdUFEdit_Click() {
     QListWidget* list = m_panel->userFileList();
     list->hide();
     list->setEnabled(false);
-    m_ufEditor->setNames(userfiles::loadForNameEditor(dataPath(QStringLiteral("ufn.txt"))));
+    m_ufEditor->setNames(userfiles::loadForNameEditor(dataPath(storefiles::kUserFileNames)));
     m_nameEditorOpen = true;
     m_status.ShowStatusMessage(StatusMessenger::kTitlesTab, playback::status::RewritingNames);
     // The panel covers the check list it replaces while it is open.

@@ -15,6 +15,7 @@
 #include "operations/appcontext.h"
 #include "store/config.h"
 #include "store/disclist.h"
+#include "store/storefiles.h"
 #include "store/userfiles.h"
 
 #include <QBoxLayout>
@@ -168,7 +169,7 @@ bool TitlesTab::changerConnected() const {
 
 void TitlesTab::enterTab() {
     setToolTips();
-    m_panel->setUserFileNames(userfiles::loadForTitleEditor(dataPath(QStringLiteral("ufn.txt"))));
+    m_panel->setUserFileNames(userfiles::loadForTitleEditor(dataPath(storefiles::kUserFileNames)));
     // Unsaved edits survive a visit to the other tab; they are not thrown away unasked.
     if (m_busy || m_changed)
         return;

@@ -32,7 +32,6 @@ constexpr int kEnableMs = 8000;
 constexpr int kEnableAfterPlayMs = 5000;
 constexpr int kMaxTrack = 99;
 constexpr int kMemoryTracks = 20; // the changer stores titles for 20 tracks
-constexpr char kAudioTitleFile[] = "audiotmp.txt";
 
 // Characters 2 to 4 of an item: its slot or track number.
 int itemNumber(const QString& item) {
@@ -290,7 +289,7 @@ void DiscSelectionPanel::LoadPlayingDiscTitles() {
         if (!listed) {
             m_cmbTTTL->clear();
             // The changer's own memory titles.
-            const QString path = m_ctx.config.programPath(QString::fromLatin1(kAudioTitleFile));
+            const QString path = m_ctx.config.programPath(storefiles::kAudioTitles);
             link.Tarminal_Base_check();
             const bool downloaded = whileHolding(link, kLinkAudio, [&] {
                 return m_download

@@ -8,6 +8,7 @@
 #include "playback/playpermission.h"
 #include "playback/widgets/audiotab.h"
 #include "store/config.h"
+#include "store/storefiles.h"
 #include "store/textfile.h"
 #include "store/userfiles.h"
 
@@ -66,8 +67,7 @@ void addCheckItems(QListWidget* list, const QStringList& texts) {
 
 // Record lines of the disc list ("[" first) and the lines after them.
 QStringList discListLines(const AppContext& ctx) {
-    return textfile::readLines(ctx.config.dataPath(QStringLiteral("tempdisc.txt")))
-        .value_or(QStringList());
+    return textfile::readLines(ctx.config.dataPath(storefiles::kDiscList)).value_or(QStringList());
 }
 
 } // namespace
@@ -236,7 +236,7 @@ void UserFilePanel::open() {
     m_set->setText(msg(msgid::PanelButtonSet));
     m_clear->setText(msg(msgid::PanelButtonClear));
     m_list->setToolTip(msg(msgid::ChooseFromCheckList));
-    const auto names = userfiles::read(m_ctx.config.dataPath(QStringLiteral("ufn.txt")));
+    const auto names = userfiles::read(m_ctx.config.dataPath(storefiles::kUserFileNames));
     m_suppress = true;
     for (int i = 0; i < kUserFileCount; ++i) {
         const QString name = names && i < names->size() && !names->at(i).isEmpty()

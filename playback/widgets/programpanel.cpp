@@ -34,8 +34,6 @@ using namespace playback;
 
 namespace {
 
-constexpr char kTrackFile[] = "pgmtrack.txt";
-
 // A list whose selected item can be dragged out as plain text and that takes drops.
 class DragList : public QListWidget {
 public:
@@ -209,7 +207,7 @@ void ProgramPanel::prepare() {
     m_stepCount = 0;
     if (link.playValues().PlayMode != kPlayModeTrack) {
         link.setCommandInProgress(true);
-        const QString path = m_ctx.config.dataPath(QString::fromLatin1(program::kFileName));
+        const QString path = m_ctx.config.dataPath(storefiles::kProgram);
         link.Tarminal_Base_check();
         {
             const LinkHold hold(link, kLinkAudio);
@@ -279,7 +277,7 @@ void ProgramPanel::loadTrackList(int disc) {
         const int maxTrack = ranged ? range.highest : 0;
         m_lstPGSTNO->setEnabled(true);
         m_lstPGSTNO->addItem(QString::fromLatin1(program::kAllTracks));
-        const QString path = m_ctx.config.programPath(QString::fromLatin1(kTrackFile));
+        const QString path = m_ctx.config.programPath(storefiles::kProgramTitles);
         if (ranged) {
             link.Tarminal_Base_check();
             const bool downloaded = whileHolding(link, kLinkAudio, [&] {
@@ -378,7 +376,7 @@ void ProgramPanel::dropOnTrackList() {
 
 bool ProgramPanel::sendProgram() {
     Link& link = m_ctx.link;
-    const QString path = m_ctx.config.dataPath(QString::fromLatin1(program::kFileName));
+    const QString path = m_ctx.config.dataPath(storefiles::kProgram);
     if (!askPermission(link, kGroupProgram, kProgramAllowed))
         return false;
     // No working file means an empty program: it goes out as an empty list.
@@ -405,7 +403,7 @@ void ProgramPanel::set() {
         return;
     m_cmdPGSSET->setEnabled(false);
     link.setCommandInProgress(true);
-    const QString path = m_ctx.config.dataPath(QString::fromLatin1(program::kFileName));
+    const QString path = m_ctx.config.dataPath(storefiles::kProgram);
     QFile::remove(path);
     bool ok = true;
     if (m_lstPGSPGM->count() > 0) {
@@ -437,7 +435,7 @@ void ProgramPanel::clear() {
         m_stepCount = 0;
         m_cmdPGSSET->setEnabled(false);
     }
-    QFile::remove(m_ctx.config.dataPath(QString::fromLatin1(program::kFileName)));
+    QFile::remove(m_ctx.config.dataPath(storefiles::kProgram));
     const bool ok = sendProgram();
     if (!ok)
         link.ShowLinkError(msg(msgid::ProgramClearError), msg(msgid::ProgramClearTitle));

@@ -9,6 +9,7 @@
 #include "playback/widgets/audiotab.h"
 #include "playback/widgets/discselection.h"
 #include "store/config.h"
+#include "store/storefiles.h"
 #include "store/userfiles.h"
 
 #include <QComboBox>
@@ -156,7 +157,7 @@ void StatusDisplay::ShowUserFileChecks() {
 }
 
 void StatusDisplay::fillUserFileNames() {
-    const auto names = userfiles::read(m_ctx.config.dataPath(QStringLiteral("ufn.txt")));
+    const auto names = userfiles::read(m_ctx.config.dataPath(storefiles::kUserFileNames));
     const QSignalBlocker block(m_lstAudioUFile);
     for (int i = 0; i < kUserFileCount; ++i) {
         QString name = names && i < names->size() ? names->at(i) : QString();
@@ -186,7 +187,7 @@ void StatusDisplay::showPlayMode(int mode) {
         m_txtPNO->setVisible(programMode);
         if (!programMode) {
             m_shown.programStep = m_ctx.link.playValues().PlayProgramStep;
-            QFile::remove(m_ctx.config.dataPath(QString::fromLatin1(program::kFileName)));
+            QFile::remove(m_ctx.config.dataPath(storefiles::kProgram));
         }
     }
     ALL_DTTL_READ();

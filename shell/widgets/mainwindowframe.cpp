@@ -8,6 +8,7 @@
 #include "operations/comport.h"
 #include "shell/widgets/optionswindow.h"
 #include "store/config.h"
+#include "store/storefiles.h"
 #include "store/usersettings.h"
 
 #include <QCloseEvent>
@@ -27,8 +28,6 @@ namespace tf {
 namespace {
 
 constexpr int kTwips = UserSettings::kTwipsPerPixel;
-const QString kHelpPage = QStringLiteral("trackfen help contents.htm");
-const QString kProgramWorkFile = QStringLiteral("temppgm.txt");
 
 } // namespace
 
@@ -95,11 +94,12 @@ void MainWindow::storePosition() {
 QString MainWindow::helpPagePath() const {
     // The program folder holds the page; an installed program whose program folder is the
     // user's data folder finds it beside the installed program's shared files instead.
-    const QString inProgramFolder = m_context.config.programPath(kHelpPage);
+    const QString inProgramFolder = m_context.config.programPath(storefiles::kHelpPage);
     if (QFileInfo::exists(inProgramFolder))
         return inProgramFolder;
-    const QString installed = QDir(QCoreApplication::applicationDirPath())
-                                  .filePath(QStringLiteral("../share/trackfen/") + kHelpPage);
+    const QString installed =
+        QDir(QCoreApplication::applicationDirPath())
+            .filePath(QStringLiteral("../share/trackfen/") + storefiles::kHelpPage);
     return QFileInfo::exists(installed) ? QDir::cleanPath(installed) : inProgramFolder;
 }
 
@@ -138,7 +138,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     }
     m_closePending = false;
 
-    QFile::remove(m_context.config.dataPath(kProgramWorkFile));
+    QFile::remove(m_context.config.dataPath(storefiles::kProgram));
 
     UserInterface::Answer answer = UserInterface::Answer::Ok;
     if (m_parts) {
