@@ -125,4 +125,38 @@ bool UploadProgramList(Link& link, const Configuration& config, int n, QString* 
     return finish(ops::closeExchange(link) == ops::StepResult::Acked);
 }
 
+QList<ProgramStep> readChangerProgram(Link& link, const Configuration& config) {
+    link.Tarminal_Base_check();
+    {
+        const LinkHold hold(link, kLinkAudio);
+        ReadProgramList(link, config);
+    }
+    // Without a readable working file the program is empty.
+    return programfile::read(programPath(config), kMaxProgramSteps).value_or(QList<ProgramStep>());
+}
+
+bool stageProgram(const Configuration& config, const QList<ProgramStep>& steps) {
+    const QString path = programPath(config);
+    QFile::remove(path);
+    return steps.isEmpty() || programfile::write(path, steps);
+}
+
+bool sendStagedProgram(Link& link, const Configuration& config) {
+    const QString path = programPath(config);
+    // No working file means an empty program: it goes out as an empty list.
+    const bool empty = !QFile::exists(path);
+    if (empty && !programfile::write(path, {}))
+        return false;
+    const int n =
+        int(programfile::read(path, kMaxProgramSteps).value_or(QList<ProgramStep>()).size());
+    bool ok = link.Tarminal_Base_check();
+    if (ok) {
+        const LinkHold hold(link, kLinkAudio);
+        ok = UploadProgramList(link, config, n);
+    }
+    if (empty)
+        QFile::remove(path);
+    return ok;
+}
+
 } // namespace tf

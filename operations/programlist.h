@@ -51,4 +51,16 @@ bool SendProgramList(Link& link, const Configuration& config, int n, QString* er
 // failure: the changer has not taken the program.
 bool UploadProgramList(Link& link, const Configuration& config, int n, QString* error = nullptr);
 
+// The changer's program for the program panel, holding the link once it is free. Empty when
+// the changer has none or it could not be read (the read's message has been shown).
+QList<ProgramStep> readChangerProgram(Link& link, const Configuration& config);
+
+// Makes `steps` the program waiting to be sent: temppgm.txt holds them, or is removed when
+// there are none. False when the file cannot be written.
+bool stageProgram(const Configuration& config, const QList<ProgramStep>& steps);
+
+// Sends the staged program, holding the link once it is free; no staged file sends an empty
+// program. True only when the changer has taken it.
+bool sendStagedProgram(Link& link, const Configuration& config);
+
 } // namespace tf

@@ -165,4 +165,16 @@ bool handOverTitleRecords(const QString& programDir, const QString& destinationP
     return true;
 }
 
+std::optional<QStringList> readRecordTitles(const QString& path) {
+    const auto lines = textfile::readLines(path);
+    if (!lines)
+        return std::nullopt;
+    QStringList titles;
+    for (int i = 0; i + 1 < lines->size(); ++i) {
+        if (lines->at(i) == QStringLiteral("#%1").arg(titles.size()))
+            titles.append(lines->at(++i));
+    }
+    return titles;
+}
+
 } // namespace tf

@@ -18,6 +18,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace tf {
 
 inline constexpr char kNoDiscText[] = "* NO DISC *";
@@ -58,5 +60,10 @@ void clearTitleRecords(const QString& programDir);
 // destination unchanged, when there is no tmpttl.txt or the copy fails.
 bool handOverTitleRecords(const QString& programDir, const QString& destinationPath,
                           QString* error = nullptr);
+
+// The titles of a record file a download handed over, in record order: the disc title (#0)
+// first, then tracks 1, 2, ... A record out of that order is passed over, so the list ends
+// at the first number missing. nullopt when the file cannot be read.
+std::optional<QStringList> readRecordTitles(const QString& path);
 
 } // namespace tf

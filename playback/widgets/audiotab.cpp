@@ -83,11 +83,6 @@ int AudioTab::selectedTrack() const {
     return m_discs->selectedTrack();
 }
 
-void AudioTab::setDownloadTitles(DownloadTitles download) {
-    m_discs->setDownloadTitles(download);
-    m_program->setDownloadTitles(std::move(download));
-}
-
 void AudioTab::StatusDisplayTick() {
     m_display->StatusDisplayTick();
 }

@@ -45,13 +45,6 @@ public:
     int selectedDisc() const;
     int selectedTrack() const;
 
-    // Downloads the changer's stored titles of one disc (raw title records, RequestDisc..
-    // RequestLast preset on the link) into `destinationPath`; true when the file was written.
-    // By default the operations' text download; tests and tools may put another in its place.
-    using DownloadTitles =
-        std::function<bool(int disc, int highestTrack, const QString& destinationPath)>;
-    void setDownloadTitles(DownloadTitles download);
-
     // One rendering step of the play status; connected to Link::statusTick.
     void StatusDisplayTick();
 

@@ -4,19 +4,13 @@
 #include "base/statusmessenger.h"
 #include "base/userinterface.h"
 #include "link/link.h"
-#include "model/discid.h"
 #include "model/playtables.h"
 #include "operations/appcontext.h"
-#include "operations/lookupservice.h"
-#include "operations/textdownload.h"
+#include "operations/playingdisc.h"
 #include "store/config.h"
-#include "store/discfile.h"
 #include "store/disclist.h"
-#include "store/storefiles.h"
-#include "store/textfile.h"
 
 #include <QComboBox>
-#include <QFile>
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -31,7 +25,6 @@ namespace {
 constexpr int kEnableMs = 8000;
 constexpr int kEnableAfterPlayMs = 5000;
 constexpr int kMaxTrack = 99;
-constexpr int kMemoryTracks = 20; // the changer stores titles for 20 tracks
 
 // Characters 2 to 4 of an item: its slot or track number.
 int itemNumber(const QString& item) {
@@ -181,76 +174,23 @@ void DiscSelectionPanel::SelectTrackTitle() {
 
 // ---- Titles of the playing disc ----
 
-bool DiscSelectionPanel::Open_Track_Title(const QString& path, int lowest, int highest) {
-    const auto content = discfile::readDiscFile(path);
-    if (!content)
-        return false;
+void DiscSelectionPanel::showTitles(const DiscTitles& titles) {
     const int disc = m_ctx.link.playValues().PlayDisc;
-    if (content->numbers.minTno > 0 && content->numbers.maxTno >= content->numbers.minTno) {
-        lowest = content->numbers.minTno;
-        highest = content->numbers.maxTno;
-    }
-    const bool discTitleMissing = !content->hasDiscTitle || content->discTitle.isEmpty();
-    if (!discTitleMissing)
-        setDiscTitle(disc, content->discTitle);
-    else if (discItemIndex(disc) < 0)
+    if (titles.discTitle)
+        setDiscTitle(disc, *titles.discTitle);
+    else if (titles.discItem && discItemIndex(disc) < 0)
         m_cmbDTTL->addItem(disclist::slotLabel(disc));
     m_cmbTTTL->clear();
-    int found = 0;
-    for (int t = lowest; t <= highest && t - lowest < content->trackTitles.size(); ++t) {
-        const QString& title = content->trackTitles.at(t - lowest);
-        m_cmbTTTL->addItem(disclist::slotLabel(t) + title);
-        if (!title.isEmpty())
-            ++found;
-    }
-    // A file without a disc title is still good when it names at least one track.
-    return !discTitleMissing || found > 0;
+    for (const TrackTitle& track : titles.tracks)
+        m_cmbTTTL->addItem(disclist::slotLabel(track.number) + track.title);
 }
 
-bool DiscSelectionPanel::fillFromTitleRecords(const QString& path, int lowest, int highest) {
-    const auto lines = textfile::readLines(path);
-    if (!lines)
+bool DiscSelectionPanel::Open_Track_Title(const QString& path, int lowest, int highest) {
+    const auto titles = discFileTitles(path, lowest, highest);
+    if (!titles)
         return false;
-    const int disc = m_ctx.link.playValues().PlayDisc;
-    int k = 0;
-    bool any = false;
-    for (int i = 0; i < lines->size(); ++i) {
-        const QString& line = lines->at(i);
-        if (line.startsWith(QLatin1String("##")) || line != QStringLiteral("#%1").arg(k))
-            continue;
-        if (i + 1 >= lines->size())
-            break;
-        const QString title = lines->at(++i);
-        any = true;
-        if (k == 0) {
-            setDiscTitle(disc, title);
-        } else {
-            m_cmbTTTL->addItem(disclist::slotLabel(k) + title);
-            if (k == lowest + kMemoryTracks - 1 && highest - lowest + 1 > kMemoryTracks) {
-                for (int t = k + 1; t <= highest; ++t)
-                    m_cmbTTTL->addItem(disclist::slotLabel(t) + msg(msgid::AudioTrackWithoutTitle));
-            }
-        }
-        ++k;
-    }
-    return any;
-}
-
-bool DiscSelectionPanel::titlesFromLookup(int disc, bool cdText) {
-    if (cdText)
-        return m_ctx.lookup.CD_TEXT_load_Not_CDDB(disc);
-    const ConfigSettings& settings = m_ctx.config.settings;
-    bool search = false;
-    if (settings.noWebSearch == 1)
-        search = false;
-    else if (settings.alwaysWebSearch != 0)
-        search = true;
-    else
-        search = m_ctx.ui.messageBox(msg(msgid::NoFile) + QLatin1Char('\r') +
-                                         msg(msgid::SearchInternetQuestion),
-                                     msg(msgid::TitleLoadingErrorTitle),
-                                     UserInterface::Style::YesNo) == UserInterface::Answer::Yes;
-    return search && m_ctx.lookup.Web_search_CDDB(disc);
+    showTitles(*titles);
+    return titles->usable;
 }
 
 void DiscSelectionPanel::LoadPlayingDiscTitles() {
@@ -258,49 +198,11 @@ void DiscSelectionPanel::LoadPlayingDiscTitles() {
     m_enableTM.stop();
     link.setCommandInProgress(true);
     const int disc = link.playValues().PlayDisc;
-
-    DiscToc toc;
-    link.Tarminal_Base_check();
-    const bool read =
-        whileHolding(link, kLinkAudio, [&] { return link.ReadDiscId(quint16(disc), toc); });
-
-    if (read && link.lastResult() == kResultOk) {
+    if (const auto playing = readPlayingDisc(link, disc)) {
         m_cmbTTTL->clear();
         m_txtTTTL->clear();
-        const bool cdText = (toc.discInfo & 0x10) != 0;
-        DiscIdentity identity;
-        identity.disc = quint8(disc);
-        if (const auto id = ComputeDiscId(toc.entries))
-            identity.id = *id;
-        const QString dataDir = m_ctx.config.settings.dataDir;
-        const QString discPath = storefiles::inFolder(dataDir, discfile::fileName(disc));
-        const int lowest = toc.lowest > 0 ? toc.lowest : 1;
-        const int highest = toc.highest >= lowest ? toc.highest : lowest;
-
-        bool listed = false;
-        if (identity.idKnown() && discfile::checkId(discPath, identity) == discfile::IdCheck::Match)
-            listed = Open_Track_Title(discPath, lowest, highest);
-        else if (identity.idKnown() &&
-                 discfile::restore(dataDir, identity) == discfile::RestoreResult::Restored)
-            listed = Open_Track_Title(discPath, lowest, highest);
-        else if (titlesFromLookup(disc, cdText) && QFile::exists(discPath))
-            listed = Open_Track_Title(discPath, lowest, highest);
-
-        if (!listed) {
-            m_cmbTTTL->clear();
-            // The changer's own memory titles.
-            const QString path = m_ctx.config.programPath(storefiles::kAudioTitles);
-            link.Tarminal_Base_check();
-            const bool downloaded = whileHolding(link, kLinkAudio, [&] {
-                return m_download
-                           ? m_download(disc, highest, path)
-                           : downloadAudioTitles(link, m_ctx.config, m_ctx.ui, disc, highest);
-            });
-            if (downloaded)
-                fillFromTitleRecords(path, lowest, highest);
-            QFile::remove(path);
-        }
-        showCdTextMark(cdText);
+        showTitles(findPlayingDiscTitles(m_ctx, *playing).titles);
+        showCdTextMark(playing->cdText);
         // The list shows the disc now playing, however it came to play, and a later choice
         // of the disc played before is a new choice.
         m_selectedDiscPosition = discItemIndex(disc);
@@ -315,16 +217,6 @@ void DiscSelectionPanel::LoadPlayingDiscTitles() {
 }
 
 // ---- Choosing from the lists ----
-
-void DiscSelectionPanel::requestPlay(int disc, int track) {
-    Link& link = m_ctx.link;
-    link.Tarminal_Base_check();
-    link.setCommandInProgress(true);
-    {
-        const LinkHold hold(link, kLinkAudio);
-        link.RequestPlay(quint16(disc), quint8(track), 1);
-    }
-}
 
 void DiscSelectionPanel::cmbDTTL_Click(int index) {
     Link& link = m_ctx.link;
@@ -344,7 +236,7 @@ void DiscSelectionPanel::cmbDTTL_Click(int index) {
         m_selectedDisc = itemNumber(m_cmbDTTL->itemText(index));
         m_selectedTrack = minTrackOf(m_selectedDisc);
         m_status.ShowStatusMessage(StatusMessenger::kAudioTab, status::SelectedDisc);
-        requestPlay(m_selectedDisc, m_selectedTrack);
+        requestPlay(link, m_selectedDisc, m_selectedTrack);
         const QString discText = QString::number(m_selectedDisc);
         m_txtDISC->setText(discText);
         emit discNumberShown(discText);
@@ -376,7 +268,7 @@ void DiscSelectionPanel::cmbTTTL_Click(int index) {
         if (m_selectedDisc != link.playValues().PlayDisc ||
             m_selectedTrack != link.playValues().PlayTrack) {
             m_status.ShowStatusMessage(StatusMessenger::kAudioTab, status::SelectedTrack);
-            requestPlay(m_selectedDisc, m_selectedTrack);
+            requestPlay(link, m_selectedDisc, m_selectedTrack);
             link.setCommandInProgress(false);
         }
     }
@@ -485,7 +377,7 @@ void DiscSelectionPanel::txtDISC_Enter() {
         link.linkBusy() == kLinkOffline)
         return;
     const int track = minTrackOf(disc);
-    requestPlay(disc, track);
+    requestPlay(link, disc, track);
     restartEnableTM(kEnableAfterPlayMs);
     m_txtTRACK->setText(QString::number(track));
     link.setCommandInProgress(false);
@@ -510,7 +402,7 @@ void DiscSelectionPanel::txtTRACK_Enter() {
     int disc = m_txtDISC->text().trimmed().toInt(&ok);
     if (!ok || disc < 1 || disc > link.maxDiscCount())
         disc = link.playValues().PlayDisc;
-    requestPlay(disc, track);
+    requestPlay(link, disc, track);
     link.setCommandInProgress(false);
 }
 

@@ -3,8 +3,6 @@
 #include <QTimer>
 #include <QWidget>
 
-#include <functional>
-
 class QComboBox;
 class QLineEdit;
 class QLabel;
@@ -12,6 +10,7 @@ class QLabel;
 namespace tf {
 
 struct AppContext;
+struct DiscTitles;
 class StatusMessenger;
 
 // Disc and track selection: the disc-title list of every slot, the track-title list of the
@@ -21,10 +20,6 @@ class DiscSelectionPanel : public QWidget {
     Q_OBJECT
 public:
     DiscSelectionPanel(AppContext& ctx, StatusMessenger& status, QWidget* parent = nullptr);
-
-    using DownloadTitles =
-        std::function<bool(int disc, int highestTrack, const QString& destinationPath)>;
-    void setDownloadTitles(DownloadTitles download) { m_download = std::move(download); }
 
     // The disc list into the disc-title list, the playing disc selected.
     void Open_TMPFile_DISC();
@@ -66,17 +61,15 @@ private:
     void numberGotFocus(QLineEdit* box);
     void txtDISC_Enter();
     void txtTRACK_Enter();
-    void requestPlay(int disc, int track);
     void restartEnableTM(int ms);
     void EnableTM_Timer();
     int discItemIndex(int disc) const;
     void setDiscTitle(int disc, const QString& title);
-    bool fillFromTitleRecords(const QString& path, int lowest, int highest);
-    bool titlesFromLookup(int disc, bool cdText);
+    // The titles into the lists, the disc's item being the playing disc's.
+    void showTitles(const DiscTitles& titles);
 
     AppContext& m_ctx;
     StatusMessenger& m_status;
-    DownloadTitles m_download;
     QComboBox* m_cmbDTTL = nullptr;
     QComboBox* m_cmbTTTL = nullptr;
     QLineEdit* m_txtDTTL = nullptr;

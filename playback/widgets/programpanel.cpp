@@ -5,23 +5,19 @@
 #include "link/link.h"
 #include "model/playtables.h"
 #include "operations/appcontext.h"
+#include "operations/playingdisc.h"
 #include "operations/programlist.h"
-#include "operations/textdownload.h"
 #include "playback/playpermission.h"
 #include "playback/programlist.h"
 #include "playback/widgets/audiotab.h"
 #include "playback/widgets/discselection.h"
 #include "store/config.h"
-#include "store/discfile.h"
 #include "store/disclist.h"
-#include "store/storefiles.h"
-#include "store/textfile.h"
 
 #include <QComboBox>
 #include <QDrag>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFile>
 #include <QGridLayout>
 #include <QLabel>
 #include <QListWidget>
@@ -207,16 +203,9 @@ void ProgramPanel::prepare() {
     m_stepCount = 0;
     if (link.playValues().PlayMode != kPlayModeTrack) {
         link.setCommandInProgress(true);
-        const QString path = m_ctx.config.dataPath(storefiles::kProgram);
-        link.Tarminal_Base_check();
-        {
-            const LinkHold hold(link, kLinkAudio);
-            ReadProgramList(link, m_ctx.config);
-        }
+        const QList<ProgramStep> steps = readChangerProgram(link, m_ctx.config);
         link.setCommandInProgress(false);
-        // Without a readable working file the panel still opens, with an empty program.
-        const auto steps = programfile::read(path, kMaxProgramSteps);
-        for (const ProgramStep& step : steps.value_or(QList<ProgramStep>())) {
+        for (const ProgramStep& step : steps) {
             const QString record = programfile::stepText(step);
             appendStep(record.left(5), record.mid(5));
         }
@@ -263,48 +252,14 @@ void ProgramPanel::loadTrackList(int disc) {
     m_lstPGSTNO->setEnabled(false);
     link.Tarminal_Base_check();
     m_lstPGSTNO->clear();
-    const QString discPath = m_ctx.config.dataPath(discfile::fileName(disc));
-    const auto content = discfile::readDiscFile(discPath);
-    if (content) {
-        m_lstPGSTNO->setEnabled(true);
-        m_lstPGSTNO->addItem(QString::fromLatin1(program::kAllTracks));
-        for (int t = 1; t <= content->numbers.maxTno && t - 1 < content->trackTitles.size(); ++t)
-            m_lstPGSTNO->addItem(disclist::slotLabel(t) + content->trackTitles.at(t - 1));
-    } else {
-        MinMaxTno range;
-        const bool ranged = whileHolding(link, kLinkAudio,
-                                         [&] { return link.ReadMinMaxTno(quint16(disc), range); });
-        const int maxTrack = ranged ? range.highest : 0;
-        m_lstPGSTNO->setEnabled(true);
-        m_lstPGSTNO->addItem(QString::fromLatin1(program::kAllTracks));
-        const QString path = m_ctx.config.programPath(storefiles::kProgramTitles);
-        if (ranged) {
-            link.Tarminal_Base_check();
-            const bool downloaded = whileHolding(link, kLinkAudio, [&] {
-                return m_download
-                           ? m_download(disc, maxTrack, path)
-                           : downloadProgramTitles(link, m_ctx.config, m_ctx.ui, disc, maxTrack);
-            });
-            const auto lines = downloaded ? textfile::readLines(path) : std::nullopt;
-            int k = 0;
-            for (int i = 0; lines && i + 1 < lines->size(); ++i) {
-                if (lines->at(i) != QStringLiteral("#%1").arg(k))
-                    continue;
-                const QString title = lines->at(++i);
-                if (k == 0) {
-                    m_lstPGSTNO->clear();
-                    m_lstPGSTNO->addItem(QString::fromLatin1(program::kAllTracks));
-                } else {
-                    m_lstPGSTNO->addItem(disclist::slotLabel(k) + title);
-                }
-                ++k;
-            }
-        }
-        QFile::remove(path);
-        for (int t = m_lstPGSTNO->count(); t <= maxTrack; ++t)
-            m_lstPGSTNO->addItem(program::bracketNumber(t) + QLatin1Char(' ') +
-                                 msg(msgid::ProgramTrackWithoutTitle));
-    }
+    const ProgramTrackTitles tracks = programTrackTitles(m_ctx, disc);
+    m_lstPGSTNO->setEnabled(true);
+    m_lstPGSTNO->addItem(QString::fromLatin1(program::kAllTracks));
+    for (int t = 1; t <= tracks.titles.size(); ++t)
+        m_lstPGSTNO->addItem(disclist::slotLabel(t) + tracks.titles.at(t - 1));
+    for (int t = int(tracks.titles.size()) + 1; t <= tracks.highest; ++t)
+        m_lstPGSTNO->addItem(program::bracketNumber(t) + QLatin1Char(' ') +
+                             msg(msgid::ProgramTrackWithoutTitle));
     m_lstPGSTNO->setCurrentRow(0);
     m_trackListLoading = false;
     updateButtons();
@@ -375,26 +330,8 @@ void ProgramPanel::dropOnTrackList() {
 }
 
 bool ProgramPanel::sendProgram() {
-    Link& link = m_ctx.link;
-    const QString path = m_ctx.config.dataPath(storefiles::kProgram);
-    if (!askPermission(link, kGroupProgram, kProgramAllowed))
-        return false;
-    // No working file means an empty program: it goes out as an empty list.
-    const bool empty = !QFile::exists(path);
-    if (empty && !programfile::write(path, {}))
-        return false;
-    const int n =
-        int(programfile::read(path, kMaxProgramSteps).value_or(QList<ProgramStep>()).size());
-    bool ok = link.Tarminal_Base_check();
-    if (ok) {
-        {
-            const LinkHold hold(link, kLinkAudio);
-            ok = UploadProgramList(link, m_ctx.config, n);
-        }
-    }
-    if (empty)
-        QFile::remove(path);
-    return ok;
+    return askPermission(m_ctx.link, kGroupProgram, kProgramAllowed) &&
+           sendStagedProgram(m_ctx.link, m_ctx.config);
 }
 
 void ProgramPanel::set() {
@@ -403,18 +340,12 @@ void ProgramPanel::set() {
         return;
     m_cmdPGSSET->setEnabled(false);
     link.setCommandInProgress(true);
-    const QString path = m_ctx.config.dataPath(storefiles::kProgram);
-    QFile::remove(path);
-    bool ok = true;
-    if (m_lstPGSPGM->count() > 0) {
-        QList<ProgramStep> steps;
-        for (int i = 0; i < m_stepCount; ++i)
-            if (const auto step =
-                    programfile::stepOf(program::recordOfItem(m_lstPGSPGM->item(i)->text())))
-                steps.append(*step);
-        ok = programfile::write(path, steps);
-    }
-    ok = ok && sendProgram();
+    QList<ProgramStep> steps;
+    for (int i = 0; i < m_stepCount; ++i)
+        if (const auto step =
+                programfile::stepOf(program::recordOfItem(m_lstPGSPGM->item(i)->text())))
+            steps.append(*step);
+    const bool ok = stageProgram(m_ctx.config, steps) && sendProgram();
     if (!ok)
         link.ShowLinkError(msg(msgid::ProgramSetError), msg(msgid::ProgramSetTitle));
     link.setCommandInProgress(false);
@@ -435,8 +366,7 @@ void ProgramPanel::clear() {
         m_stepCount = 0;
         m_cmdPGSSET->setEnabled(false);
     }
-    QFile::remove(m_ctx.config.dataPath(storefiles::kProgram));
-    const bool ok = sendProgram();
+    const bool ok = stageProgram(m_ctx.config, {}) && sendProgram();
     if (!ok)
         link.ShowLinkError(msg(msgid::ProgramClearError), msg(msgid::ProgramClearTitle));
     link.setCommandInProgress(false);

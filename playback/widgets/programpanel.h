@@ -22,10 +22,6 @@ public:
     ProgramPanel(AppContext& ctx, StatusMessenger& status, AudioTab& tab,
                  QWidget* parent = nullptr);
 
-    using DownloadTitles =
-        std::function<bool(int disc, int highestTrack, const QString& destinationPath)>;
-    void setDownloadTitles(DownloadTitles download) { m_download = std::move(download); }
-
     bool isOpen() const { return m_open; }
     void open();
     void quit();
@@ -56,7 +52,6 @@ private:
     AppContext& m_ctx;
     StatusMessenger& m_status;
     AudioTab& m_tab;
-    DownloadTitles m_download;
     QListWidget* m_lstPGSDNO = nullptr;
     QListWidget* m_lstPGSTNO = nullptr;
     QListWidget* m_lstPGSPGM = nullptr;

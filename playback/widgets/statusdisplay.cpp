@@ -13,7 +13,6 @@
 #include "store/userfiles.h"
 
 #include <QComboBox>
-#include <QFile>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -137,11 +136,8 @@ void StatusDisplay::ShowMusicType() {
 
 void StatusDisplay::ShowProgramStep() {
     Link& link = m_ctx.link;
-    link.Tarminal_Base_check();
-    {
-        const LinkHold hold(link, kLinkAudio);
-        ReadProgramList(link, m_ctx.config);
-    }
+    // The program panel opens on the changer's program as it is now.
+    readChangerProgram(link, m_ctx.config);
     m_txtPNO->setText(
         QStringLiteral("%1").arg(link.playValues().PlayProgramStep, 2, 10, QLatin1Char('0')));
     m_shown.programStep = link.playValues().PlayProgramStep;
@@ -187,7 +183,7 @@ void StatusDisplay::showPlayMode(int mode) {
         m_txtPNO->setVisible(programMode);
         if (!programMode) {
             m_shown.programStep = m_ctx.link.playValues().PlayProgramStep;
-            QFile::remove(m_ctx.config.dataPath(storefiles::kProgram));
+            stageProgram(m_ctx.config, {}); // no program waits outside program play
         }
     }
     ALL_DTTL_READ();

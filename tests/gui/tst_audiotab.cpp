@@ -167,7 +167,6 @@ private slots:
     void continueKeyIgnoredAfterTabSelectionOrWhileBusy();
     void releaseDuringThePressExchangeIsNotLost();
     void newDiscTitlesFollowTocReady();
-    void changerTitlesThroughTheDownload();
     void trackChangesAreDrawnAfterTheirDelay();
     void programPlayBuildSetAndClear();
     void programRenumbersAndLimits();
@@ -311,39 +310,6 @@ void TestAudioTab::newDiscTitlesFollowTocReady() {
     // The track is drawn after its delay.
     QTRY_COMPARE(b.box("txtTRACK")->text(), QStringLiteral("2"));
     QCOMPARE(tracks->currentText(), QStringLiteral("[  2] Second"));
-}
-
-void TestAudioTab::changerTitlesThroughTheDownload() {
-    Bench b;
-    int requestedDisc = 0;
-    int requestedLast = 0;
-    QString destination;
-    QVERIFY2(b.up(), qPrintable(b.sim.lastError()));
-    // What the text download leaves: raw title records of tracks 0 to 20.
-    b.tab->setDownloadTitles([&](int disc, int highestTrack, const QString& path) {
-        requestedDisc = disc;
-        requestedLast = highestTrack;
-        destination = path;
-        QStringList lines;
-        for (int k = 0; k <= 20; ++k)
-            lines << "##30" << QStringLiteral("#%1").arg(k)
-                  << (k == 0 ? QStringLiteral("Thirty") : QStringLiteral("T%1").arg(k)) << "0"
-                  << "0";
-        return writeFile(path, crlf(lines));
-    });
-    QVERIFY(b.sim.ok("load 30"));
-    auto* tracks = b.find<QComboBox>("cmbTTTL");
-    QTRY_COMPARE(b.box("txtDISC")->text(), QStringLiteral("30"));
-    QTRY_COMPARE(tracks->count(), 22);
-    QCOMPARE(requestedDisc, 30);
-    QCOMPARE(requestedLast, 22);
-    QCOMPARE(tracks->itemText(0), QStringLiteral("[  1] T1"));
-    QCOMPARE(tracks->itemText(19), QStringLiteral("[ 20] T20"));
-    QCOMPARE(tracks->itemText(20), QStringLiteral("[ 21] * CAN'T MEMORY *"));
-    QCOMPARE(tracks->itemText(21), QStringLiteral("[ 22] * CAN'T MEMORY *"));
-    QCOMPARE(b.find<QComboBox>("cmbDTTL")->itemText(3), QStringLiteral("[ 30] Thirty"));
-    QVERIFY(!QFile::exists(destination)); // the working file is removed
-    QVERIFY(tracks->isEnabled());
 }
 
 void TestAudioTab::trackChangesAreDrawnAfterTheirDelay() {

@@ -7,6 +7,7 @@
 #include "common/ptypeer.h"
 
 #include "base/catalogue.h"
+#include "operations/playingdisc.h"
 #include "operations/startupread.h"
 #include "operations/textdownload.h"
 #include "store/disclist.h"
@@ -106,6 +107,7 @@ private slots:
     void cdTextDownload();
     void lastItemMarkEndsDownload();
     void notStandardCdText();
+    void playingDiscTitlesFromTheChanger();
 };
 
 void TestOpsDownload::allDiscTitles() {
@@ -352,6 +354,42 @@ void TestOpsDownload::notStandardCdText() {
     QCOMPARE(readAll(config.programPath("tempcdt.txt")),
              crlf({"DISC ID =", "0a0b0c0d", "DISC NO =", "9", "MIN TNO =", "1", "MAX TNO =", "2",
                    "Disc Title =", "Disc", "Track Title =", "", ""}));
+}
+
+// Without a file or lookup for the disc, the audio tab and the program set-up list what the
+// changer stores: 20 tracks at most, the rest without a title.
+void TestOpsDownload::playingDiscTitlesFromTheChanger() {
+    OpsRig rig;
+    rig.config.settings.noWebSearch = 1;
+    QVERIFY(rig.start());
+    const auto six = readPlayingDisc(rig.link, 6);
+    QVERIFY(six);
+    QCOMPARE(six->lowest, 1);
+    QCOMPARE(six->highest, 25);
+    QVERIFY(six->identity.idKnown());
+    const PlayingDiscTitles fromChanger = findPlayingDiscTitles(rig.ctx, *six);
+    QCOMPARE(fromChanger.source, TitleSource::Changer);
+    QCOMPARE(fromChanger.titles.tracks.size(), 25);
+    QCOMPARE(fromChanger.titles.tracks.at(19).number, 20);
+    QCOMPARE(fromChanger.titles.tracks.at(20).number, 21);
+    QCOMPARE(fromChanger.titles.tracks.at(20).title, msg(msgid::AudioTrackWithoutTitle));
+    QCOMPARE(fromChanger.titles.tracks.at(24).title, msg(msgid::AudioTrackWithoutTitle));
+    QVERIFY(!QFile::exists(rig.programPath(storefiles::kAudioTitles)));
+
+    const auto one = readPlayingDisc(rig.link, 1);
+    QVERIFY(one);
+    const PlayingDiscTitles memory = findPlayingDiscTitles(rig.ctx, *one);
+    QCOMPARE(memory.source, TitleSource::Changer);
+    QCOMPARE(memory.titles.discTitle.value_or(QString()), QStringLiteral("Memory Disc"));
+    QCOMPARE(memory.titles.tracks.at(0).title, QStringLiteral("One"));
+    QCOMPARE(memory.titles.tracks.at(2).title, QStringLiteral("Three"));
+    QVERIFY(rig.ui.texts("message").isEmpty()); // the settings rule out asking about a lookup
+
+    const ProgramTrackTitles program = programTrackTitles(rig.ctx, 1);
+    QCOMPARE(program.highest, one->highest);
+    QCOMPARE(program.titles.mid(0, 3), (QStringList{"One", "* NO TITLE *", "Three"}));
+    QVERIFY(!QFile::exists(rig.programPath(storefiles::kProgramTitles)));
+    QVERIFY(rig.ui.texts("error").isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestOpsDownload)
