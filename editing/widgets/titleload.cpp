@@ -2,7 +2,6 @@
 
 #include "base/catalogue.h"
 #include "base/statusmessenger.h"
-#include "editing/memorytitles.h"
 #include "editing/widgets/discpanel.h"
 #include "editing/widgets/titlegrid.h"
 #include "editing/widgets/titlestab.h"
@@ -10,18 +9,11 @@
 #include "link/link.h"
 #include "model/playtables.h"
 #include "operations/appcontext.h"
-#include "operations/lookupservice.h"
-#include "operations/textdownload.h"
-#include "store/config.h"
-#include "store/discdata.h"
-#include "store/discfile.h"
+#include "operations/memorytitles.h"
+#include "operations/titleflows.h"
 #include "store/disclist.h"
-#include "store/storefiles.h"
-#include "store/textfile.h"
 
 #include <QComboBox>
-#include <QFile>
-#include <QFileInfo>
 #include <QLabel>
 
 namespace tf {
@@ -71,96 +63,11 @@ void TitlesTab::resetForLoad(int disc, int statusIndex) {
     m_identity = DiscIdentity{};
     m_identity.disc = quint8(disc);
     m_disc = disc;
-    m_minTno = 1;
-    m_maxTno = 1;
-    m_toc.clear();
-    m_discInfo = 0;
     m_status.ShowStatusMessage(StatusMessenger::kTitlesTab, statusIndex);
     m_panel->clearValues();
     m_grid->setUp(1, 1);
     m_backInfo->clear();
     updateSaveButton();
-}
-
-bool TitlesTab::readDiscValues(int disc) {
-    m_userFileByte = 0;
-    m_musicType = 0;
-    bool ok = true;
-    if (changerConnected() && m_link.Tarminal_Base_check()) {
-        const LinkHold hold(m_link, kLinkStore);
-        quint8 value = 0;
-        ok = m_link.ReadUserFile(quint16(disc), value);
-        if (ok)
-            m_userFileByte = value;
-        if (ok) {
-            ok = m_link.ReadMusicType(quint16(disc), value);
-            if (ok)
-                m_musicType = value;
-        }
-    }
-    m_panel->setUserFileByte(m_userFileByte);
-    m_panel->setMusicTypeCode(m_musicType);
-    return ok;
-}
-
-TitlesTab::TocRead TitlesTab::readTocFromChanger(int disc) {
-    // The changer reports the table when the disc is ready. That report is taken by the link
-    // poll, so the link is not held while waiting.
-    const bool wasRunning = m_link.operationRunning();
-    m_link.setOperationRunning(true);
-    const bool ready = m_link.waitForToc(disc, m_link.timings().tocWaitMs);
-    m_link.setOperationRunning(wasRunning);
-    if (!ready)
-        return TocRead::Timeout;
-    if (!m_link.Tarminal_Base_check())
-        return TocRead::Error;
-    DiscToc toc;
-    const bool ok =
-        whileHolding(m_link, kLinkStore, [&] { return m_link.ReadDiscId(quint16(disc), toc); });
-    if (!ok)
-        return TocRead::Error;
-    if (toc.highest == 0) {
-        // An empty slot is reported ready with no tracks: there is nothing to edit.
-        showMessage({msgid::SlotEmptyOrUnreadable, msgid::ReselectDisc}, msgid::ReadingDiscTitle,
-                    Style::Ok);
-        return TocRead::Error;
-    }
-    m_minTno = qint16(qMax<int>(toc.lowest, 1));
-    m_maxTno = qint16(qMax<int>(toc.highest, m_minTno));
-    m_discInfo = qint16(toc.discInfo);
-    m_toc = toc.entries;
-    m_identity.disc = quint8(disc);
-    const auto id = ComputeDiscId(toc.entries);
-    m_identity.id = id ? *id : DiscIdBytes{};
-    return TocRead::Ok;
-}
-
-void TitlesTab::offerWebSearch(int disc) {
-    const ConfigSettings& s = m_ctx.config.settings;
-    if (s.noWebSearch == 1)
-        return;
-    if (s.alwaysWebSearch == 0) {
-        const Answer answer = m_ctx.ui.messageBox(msg(msgid::NoFile) + QLatin1Char('\r') +
-                                                      msg(msgid::SearchInternetQuestion),
-                                                  msg(msgid::TitleLoadingErrorTitle), Style::YesNo);
-        if (answer != Answer::Yes)
-            return;
-    }
-    m_ctx.lookup.Web_search_CDDB(disc);
-}
-
-void TitlesTab::writeMasterBlock(quint8 userFileByte, quint8 musicType) {
-    DiscRecord record;
-    record.identity = m_identity;
-    record.minTno = m_minTno;
-    record.maxTno = m_maxTno;
-    record.toc = m_toc;
-    record.discInfo = m_discInfo;
-    record.userFileByte = userFileByte;
-    record.musicType = musicType;
-    QString error;
-    if (!discdata::replaceBlock(m_ctx.config.settings.dataDir, record, &error))
-        m_ctx.ui.messageBox(error, QString(), Style::OkExclamation);
 }
 
 void TitlesTab::loadDisc() {
@@ -174,80 +81,7 @@ void TitlesTab::loadDisc() {
     if (m_changed && saveDialog() == Answer::Cancel)
         return;
     resetForLoad(disc, playback::status::Loading);
-    readDiscValues(disc);
-    const Next next = QFile::exists(dataPath(storefiles::kDiscData)) ? loadFromMasterFile(disc)
-                                                                     : loadWithoutMasterFile(disc);
-    if (next != Next::Stop)
-        finishLoad(disc, next == Next::Download);
-}
-
-TitlesTab::Next TitlesTab::loadWithoutMasterFile(int disc) {
-    if (!changerConnected())
-        return Next::Finish;
-    if (disc != m_link.playValues().PlayDisc) {
-        showMessage({msgid::NotEnoughDiscInfo, msgid::ReselectDisc}, msgid::CautionTitle,
-                    Style::Ok);
-        return Next::Download;
-    }
-    if (readTocFromChanger(disc) != TocRead::Ok)
-        return Next::Stop;
-    const auto restored = m_identity.idKnown()
-                              ? discfile::restore(m_ctx.config.settings.dataDir, m_identity)
-                              : discfile::RestoreResult::NotFound;
-    if (restored == discfile::RestoreResult::NotFound) {
-        if (m_discInfo & kDiscInfoCdText)
-            m_ctx.lookup.CD_TEXT_load_Not_CDDB(disc);
-        else
-            offerWebSearch(disc);
-    }
-    writeMasterBlock(m_userFileByte, m_musicType);
-    showDiscFileOrEmpty(disc);
-    return Next::Download;
-}
-
-TitlesTab::Next TitlesTab::loadFromMasterFile(int disc) {
-    const auto block = discdata::readBlock(dataPath(storefiles::kDiscData), disc);
-    if (!block) {
-        showMessage({msgid::SlotEmptyOrUnreadable, msgid::ReselectDisc}, msgid::ReadingDiscTitle,
-                    Style::Ok);
-        m_grid->setUp(m_minTno, m_maxTno);
-        return Next::Download;
-    }
-    m_identity = block->identity;
-    m_identity.disc = quint8(disc);
-    m_minTno = block->minTno;
-    m_maxTno = block->maxTno;
-    m_toc = block->toc;
-    m_discInfo = block->discInfo;
-
-    const QString& dataDir = m_ctx.config.settings.dataDir;
-    const QString fileName = dataPath(discfile::fileName(disc));
-    const QString scratch = dataPath(discfile::scratchFileName(disc));
-    auto restore = [&] {
-        return m_identity.idKnown() ? discfile::restore(dataDir, m_identity)
-                                    : discfile::RestoreResult::NotFound;
-    };
-    if (QFile::exists(fileName)) {
-        if (discfile::checkId(fileName, m_identity) == discfile::IdCheck::Mismatch) {
-            // The slot holds another disc now. restore() parks that disc's file first.
-            if (restore() == discfile::RestoreResult::NotFound &&
-                m_ctx.config.settings.noWebSearch != 1) {
-                // The other disc's titles are kept under its own identifier, where a later
-                // load finds them, instead of becoming this disc's scratch file.
-                discfile::park(fileName);
-                offerWebSearch(disc);
-                writeMasterBlock(0, 0);
-            }
-        }
-    } else if (QFile::exists(scratch)) {
-        discfile::refreshIdentifier(scratch, m_identity, m_minTno, m_maxTno);
-    } else if (restore() == discfile::RestoreResult::NotFound) {
-        showMessage({msgid::TitlesMayBelongToOtherDisc, msgid::ReloadDiscAdvice},
-                    msgid::CautionTitle, Style::Ok);
-        offerWebSearch(disc);
-    }
-    showDiscFileOrEmpty(disc);
-    return Next::Download;
+    showLoaded(tf::loadDisc(m_ctx, disc));
 }
 
 void TitlesTab::reloadDisc() {
@@ -266,100 +100,36 @@ void TitlesTab::reloadDisc() {
     if (m_changed && saveDialog() == Answer::Cancel)
         return;
     resetForLoad(disc, playback::status::Reloading);
-
-    if (disc != m_link.playValues().PlayDisc) {
-        if (!m_link.Tarminal_Base_check())
-            return;
-        const bool ok = whileHolding(m_link, kLinkStore, [&] {
-            if (m_link.playValues().PlayMode != 0)
-                m_link.RequestPlayMode(0, 0);
-            return m_link.RequestPlay(quint16(disc), 1, 0);
-        });
-        if (!ok)
-            return; // the changer was told and said no; the error has been shown
-        if (m_link.playValues().PlayDisc != disc)
-            m_link.forgetTocReady();
-    }
-    const TocRead toc = readTocFromChanger(disc);
-    if (toc == TocRead::Error)
-        return;
-    readDiscValues(disc);
-    if (toc == TocRead::Timeout) {
-        m_grid->setUp(1, 1);
-        finishLoad(disc, true);
-        return;
-    }
-    writeMasterBlock(m_userFileByte, m_musicType);
-    const QString scratch = dataPath(discfile::scratchFileName(disc));
-    if (QFile::exists(scratch))
-        discfile::refreshIdentifier(scratch, m_identity, m_minTno, m_maxTno);
-    else if (m_discInfo & kDiscInfoCdText)
-        m_ctx.lookup.CD_TEXT_load_Not_CDDB(disc);
-    else
-        offerWebSearch(disc);
-    // An existing file is shown also when no lookup ran (web search switched off or declined).
-    showDiscFileOrEmpty(disc);
-    finishLoad(disc, true);
+    showLoaded(tf::reloadDisc(m_ctx, disc));
 }
 
-void TitlesTab::showDiscFileOrEmpty(int disc) {
-    const QString path = dataPath(discfile::fileName(disc));
-    if (QFile::exists(path)) {
-        showDiscFile(path);
-    } else {
-        m_grid->setUp(m_minTno, m_maxTno);
-        m_backInfo->clear();
+void TitlesTab::showLoaded(const LoadedDisc& loaded) {
+    m_identity = loaded.identity;
+    if (loaded.valuesRead) {
+        m_panel->setUserFileByte(loaded.userFileByte);
+        m_panel->setMusicTypeCode(loaded.musicType);
     }
-}
-
-void TitlesTab::showDiscFile(const QString& path) {
-    const auto content = discfile::readDiscFile(path);
-    if (!content) {
-        m_grid->setUp(m_minTno, m_maxTno);
+    if (loaded.status != LoadedDisc::Status::Loaded)
         return;
-    }
-    int lowest = content->numbers.minTno;
-    int highest = content->numbers.maxTno;
-    // A damaged track range is not taken: the grid follows what the changer reported.
-    if (lowest < kMinTrack || highest < lowest || highest > kMaxTrack) {
-        lowest = m_minTno;
-        highest = m_maxTno;
-    }
-    m_grid->setUp(lowest, highest);
-    if (content->hasDiscTitle)
-        m_panel->setFullTitle(content->discTitle);
+    m_grid->setUp(loaded.firstTrack, loaded.lastTrack);
+    if (loaded.pcDiscTitle)
+        m_panel->setFullTitle(*loaded.pcDiscTitle);
     const int lines =
-        qMin<int>(qMin<int>(highest, content->trackTitles.size()), m_grid->trackRows());
+        qMin<int>(qMin<int>(loaded.lastTrack, loaded.pcTrackTitles.size()), m_grid->trackRows());
     for (int r = 0; r < lines; ++r)
-        m_grid->setCellText(r, TitleGrid::kFullColumn, content->trackTitles.at(r));
-    m_backInfo->setText(QFileInfo(path).fileName());
-}
-
-void TitlesTab::finishLoad(int disc, bool download) {
-    if (download && changerConnected() && m_link.Tarminal_Base_check()) {
-        const bool ok = whileHolding(m_link, kLinkStore, [&] {
-            return downloadEditorTitles(m_link, m_ctx.config, m_ctx.ui, disc, m_grid->maxTno(),
-                                        m_userFileByte, m_musicType);
-        });
-        // A failed download leaves an older texttmp.txt behind, maybe of another disc.
-        if (ok)
-            fillMemoryColumn(m_ctx.config.programPath(storefiles::kOneDisc));
+        m_grid->setCellText(r, TitleGrid::kFullColumn, loaded.pcTrackTitles.at(r));
+    m_backInfo->setText(loaded.pcFileName);
+    if (loaded.memory) {
+        if (loaded.memory->discTitle)
+            m_panel->setMemoryTitle(*loaded.memory->discTitle);
+        const auto& tracks = loaded.memory->trackTitles;
+        for (auto it = tracks.cbegin(); it != tracks.cend(); ++it) {
+            const int row = m_grid->rowOfTrack(it.key());
+            if (row >= 0)
+                m_grid->setCellText(row, TitleGrid::kMemoryColumn, it.value());
+        }
     }
     m_discLoaded = true;
-}
-
-void TitlesTab::fillMemoryColumn(const QString& path) {
-    const auto lines = textfile::readLines(path);
-    if (!lines)
-        return;
-    const memorytitles::MemoryTitles titles = memorytitles::fromRecords(*lines);
-    if (titles.discTitle)
-        m_panel->setMemoryTitle(*titles.discTitle);
-    for (auto it = titles.trackTitles.cbegin(); it != titles.trackTitles.cend(); ++it) {
-        const int row = m_grid->rowOfTrack(it.key());
-        if (row >= 0)
-            m_grid->setCellText(row, TitleGrid::kMemoryColumn, it.value());
-    }
 }
 
 } // namespace tf

@@ -13,6 +13,7 @@
 #include "link/link.h"
 #include "model/playtables.h"
 #include "operations/appcontext.h"
+#include "operations/titleflows.h"
 #include "store/config.h"
 #include "store/disclist.h"
 #include "store/storefiles.h"
@@ -162,7 +163,7 @@ void TitlesTab::updateSaveButton() {
 // ---- The link ----
 
 bool TitlesTab::changerConnected() const {
-    return m_link.isOpen() && m_link.linkState() == kLinkUp && m_link.linkBusy() != kLinkOffline;
+    return tf::changerConnected(m_link);
 }
 
 // ---- Entering the tab ----

@@ -19,6 +19,7 @@ class StatusMessenger;
 class TitleGrid;
 class UserFileNameEditor;
 struct AppContext;
+struct LoadedDisc;
 
 // The titles tab: compares and edits one disc's titles on the PC (per-disc file) and in the
 // changer's memory, and saves them to both. Commands: load (`cmdLoad`), reload (`cmdReload`),
@@ -68,9 +69,6 @@ protected:
 
 private:
     class Busy;
-    enum class TocRead { Ok, Timeout, Error };
-    // After the PC side of a load: stop, fetch the memory titles, or finish without them.
-    enum class Next { Stop, Download, Finish };
 
     // Tab state
     void setChanged();
@@ -83,21 +81,10 @@ private:
     void reloadDisc();
     int takeDiscNumber(bool checkList);
     void resetForLoad(int disc, int statusIndex);
-    bool readDiscValues(int disc);
-    TocRead readTocFromChanger(int disc);
-    Next loadWithoutMasterFile(int disc);
-    Next loadFromMasterFile(int disc);
-    void offerWebSearch(int disc);
-    void writeMasterBlock(quint8 userFileByte, quint8 musicType);
-    void showDiscFileOrEmpty(int disc);
-    void showDiscFile(const QString& path);
-    void finishLoad(int disc, bool download);
-    void fillMemoryColumn(const QString& path);
+    void showLoaded(const LoadedDisc& loaded);
 
     // Save
     Answer saveTitles();
-    bool savePcFiles(int disc);
-    Answer saveToChanger(int disc);
 
     // User-file-name editor
     void closeNameEditor(int statusIndex);
@@ -124,15 +111,9 @@ private:
     QLabel* m_backInfo = nullptr;
     QLabel* m_dnoLabel = nullptr;
 
-    // The disc shown: slot and identifier, what the changer reported about it.
+    // The disc shown: slot and identifier.
     int m_disc = 0;
     DiscIdentity m_identity;
-    qint16 m_minTno = 1;
-    qint16 m_maxTno = 1;
-    QList<TocTime> m_toc;
-    qint16 m_discInfo = 0;
-    quint8 m_userFileByte = 0;
-    quint8 m_musicType = 0;
 
     bool m_changed = false;
     bool m_discLoaded = false;

@@ -1,4 +1,4 @@
-#include "editing/memorytitles.h"
+#include "operations/memorytitles.h"
 
 namespace tf::memorytitles {
 
