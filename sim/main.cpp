@@ -7,6 +7,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <optional>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -48,12 +49,8 @@ bool readNumber(const QCommandLineParser& parser, const QString& name, int min, 
     return false;
 }
 
-} // namespace
-
-int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("changer-sim"));
-
+// The options of the command line; nullopt (after saying why) when one is wrong.
+std::optional<tf::sim::Simulator::Options> parseOptions(const QCoreApplication& app) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Simulated 200-disc CD changer. Prints \"PTY <path>\" (or \"DEVICE <path>\") first, then "
@@ -91,7 +88,7 @@ int main(int argc, char* argv[]) {
     options.libraryPath = parser.value(QStringLiteral("library"));
     if (options.libraryPath.isEmpty()) {
         std::fprintf(stderr, "changer-sim: --library FILE is required\n");
-        return 2;
+        return std::nullopt;
     }
     options.ptyLink = parser.value(QStringLiteral("pty-link"));
     options.device = parser.value(QStringLiteral("device"));
@@ -104,23 +101,13 @@ int main(int argc, char* argv[]) {
         !readNumber(parser, QStringLiteral("track-ms"), 0, 3600000, &options.trackMs) ||
         !readNumber(parser, QStringLiteral("piece"), 2, 241, &options.pieceLength) ||
         !readNumber(parser, QStringLiteral("seed"), 0, 2147483647, &seed))
-        return 2;
+        return std::nullopt;
     options.seed = static_cast<quint32>(seed);
+    return options;
+}
 
-    tf::sim::Simulator simulator;
-    QObject::connect(&simulator, &tf::sim::Simulator::logLine, [](const QString& line) {
-        std::fprintf(stderr, "%s\n", line.toUtf8().constData());
-    });
-    QString error;
-    if (!simulator.start(options, &error)) {
-        std::fprintf(stderr, "changer-sim: %s\n", error.toUtf8().constData());
-        return 2;
-    }
-    printLine(QStringLiteral("%1 %2").arg(simulator.usesPty() ? QStringLiteral("PTY")
-                                                              : QStringLiteral("DEVICE"),
-                                          simulator.portPath()));
-
-    // SIGINT and SIGTERM end the run cleanly (the link is removed).
+// SIGINT and SIGTERM end the run cleanly (the link is removed).
+void quitOnSignals(QCoreApplication& app) {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) == 0) {
         std::signal(SIGINT, onSignal);
         std::signal(SIGTERM, onSignal);
@@ -129,41 +116,69 @@ int main(int argc, char* argv[]) {
                          &QCoreApplication::quit);
     }
     std::signal(SIGPIPE, SIG_IGN);
+}
 
+// Answers each control command read from standard input with one line.
+void serveControlLines(QCoreApplication& app, tf::sim::Simulator& simulator) {
     const bool quitAtEnd = quitOnEndOfInput();
-    QByteArray pending;
     auto* input = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, &app);
-    QObject::connect(input, &QSocketNotifier::activated, &app, [&] {
-        char buffer[4096];
-        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
-        if (n <= 0) {
-            input->setEnabled(false);
-            if (quitAtEnd)
-                QCoreApplication::quit();
-            return;
-        }
-        pending.append(buffer, n);
-        constexpr qsizetype kMaxLine = 64 * 1024;
-        if (pending.indexOf('\n') < 0 && pending.size() > kMaxLine) {
-            pending.clear();
-            printLine(QStringLiteral("ERR line too long"));
-            return;
-        }
-        qsizetype end;
-        while ((end = pending.indexOf('\n')) >= 0) {
-            const QString line = QString::fromUtf8(pending.left(end)).trimmed();
-            pending.remove(0, end + 1);
-            if (line.isEmpty())
-                continue;
-            bool quit = false;
-            printLine(simulator.command(line, &quit));
-            if (quit) {
-                input->setEnabled(false);
-                QCoreApplication::quit();
-                return;
-            }
-        }
+    QObject::connect(input, &QSocketNotifier::activated, &app,
+                     [input, quitAtEnd, &simulator, pending = QByteArray()]() mutable {
+                         char buffer[4096];
+                         const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+                         if (n <= 0) {
+                             input->setEnabled(false);
+                             if (quitAtEnd)
+                                 QCoreApplication::quit();
+                             return;
+                         }
+                         pending.append(buffer, n);
+                         constexpr qsizetype kMaxLine = 64 * 1024;
+                         if (pending.indexOf('\n') < 0 && pending.size() > kMaxLine) {
+                             pending.clear();
+                             printLine(QStringLiteral("ERR line too long"));
+                             return;
+                         }
+                         qsizetype end;
+                         while ((end = pending.indexOf('\n')) >= 0) {
+                             const QString line = QString::fromUtf8(pending.left(end)).trimmed();
+                             pending.remove(0, end + 1);
+                             if (line.isEmpty())
+                                 continue;
+                             bool quit = false;
+                             printLine(simulator.command(line, &quit));
+                             if (quit) {
+                                 input->setEnabled(false);
+                                 QCoreApplication::quit();
+                                 return;
+                             }
+                         }
+                     });
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("changer-sim"));
+    const auto options = parseOptions(app);
+    if (!options)
+        return 2;
+
+    tf::sim::Simulator simulator;
+    QObject::connect(&simulator, &tf::sim::Simulator::logLine, [](const QString& line) {
+        std::fprintf(stderr, "%s\n", line.toUtf8().constData());
     });
+    QString error;
+    if (!simulator.start(*options, &error)) {
+        std::fprintf(stderr, "changer-sim: %s\n", error.toUtf8().constData());
+        return 2;
+    }
+    printLine(QStringLiteral("%1 %2").arg(simulator.usesPty() ? QStringLiteral("PTY")
+                                                              : QStringLiteral("DEVICE"),
+                                          simulator.portPath()));
+    quitOnSignals(app);
+    serveControlLines(app, simulator);
 
     const int result = app.exec();
     simulator.shutdown();

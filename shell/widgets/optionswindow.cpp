@@ -43,7 +43,35 @@ OptionsWindow::OptionsWindow(Configuration& config, Link& link, UserInterface& u
     setWindowTitle(msg(msgid::OptionsWindowCaption));
     setAttribute(Qt::WA_DeleteOnClose, false);
 
-    // FOLDER page.
+    QWidget* folderPage = buildFolderPage();
+    QWidget* comPage = buildComPage();
+
+    m_tabs = new QTabWidget(this);
+    m_tabs->setObjectName(QStringLiteral("tbsOpt"));
+    m_tabs->addTab(folderPage, msg(msgid::OptionsFolderTab));
+    m_tabs->setTabToolTip(0, msg(msgid::OptionsFolderTabTip));
+    m_tabs->addTab(comPage, msg(msgid::OptionsCommunicationTab));
+    m_tabs->setTabToolTip(1, msg(msgid::OptionsCommunicationTabTip));
+
+    auto* ok = new QPushButton(msg(msgid::ButtonUpdate), this);
+    ok->setObjectName(QStringLiteral("cmdOK"));
+    ok->setDefault(true);
+    auto* cancel = new QPushButton(msg(msgid::ButtonCancelUpper), this);
+    cancel->setObjectName(QStringLiteral("cmdCancel"));
+    connect(ok, &QPushButton::clicked, this, &OptionsWindow::cmdOK_Click);
+    connect(cancel, &QPushButton::clicked, this, &OptionsWindow::cmdCancel_Click);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_tabs);
+    layout->addLayout(buttons);
+}
+
+// The FOLDER page: the data folder.
+QWidget* OptionsWindow::buildFolderPage() {
     auto* folderPage = new QWidget;
     folderPage->setObjectName(QStringLiteral("pictopt1"));
     auto* folderFrame = new QGroupBox(msg(msgid::FolderSetUpTitle), folderPage);
@@ -60,8 +88,12 @@ OptionsWindow::OptionsWindow(Configuration& config, Link& link, UserInterface& u
     auto* folderLayout = new QVBoxLayout(folderPage);
     folderLayout->addWidget(folderFrame);
     folderLayout->addStretch();
+    return folderPage;
+}
 
-    // COM page: a port option and, beside it, the device that COM number stands for.
+// The COM page: a port option and, beside it, the device that COM number stands for; then
+// the start-up and lookup choices.
+QWidget* OptionsWindow::buildComPage() {
     auto* comPage = new QWidget;
     comPage->setObjectName(QStringLiteral("pictopt2"));
     auto* comFrame = new QGroupBox(msg(msgid::ComSetUpTitle), comPage);
@@ -117,29 +149,7 @@ OptionsWindow::OptionsWindow(Configuration& config, Link& link, UserInterface& u
     for (QCheckBox* box : {m_silent, m_init, m_noWeb, m_web})
         comLayout->addWidget(box);
     comLayout->addStretch();
-
-    m_tabs = new QTabWidget(this);
-    m_tabs->setObjectName(QStringLiteral("tbsOpt"));
-    m_tabs->addTab(folderPage, msg(msgid::OptionsFolderTab));
-    m_tabs->setTabToolTip(0, msg(msgid::OptionsFolderTabTip));
-    m_tabs->addTab(comPage, msg(msgid::OptionsCommunicationTab));
-    m_tabs->setTabToolTip(1, msg(msgid::OptionsCommunicationTabTip));
-
-    auto* ok = new QPushButton(msg(msgid::ButtonUpdate), this);
-    ok->setObjectName(QStringLiteral("cmdOK"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(msg(msgid::ButtonCancelUpper), this);
-    cancel->setObjectName(QStringLiteral("cmdCancel"));
-    connect(ok, &QPushButton::clicked, this, &OptionsWindow::cmdOK_Click);
-    connect(cancel, &QPushButton::clicked, this, &OptionsWindow::cmdCancel_Click);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(m_tabs);
-    layout->addLayout(buttons);
+    return comPage;
 }
 
 void OptionsWindow::showCentred() {

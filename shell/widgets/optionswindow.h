@@ -36,6 +36,8 @@ signals:
     void updated();
 
 private:
+    QWidget* buildFolderPage();
+    QWidget* buildComPage();
     void chkNoWeb_Click();
     void chooseFolder();
     OptionsValues values() const;
