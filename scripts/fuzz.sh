@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang in build-fuzz/ and runs each one for a while.
 #   scripts/fuzz.sh [SECONDS] [TARGET...]     (default: 60 seconds, every target)
-# Each target runs on a fresh copy of its seed corpus (fuzz/corpus/<target>/); the repository's
-# corpus is never changed. A crash or broken invariant is kept as
+# Each target runs on a fresh copy of its seed corpus (fuzz/corpus/<target>/ and the golden
+# files fuzz/seeds.list names); the repository's corpus is never changed. A crash or broken invariant is kept as
 # build-fuzz/fuzz-runs/<target>/crash-* and makes the script exit non-zero. Installs nothing:
 # clang and libclang-rt-14-dev come from scripts/install-deps.sh.
 set -euo pipefail
@@ -48,7 +48,12 @@ for t in "${targets[@]}"; do
     run="$build_dir/fuzz-runs/$t"
     rm -rf "$run/corpus"
     mkdir -p "$run/corpus"
-    cp -r "fuzz/corpus/$t/." "$run/corpus/"
+    if [ -d "fuzz/corpus/$t" ]; then cp -r "fuzz/corpus/$t/." "$run/corpus/"; fi
+    # Golden files of the tests that seed this target (fuzz/seeds.list).
+    while read -r target pattern; do
+        [[ "$target" == "$t" ]] || continue
+        for seed in $pattern; do cp "$seed" "$run/corpus/"; done
+    done < <(grep -v '^#' fuzz/seeds.list)
     log="$run/fuzz.log"
     echo "== fuzz_$t: ${seconds} s"
     set +e

@@ -1,11 +1,13 @@
 // Replays through the fuzz targets' own entry functions (fuzz/fuzzentries.h) every input a
 // fuzzer once failed on (tests/data/fuzz-regressions/<target>/) and every seed of the fuzz
-// corpora (fuzz/corpus/<target>/): none may crash or break the target's checks.
+// corpora (fuzz/corpus/<target>/ and the golden files fuzz/seeds.list names): none may crash
+// or break the target's checks.
 
 #include "common/testsupport.h"
 #include "fuzz/fuzzentries.h"
 
 #include <QDir>
+#include <QMultiMap>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -32,13 +34,36 @@ private:
         }
     }
 
+    // The golden files fuzz/seeds.list names, per target (pattern in the file name only).
+    static QMultiMap<QString, QString> goldenSeeds() {
+        QMultiMap<QString, QString> seeds;
+        const QString list =
+            QString::fromUtf8(test::readAll(test::sourcePath(QStringLiteral("fuzz/seeds.list"))));
+        for (const QString& line : list.split(QLatin1Char('\n'))) {
+            const QStringList parts = line.simplified().split(QLatin1Char(' '));
+            if (parts.size() != 2 || parts.first().startsWith(QLatin1Char('#')))
+                continue;
+            const QString folder = parts.at(1).section(QLatin1Char('/'), 0, -2);
+            const QDir dir(test::sourcePath(folder));
+            const QStringList files =
+                dir.entryList({parts.at(1).section(QLatin1Char('/'), -1)}, QDir::Files);
+            for (const QString& name : files)
+                seeds.insert(parts.first(), folder + QLatin1Char('/') + name);
+        }
+        return seeds;
+    }
+
 private slots:
     void initTestCase() { fuzz::silenceQtMessages(); }
 
     void everyTargetHasSeeds() {
+        const auto golden = goldenSeeds();
+        for (const QString& key : golden.uniqueKeys())
+            QVERIFY2(fuzz::entryFor(key) != nullptr, qPrintable("fuzz/seeds.list: " + key));
         for (const QString& target : fuzz::targetNames()) {
             const QDir seeds(test::sourcePath(QStringLiteral("fuzz/corpus/") + target));
-            QVERIFY2(!seeds.entryList(QDir::Files).isEmpty(), qPrintable(target));
+            QVERIFY2(!seeds.entryList(QDir::Files).isEmpty() || golden.contains(target),
+                     qPrintable(target));
         }
     }
 
@@ -47,6 +72,10 @@ private slots:
         QTest::addColumn<QByteArray>("input");
         addInputs(QStringLiteral("tests/data/fuzz-regressions"), true);
         addInputs(QStringLiteral("fuzz/corpus"), true);
+        const auto golden = goldenSeeds();
+        for (auto it = golden.cbegin(); it != golden.cend(); ++it)
+            QTest::newRow(qPrintable(it.key() + QLatin1Char(':') + it.value()))
+                << it.key() << test::readAll(test::sourcePath(it.value()));
     }
 
     void replay() {
