@@ -93,17 +93,6 @@ struct OpsRig {
     }
 };
 
-// CR LF text in Windows-1252, as the title store writes it.
-inline QByteArray crlf(const QStringList& lines) {
-    QByteArray out;
-    for (const QString& line : lines) {
-        for (const QChar c : line)
-            out.append(c.unicode() < 256 ? char(c.unicode()) : '?');
-        out.append("\r\n");
-    }
-    return out;
-}
-
 // A file of 128-byte records: a 16-bit little-endian length, the text, zeros.
 inline QByteArray records(const QStringList& texts) {
     QByteArray out;
