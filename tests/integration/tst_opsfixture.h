@@ -58,22 +58,35 @@ struct OpsRig {
     // Starts the simulator and brings the link up; the changer's state pushed after the
     // handshake (play status, disc ready, mode) has been taken when this returns true.
     bool start(const QStringList& simOptions = {}, const QString& library = opsLibrary()) {
+        if (!launch(QStringList{QStringLiteral("--load-ms"), QStringLiteral("40")} + simOptions,
+                    library))
+            return false;
+        link.setTimings(opsTimings());
+        return openLink(sim.portPath()) &&
+               QTest::qWaitFor(
+                   [this] { return link.modeCode() != 0 && link.linkBusy() == kLinkIdle; }, 5000);
+    }
+
+    // Starts the simulator; the data folder is the rig's own.
+    bool launch(const QStringList& simOptions, const QString& library = opsLibrary()) {
         config.settings.dataDir = dir.path() + QStringLiteral("/data/");
         QDir().mkpath(config.settings.dataDir);
-        if (!sim.start(library, QStringList{QStringLiteral("--load-ms"), QStringLiteral("40")} +
-                                    simOptions)) {
+        if (!sim.start(library, simOptions)) {
             qWarning() << sim.lastError();
             return false;
         }
-        link.setTimings(opsTimings());
-        if (link.openDevice(sim.portPath()) != 0)
+        return true;
+    }
+
+    // Opens the changer's line and shakes hands.
+    bool openLink(const QString& port) {
+        if (link.openDevice(port) != 0)
             return false;
         link.RS232C_Changer_INIT();
         if (link.linkState() != kLinkUp)
             return false;
         LinkTestAccess::setLinkEstablished(link, true);
-        return QTest::qWaitFor(
-            [this] { return link.modeCode() != 0 && link.linkBusy() == kLinkIdle; }, 5000);
+        return true;
     }
 
     QJsonObject simDisc(int slot) {
