@@ -1,11 +1,10 @@
 #pragma once
 
-// Fault injection against changer-sim: one simulator and one link per test function; each seed
+// Fault injection against changer-sim: one simulator and one link per test program; each seed
 // picks an operation, a fault and the unit it hits, runs the operation and compares what the
 // application reports and writes with the simulator's truth. The faults are switched through
 // the simulator's control channel, so one process serves every seed of a class.
 
-#include "common/linktestaccess.h"
 #include "tst_opsfixture.h"
 
 #include "base/catalogue.h"
@@ -46,15 +45,9 @@ inline int faultSeeds() {
 
 // Short time-outs so a failing case costs a fraction of a second; the attempts stay four.
 inline LinkTimings faultTimings() {
-    LinkTimings t;
+    LinkTimings t = shortTimings(120);
     t.enqMs = 25;
     t.controlMs = 50;
-    t.frameMs = 120;
-    t.handshakeFrameMs = 120;
-    t.replyMs = 120;
-    t.handshakeReplyMs = 120;
-    t.nextFrameMs = 120;
-    t.errorCountdownS = 0;
     t.reconnectMs = 3600 * 1000; // a hang-up must end the session, not reconnect it
     t.tocWaitMs = 4000;          // long enough for a "disc ready" the changer pushes again
     return t;
@@ -266,12 +259,13 @@ public:
             link.RS232C_Changer_INIT();
             return link.linkState() == kLinkUp && link.linkBusy() == kLinkIdle;
         case Op::MinMax:
-            return holding([&] { return link.ReadMinMaxTno(kRangeDisc, m_range); });
+            return holding(link, [&] { return link.ReadMinMaxTno(kRangeDisc, m_range); });
         case Op::DiscId:
-            return holding([&] { return link.ReadDiscId(kTocDisc, m_toc); });
+            return holding(link, [&] { return link.ReadDiscId(kTocDisc, m_toc); });
         case Op::Download:
-            return holding(
-                [&] { return downloadEditorTitles(link, config, ui, kDownloadDisc, 3, 2, 28); });
+            return holding(link, [&] {
+                return downloadEditorTitles(link, config, ui, kDownloadDisc, 3, 2, 28);
+            });
         case Op::Upload:
             return UploadTitles(link, uploadPath());
         case Op::ReadAll:
@@ -486,8 +480,7 @@ public:
     // product's here: this checks the link, not its speed.
     QString recover(Op op, bool succeeded) {
         const LinkTimings shortWaits = link.timings();
-        link.setTimings(LinkTimings{});
-        LinkTestAccess::timings(link).errorCountdownS = 0;
+        link.setTimings(productTimings());
         const QString problem = recoverLink(op, succeeded);
         link.setTimings(shortWaits);
         return problem;
@@ -507,7 +500,8 @@ public:
         if (succeeded)
             return {}; // the link has just shown that it works
         MinMaxTno range;
-        if (!holding([&] { return link.ReadMinMaxTno(kRangeDisc, range); }) || range.highest != 25)
+        if (!holding(link, [&] { return link.ReadMinMaxTno(kRangeDisc, range); }) ||
+            range.highest != 25)
             return QStringLiteral("the link is not usable after the case: %1").arg(shownText());
         return {};
     }
@@ -531,11 +525,6 @@ public:
     }
 
     QString uploadPath() const { return dataPath(QStringLiteral("DISC%1.txt").arg(kUploadDisc)); }
-    template <typename F> bool holding(F f) {
-        const bool result = whileHolding(link, kLinkPush, [&] { return f(); });
-        return result;
-    }
-
     // ---- profiles: how many units a clean run of each operation exchanges ----
 
     struct Profile {
@@ -656,8 +645,7 @@ private:
         if (!rig.settle())
             return QStringLiteral("the line did not come to rest before the case");
         rig.resetCase();
-        rig.link.setTimings(relaxed ? LinkTimings{} : faultTimings());
-        LinkTestAccess::timings(rig.link).errorCountdownS = 0;
+        rig.link.setTimings(relaxed ? productTimings() : faultTimings());
         rig.sim.ok(QStringLiteral("set seed %1").arg(seed));
         const FaultRig::Old old = rig.prepare(op, seed);
         const QString fault = c.fault ? c.fault(op, profile, random) : QString();

@@ -1,6 +1,7 @@
 // The application's link against the changer simulator over a real pseudo-terminal.
 
 #include "base/catalogue.h"
+#include "common/linkhelpers.h"
 #include "common/linktestaccess.h"
 #include "common/scriptedui.h"
 #include "common/simprocess.h"
@@ -18,15 +19,7 @@ using test::SimProcess;
 namespace {
 
 LinkTimings fastTimings() {
-    LinkTimings t;
-    t.enqMs = 100;
-    t.controlMs = 200;
-    t.frameMs = 1000;
-    t.handshakeFrameMs = 1000;
-    t.replyMs = 1000;
-    t.handshakeReplyMs = 1000;
-    t.nextFrameMs = 1000;
-    t.errorCountdownS = 0;
+    LinkTimings t = test::shortTimings(1000);
     t.reconnectMs = 300;
     return t;
 }

@@ -85,11 +85,6 @@ struct LastItemChanger {
     }
 };
 
-template <typename F> auto holding(Link& link, F f) {
-    const auto result = whileHolding(link, kLinkPush, [&] { return f(); });
-    return result;
-}
-
 } // namespace
 
 class TestOpsDownload : public QObject {

@@ -4,6 +4,7 @@
 // operations: a link that has shaken hands, a configuration with its program and data
 // folders in a temporary directory, and a scripted user.
 
+#include "common/linkhelpers.h"
 #include "common/linktestaccess.h"
 #include "common/scriptedui.h"
 #include "common/simprocess.h"
@@ -32,13 +33,9 @@ inline QString opsLibrary() {
     return sourcePath(QStringLiteral("tests/data/ops/library.json"));
 }
 
-// Short time-outs so failures come quickly; the steps and counts stay the product's.
+// Short time-outs so failures come quickly; a disc's contents may take a while.
 inline LinkTimings opsTimings() {
-    LinkTimings t;
-    t.frameMs = 1500;
-    t.replyMs = 1500;
-    t.nextFrameMs = 1500;
-    t.errorCountdownS = 0;
+    LinkTimings t = shortTimings(1500);
     t.tocWaitMs = 5000;
     return t;
 }
