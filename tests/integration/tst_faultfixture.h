@@ -101,41 +101,11 @@ inline QJsonObject libraryDisc(int slot) {
     return {};
 }
 
-// One master-file block as the read-all pass writes it.
-inline QStringList masterBlock(int n, const QStringList& toc, int info, int userFiles,
-                               int musicType) {
-    QStringList lines{QStringLiteral("_!_%1").arg(n), QStringLiteral("TOC_%1").arg(n)};
-    for (int i = 0; i < toc.size(); ++i) {
-        const QStringList p = toc.at(i).split(QLatin1Char(':'));
-        lines << QStringLiteral("TRACK%1 = |%2|%3|%4")
-                     .arg(i + 1)
-                     .arg(p.at(0).toInt())
-                     .arg(p.at(1).toInt())
-                     .arg(p.at(2).toInt());
-    }
-    lines << QStringLiteral("DISCID%1").arg(n);
-    const quint32 id = cddbIdText(toc).toUInt(nullptr, 16);
-    for (int shift = 24; shift >= 0; shift -= 8)
-        lines << QString::number((id >> shift) & 0xFF);
-    lines << QStringLiteral("MINMAXTNO_%1").arg(n) << QStringLiteral("1")
-          << QString::number(toc.size() - 1);
-    lines << QStringLiteral("INFO_%1").arg(n) << QString::number(info);
-    lines << QStringLiteral("UFILE_%1").arg(n) << QString::number(userFiles);
-    lines << QStringLiteral("MTYPE_%1").arg(n) << QString::number(musicType);
-    return lines;
-}
-
 inline QStringList tocOf(int slot) {
     QStringList toc;
     for (const auto& v : libraryDisc(slot).value(QStringLiteral("toc")).toArray())
         toc << v.toString();
     return toc;
-}
-
-inline QStringList titleRecord(int disc, int track, const QString& title, int userFiles,
-                               int musicType) {
-    return {QStringLiteral("##%1").arg(disc), QStringLiteral("#%1").arg(track), title,
-            QString::number(userFiles), QString::number(musicType)};
 }
 
 class FaultRig : public OpsRig {
@@ -221,11 +191,7 @@ public:
             writeAll(config.programPath(QStringLiteral("texttmp.txt")), "OLD\r\n");
             break;
         case Op::ReadAll: {
-            QStringList lines;
-            for (int slot : kReadAllDiscs)
-                lines << QStringLiteral("[%1] Title").arg(slot, 3) << QStringLiteral("0")
-                      << QStringLiteral("0") << QStringLiteral("1") << QStringLiteral("1");
-            writeAll(dataPath(QStringLiteral("tempdisc.txt")), crlf(lines));
+            writeDiscList(kReadAllDiscs);
             writeAll(dataPath(QStringLiteral("discdata.txt")), "OLD MASTER FILE\r\n");
             break;
         }

@@ -86,6 +86,15 @@ struct OpsRig {
         return true;
     }
 
+    // The disc list the read-all pass walks.
+    bool writeDiscList(const QList<int>& discs) {
+        QStringList lines;
+        for (int slot : discs)
+            lines << QStringLiteral("[%1] Title").arg(slot, 3) << QStringLiteral("0")
+                  << QStringLiteral("0") << QStringLiteral("1") << QStringLiteral("1");
+        return writeAll(dataPath(QStringLiteral("tempdisc.txt")), crlf(lines));
+    }
+
     QJsonObject simDisc(int slot) {
         const QJsonArray discs = sim.dump().value(QStringLiteral("discs")).toArray();
         for (const auto& d : discs)
@@ -117,10 +126,6 @@ inline QByteArray records(const QStringList& texts) {
     return out;
 }
 
-} // namespace tf::test
-
-namespace tf::test {
-
 // The CDDB identifier of a table given as "MM:SS:FF" strings (lead-out last), worked out
 // here on its own so that the master file is checked against an independent computation.
 inline QString cddbIdText(const QStringList& toc) {
@@ -135,6 +140,37 @@ inline QString cddbIdText(const QStringList& toc) {
     const int total = seconds(toc.last()) - seconds(toc.first());
     const quint32 id = (quint32(n % 255) << 24) | (quint32(total) << 8) | quint32(toc.size() - 1);
     return QStringLiteral("%1").arg(id, 8, 16, QLatin1Char('0'));
+}
+
+// One title record of a downloaded title file: disc, track, title, user files, music type.
+inline QStringList titleRecord(int disc, int track, const QString& title, int userFiles,
+                               int musicType) {
+    return {QStringLiteral("##%1").arg(disc), QStringLiteral("#%1").arg(track), title,
+            QString::number(userFiles), QString::number(musicType)};
+}
+
+// One master-file block as the read-all pass writes it.
+inline QStringList masterBlock(int n, const QStringList& toc, int info, int userFiles,
+                               int musicType) {
+    QStringList lines{QStringLiteral("_!_%1").arg(n), QStringLiteral("TOC_%1").arg(n)};
+    for (int i = 0; i < toc.size(); ++i) {
+        const QStringList p = toc.at(i).split(QLatin1Char(':'));
+        lines << QStringLiteral("TRACK%1 = |%2|%3|%4")
+                     .arg(i + 1)
+                     .arg(p.at(0).toInt())
+                     .arg(p.at(1).toInt())
+                     .arg(p.at(2).toInt());
+    }
+    lines << QStringLiteral("DISCID%1").arg(n);
+    const quint32 id = cddbIdText(toc).toUInt(nullptr, 16);
+    for (int shift = 24; shift >= 0; shift -= 8)
+        lines << QString::number((id >> shift) & 0xFF);
+    lines << QStringLiteral("MINMAXTNO_%1").arg(n) << QStringLiteral("1")
+          << QString::number(toc.size() - 1);
+    lines << QStringLiteral("INFO_%1").arg(n) << QString::number(info);
+    lines << QStringLiteral("UFILE_%1").arg(n) << QString::number(userFiles);
+    lines << QStringLiteral("MTYPE_%1").arg(n) << QString::number(musicType);
+    return lines;
 }
 
 } // namespace tf::test
