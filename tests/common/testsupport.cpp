@@ -15,6 +15,10 @@ QByteArray readAll(const QString& path) {
     return file.readAll();
 }
 
+QByteArray crlf(const QStringList& lines) {
+    return lines.join(QStringLiteral("\r\n")).toLatin1() + "\r\n";
+}
+
 bool writeAll(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 namespace tf::test {
 
@@ -10,6 +11,9 @@ QString sourcePath(const QString& relative);
 
 // The whole content of a file, or an empty array when it cannot be read.
 QByteArray readAll(const QString& path);
+
+// Lines as the PC's title files store them: CR LF after each.
+QByteArray crlf(const QStringList& lines);
 
 // Writes bytes to a file, creating it; returns false on failure.
 bool writeAll(const QString& path, const QByteArray& bytes);

@@ -1,6 +1,7 @@
 // The audio tab against the changer simulator over a real pseudo-terminal, driven through
 // its controls by objectName.
 
+#include "common/linkhelpers.h"
 #include "common/linktestaccess.h"
 #include "common/scriptedui.h"
 #include "common/simprocess.h"
@@ -68,13 +69,7 @@ bool writeFile(const QString& path, const QByteArray& bytes) {
 }
 
 LinkTimings fastTimings() {
-    LinkTimings t;
-    t.frameMs = 1000;
-    t.handshakeFrameMs = 1000;
-    t.replyMs = 1000;
-    t.handshakeReplyMs = 1000;
-    t.nextFrameMs = 1000;
-    t.errorCountdownS = 0;
+    LinkTimings t = test::shortTimings(1000);
     t.reconnectMs = 300;
     return t;
 }

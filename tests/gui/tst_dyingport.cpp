@@ -4,59 +4,21 @@
 // to the PC, and the application does not spin on the dead port.
 
 #include "base/catalogue.h"
-#include "base/statusmessenger.h"
 #include "common/linktestaccess.h"
-#include "common/scriptedui.h"
-#include "common/simprocess.h"
 #include "common/testsupport.h"
-#include "editing/widgets/titlestab.h"
-#include "link/link.h"
-#include "model/discid.h"
-#include "operations/appcontext.h"
-#include "operations/lookupservice.h"
-#include "store/config.h"
+#include "common/titlestabrig.h"
 
-#include <QComboBox>
-#include <QDir>
 #include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTableWidget>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <sys/resource.h>
 
-#include <memory>
-
 using namespace tf;
-using test::ScriptedUi;
-using test::SimProcess;
 using Answer = UserInterface::Answer;
 
 namespace {
-
-struct NoStatus : StatusMessenger {
-    void ShowStatusMessage(int, int) override {}
-};
-
-const QStringList kDisc1Toc{"00:02:00", "04:00:10", "07:30:00", "11:00:00"};
-
-QByteArray crlf(const QStringList& lines) {
-    return lines.join(QStringLiteral("\r\n")).toLatin1() + "\r\n";
-}
-
-QString disc1IdText() {
-    QList<TocTime> toc;
-    for (const QString& t : kDisc1Toc) {
-        const QStringList p = t.split(':');
-        toc.append({quint8(p[0].toInt()), quint8(p[1].toInt()), quint8(p[2].toInt())});
-    }
-    return discIdText(*ComputeDiscId(toc)).toUpper();
-}
 
 // CPU time this process used, in milliseconds.
 qint64 cpuMs() {
@@ -72,107 +34,34 @@ enum class State { Idle, Pushing, Saving };
 
 Q_DECLARE_METATYPE(State)
 
-class TestDyingPort : public QObject {
+class TestDyingPort : public QObject, public test::TitlesTabRig {
     Q_OBJECT
 private slots:
     void initTestCase();
     void init();
-    void cleanup();
+    void cleanup() { tearDown(); }
     void hangUpWithUnsavedTitles_data();
     void hangUpWithUnsavedTitles();
-
-private:
-    template <typename T> T* child(const char* name) {
-        T* w = m_tab->findChild<T*>(QLatin1String(name));
-        if (!w)
-            qFatal("no widget %s", name);
-        return w;
-    }
-    void editCell(int row, int column, const QString& text);
-
-    QTemporaryDir m_libDir;
-    QString m_libraryPath;
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_dataDir;
-    SimProcess m_sim;
-    ScriptedUi m_ui;
-    NullLookupService m_lookup;
-    NoStatus m_status;
-    std::unique_ptr<Configuration> m_config;
-    std::unique_ptr<Link> m_link;
-    std::unique_ptr<AppContext> m_ctx;
-    std::unique_ptr<TitlesTab> m_tab;
 };
 
 void TestDyingPort::initTestCase() {
-    QVERIFY(m_libDir.isValid());
     const QJsonArray discs{
-        QJsonObject{{"slot", 1},
-                    {"toc", QJsonArray::fromStringList(kDisc1Toc)},
-                    {"memory", QJsonObject{{"title", "Memory Disc"},
-                                           {"tracks", QJsonArray{"One", "", "Three"}}}},
-                    {"userFiles", QJsonArray{1, 3}},
-                    {"musicType", 5}},
+        disc1(),
         QJsonObject{{"slot", 2}, {"lengths", QJsonArray{"4:00", "3:00"}}, {"musicType", 17}},
     };
-    const QJsonObject library{
-        {"play", QJsonObject{{"disc", 1}, {"track", 1}, {"state", "stopped"}}}, {"discs", discs}};
-    m_libraryPath = m_libDir.filePath("library.json");
-    QVERIFY(test::writeAll(m_libraryPath, QJsonDocument(library).toJson()));
+    writeLibrary(QJsonObject{{"play", QJsonObject{{"disc", 1}, {"track", 1}, {"state", "stopped"}}},
+                             {"discs", discs}});
 }
 
 void TestDyingPort::init() {
-    QVERIFY2(m_sim.start(m_libraryPath, {"--load-ms", "0", "--think-ms", "2"}),
-             qPrintable(m_sim.lastError()));
-    m_dir = std::make_unique<QTemporaryDir>();
-    m_dataDir = m_dir->filePath(QStringLiteral("data")) + QLatin1Char('/');
-    QVERIFY(QDir().mkpath(m_dataDir));
-    m_ui = ScriptedUi{};
-    m_config = std::make_unique<Configuration>(m_dir->path());
-    m_config->settings.dataDir = m_dataDir;
-    m_link = std::make_unique<Link>(m_ui);
-    LinkTestAccess::timings(*m_link).frameMs = 300;
-    LinkTestAccess::timings(*m_link).replyMs = 300;
-    LinkTestAccess::timings(*m_link).nextFrameMs = 300;
-    LinkTestAccess::timings(*m_link).errorCountdownS = 0;
-    QCOMPARE(m_link->openDevice(m_sim.portPath()), 0);
-    m_link->RS232C_Changer_INIT();
-    QCOMPARE(m_link->linkState(), kLinkUp);
-    LinkTestAccess::setLinkEstablished(*m_link, true);
-    QTRY_COMPARE(m_link->playValues().TocReadyDisc, qint16(1));
-    QTRY_VERIFY(m_link->modeCode() != 0);
-    m_ctx = std::make_unique<AppContext>(AppContext{*m_link, *m_config, m_ui, m_lookup});
-    m_tab = std::make_unique<TitlesTab>(*m_ctx, m_status);
-    m_tab->resize(700, 500);
-    m_tab->show();
-    m_tab->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(m_tab.get()));
-    m_ui.answers = {Answer::No}; // no web search for the disc without a file
-    m_tab->enterTab();
-    QVERIFY(m_tab->discLoaded());
-    QCOMPARE(m_tab->currentDisc(), 1);
-    m_ui.shown.clear();
-}
-
-void TestDyingPort::cleanup() {
-    m_tab.reset();
-    m_ctx.reset();
-    m_link.reset();
-    m_config.reset();
-    m_dir.reset();
-    m_sim.stop();
-}
-
-void TestDyingPort::editCell(int row, int column, const QString& text) {
-    QTableWidget* grid = child<QTableWidget>("grdWin");
-    grid->setFocus();
-    grid->setCurrentCell(row, column);
-    QTest::keyClick(grid, Qt::Key_F2, Qt::ControlModifier);
-    QLineEdit* editor = child<QLineEdit>("TxtForEdit");
-    QVERIFY(editor->isVisible());
-    editor->selectAll();
-    QTest::keyClicks(editor, text);
-    QTest::keyClick(editor, Qt::Key_Return);
+    startChanger({"--load-ms", "0", "--think-ms", "2"});
+    makeLink();
+    openLink([](LinkTimings& t) { t.frameMs = t.replyMs = t.nextFrameMs = 300; });
+    if (!QTest::currentTestFailed())
+        LinkTestAccess::setLinkEstablished(*m_link, true);
+    waitForDisc(1);
+    showTab();
+    enterTabOnDisc(1);
 }
 
 void TestDyingPort::hangUpWithUnsavedTitles_data() {
@@ -233,10 +122,10 @@ void TestDyingPort::hangUpWithUnsavedTitles() {
         QVERIFY2(m_ui.texts("error").isEmpty(), qPrintable(m_ui.texts("error").join('|')));
     }
     QVERIFY(!m_tab->changed());
-    QCOMPARE(
-        test::readAll(m_dataDir + "DISC1.txt"),
-        crlf({"DISC ID =", disc1IdText(), "DISC NO =", "1", "MIN TNO =", " 1 ", "MAX TNO =", " 3 ",
-              "Disc Title =", "", "Track Title =", "First full title", "", "Third full title"}));
+    QCOMPARE(test::readAll(m_dataDir + "DISC1.txt"),
+             test::crlf({"DISC ID =", disc1IdText(), "DISC NO =", "1", "MIN TNO =", " 1 ",
+                         "MAX TNO =", " 3 ", "Disc Title =", "",
+                         "Track Title =", "First full title", "", "Third full title"}));
     QCOMPARE(m_link->linkBusy() == kLinkIdle || m_link->linkBusy() == kLinkOffline, true);
 }
 

@@ -2,89 +2,31 @@
 // changer, saving titles into its memory, refusals and errors, reloading another disc.
 
 #include "base/catalogue.h"
-#include "base/statusmessenger.h"
-#include "common/linktestaccess.h"
-#include "common/scriptedui.h"
-#include "common/simprocess.h"
 #include "common/testsupport.h"
-#include "editing/widgets/titlestab.h"
-#include "link/link.h"
-#include "model/discid.h"
-#include "operations/appcontext.h"
-#include "operations/lookupservice.h"
-#include "store/config.h"
+#include "common/titlestabrig.h"
 #include "store/discdata.h"
 #include "store/textfile.h"
 
 #include <QComboBox>
-#include <QDir>
 #include <QFile>
 #include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTableWidget>
-#include <QTemporaryDir>
 #include <QTest>
 
-#include <memory>
-
 using namespace tf;
-using test::ScriptedUi;
-using test::SimProcess;
+using test::crlf;
 using Answer = UserInterface::Answer;
 
-namespace {
-
-struct StatusLog : StatusMessenger {
-    QList<int> shown;
-    void ShowStatusMessage(int tab, int index) override {
-        if (tab == kTitlesTab)
-            shown.append(index);
-    }
-};
-
-struct RecordingLookup : LookupService {
-    QList<int> webSearches;
-    QList<int> cdTextLoads;
-    bool CD_TEXT_load_Not_CDDB(int disc) override {
-        cdTextLoads.append(disc);
-        return false;
-    }
-    bool Web_search_CDDB(int disc) override {
-        webSearches.append(disc);
-        return false;
-    }
-    void lookUpAllDiscs() override {}
-};
-
-const QStringList kDisc1Toc{"00:02:00", "04:00:10", "07:30:00", "11:00:00"};
-
-QByteArray crlf(const QStringList& lines) {
-    return lines.join(QStringLiteral("\r\n")).toLatin1() + "\r\n";
-}
-
-// The identifier the PC computes from disc 1's table of contents.
-QString disc1IdText() {
-    QList<TocTime> toc;
-    for (const QString& t : kDisc1Toc) {
-        const QStringList p = t.split(':');
-        toc.append({quint8(p[0].toInt()), quint8(p[1].toInt()), quint8(p[2].toInt())});
-    }
-    return discIdText(*ComputeDiscId(toc));
-}
-
-} // namespace
-
-class TestTitles : public QObject {
+class TestTitles : public QObject, public test::TitlesTabRig {
     Q_OBJECT
 private slots:
     void initTestCase();
     void init();
-    void cleanup();
+    void cleanup() { tearDown(); }
 
     void enterTabLoadsDiscInPlayer();
     void loadDiscNotInPlayerWithoutMasterFile();
@@ -95,49 +37,11 @@ private slots:
     void reloadAnotherDisc();
     void reloadDeclined();
     void reloadWithoutWebSearchShowsFile();
-
-private:
-    void startTab();
-    void type(const QString& disc);
-    template <typename T> T* child(const char* name) {
-        T* w = m_tab->findChild<T*>(QLatin1String(name));
-        if (!w)
-            qFatal("no widget %s", name);
-        return w;
-    }
-    QTableWidget* grid() { return child<QTableWidget>("grdWin"); }
-    QString cell(int row, int column) {
-        const QTableWidgetItem* it = grid()->item(row, column);
-        return it ? it->text() : QString();
-    }
-    void editCell(int row, int column, const QString& text);
-    QStringList messages() const { return m_ui.texts(QStringLiteral("message")); }
-    QJsonObject simDisc(int slot);
-
-    QTemporaryDir m_libDir;
-    QString m_libraryPath;
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_dataDir;
-    SimProcess m_sim;
-    ScriptedUi m_ui;
-    RecordingLookup m_lookup;
-    StatusLog m_status;
-    std::unique_ptr<Configuration> m_config;
-    std::unique_ptr<Link> m_link;
-    std::unique_ptr<AppContext> m_ctx;
-    std::unique_ptr<TitlesTab> m_tab;
 };
 
 void TestTitles::initTestCase() {
-    QVERIFY(m_libDir.isValid());
-    QVERIFY2(!SimProcess::executable().isEmpty(), "built without changer-sim");
     const QJsonArray discs{
-        QJsonObject{{"slot", 1},
-                    {"toc", QJsonArray::fromStringList(kDisc1Toc)},
-                    {"memory", QJsonObject{{"title", "Memory Disc"},
-                                           {"tracks", QJsonArray{"One", "", "Three"}}}},
-                    {"userFiles", QJsonArray{1, 3}},
-                    {"musicType", 5}},
+        disc1(),
         QJsonObject{{"slot", 2},
                     {"lengths", QJsonArray{"4:00", "3:00"}},
                     {"cdText",
@@ -145,83 +49,16 @@ void TestTitles::initTestCase() {
         QJsonObject{{"slot", 3}, {"lengths", QJsonArray{"4:00", "3:00"}}, {"musicType", 17}},
         QJsonObject{{"slot", 7}, {"lengths", QJsonArray{"3:00"}}, {"titleLocked", true}},
     };
-    const QJsonObject library{
-        {"play", QJsonObject{{"disc", 1}, {"track", 1}, {"state", "stopped"}}}, {"discs", discs}};
-    m_libraryPath = m_libDir.filePath("library.json");
-    QVERIFY(test::writeAll(m_libraryPath, QJsonDocument(library).toJson()));
+    writeLibrary(QJsonObject{{"play", QJsonObject{{"disc", 1}, {"track", 1}, {"state", "stopped"}}},
+                             {"discs", discs}});
 }
 
 void TestTitles::init() {
-    QVERIFY2(m_sim.start(m_libraryPath, {"--load-ms", "100"}), qPrintable(m_sim.lastError()));
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    m_dataDir = m_dir->filePath(QStringLiteral("data")) + QLatin1Char('/');
-    QVERIFY(QDir().mkpath(m_dataDir));
-    m_ui = ScriptedUi{};
-    m_lookup = RecordingLookup{};
-    m_status = StatusLog{};
-    m_config = std::make_unique<Configuration>(m_dir->path());
-    m_config->settings.dataDir = m_dataDir;
-    m_link = std::make_unique<Link>(m_ui);
-    LinkTestAccess::timings(*m_link).tocWaitMs = 5000;
-    LinkTestAccess::timings(*m_link).errorCountdownS = 0;
-    QCOMPARE(m_link->openDevice(m_sim.portPath()), 0);
-    m_link->RS232C_Changer_INIT();
-    QCOMPARE(m_link->linkState(), kLinkUp);
-    QTRY_COMPARE(m_link->playValues().PlayDisc, qint16(1));
-    QTRY_COMPARE(m_link->playValues().TocReadyDisc, qint16(1));
-    // The changer's mode comes last; arriving later it would end the waits for a disc as a
-    // mode change does.
-    QTRY_VERIFY(m_link->modeCode() != 0);
-    m_ctx = std::make_unique<AppContext>(AppContext{*m_link, *m_config, m_ui, m_lookup});
-    m_tab = std::make_unique<TitlesTab>(*m_ctx, m_status);
-    m_tab->resize(700, 500);
-    m_tab->show();
-    m_tab->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(m_tab.get()));
-}
-
-void TestTitles::cleanup() {
-    m_tab.reset();
-    m_ctx.reset();
-    m_link.reset();
-    m_config.reset();
-    m_dir.reset();
-    m_sim.stop();
-}
-
-// Enters the tab, which loads the disc in the player; no web search for it.
-void TestTitles::startTab() {
-    m_ui.answers = {Answer::No};
-    m_tab->enterTab();
-    QVERIFY(m_tab->discLoaded());
-    QCOMPARE(m_tab->currentDisc(), 1);
-    m_ui.shown.clear();
-}
-
-void TestTitles::type(const QString& disc) {
-    QComboBox* dno = child<QComboBox>("cmbTextDno");
-    dno->setFocus();
-    dno->lineEdit()->selectAll();
-    QTest::keyClicks(dno, disc);
-}
-
-void TestTitles::editCell(int row, int column, const QString& text) {
-    grid()->setFocus();
-    grid()->setCurrentCell(row, column);
-    QTest::keyClick(grid(), Qt::Key_F2, Qt::ControlModifier);
-    QLineEdit* editor = child<QLineEdit>("TxtForEdit");
-    QVERIFY(editor->isVisible());
-    editor->selectAll();
-    QTest::keyClicks(editor, text);
-    QTest::keyClick(editor, Qt::Key_Return);
-}
-
-QJsonObject TestTitles::simDisc(int slot) {
-    for (const QJsonValue& v : m_sim.dump().value("discs").toArray())
-        if (v.toObject().value("slot").toInt() == slot)
-            return v.toObject();
-    return {};
+    startChanger({"--load-ms", "100"});
+    makeLink();
+    openLink([](LinkTimings& t) { t.tocWaitMs = 5000; });
+    waitForDisc(1);
+    showTab();
 }
 
 void TestTitles::enterTabLoadsDiscInPlayer() {
@@ -256,7 +93,7 @@ void TestTitles::enterTabLoadsDiscInPlayer() {
 }
 
 void TestTitles::loadDiscNotInPlayerWithoutMasterFile() {
-    type("3");
+    typeDisc("3");
     QTest::keyClick(child<QComboBox>("cmbTextDno"), Qt::Key_Return);
     QCOMPARE(messages(), QStringList{msg(401) + '\r' + msg(398)});
     QCOMPARE(m_ui.shown.first().title, QString("CAUTION"));
@@ -271,7 +108,7 @@ void TestTitles::loadDiscNotInPlayerWithoutMasterFile() {
 void TestTitles::loadCdTextDiscRunsCdTextLookup() {
     QVERIFY(m_sim.ok("load 2")); // the changer's own panel
     QTRY_COMPARE(m_link->playValues().PlayDisc, qint16(2));
-    type("2");
+    typeDisc("2");
     QTest::keyClick(child<QComboBox>("cmbTextDno"), Qt::Key_Return);
     QCOMPARE(m_lookup.cdTextLoads, QList<int>{2});
     QVERIFY(m_lookup.webSearches.isEmpty());
@@ -282,7 +119,7 @@ void TestTitles::loadCdTextDiscRunsCdTextLookup() {
 }
 
 void TestTitles::saveReachesChanger() {
-    startTab();
+    enterTabOnDisc(1);
     editCell(0, 1, "Uno (full length title, longer than the changer keeps)");
     editCell(0, 2, "Uno");
     QLineEdit* memTitle = child<QLineEdit>("TxtDTitle2");
@@ -296,7 +133,7 @@ void TestTitles::saveReachesChanger() {
     QVERIFY(m_ui.texts("error").isEmpty());
     QVERIFY(!m_tab->changed());
     QCOMPARE(test::readAll(m_dataDir + "DISC1.txt"),
-             crlf({"DISC ID =", disc1IdText().toUpper(), "DISC NO =", "1", "MIN TNO =", " 1 ",
+             crlf({"DISC ID =", disc1IdText(), "DISC NO =", "1", "MIN TNO =", " 1 ",
                    "MAX TNO =", " 3 ", "Disc Title =", "", "Track Title =",
                    "Uno (full length title, longer than the changer keeps)", "", ""}));
     const QJsonObject disc = simDisc(1);
@@ -317,7 +154,7 @@ void TestTitles::lockedDiscRefusesTitles() {
     locked.maxTno = 1;
     QVERIFY(discdata::replaceBlock(m_dataDir, locked));
     m_ui.answers = {Answer::Ok, Answer::No}; // 399/400, then no web search
-    type("7");
+    typeDisc("7");
     QTest::keyClick(child<QComboBox>("cmbTextDno"), Qt::Key_Return);
     QCOMPARE(messages().first(), msg(399) + '\r' + msg(400));
     QVERIFY(m_tab->discLoaded());
@@ -334,7 +171,7 @@ void TestTitles::lockedDiscRefusesTitles() {
 }
 
 void TestTitles::uploadErrorKeepsChangedFlag() {
-    startTab();
+    enterTabOnDisc(1);
     editCell(2, 2, "Tres");
     QVERIFY(m_sim.ok("fault refuse title"));
     m_ui.answers = {Answer::Yes};
@@ -351,8 +188,8 @@ void TestTitles::uploadErrorKeepsChangedFlag() {
 }
 
 void TestTitles::reloadAnotherDisc() {
-    startTab();
-    type("3");
+    enterTabOnDisc(1);
+    typeDisc("3");
     m_ui.answers = {Answer::Yes, Answer::No}; // change the disc; no web search
     QTest::mouseClick(child<QPushButton>("cmdReload"), Qt::LeftButton);
     QCOMPARE(messages().first(), msg(394) + '\r' + msg(395));
@@ -369,8 +206,8 @@ void TestTitles::reloadAnotherDisc() {
 }
 
 void TestTitles::reloadDeclined() {
-    startTab();
-    type("3");
+    enterTabOnDisc(1);
+    typeDisc("3");
     m_ui.answers = {Answer::No};
     QTest::mouseClick(child<QPushButton>("cmdReload"), Qt::LeftButton);
     QCOMPARE(messages(), QStringList{msg(394) + '\r' + msg(395)});
@@ -386,8 +223,8 @@ void TestTitles::reloadWithoutWebSearchShowsFile() {
         crlf({"DISC ID =", "00000000", "DISC NO =", "3", "MIN TNO =", "1", "MAX TNO =", "2",
               "Disc Title =", "Kept", "Track Title =", "First", "Second"})));
     m_config->settings.noWebSearch = 1;
-    startTab();
-    type("3");
+    enterTabOnDisc(1);
+    typeDisc("3");
     m_ui.answers = {Answer::Yes};
     QTest::mouseClick(child<QPushButton>("cmdReload"), Qt::LeftButton);
     QCOMPARE(messages(), QStringList{msg(394) + '\r' + msg(395)});

@@ -3,21 +3,14 @@
 // files in a temporary data folder; widgets driven by their object names.
 
 #include "base/catalogue.h"
-#include "base/statusmessenger.h"
-#include "common/scriptedui.h"
 #include "common/testsupport.h"
-#include "editing/widgets/titlestab.h"
-#include "link/link.h"
-#include "operations/appcontext.h"
-#include "operations/lookupservice.h"
+#include "common/titlestabrig.h"
 #include "operations/memorytitles.h"
-#include "store/config.h"
 #include "store/discdata.h"
 #include "store/discfile.h"
 #include "store/textfile.h"
 
 #include <QComboBox>
-#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -25,45 +18,16 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTableWidget>
-#include <QTemporaryDir>
 #include <QTest>
 
-#include <memory>
-
 using namespace tf;
-using test::ScriptedUi;
+using test::crlf;
 using Answer = UserInterface::Answer;
 
 namespace {
 
-struct StatusLog : StatusMessenger {
-    QList<int> shown;
-    void ShowStatusMessage(int tab, int index) override {
-        if (tab == kTitlesTab)
-            shown.append(index);
-    }
-};
-
-struct RecordingLookup : LookupService {
-    QList<int> webSearches;
-    QList<int> cdTextLoads;
-    bool CD_TEXT_load_Not_CDDB(int disc) override {
-        cdTextLoads.append(disc);
-        return false;
-    }
-    bool Web_search_CDDB(int disc) override {
-        webSearches.append(disc);
-        return false;
-    }
-    void lookUpAllDiscs() override {}
-};
-
 const DiscIdBytes kId5{0x00, 0x1A, 0xFF, 0x07};
 const DiscIdBytes kOtherId{0x8A, 0x0B, 0x3C, 0x0D};
-
-QByteArray crlf(const QStringList& lines) {
-    return lines.join(QStringLiteral("\r\n")).toLatin1() + "\r\n";
-}
 
 QString chars(int n, char c = 'a') {
     return QString(n, QLatin1Char(c));
@@ -71,11 +35,11 @@ QString chars(int n, char c = 'a') {
 
 } // namespace
 
-class TestTitlesEdit : public QObject {
+class TestTitlesEdit : public QObject, public test::TitlesTabRig {
     Q_OBJECT
 private slots:
     void init();
-    void cleanup();
+    void cleanup() { tearDown(); }
 
     void loadShowsPcFile();
     void cellEditorKeys();
@@ -113,58 +77,15 @@ private slots:
 private:
     void writeDisc5Files();
     void load(const QString& typed);
-    template <typename T> T* child(const char* name) {
-        T* w = m_tab->findChild<T*>(QLatin1String(name));
-        if (!w)
-            qFatal("no widget %s", name);
-        return w;
-    }
-    QTableWidget* grid() { return child<QTableWidget>("grdWin"); }
     QLineEdit* editor() { return child<QLineEdit>("TxtForEdit"); }
-    QString cell(int row, int column) {
-        const QTableWidgetItem* it = grid()->item(row, column);
-        return it ? it->text() : QString();
-    }
     void doubleClick(int row, int column);
-    QStringList messages() const { return m_ui.texts(QStringLiteral("message")); }
-
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_dataDir;
-    ScriptedUi m_ui;
-    RecordingLookup m_lookup;
-    StatusLog m_status;
-    std::unique_ptr<Configuration> m_config;
-    std::unique_ptr<Link> m_link;
-    std::unique_ptr<AppContext> m_ctx;
-    std::unique_ptr<TitlesTab> m_tab;
 };
 
 void TestTitlesEdit::init() {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    m_dataDir = m_dir->filePath(QStringLiteral("data")) + QLatin1Char('/');
-    QVERIFY(QDir().mkpath(m_dataDir));
-    m_ui = ScriptedUi{};
-    m_lookup = RecordingLookup{};
-    m_status = StatusLog{};
-    m_config = std::make_unique<Configuration>(m_dir->path());
-    m_config->settings.dataDir = m_dataDir;
-    m_link = std::make_unique<Link>(m_ui); // never opened: no changer
-    m_ctx = std::make_unique<AppContext>(AppContext{*m_link, *m_config, m_ui, m_lookup});
-    m_tab = std::make_unique<TitlesTab>(*m_ctx, m_status);
-    m_tab->resize(700, 500);
-    m_tab->show();
-    m_tab->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(m_tab.get()));
-    m_tab->enterTab();
-}
-
-void TestTitlesEdit::cleanup() {
-    m_tab.reset();
-    m_ctx.reset();
-    m_link.reset();
-    m_config.reset();
-    m_dir.reset();
+    makeLink(); // never opened: no changer
+    showTab();
+    if (!QTest::currentTestFailed())
+        m_tab->enterTab();
 }
 
 // Disc 5: a block in discdata.txt and DISC5.txt with three tracks.

@@ -2,58 +2,33 @@
 // closing, its keys and 25-character limit, change detection, and sending the names.
 
 #include "base/catalogue.h"
-#include "base/statusmessenger.h"
-#include "common/linktestaccess.h"
-#include "common/scriptedui.h"
-#include "common/simprocess.h"
-#include "common/testsupport.h"
-#include "editing/widgets/titlestab.h"
-#include "link/link.h"
-#include "operations/appcontext.h"
-#include "operations/lookupservice.h"
-#include "store/config.h"
+#include "common/titlestabrig.h"
 #include "store/userfiles.h"
 
-#include <QDir>
 #include <QFrame>
 #include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 
-#include <memory>
-
 using namespace tf;
-using test::ScriptedUi;
-using test::SimProcess;
 using Answer = UserInterface::Answer;
 
 namespace {
-
-struct StatusLog : StatusMessenger {
-    QList<int> shown;
-    void ShowStatusMessage(int tab, int index) override {
-        if (tab == kTitlesTab)
-            shown.append(index);
-    }
-};
 
 const QStringList kNames{"Road Trip",   "Sunday", "Jazz Nights", "Focus",
                          "USER FILE 5", "Party",  "Quiet",       "Kids"};
 
 } // namespace
 
-class TestUfEdit : public QObject {
+class TestUfEdit : public QObject, public test::TitlesTabRig {
     Q_OBJECT
 private slots:
     void initTestCase();
     void init();
-    void cleanup();
+    void cleanup() { tearDown(); }
 
     void openShowsNamesOverTheList();
     void keysAndLimit();
@@ -65,12 +40,6 @@ private slots:
     void withoutChangerNamesAreSpread();
 
 private:
-    template <typename T> T* child(const QString& name) {
-        T* w = m_tab->findChild<T*>(name);
-        if (!w)
-            qFatal("no widget %s", qPrintable(name));
-        return w;
-    }
     QLineEdit* box(int k) { return child<QLineEdit>(QStringLiteral("Text1_%1").arg(k)); }
     QFrame* panel() { return child<QFrame>(QStringLiteral("picUFEdit")); }
     QListWidget* list() { return child<QListWidget>(QStringLiteral("lstTextUFile")); }
@@ -83,66 +52,28 @@ private:
     void open();
     void retype(int k, const QString& text);
 
-    QTemporaryDir m_libDir;
-    QString m_libraryPath;
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_dataDir;
-    SimProcess m_sim;
-    ScriptedUi m_ui;
-    NullLookupService m_lookup;
-    StatusLog m_status;
     QList<QStringList> m_spread;
-    std::unique_ptr<Configuration> m_config;
-    std::unique_ptr<Link> m_link;
-    std::unique_ptr<AppContext> m_ctx;
-    std::unique_ptr<TitlesTab> m_tab;
 };
 
 void TestUfEdit::initTestCase() {
-    QVERIFY(m_libDir.isValid());
-    QVERIFY2(!SimProcess::executable().isEmpty(), "built without changer-sim");
-    const QJsonObject library{
+    writeLibrary(QJsonObject{
         {"userFileNames", QJsonArray{"Road Trip", "Sunday"}},
-        {"discs", QJsonArray{QJsonObject{{"slot", 1}, {"lengths", QJsonArray{"3:00"}}}}}};
-    m_libraryPath = m_libDir.filePath("library.json");
-    QVERIFY(test::writeAll(m_libraryPath, QJsonDocument(library).toJson()));
+        {"discs", QJsonArray{QJsonObject{{"slot", 1}, {"lengths", QJsonArray{"3:00"}}}}}});
 }
 
 void TestUfEdit::init() {
-    QVERIFY2(m_sim.start(m_libraryPath), qPrintable(m_sim.lastError()));
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    m_dataDir = m_dir->filePath(QStringLiteral("data")) + QLatin1Char('/');
-    QVERIFY(QDir().mkpath(m_dataDir));
+    startChanger();
+    makeLink();
+    if (QTest::currentTestFailed())
+        return;
     QVERIFY(userfiles::write(m_dataDir + "ufn.txt", kNames));
-    m_ui = ScriptedUi{};
-    m_status = StatusLog{};
     m_spread.clear();
-    m_config = std::make_unique<Configuration>(m_dir->path());
-    m_config->settings.dataDir = m_dataDir;
-    m_link = std::make_unique<Link>(m_ui);
-    LinkTestAccess::timings(*m_link).errorCountdownS = 0;
-    QCOMPARE(m_link->openDevice(m_sim.portPath()), 0);
-    m_link->RS232C_Changer_INIT();
-    QCOMPARE(m_link->linkState(), kLinkUp);
-    m_ctx = std::make_unique<AppContext>(AppContext{*m_link, *m_config, m_ui, m_lookup});
-    m_tab = std::make_unique<TitlesTab>(*m_ctx, m_status);
-    m_tab->spreadUserFileNames = [this](const QStringList& names) {
-        m_spread.append(names);
-    };
-    m_tab->resize(700, 500);
-    m_tab->show();
-    m_tab->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(m_tab.get()));
-}
-
-void TestUfEdit::cleanup() {
-    m_tab.reset();
-    m_ctx.reset();
-    m_link.reset();
-    m_config.reset();
-    m_dir.reset();
-    m_sim.stop();
+    openLink();
+    showTab();
+    if (m_tab)
+        m_tab->spreadUserFileNames = [this](const QStringList& names) {
+            m_spread.append(names);
+        };
 }
 
 void TestUfEdit::open() {

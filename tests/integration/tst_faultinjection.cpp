@@ -12,77 +12,67 @@
 using namespace tf;
 using namespace tf::test;
 
-class TestFaultInjection : public QObject {
+class TestFaultInjection : public QObject, public FaultSuite {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void leadingNoise();
-    void flippedBit();
-    void truncatedAtEveryOffset();
-    void truncatedFrame();
-    void wrongLength_data();
-    void wrongLength();
-    void cleanupTestCase();
-
-private:
-    FaultRig m_rig;
-    QStringList m_summary;
-    void runClass(const FaultClass& c) {
-        ClassResult result;
-        const QString problem = runFaultClass(m_rig, c, result);
-        QVERIFY2(problem.isEmpty(), qPrintable(problem));
-        QCOMPARE(result.cases, faultSeeds());
-        m_summary << QStringLiteral("%1: %2 cases, %3 succeeded, %4 failed, %5 re-run")
-                         .arg(c.name)
-                         .arg(result.cases)
-                         .arg(result.succeeded)
-                         .arg(result.failed)
-                         .arg(result.reruns);
+    void initTestCase() { startRig(); }
+    void damagedUnit_data();
+    void damagedUnit() {
+        QFETCH(FaultClass, faultClass);
+        runClass(faultClass);
     }
+    void truncatedAtEveryOffset();
 };
 
-static Expect succeed(Op, const QString&) {
-    return Expect::Succeed;
-}
-
-static Expect either(Op, const QString&) {
-    return Expect::Either;
-}
-
-void TestFaultInjection::initTestCase() {
-    QVERIFY(m_rig.start());
-}
-
-void TestFaultInjection::leadingNoise() {
-    FaultClass c{
-        QStringLiteral("noise"),
-        kAllOps,
-        [](Op, const FaultRig::Profile& p, QRandomGenerator& r) {
-            return QStringLiteral("noise %1 %2").arg(1 + r.bounded(20)).arg(landOn(r, p.units));
-        },
-        either,
-        {},
-        {}};
-    runClass(c);
-}
-
-void TestFaultInjection::flippedBit() {
-    FaultClass c{
-        QStringLiteral("flip"),
-        kAllOps,
-        // A bit of CMD, DATA or SUM: STX and LEN damage is the business of the classes below.
-        [](Op, const FaultRig::Profile& p, QRandomGenerator& r) {
-            const int frame = landOn(r, p.frames);
-            const int size = p.frameSizes.value(frame, 5);
-            int byte = 1 + r.bounded(size - 3);
-            if (byte >= 2)
-                byte += 2; // past the length field
-            return QStringLiteral("flip %1 %2").arg(byte * 8 + r.bounded(8)).arg(frame);
-        },
-        succeed,
-        {},
-        {}};
-    runClass(c);
+void TestFaultInjection::damagedUnit_data() {
+    const auto lengthClass = [](const QString& kind) {
+        return FaultClass{
+            .name = QStringLiteral("len-") + kind,
+            .ops = kAllOps,
+            .fault =
+                [kind](Op, const FaultRig::Profile& p, QRandomGenerator& r) {
+                    return QStringLiteral("len %1 %2").arg(kind).arg(landOn(r, p.frames));
+                },
+            .expect = either};
+    };
+    addClassRows({
+        FaultClass{.name = QStringLiteral("noise"),
+                   .ops = kAllOps,
+                   .fault =
+                       [](Op, const FaultRig::Profile& p, QRandomGenerator& r) {
+                           return QStringLiteral("noise %1 %2")
+                               .arg(1 + r.bounded(20))
+                               .arg(landOn(r, p.units));
+                       },
+                   .expect = either},
+        // A bit of CMD, DATA or SUM: STX and LEN damage is the business of the rows below.
+        FaultClass{
+            .name = QStringLiteral("flip"),
+            .ops = kAllOps,
+            .fault =
+                [](Op, const FaultRig::Profile& p, QRandomGenerator& r) {
+                    const int frame = landOn(r, p.frames);
+                    const int size = p.frameSizes.value(frame, 5);
+                    int byte = 1 + r.bounded(size - 3);
+                    if (byte >= 2)
+                        byte += 2; // past the length field
+                    return QStringLiteral("flip %1 %2").arg(byte * 8 + r.bounded(8)).arg(frame);
+                },
+            .expect = succeed},
+        // Any frame of any operation, cut anywhere.
+        FaultClass{.name = QStringLiteral("truncate"),
+                   .ops = kAllOps,
+                   .fault =
+                       [](Op, const FaultRig::Profile& p, QRandomGenerator& r) {
+                           return QStringLiteral("truncate %1 %2")
+                               .arg(r.bounded(255))
+                               .arg(landOn(r, p.frames));
+                       },
+                   .expect = either},
+        lengthClass(QStringLiteral("small")),
+        lengthClass(QStringLiteral("large")),
+        lengthClass(QStringLiteral("ffff")),
+    });
 }
 
 void TestFaultInjection::truncatedAtEveryOffset() {
@@ -90,62 +80,20 @@ void TestFaultInjection::truncatedAtEveryOffset() {
     // cut at every offset in turn, from nothing left to one byte short.
     const QList<Op> ops{Op::MinMax, Op::DiscId, Op::Download};
     QHash<Op, int> next;
-    FaultClass c{QStringLiteral("truncate-every-offset"),
-                 ops,
-                 [&next](Op op, const FaultRig::Profile& p, QRandomGenerator&) {
-                     const int size = p.frameSizes.value(0, 1);
-                     return QStringLiteral("truncate %1 0").arg(next[op]++ % size);
-                 },
-                 either,
-                 {},
-                 {}};
-    runClass(c);
+    runClass(FaultClass{.name = QStringLiteral("truncate-every-offset"),
+                        .ops = ops,
+                        .fault =
+                            [&next](Op op, const FaultRig::Profile& p, QRandomGenerator&) {
+                                const int size = p.frameSizes.value(0, 1);
+                                return QStringLiteral("truncate %1 0").arg(next[op]++ % size);
+                            },
+                        .expect = either});
     for (Op op : ops)
         if (faultSeeds() >= 100)
             QVERIFY2(
                 next[op] >= m_rig.profile(op).frameSizes.value(0),
                 qPrintable(
                     QStringLiteral("too few seeds to cut %1 at every offset").arg(opName(op))));
-}
-
-void TestFaultInjection::truncatedFrame() {
-    // Any frame of any operation, cut anywhere.
-    FaultClass c{
-        QStringLiteral("truncate"),
-        kAllOps,
-        [](Op, const FaultRig::Profile& p, QRandomGenerator& r) {
-            return QStringLiteral("truncate %1 %2").arg(r.bounded(255)).arg(landOn(r, p.frames));
-        },
-        either,
-        {},
-        {}};
-    runClass(c);
-}
-
-void TestFaultInjection::wrongLength_data() {
-    QTest::addColumn<QString>("kind");
-    QTest::newRow("too small") << "small";
-    QTest::newRow("too large") << "large";
-    QTest::newRow("0xFFFF") << "ffff";
-}
-
-void TestFaultInjection::wrongLength() {
-    QFETCH(QString, kind);
-    FaultClass c{QStringLiteral("len-") + kind,
-                 kAllOps,
-                 [kind](Op, const FaultRig::Profile& p, QRandomGenerator& r) {
-                     return QStringLiteral("len %1 %2").arg(kind).arg(landOn(r, p.frames));
-                 },
-                 either,
-                 {},
-                 {}};
-    runClass(c);
-}
-
-void TestFaultInjection::cleanupTestCase() {
-    for (const QString& line : m_summary)
-        qInfo("%s", qPrintable(line));
-    m_rig.sim.stop();
 }
 
 QTEST_GUILESS_MAIN(TestFaultInjection)

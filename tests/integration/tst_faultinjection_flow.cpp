@@ -10,131 +10,85 @@
 using namespace tf;
 using namespace tf::test;
 
-class TestFaultInjectionFlow : public QObject {
+class TestFaultInjectionFlow : public QObject, public FaultSuite {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void duplicatedUnit();
-    void strayEnq();
-    void unsolicitedStatus();
-    void singleByteFragments();
-    void coalescedUnits();
-    void modeChangeDuringReadAll();
-    void cleanupTestCase();
-
-private:
-    FaultRig m_rig;
-    QStringList m_summary;
-    void runClass(const FaultClass& c) {
-        ClassResult result;
-        const QString problem = runFaultClass(m_rig, c, result);
-        QVERIFY2(problem.isEmpty(), qPrintable(problem));
-        QCOMPARE(result.cases, faultSeeds());
-        m_summary << QStringLiteral("%1: %2 cases, %3 succeeded, %4 failed, %5 re-run")
-                         .arg(c.name)
-                         .arg(result.cases)
-                         .arg(result.succeeded)
-                         .arg(result.failed)
-                         .arg(result.reruns);
+    void initTestCase() { startRig(); }
+    void unitFlow_data();
+    void unitFlow() {
+        QFETCH(FaultClass, faultClass);
+        runClass(faultClass);
     }
+    void modeChangeDuringReadAll();
 };
 
-static Expect succeed(Op, const QString&) {
-    return Expect::Succeed;
+// A class whose fault is `command` with a number the generator picks from `pick`.
+static FaultClass
+flowClass(const QString& name, Expect (*expect)(Op, const QString&),
+          std::function<QString(const FaultRig::Profile&, QRandomGenerator&)> pick) {
+    return FaultClass{
+        .name = name,
+        .ops = kAllOps,
+        .fault = [name, pick](Op, const FaultRig::Profile& p,
+                              QRandomGenerator& r) { return name + ' ' + pick(p, r); },
+        .expect = expect};
 }
 
-static Expect either(Op, const QString&) {
-    return Expect::Either;
-}
-
-void TestFaultInjectionFlow::initTestCase() {
-    QVERIFY(m_rig.start());
-}
-
-void TestFaultInjectionFlow::duplicatedUnit() {
-    // A frame or a control byte arrives twice, as when the other side repeats it after a lost
-    // acknowledgement. The copy may cost the operation (it can read as a refusal or a reply
-    // out of turn), but must never be stored twice.
-    FaultClass c{QStringLiteral("dup"),
-                 kAllOps,
-                 [](Op, const FaultRig::Profile& p, QRandomGenerator& r) {
-                     return QStringLiteral("dup %1").arg(landOn(r, p.units));
-                 },
-                 either,
-                 {},
-                 {}};
-    runClass(c);
-}
-
-void TestFaultInjectionFlow::strayEnq() {
-    FaultClass c{QStringLiteral("intrude"),
-                 kAllOps,
-                 [](Op, const FaultRig::Profile& p, QRandomGenerator& r) {
-                     return QStringLiteral("intrude %1").arg(landOn(r, p.units));
-                 },
-                 either,
-                 {},
-                 {}};
-    runClass(c);
-}
-
-void TestFaultInjectionFlow::unsolicitedStatus() {
-    // The changer wants to report its status while the application's exchange runs: it
-    // queues the report the moment the application sends its n-th unit, and delivers it when
-    // the line is free. The operation goes on undisturbed and the report arrives.
-    const QList<Op> ops{Op::MinMax, Op::DiscId, Op::Download, Op::Upload, Op::ReadAll};
-    FaultClass c{QStringLiteral("unsolicited-status"),
-                 ops,
-                 {},
-                 succeed,
-                 [](FaultRig& rig, Op, const FaultRig::Profile&, QRandomGenerator& r) {
-                     const int at = r.bounded(6);
-                     auto sent = std::make_shared<int>(0);
-                     rig.hook = QObject::connect(
-                         &rig.link, &Link::traffic, [&rig, sent, at](bool out, const QByteArray&) {
-                             if (out && (*sent)++ == at)
-                                 QTimer::singleShot(
-                                     0, [&rig] { rig.sim.command(QStringLiteral("push all")); });
-                         });
-                     return QStringLiteral("status pushed at sent unit %1").arg(at);
-                 },
-                 [](FaultRig& rig, Op, bool, bool*) -> QString {
-                     // The report reached the application once the line was free.
-                     if (!rig.settle())
-                         return QStringLiteral("the pushed report was never delivered");
-                     if (rig.link.playValues().PlayDisc != rig.dumpPlayDisc())
-                         return QStringLiteral("the application shows disc %1, the changer %2")
-                             .arg(rig.link.playValues().PlayDisc)
-                             .arg(rig.dumpPlayDisc());
-                     return QString();
-                 }};
-    runClass(c);
-}
-
-void TestFaultInjectionFlow::singleByteFragments() {
-    FaultClass c{QStringLiteral("fragment"),
-                 kAllOps,
-                 [](Op, const FaultRig::Profile&, QRandomGenerator& r) {
-                     return QStringLiteral("fragment %1").arg(r.bounded(2)); // about the wire speed
-                 },
-                 succeed,
-                 {},
-                 {}};
-    runClass(c);
-}
-
-void TestFaultInjectionFlow::coalescedUnits() {
-    // Units gathered for a few milliseconds and written at once: ACK and answer, answer and
-    // EOT, a push right behind an EOT arrive in one read.
-    FaultClass c{QStringLiteral("coalesce"),
-                 kAllOps,
-                 [](Op, const FaultRig::Profile&, QRandomGenerator& r) {
-                     return QStringLiteral("coalesce %1").arg(1 + r.bounded(15));
-                 },
-                 succeed,
-                 {},
-                 {}};
-    runClass(c);
+void TestFaultInjectionFlow::unitFlow_data() {
+    addClassRows({
+        // A frame or a control byte arrives twice, as when the other side repeats it after a
+        // lost acknowledgement. The copy may cost the operation (it can read as a refusal or a
+        // reply out of turn), but must never be stored twice.
+        flowClass(QStringLiteral("dup"), either,
+                  [](const FaultRig::Profile& p, QRandomGenerator& r) {
+                      return QString::number(landOn(r, p.units));
+                  }),
+        flowClass(QStringLiteral("intrude"), either,
+                  [](const FaultRig::Profile& p, QRandomGenerator& r) {
+                      return QString::number(landOn(r, p.units));
+                  }),
+        // Every unit in single-byte pieces.
+        flowClass(QStringLiteral("fragment"), succeed,
+                  [](const FaultRig::Profile&, QRandomGenerator& r) {
+                      return QString::number(r.bounded(2)); // about the wire speed
+                  }),
+        // Units gathered for a few milliseconds and written at once: ACK and answer, answer
+        // and EOT, a push right behind an EOT arrive in one read.
+        flowClass(QStringLiteral("coalesce"), succeed,
+                  [](const FaultRig::Profile&, QRandomGenerator& r) {
+                      return QString::number(1 + r.bounded(15));
+                  }),
+        // The changer wants to report its status while the application's exchange runs: it
+        // queues the report the moment the application sends its n-th unit, and delivers it
+        // when the line is free. The operation goes on undisturbed and the report arrives.
+        FaultClass{.name = QStringLiteral("unsolicited-status"),
+                   .ops = {Op::MinMax, Op::DiscId, Op::Download, Op::Upload, Op::ReadAll},
+                   .expect = succeed,
+                   .arm =
+                       [](FaultRig& rig, Op, const FaultRig::Profile&, QRandomGenerator& r) {
+                           const int at = r.bounded(6);
+                           auto sent = std::make_shared<int>(0);
+                           rig.hook = QObject::connect(
+                               &rig.link, &Link::traffic,
+                               [&rig, sent, at](bool out, const QByteArray&) {
+                                   if (out && (*sent)++ == at)
+                                       QTimer::singleShot(0, [&rig] {
+                                           rig.sim.command(QStringLiteral("push all"));
+                                       });
+                               });
+                           return QStringLiteral("status pushed at sent unit %1").arg(at);
+                       },
+                   .afterRun = [](FaultRig& rig, Op, bool, bool*) -> QString {
+                       // The report reached the application once the line was free.
+                       if (!rig.settle())
+                           return QStringLiteral("the pushed report was never delivered");
+                       if (rig.link.playValues().PlayDisc != rig.dumpPlayDisc())
+                           return QStringLiteral("the application shows disc %1, the changer %2")
+                               .arg(rig.link.playValues().PlayDisc)
+                               .arg(rig.dumpPlayDisc());
+                       return QString();
+                   }},
+    });
 }
 
 void TestFaultInjectionFlow::modeChangeDuringReadAll() {
@@ -193,15 +147,7 @@ void TestFaultInjectionFlow::modeChangeDuringReadAll() {
         Q_UNUSED(old);
     }
     QVERIFY(stopped > 0);
-    m_summary << QStringLiteral("mode change during read-all: %1 cases, %2 stopped")
-                     .arg(faultSeeds())
-                     .arg(stopped);
-}
-
-void TestFaultInjectionFlow::cleanupTestCase() {
-    for (const QString& line : m_summary)
-        qInfo("%s", qPrintable(line));
-    m_rig.sim.stop();
+    qInfo("mode change during read-all: %d cases, %d stopped", faultSeeds(), stopped);
 }
 
 QTEST_GUILESS_MAIN(TestFaultInjectionFlow)

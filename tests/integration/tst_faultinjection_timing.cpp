@@ -8,134 +8,94 @@
 using namespace tf;
 using namespace tf::test;
 
-class TestFaultInjectionTiming : public QObject {
+class TestFaultInjectionTiming : public QObject, public FaultSuite {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void nakRepeated();
-    void silenceAtEachStep();
-    void lateReply();
-    void hangUpAtEachStep();
-    void cleanupTestCase();
-
-private:
-    FaultRig m_rig;
-    QStringList m_summary;
-    void runClass(const FaultClass& c) {
-        ClassResult result;
-        const QString problem = runFaultClass(m_rig, c, result);
-        QVERIFY2(problem.isEmpty(), qPrintable(problem));
-        QCOMPARE(result.cases, faultSeeds());
-        m_summary << QStringLiteral("%1: %2 cases, %3 succeeded, %4 failed, %5 re-run")
-                         .arg(c.name)
-                         .arg(result.cases)
-                         .arg(result.succeeded)
-                         .arg(result.failed)
-                         .arg(result.reruns);
+    void initTestCase() { startRig(); }
+    void refusalAndTime_data();
+    void refusalAndTime() {
+        QFETCH(FaultClass, faultClass);
+        runClass(faultClass);
     }
 };
 
-void TestFaultInjectionTiming::initTestCase() {
-    QVERIFY(m_rig.start());
-}
-
-void TestFaultInjectionTiming::nakRepeated() {
-    // The application sends no frame in a pushed exchange: every other operation.
-    const QList<Op> ops{Op::Handshake, Op::MinMax, Op::DiscId,
-                        Op::Download,  Op::Upload, Op::ReadAll};
-    FaultClass c{
-        QStringLiteral("nak"),
-        ops,
-        [](Op, const FaultRig::Profile& p, QRandomGenerator& r) {
-            return QStringLiteral("nak %1 %2").arg(1 + r.bounded(5)).arg(landOn(r, p.pcFrames));
-        },
-        [](Op op, const QString& fault) {
-            // Three NAKs leave the fourth attempt; the handshake frame has ten.
-            const int naks = fault.section(QLatin1Char(' '), 1, 1).toInt();
-            return op == Op::Handshake || naks < kAttempts ? Expect::Succeed : Expect::Fail;
-        },
-        {},
-        {}};
-    runClass(c);
-}
-
-void TestFaultInjectionTiming::silenceAtEachStep() {
-    // Any unit of the changer's may be the first it does not send. A pushed exchange is
-    // repeated by the changer once it talks again.
-    FaultClass c{
-        QStringLiteral("silence"),
-        kAllOps,
-        [](Op, const FaultRig::Profile& p, QRandomGenerator& r) {
-            return QStringLiteral("mute %1").arg(landOn(r, p.units));
-        },
-        [](Op op,
-           const QString&) { // The pass skips a disc whose "disc ready" report does not come, and
-            // may finish without it.
-            return op == Op::Push      ? Expect::Succeed
-                   : op == Op::ReadAll ? Expect::Either
-                                       : Expect::Fail;
-        },
-        {},
-        {}};
-    runClass(c);
-}
-
-void TestFaultInjectionTiming::lateReply() {
-    // A unit held back a little longer than the wait for it: the application has moved on
-    // (sent again, or given up) when it arrives. Either outcome may be right; neither may
-    // store wrong data or wedge the link.
-    FaultClass c{QStringLiteral("late"),
-                 kAllOps,
-                 [this](Op, const FaultRig::Profile& p, QRandomGenerator& r) {
-                     const LinkTimings& t = m_rig.link.timings();
-                     const int waits[] = {t.enqMs, t.controlMs, t.replyMs};
-                     return QStringLiteral("late %1 %2")
-                         .arg(waits[r.bounded(3)] + 5 + r.bounded(30))
-                         .arg(landOn(r, p.units));
-                 },
-                 [](Op, const QString&) { return Expect::Either; },
-                 {},
-                 {}};
-    runClass(c);
-}
-
-void TestFaultInjectionTiming::hangUpAtEachStep() {
-    // The line vanishes in place of any unit: the application says so (message 339, then it
-    // asks to close), the operation ends without wrong data, and nothing spins.
-    FaultClass c{QStringLiteral("hangup"),
-                 kAllOps,
-                 [](Op, const FaultRig::Profile& p, QRandomGenerator& r) {
-                     return QStringLiteral("cut %1").arg(landOn(r, p.units));
-                 },
-                 [](Op, const QString&) { return Expect::Either; },
-                 {},
-                 [](FaultRig& rig, Op op, bool succeeded, bool* done) -> QString {
-                     // The unit counts of a pushed exchange vary a little from run to run:
-                     // the cut may come after the last unit, and then the case ran clean.
-                     if (rig.sim.dump().value("portOpen").toBool())
-                         return QString();
-                     if (!QTest::qWaitFor([&rig] { return !rig.link.isOpen(); }, 3000))
-                         return QStringLiteral("the port is still open after the hang-up");
-                     const QString lost = msg(339);
-                     int shown = 0;
-                     for (int i = rig.ui.shown.size() - 1; i >= 0; --i)
-                         if (rig.ui.shown.at(i).text == lost) {
-                             ++shown;
-                             rig.ui.shown.removeAt(i);
-                         }
-                     if (shown != 1)
-                         return QStringLiteral("message 339 shown %1 times").arg(shown);
-                     // A push cannot arrive over a dead line; a handshake cannot finish.
-                     *done = op == Op::Push || (op == Op::Handshake && !succeeded);
-                     return QString();
-                 }};
-    runClass(c);
-}
-
-void TestFaultInjectionTiming::cleanupTestCase() {
-    for (const QString& line : m_summary)
-        qInfo("%s", qPrintable(line));
-    m_rig.sim.stop();
+void TestFaultInjectionTiming::refusalAndTime_data() {
+    addClassRows({
+        // The application sends no frame in a pushed exchange: every other operation.
+        FaultClass{
+            .name = QStringLiteral("nak"),
+            .ops = {Op::Handshake, Op::MinMax, Op::DiscId, Op::Download, Op::Upload, Op::ReadAll},
+            .fault =
+                [](Op, const FaultRig::Profile& p, QRandomGenerator& r) {
+                    return QStringLiteral("nak %1 %2")
+                        .arg(1 + r.bounded(5))
+                        .arg(landOn(r, p.pcFrames));
+                },
+            .expect =
+                [](Op op, const QString& fault) {
+                    // Three NAKs leave the fourth attempt; the handshake frame has ten.
+                    const int naks = fault.section(QLatin1Char(' '), 1, 1).toInt();
+                    return op == Op::Handshake || naks < kAttempts ? Expect::Succeed : Expect::Fail;
+                }},
+        // Any unit of the changer's may be the first it does not send. A pushed exchange is
+        // repeated by the changer once it talks again; the read-all pass skips a disc whose
+        // "disc ready" report does not come, and may finish without it.
+        FaultClass{.name = QStringLiteral("silence"),
+                   .ops = kAllOps,
+                   .fault =
+                       [](Op, const FaultRig::Profile& p, QRandomGenerator& r) {
+                           return QStringLiteral("mute %1").arg(landOn(r, p.units));
+                       },
+                   .expect =
+                       [](Op op, const QString&) {
+                           return op == Op::Push      ? Expect::Succeed
+                                  : op == Op::ReadAll ? Expect::Either
+                                                      : Expect::Fail;
+                       }},
+        // A unit held back a little longer than the wait for it: the application has moved on
+        // (sent again, or given up) when it arrives. Either outcome may be right; neither may
+        // store wrong data or wedge the link.
+        FaultClass{.name = QStringLiteral("late"),
+                   .ops = kAllOps,
+                   .fault =
+                       [this](Op, const FaultRig::Profile& p, QRandomGenerator& r) {
+                           const LinkTimings& t = m_rig.link.timings();
+                           const int waits[] = {t.enqMs, t.controlMs, t.replyMs};
+                           return QStringLiteral("late %1 %2")
+                               .arg(waits[r.bounded(3)] + 5 + r.bounded(30))
+                               .arg(landOn(r, p.units));
+                       },
+                   .expect = either},
+        // The line vanishes in place of any unit: the application says so (message 339, then
+        // it asks to close), the operation ends without wrong data, and nothing spins.
+        FaultClass{.name = QStringLiteral("hangup"),
+                   .ops = kAllOps,
+                   .fault =
+                       [](Op, const FaultRig::Profile& p, QRandomGenerator& r) {
+                           return QStringLiteral("cut %1").arg(landOn(r, p.units));
+                       },
+                   .expect = either,
+                   .afterRun = [](FaultRig& rig, Op op, bool succeeded, bool* done) -> QString {
+                       // The unit counts of a pushed exchange vary a little from run to run: the
+                       // cut may come after the last unit, and then the case ran clean.
+                       if (rig.sim.dump().value("portOpen").toBool())
+                           return QString();
+                       if (!QTest::qWaitFor([&rig] { return !rig.link.isOpen(); }, 3000))
+                           return QStringLiteral("the port is still open after the hang-up");
+                       const QString lost = msg(339);
+                       int shown = 0;
+                       for (int i = rig.ui.shown.size() - 1; i >= 0; --i)
+                           if (rig.ui.shown.at(i).text == lost) {
+                               ++shown;
+                               rig.ui.shown.removeAt(i);
+                           }
+                       if (shown != 1)
+                           return QStringLiteral("message 339 shown %1 times").arg(shown);
+                       // A push cannot arrive over a dead line; a handshake cannot finish.
+                       *done = op == Op::Push || (op == Op::Handshake && !succeeded);
+                       return QString();
+                   }},
+    });
 }
 
 QTEST_GUILESS_MAIN(TestFaultInjectionTiming)

@@ -2,6 +2,7 @@
 // sends is chosen by the test, so each edge of the protocol can be reached exactly.
 
 #include "base/catalogue.h"
+#include "common/linkhelpers.h"
 #include "common/linktestaccess.h"
 #include "common/ptypeer.h"
 #include "common/scriptedui.h"
@@ -49,15 +50,9 @@ QByteArray corrupt(QByteArray frame) {
 
 // Short time-outs so failures come quickly; the steps and counts are those of the product.
 LinkTimings fastTimings() {
-    LinkTimings t;
+    LinkTimings t = test::shortTimings(600);
     t.enqMs = 60;
     t.controlMs = 120;
-    t.frameMs = 600;
-    t.handshakeFrameMs = 600;
-    t.replyMs = 600;
-    t.handshakeReplyMs = 600;
-    t.nextFrameMs = 600;
-    t.errorCountdownS = 0;
     t.reconnectMs = 200;
     return t;
 }

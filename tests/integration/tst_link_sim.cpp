@@ -1,6 +1,10 @@
-// The application's link against the changer simulator over a real pseudo-terminal.
+// The application's link against the changer simulator over a real pseudo-terminal: what the
+// simulator does by itself (its reports after the handshake and after a play request, its
+// refusals and damaged frames) as the link takes it. The link's handling of each byte is
+// tst_link's business; the simulator's frames are tst_simulator's.
 
 #include "base/catalogue.h"
+#include "common/linkhelpers.h"
 #include "common/linktestaccess.h"
 #include "common/scriptedui.h"
 #include "common/simprocess.h"
@@ -18,15 +22,7 @@ using test::SimProcess;
 namespace {
 
 LinkTimings fastTimings() {
-    LinkTimings t;
-    t.enqMs = 100;
-    t.controlMs = 200;
-    t.frameMs = 1000;
-    t.handshakeFrameMs = 1000;
-    t.replyMs = 1000;
-    t.handshakeReplyMs = 1000;
-    t.nextFrameMs = 1000;
-    t.errorCountdownS = 0;
+    LinkTimings t = test::shortTimings(1000);
     t.reconnectMs = 300;
     return t;
 }
@@ -63,12 +59,9 @@ private slots:
     void handshakeThenStatePushes();
     void handshakeFailuresAgainstTheSimulator_data();
     void handshakeFailuresAgainstTheSimulator();
-    void ninetyNineTrackIdentifier();
-    void singleValueTransactions();
     void faultsAreRetriedOrReported_data();
     void faultsAreRetriedOrReported();
     void playRequestLeadsToTocReady();
-    void hangUpAfterLinkUp();
     void idleLinkDoesNotSpin();
 };
 
@@ -110,45 +103,6 @@ void TestLinkSim::handshakeFailuresAgainstTheSimulator() {
         enqs += call.at(0).toBool() && call.at(1).toByteArray() == QByteArray(1, char(kEnq));
     QVERIFY(enqs >= minEnqs);
     QVERIFY(enqs <= 10);
-}
-
-void TestLinkSim::ninetyNineTrackIdentifier() {
-    Bench b;
-    QVERIFY(b.up());
-    DiscToc toc;
-    QVERIFY(b.link.ReadDiscId(4, toc)); // the demo's 99-track disc
-    QCOMPARE(toc.lowest, quint8(1));
-    QCOMPARE(toc.highest, quint8(99));
-    QCOMPARE(toc.entries.size(), 100);
-    // Times grow from track to track and the lead-out comes last.
-    for (int k = 1; k < 100; ++k) {
-        const auto& a = toc.entries.at(k - 1);
-        const auto& c = toc.entries.at(k);
-        QVERIFY((a.minutes * 60 + a.seconds) * 75 + a.frames <
-                (c.minutes * 60 + c.seconds) * 75 + c.frames);
-    }
-    // one track: one frame
-    QVERIFY(b.link.ReadDiscId(3, toc));
-    QCOMPARE(toc.highest, quint8(1));
-    QCOMPARE(toc.entries.size(), 2);
-    QVERIFY(b.ui.shown.isEmpty());
-}
-
-void TestLinkSim::singleValueTransactions() {
-    Bench b;
-    QVERIFY(b.up());
-    MinMaxTno range;
-    QVERIFY(b.link.ReadMinMaxTno(199, range));
-    QCOMPARE(range.lowest, quint8(13));
-    QCOMPARE(range.highest, quint8(20));
-    quint8 musicType = 0;
-    QVERIFY(b.link.ReadMusicType(199, musicType));
-    quint8 userFiles = 0;
-    QVERIFY(b.link.ReadUserFile(199, userFiles));
-    QCOMPARE(b.link.ConfirmTitleInput(199), 1);
-    QList<ProgramStep> steps;
-    QVERIFY(b.link.ReadProgramList(steps));
-    QVERIFY(b.ui.shown.isEmpty());
 }
 
 void TestLinkSim::faultsAreRetriedOrReported_data() {
@@ -199,16 +153,6 @@ void TestLinkSim::playRequestLeadsToTocReady() {
     QVERIFY(b.link.discChanged());
     const QJsonObject play = b.sim.dump().value("play").toObject();
     QCOMPARE(play.value("disc").toInt(), 12);
-}
-
-void TestLinkSim::hangUpAfterLinkUp() {
-    Bench b;
-    QVERIFY(b.up());
-    QSignalSpy close(&b.link, &Link::closeRequested);
-    QVERIFY(b.sim.ok("hangup"));
-    QTRY_COMPARE_WITH_TIMEOUT(close.count(), 1, 5000);
-    QVERIFY(!b.link.isOpen());
-    QCOMPARE(b.ui.texts("message"), QStringList{msg(339)});
 }
 
 void TestLinkSim::idleLinkDoesNotSpin() {

@@ -26,11 +26,6 @@ const QStringList kCdTextTracks{QString::fromUtf8("Le café des après-midi perd
                                 QString::fromUtf8("Ré"),
                                 QString::fromUtf8("Señor Núñez et son accordéon, intégrale")};
 
-QStringList record(int disc, int track, const QString& title, int userFiles, int musicType) {
-    return {QStringLiteral("##%1").arg(disc), QStringLiteral("#%1").arg(track), title,
-            QString::number(userFiles), QString::number(musicType)};
-}
-
 // What the library's slots answer for their disc titles: title, user-file byte, music type.
 struct SlotTruth {
     QString title;
@@ -85,11 +80,6 @@ struct LastItemChanger {
     }
 };
 
-template <typename F> auto holding(Link& link, F f) {
-    const auto result = whileHolding(link, kLinkPush, [&] { return f(); });
-    return result;
-}
-
 } // namespace
 
 class TestOpsDownload : public QObject {
@@ -119,7 +109,7 @@ void TestOpsDownload::allDiscTitles() {
     QStringList expected;
     for (int slot = 1; slot <= 200; ++slot) {
         const SlotTruth t = slotTruth(slot);
-        expected += record(slot, 0, t.title, t.userFiles, t.musicType);
+        expected += titleRecord(slot, 0, t.title, t.userFiles, t.musicType);
     }
     QCOMPARE(readAll(rig.programPath(storefiles::kAllDiscs)), crlf(expected));
     QVERIFY(!QFile::exists(rig.programPath(storefiles::kTitleRecords)));
@@ -140,20 +130,21 @@ void TestOpsDownload::oneDiscTitles_data() {
     QTest::addColumn<int>("highest");
     QTest::addColumn<QStringList>("expected");
 
-    QStringList memory = record(1, 0, "Memory Disc", 5, 23);
-    memory += record(1, 1, "One", 5, 23);
-    memory += record(1, 2, "* NO TITLE *", 5, 23);
-    memory += record(1, 3, "Three", 5, 23);
-    memory += record(1, 4, "* NO TITLE *", 5, 23);
+    QStringList memory = titleRecord(1, 0, "Memory Disc", 5, 23);
+    memory += titleRecord(1, 1, "One", 5, 23);
+    memory += titleRecord(1, 2, "* NO TITLE *", 5, 23);
+    memory += titleRecord(1, 3, "Three", 5, 23);
+    memory += titleRecord(1, 4, "* NO TITLE *", 5, 23);
     QTest::newRow("memory titles") << QStringList() << 1 << 4 << memory;
 
     // CD TEXT arrives in pieces of at most 10 characters, joined again without a separator.
-    QStringList cdText = record(2, 0, kCdTextTitle, 2, 28);
+    QStringList cdText = titleRecord(2, 0, kCdTextTitle, 2, 28);
     for (int t = 1; t <= 3; ++t)
-        cdText += record(2, t, kCdTextTracks.at(t - 1), 2, 28);
+        cdText += titleRecord(2, t, kCdTextTracks.at(t - 1), 2, 28);
     QTest::newRow("CD TEXT in pieces") << QStringList{"--piece", "10"} << 2 << 3 << cdText;
 
-    QTest::newRow("empty slot") << QStringList() << 4 << 1 << record(4, 0, "* NO DISC *", 0, 0);
+    QTest::newRow("empty slot") << QStringList() << 4 << 1
+                                << titleRecord(4, 0, "* NO DISC *", 0, 0);
 }
 
 void TestOpsDownload::oneDiscTitles() {
@@ -328,9 +319,9 @@ void TestOpsDownload::lastItemMarkEndsDownload() {
     QVERIFY(holding(link, [&] { return downloadAudioTitles(link, config, ui, 9, 3); }));
     QVERIFY(changer.pcEndedAfterMark());
     // The mark's track and every later one up to the last get a "no title" record.
-    QStringList expected = record(9, 0, "Disc", 0, 0);
+    QStringList expected = titleRecord(9, 0, "Disc", 0, 0);
     for (int t = 1; t <= 3; ++t)
-        expected += record(9, t, "* NO TITLE *", 0, 0);
+        expected += titleRecord(9, t, "* NO TITLE *", 0, 0);
     QCOMPARE(readAll(config.programPath("audiotmp.txt")), crlf(expected));
     QVERIFY(ui.texts("error").isEmpty());
 }

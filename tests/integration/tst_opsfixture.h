@@ -4,6 +4,7 @@
 // operations: a link that has shaken hands, a configuration with its program and data
 // folders in a temporary directory, and a scripted user.
 
+#include "common/linkhelpers.h"
 #include "common/linktestaccess.h"
 #include "common/scriptedui.h"
 #include "common/simprocess.h"
@@ -32,13 +33,9 @@ inline QString opsLibrary() {
     return sourcePath(QStringLiteral("tests/data/ops/library.json"));
 }
 
-// Short time-outs so failures come quickly; the steps and counts stay the product's.
+// Short time-outs so failures come quickly; a disc's contents may take a while.
 inline LinkTimings opsTimings() {
-    LinkTimings t;
-    t.frameMs = 1500;
-    t.replyMs = 1500;
-    t.nextFrameMs = 1500;
-    t.errorCountdownS = 0;
+    LinkTimings t = shortTimings(1500);
     t.tocWaitMs = 5000;
     return t;
 }
@@ -58,22 +55,44 @@ struct OpsRig {
     // Starts the simulator and brings the link up; the changer's state pushed after the
     // handshake (play status, disc ready, mode) has been taken when this returns true.
     bool start(const QStringList& simOptions = {}, const QString& library = opsLibrary()) {
+        if (!launch(QStringList{QStringLiteral("--load-ms"), QStringLiteral("40")} + simOptions,
+                    library))
+            return false;
+        link.setTimings(opsTimings());
+        return openLink(sim.portPath()) &&
+               QTest::qWaitFor(
+                   [this] { return link.modeCode() != 0 && link.linkBusy() == kLinkIdle; }, 5000);
+    }
+
+    // Starts the simulator; the data folder is the rig's own.
+    bool launch(const QStringList& simOptions, const QString& library = opsLibrary()) {
         config.settings.dataDir = dir.path() + QStringLiteral("/data/");
         QDir().mkpath(config.settings.dataDir);
-        if (!sim.start(library, QStringList{QStringLiteral("--load-ms"), QStringLiteral("40")} +
-                                    simOptions)) {
+        if (!sim.start(library, simOptions)) {
             qWarning() << sim.lastError();
             return false;
         }
-        link.setTimings(opsTimings());
-        if (link.openDevice(sim.portPath()) != 0)
+        return true;
+    }
+
+    // Opens the changer's line and shakes hands.
+    bool openLink(const QString& port) {
+        if (link.openDevice(port) != 0)
             return false;
         link.RS232C_Changer_INIT();
         if (link.linkState() != kLinkUp)
             return false;
         LinkTestAccess::setLinkEstablished(link, true);
-        return QTest::qWaitFor(
-            [this] { return link.modeCode() != 0 && link.linkBusy() == kLinkIdle; }, 5000);
+        return true;
+    }
+
+    // The disc list the read-all pass walks.
+    bool writeDiscList(const QList<int>& discs) {
+        QStringList lines;
+        for (int slot : discs)
+            lines << QStringLiteral("[%1] Title").arg(slot, 3) << QStringLiteral("0")
+                  << QStringLiteral("0") << QStringLiteral("1") << QStringLiteral("1");
+        return writeAll(dataPath(QStringLiteral("tempdisc.txt")), crlf(lines));
     }
 
     QJsonObject simDisc(int slot) {
@@ -93,17 +112,6 @@ struct OpsRig {
     }
 };
 
-// CR LF text in Windows-1252, as the title store writes it.
-inline QByteArray crlf(const QStringList& lines) {
-    QByteArray out;
-    for (const QString& line : lines) {
-        for (const QChar c : line)
-            out.append(c.unicode() < 256 ? char(c.unicode()) : '?');
-        out.append("\r\n");
-    }
-    return out;
-}
-
 // A file of 128-byte records: a 16-bit little-endian length, the text, zeros.
 inline QByteArray records(const QStringList& texts) {
     QByteArray out;
@@ -117,10 +125,6 @@ inline QByteArray records(const QStringList& texts) {
     }
     return out;
 }
-
-} // namespace tf::test
-
-namespace tf::test {
 
 // The CDDB identifier of a table given as "MM:SS:FF" strings (lead-out last), worked out
 // here on its own so that the master file is checked against an independent computation.
@@ -136,6 +140,37 @@ inline QString cddbIdText(const QStringList& toc) {
     const int total = seconds(toc.last()) - seconds(toc.first());
     const quint32 id = (quint32(n % 255) << 24) | (quint32(total) << 8) | quint32(toc.size() - 1);
     return QStringLiteral("%1").arg(id, 8, 16, QLatin1Char('0'));
+}
+
+// One title record of a downloaded title file: disc, track, title, user files, music type.
+inline QStringList titleRecord(int disc, int track, const QString& title, int userFiles,
+                               int musicType) {
+    return {QStringLiteral("##%1").arg(disc), QStringLiteral("#%1").arg(track), title,
+            QString::number(userFiles), QString::number(musicType)};
+}
+
+// One master-file block as the read-all pass writes it.
+inline QStringList masterBlock(int n, const QStringList& toc, int info, int userFiles,
+                               int musicType) {
+    QStringList lines{QStringLiteral("_!_%1").arg(n), QStringLiteral("TOC_%1").arg(n)};
+    for (int i = 0; i < toc.size(); ++i) {
+        const QStringList p = toc.at(i).split(QLatin1Char(':'));
+        lines << QStringLiteral("TRACK%1 = |%2|%3|%4")
+                     .arg(i + 1)
+                     .arg(p.at(0).toInt())
+                     .arg(p.at(1).toInt())
+                     .arg(p.at(2).toInt());
+    }
+    lines << QStringLiteral("DISCID%1").arg(n);
+    const quint32 id = cddbIdText(toc).toUInt(nullptr, 16);
+    for (int shift = 24; shift >= 0; shift -= 8)
+        lines << QString::number((id >> shift) & 0xFF);
+    lines << QStringLiteral("MINMAXTNO_%1").arg(n) << QStringLiteral("1")
+          << QString::number(toc.size() - 1);
+    lines << QStringLiteral("INFO_%1").arg(n) << QString::number(info);
+    lines << QStringLiteral("UFILE_%1").arg(n) << QString::number(userFiles);
+    lines << QStringLiteral("MTYPE_%1").arg(n) << QString::number(musicType);
+    return lines;
 }
 
 } // namespace tf::test

@@ -16,44 +16,11 @@ namespace {
 const QStringList kToc1{"00:02:00", "04:00:10", "07:30:00", "11:00:00", "15:20:40"};
 const QStringList kToc2{"00:02:00", "04:02:00", "07:02:17", "12:02:00"};
 
-// One master-file block as the read-all pass writes it (all numbers bare).
-QStringList block(int n, const QStringList& toc, int info, int userFiles, int musicType) {
-    QStringList lines{QStringLiteral("_!_%1").arg(n), QStringLiteral("TOC_%1").arg(n)};
-    for (int i = 0; i < toc.size(); ++i) {
-        const QStringList p = toc.at(i).split(':');
-        lines << QStringLiteral("TRACK%1 = |%2|%3|%4")
-                     .arg(i + 1)
-                     .arg(p.at(0).toInt())
-                     .arg(p.at(1).toInt())
-                     .arg(p.at(2).toInt());
-    }
-    lines << QStringLiteral("DISCID%1").arg(n);
-    const quint32 id = cddbIdText(toc).toUInt(nullptr, 16);
-    for (int shift = 24; shift >= 0; shift -= 8)
-        lines << QString::number((id >> shift) & 0xFF);
-    lines << QStringLiteral("MINMAXTNO_%1").arg(n) << "1" << QString::number(toc.size() - 1);
-    lines << QStringLiteral("INFO_%1").arg(n) << QString::number(info);
-    lines << QStringLiteral("UFILE_%1").arg(n) << QString::number(userFiles);
-    lines << QStringLiteral("MTYPE_%1").arg(n) << QString::number(musicType);
-    return lines;
-}
-
 QStringList block1() {
-    return block(1, kToc1, 0, 5, 23);
+    return masterBlock(1, kToc1, 0, 5, 23);
 }
 QStringList block2() {
-    return block(2, kToc2, 16, 2, 28);
-}
-
-// The disc list the pass walks.
-bool writeDiscList(OpsRig& rig, const QList<int>& discs) {
-    QStringList lines;
-    for (int slot : discs)
-        lines << QStringLiteral("[%1] Title").arg(slot, 3) << "0"
-              << "0"
-              << "1"
-              << "1";
-    return writeAll(rig.dataPath("tempdisc.txt"), crlf(lines));
+    return masterBlock(2, kToc2, 16, 2, 28);
 }
 
 bool isPlayRequestFor(const QByteArray& unit, int disc) {
@@ -77,7 +44,7 @@ private slots:
 void TestOpsReadAll::fullPass() {
     OpsRig rig;
     QVERIFY(rig.start());
-    QVERIFY(writeDiscList(rig, {1, 2, 4}));
+    QVERIFY(rig.writeDiscList({1, 2, 4}));
     QList<bool> running;
     const ReadAllResult result = readAllDiscs(rig.ctx, true, [&](bool on) { running.append(on); });
 
@@ -125,7 +92,7 @@ void TestOpsReadAll::cancel() {
     QFETCH(QByteArray, expected);
     OpsRig rig;
     QVERIFY(rig.start());
-    QVERIFY(writeDiscList(rig, {1, 2, 4}));
+    QVERIFY(rig.writeDiscList({1, 2, 4}));
     QVERIFY(writeAll(rig.dataPath("discdata.txt"), "OLD MASTER FILE\r\n"));
     QObject::connect(&rig.link, &Link::traffic, [&](bool sent, const QByteArray& unit) {
         if (sent && isPlayRequestFor(unit, cancelAt) && rig.ui.lastProgress.cancel)
@@ -146,7 +113,7 @@ void TestOpsReadAll::discWithoutTocIsSkipped() {
     // Disc 1 is in the player already; loading disc 2 takes longer than the wait.
     QVERIFY(rig.start({"--fault", "slowtoc 4000"}));
     LinkTestAccess::timings(rig.link).tocWaitMs = 600;
-    QVERIFY(writeDiscList(rig, {1, 2}));
+    QVERIFY(rig.writeDiscList({1, 2}));
     const ReadAllResult result = readAllDiscsPass(rig.ctx);
     QCOMPARE(result.outcome, ReadAllOutcome::Completed);
     QCOMPARE(result.discsRead, 1);
@@ -159,7 +126,7 @@ void TestOpsReadAll::discWithoutTocIsSkipped() {
 void TestOpsReadAll::changerErrorKeepsMasterFile() {
     OpsRig rig;
     QVERIFY(rig.start());
-    QVERIFY(writeDiscList(rig, {1, 2}));
+    QVERIFY(rig.writeDiscList({1, 2}));
     QVERIFY(writeAll(rig.dataPath("discdata.txt"), "OLD MASTER FILE\r\n"));
     // Disc 1's three requests pass; the table of contents of disc 2 is refused.
     QVERIFY(rig.sim.ok("fault refuse data 1 3"));
@@ -183,7 +150,7 @@ void TestOpsReadAll::programPlayIsLeftFirst() {
         QVERIFY(rig.link.RequestPlayMode(3, 0)); // programmed play of the library's program
     }
     QVERIFY(QTest::qWaitFor([&] { return rig.link.playValues().PlayMode != 0; }, 5000));
-    QVERIFY(writeDiscList(rig, {1}));
+    QVERIFY(rig.writeDiscList({1}));
     const ReadAllResult result = readAllDiscsPass(rig.ctx);
     QCOMPARE(result.outcome, ReadAllOutcome::Completed);
     QCOMPARE(rig.sim.dump().value("play").toObject().value("playMode").toInt(), 0);

@@ -14,11 +14,6 @@ using namespace tf::test;
 
 namespace {
 
-template <typename F> auto holding(Link& link, F f) {
-    const auto result = whileHolding(link, kLinkPush, [&] { return f(); });
-    return result;
-}
-
 QStringList discFile(int disc, int maxTno, const QString& title, const QStringList& tracks) {
     return QStringList{"DISC ID =",    "00000000", "DISC NO =",    QString::number(disc),
                        "MIN TNO =",    "1",        "MAX TNO =",    QString::number(maxTno),

@@ -1,0 +1,168 @@
+#include "common/titlestabrig.h"
+
+#include "base/catalogue.h"
+#include "common/linktestaccess.h"
+#include "common/testsupport.h"
+#include "model/discid.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QLineEdit>
+#include <QTableWidget>
+#include <QTest>
+
+namespace tf::test {
+
+namespace {
+
+const QStringList kDisc1Toc{"00:02:00", "04:00:10", "07:30:00", "11:00:00"};
+
+} // namespace
+
+void TitlesStatusLog::ShowStatusMessage(int tab, int index) {
+    if (tab == kTitlesTab)
+        shown.append(index);
+}
+
+bool RecordingLookup::CD_TEXT_load_Not_CDDB(int disc) {
+    cdTextLoads.append(disc);
+    return false;
+}
+
+bool RecordingLookup::Web_search_CDDB(int disc) {
+    webSearches.append(disc);
+    return false;
+}
+
+QJsonObject TitlesTabRig::disc1() {
+    return QJsonObject{{"slot", 1},
+                       {"toc", QJsonArray::fromStringList(kDisc1Toc)},
+                       {"memory", QJsonObject{{"title", "Memory Disc"},
+                                              {"tracks", QJsonArray{"One", "", "Three"}}}},
+                       {"userFiles", QJsonArray{1, 3}},
+                       {"musicType", 5}};
+}
+
+QString TitlesTabRig::disc1IdText() {
+    QList<TocTime> toc;
+    for (const QString& t : kDisc1Toc) {
+        const QStringList p = t.split(':');
+        toc.append({quint8(p[0].toInt()), quint8(p[1].toInt()), quint8(p[2].toInt())});
+    }
+    return discIdText(*ComputeDiscId(toc)).toUpper();
+}
+
+void TitlesTabRig::writeLibrary(const QJsonObject& library) {
+    QVERIFY(m_libDir.isValid());
+    QVERIFY2(!SimProcess::executable().isEmpty(), "built without changer-sim");
+    m_libraryPath = m_libDir.filePath("library.json");
+    QVERIFY(writeAll(m_libraryPath, QJsonDocument(library).toJson()));
+}
+
+void TitlesTabRig::startChanger(const QStringList& simArgs) {
+    if (QTest::currentTestFailed())
+        return;
+    QVERIFY2(m_sim.start(m_libraryPath, simArgs), qPrintable(m_sim.lastError()));
+}
+
+void TitlesTabRig::makeLink() {
+    if (QTest::currentTestFailed())
+        return;
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_dataDir = m_dir->filePath(QStringLiteral("data")) + QLatin1Char('/');
+    QVERIFY(QDir().mkpath(m_dataDir));
+    m_ui = ScriptedUi{};
+    m_lookup = RecordingLookup{};
+    m_status = TitlesStatusLog{};
+    m_config = std::make_unique<Configuration>(m_dir->path());
+    m_config->settings.dataDir = m_dataDir;
+    m_link = std::make_unique<Link>(m_ui);
+}
+
+void TitlesTabRig::openLink(const std::function<void(LinkTimings&)>& tune) {
+    if (QTest::currentTestFailed())
+        return;
+    LinkTestAccess::timings(*m_link).errorCountdownS = 0;
+    if (tune)
+        tune(LinkTestAccess::timings(*m_link));
+    QCOMPARE(m_link->openDevice(m_sim.portPath()), 0);
+    m_link->RS232C_Changer_INIT();
+    QCOMPARE(m_link->linkState(), kLinkUp);
+}
+
+void TitlesTabRig::waitForDisc(int disc) {
+    if (QTest::currentTestFailed())
+        return;
+    QTRY_COMPARE(m_link->playValues().PlayDisc, qint16(disc));
+    QTRY_COMPARE(m_link->playValues().TocReadyDisc, qint16(disc));
+    QTRY_VERIFY(m_link->modeCode() != 0);
+}
+
+void TitlesTabRig::showTab() {
+    if (QTest::currentTestFailed())
+        return;
+    m_ctx = std::make_unique<AppContext>(AppContext{*m_link, *m_config, m_ui, m_lookup});
+    m_tab = std::make_unique<TitlesTab>(*m_ctx, m_status);
+    m_tab->resize(700, 500);
+    m_tab->show();
+    m_tab->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_tab.get()));
+}
+
+void TitlesTabRig::enterTabOnDisc(int disc) {
+    if (QTest::currentTestFailed())
+        return;
+    m_ui.answers = {UserInterface::Answer::No};
+    m_tab->enterTab();
+    QVERIFY(m_tab->discLoaded());
+    QCOMPARE(m_tab->currentDisc(), disc);
+    m_ui.shown.clear();
+}
+
+void TitlesTabRig::tearDown() {
+    m_tab.reset();
+    m_ctx.reset();
+    m_link.reset();
+    m_config.reset();
+    m_dir.reset();
+    m_sim.stop();
+}
+
+QTableWidget* TitlesTabRig::grid() const {
+    return child<QTableWidget>(QStringLiteral("grdWin"));
+}
+
+QString TitlesTabRig::cell(int row, int column) const {
+    const QTableWidgetItem* it = grid()->item(row, column);
+    return it ? it->text() : QString();
+}
+
+void TitlesTabRig::editCell(int row, int column, const QString& text) {
+    grid()->setFocus();
+    grid()->setCurrentCell(row, column);
+    QTest::keyClick(grid(), Qt::Key_F2, Qt::ControlModifier);
+    QLineEdit* editor = child<QLineEdit>(QStringLiteral("TxtForEdit"));
+    QVERIFY(editor->isVisible());
+    editor->selectAll();
+    QTest::keyClicks(editor, text);
+    QTest::keyClick(editor, Qt::Key_Return);
+}
+
+void TitlesTabRig::typeDisc(const QString& disc) {
+    QComboBox* dno = child<QComboBox>(QStringLiteral("cmbTextDno"));
+    dno->setFocus();
+    dno->lineEdit()->selectAll();
+    QTest::keyClicks(dno, disc);
+}
+
+QJsonObject TitlesTabRig::simDisc(int slot) {
+    for (const QJsonValue& v : m_sim.dump().value("discs").toArray())
+        if (v.toObject().value("slot").toInt() == slot)
+            return v.toObject();
+    return {};
+}
+
+} // namespace tf::test
