@@ -41,6 +41,13 @@ selected() {
 }
 trim() { sed -e 's/^[[:space:]]*//' -e 's/[[:space:]]*$//' <<<"$1"; }
 
+# The test programs a TESTS regex names (ctest calls them area.tst_name), and the programs
+# they run, so that a fault rebuilds only what its tests need.
+test_targets() {
+    ctest --test-dir "$build" -N -R "$1" | sed -n 's/^.*Test *#[0-9]*: [a-z]*\.\(tst_[a-z_]*\)$/\1/p'
+    echo changer-sim trackfen-ctl
+}
+
 printf '%-5s %-44s %s\n' "id" "fault" "result"
 killed=0
 survived=0
@@ -61,7 +68,7 @@ while IFS= read -r line; do
         'BEGIN { $f = $ENV{FIND}; $r = $ENV{REPLACE}; } s/\Q$f\E/$r/' "$target"
     if cmp -s "$target" "$work/original"; then
         result="not planted (FIND not in $file)"
-    elif ! cmake --build "$build" >"$work/mutant-$id.log" 2>&1; then
+    elif ! cmake --build "$build" --target $(test_targets "$tests") >"$work/mutant-$id.log" 2>&1; then
         result="killed by the compiler"
         killed=$((killed + 1))
     else
