@@ -127,6 +127,13 @@ private slots:
         QTest::mouseRelease(p.continueKey(1), Qt::LeftButton);
         QVERIFY(p.idle());
         QCOMPARE(p.received(kTrackUpPress), 0);
+        // Well inside the two seconds, a key is still ignored.
+        QTest::qWait(900);
+        QVERIFY(p.audio()->transport()->continueDisable().isActive());
+        QTest::mousePress(p.continueKey(1), Qt::LeftButton);
+        QTest::mouseRelease(p.continueKey(1), Qt::LeftButton);
+        QVERIFY(p.idle());
+        QCOMPARE(p.received(kTrackUpPress), 0);
         // Once the two seconds are over, the key works.
         QTRY_VERIFY_WITH_TIMEOUT(!p.audio()->transport()->continueDisable().isActive(), 3000);
         QTest::mousePress(p.continueKey(1), Qt::LeftButton);

@@ -396,8 +396,13 @@ private slots:
         QCOMPARE(folder->text(), newData);
         QVERIFY(static_cast<QRadioButton*>(get("optCom3"))->isChecked());
         QVERIFY(!web->isEnabled());
-        static_cast<QPushButton*>(get("cmdCancel"))->click();
+        // The two switches are kept apart: never-search off, always-search on.
+        noWeb->click();
+        QVERIFY(web->isEnabled() && web->isChecked());
+        static_cast<QPushButton*>(get("cmdOK"))->click();
         QVERIFY(!options->isVisible());
+        QCOMPARE(int(f.config.settings.noWebSearch), 0);
+        QCOMPARE(int(f.config.settings.alwaysWebSearch), 1);
     }
 
     void optionsRejectUnusableFolder_data() {

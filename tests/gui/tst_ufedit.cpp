@@ -5,7 +5,9 @@
 #include "common/titlestabrig.h"
 #include "store/userfiles.h"
 
+#include <QClipboard>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QJsonArray>
 #include <QLineEdit>
 #include <QListWidget>
@@ -113,6 +115,9 @@ void TestUfEdit::keysAndLimit() {
     box(1)->setFocus();
     QTest::keyClick(box(1), Qt::Key_Return);
     QVERIFY(box(2)->hasFocus());
+    box(7)->setFocus();
+    QTest::keyClick(box(7), Qt::Key_Return);
+    QVERIFY(box(8)->hasFocus());
     box(8)->setFocus();
     QTest::keyClick(box(8), Qt::Key_Return); // nothing changed: on to CANCEL
     QVERIFY(child<QPushButton>("cmdUFEEnd")->hasFocus());
@@ -133,6 +138,11 @@ void TestUfEdit::keysAndLimit() {
     QCOMPARE(box(4)->text(), QString(25, 'x'));
     QTest::keyClick(box(4), Qt::Key_Backspace);
     QCOMPARE(box(4)->text().size(), 24);
+    // A pasted name is cut to 25 characters as well.
+    box(5)->clear();
+    QGuiApplication::clipboard()->setText(QString(30, 'p'));
+    box(5)->paste();
+    QCOMPARE(box(5)->text(), QString(25, 'p'));
     QVERIFY(child<QPushButton>("cmdUFESave")->isEnabled());
     box(8)->setFocus();
     QTest::keyClick(box(8), Qt::Key_Return); // changed: on to UPDATE

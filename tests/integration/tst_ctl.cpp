@@ -174,6 +174,9 @@ private slots:
         // A held key is released afterwards: the changer is not left searching.
         QCOMPARE(ctl({"key", "forward", "--hold", "100"}).code, 0);
         QCOMPARE(m_sim->dump().value("engine").toString(), QStringLiteral("idle"));
+        // The last slot is taken like any other (the simulator holds no disc there).
+        const Run last = ctl({"play", "200"});
+        QVERIFY2(!(last.out + last.err).contains("Bad arguments"), last.err.constData());
     }
 
     void modes() {

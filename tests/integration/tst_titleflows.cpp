@@ -20,6 +20,7 @@ private slots:
     void loadWithoutLibraryReadsTheChanger();
     void saveReachesBothAndLoadsBack();
     void reloadPutsTheDiscIntoThePlayer();
+    void memoryTitlesOfAFileCutShort();
 };
 
 namespace {
@@ -117,6 +118,18 @@ void TestTitleFlows::reloadPutsTheDiscIntoThePlayer() {
     QVERIFY(block);
     QCOMPARE(block->maxTno, 25);
     QVERIFY(rig.ui.texts("error").isEmpty());
+}
+
+// A download cut short after a title line still yields that title; a record out of order is
+// passed over.
+void TestTitleFlows::memoryTitlesOfAFileCutShort() {
+    const auto titles = memorytitles::fromRecords(
+        {"##5", "#0", "Disc", "0", "0", "##5", "#1", "One", "0", "0", "##5", "#2", "Two"});
+    QCOMPARE(titles.discTitle.value_or(QString()), QStringLiteral("Disc"));
+    QCOMPARE(titles.trackTitles.value(1), QStringLiteral("One"));
+    QCOMPARE(titles.trackTitles.value(2), QStringLiteral("Two"));
+    const auto skipped = memorytitles::fromRecords({"#0", "Disc", "#2", "Two", "#1", "One"});
+    QCOMPARE(skipped.trackTitles, (QMap<int, QString>{{1, QStringLiteral("One")}}));
 }
 
 QTEST_GUILESS_MAIN(TestTitleFlows)

@@ -220,6 +220,7 @@ void TestCatalogue::parseProblems_data() {
     QTest::newRow("negative id") << QByteArray("-5\tHello\n") << "bad id \"-5\"" << 0;
     QTest::newRow("blank before id") << QByteArray(" 300\tHello\n") << "bad id \" 300\"" << 0;
     QTest::newRow("empty id") << QByteArray("\tHello\n") << "bad id \"\"" << 0;
+    QTest::newRow("six digits") << QByteArray("000300\tHello\n") << "bad id \"000300\"" << 0;
     QTest::newRow("id too large") << QByteArray("70000\tHello\n") << "bad id \"70000\"" << 0;
     QTest::newRow("duplicate id") << QByteArray("300\tA\n#\n300\tB\n")
                                   << "line 3: id 300 defined again (first on line 1)" << 1;
@@ -241,10 +242,12 @@ void TestCatalogue::parseProblems() {
 }
 
 void TestCatalogue::parseKeepsTextsVerbatim() {
-    const QByteArray tsv = "# comment\n\n7\tNo  \n8\t  lead # not a comment\n9\t\xc3\xa9t\xc3\xa9";
+    const QByteArray tsv =
+        "# comment\n\n65535\tLast\n7\tNo  \n8\t  lead # not a comment\n9\t\xc3\xa9t\xc3\xa9";
     const CatalogueParseResult parsed = parseCatalogue(tsv);
     QVERIFY2(parsed.problems.isEmpty(), qPrintable(parsed.problems.join(u'\n')));
-    QCOMPARE(parsed.texts.size(), 3);
+    QCOMPARE(parsed.texts.size(), 4);
+    QCOMPARE(parsed.texts.value(65535), QStringLiteral("Last")); // five digits, the largest id
     QCOMPARE(parsed.texts.value(7), QStringLiteral("No  "));
     QCOMPARE(parsed.texts.value(8), QStringLiteral("  lead # not a comment"));
     QCOMPARE(parsed.texts.value(9), QString::fromUtf8("\xc3\xa9t\xc3\xa9")); // no final LF

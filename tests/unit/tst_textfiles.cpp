@@ -18,6 +18,7 @@ private slots:
     void splitLines_data();
     void splitLines();
     void joinLinesWritesCrLfAndNoControls();
+    void controlCharacterBounds();
     void numbers_data();
     void numbers();
     void replaceFileIsAtomic();
@@ -35,6 +36,15 @@ void TestTextFiles::codepageRoundTrip_data() {
                             << QByteArray("Caf\xe9 \xc5ngstr\xf6m");
     QTest::newRow("euro and quotes")
         << QStringLiteral("\u20ac \u201cx\u201d \u2014") << QByteArray("\x80 \x93x\x94 \x97");
+    // The whole 0x80-0x9F block as Windows-1252 defines it, and the ends of the Latin-1 range.
+    QTest::newRow("every defined byte 0x80-0x9F")
+        << QStringLiteral("\u20ac\u201a\u0192\u201e\u2026\u2020\u2021\u02c6\u2030\u0160\u2039"
+                          "\u0152\u017d\u2018\u2019\u201c\u201d\u2022\u2013\u2014\u02dc\u2122"
+                          "\u0161\u203a\u0153\u017e\u0178")
+        << QByteArray("\x80\x82\x83\x84\x85\x86\x87\x88\x89\x8a\x8b\x8c\x8e\x91\x92\x93\x94"
+                      "\x95\x96\x97\x98\x99\x9a\x9b\x9c\x9e\x9f");
+    QTest::newRow("no-break space and y diaeresis")
+        << QStringLiteral("\u00a0\u00ff") << QByteArray("\xa0\xff");
     QTest::newRow("undefined 0x81 survives") << QStringLiteral("\u0081") << QByteArray("\x81");
 }
 
@@ -43,6 +53,13 @@ void TestTextFiles::codepageRoundTrip() {
     QFETCH(QByteArray, bytes);
     QCOMPARE(codepage::toCp1252(text), bytes);
     QCOMPARE(codepage::fromCp1252(bytes), text);
+}
+
+void TestTextFiles::controlCharacterBounds() {
+    for (const uint u : {0x00u, 0x1Fu, 0x7Fu, 0x80u, 0x9Fu})
+        QVERIFY2(codepage::isControl(QChar(u)), qPrintable(QString::number(u, 16)));
+    for (const uint u : {0x20u, 0x7Eu, 0xA0u, 0x20ACu})
+        QVERIFY2(!codepage::isControl(QChar(u)), qPrintable(QString::number(u, 16)));
 }
 
 void TestTextFiles::unmappableBecomesQuestionMark() {
