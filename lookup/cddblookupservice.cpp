@@ -324,14 +324,7 @@ bool CddbLookupService::loadCdText(const DiscRecord& disc) {
 // ---- The user ----
 
 bool CddbLookupService::askToSearch() {
-    const ConfigSettings& settings = m_config.settings;
-    if (settings.noWebSearch == 1)
-        return false; // wins over always-search
-    if (settings.alwaysWebSearch != 0)
-        return true;
-    return m_ui.messageBox(msg(msgid::NoFile) + QLatin1Char('\r') +
-                               msg(msgid::SearchInternetQuestion),
-                           msg(msgid::TitleLoadingErrorTitle), Style::YesNo) == Answer::Yes;
+    return askToSearchOnline(m_config.settings, m_ui);
 }
 
 void CddbLookupService::waitForErrorDialog(const QString& body, const QString& title,

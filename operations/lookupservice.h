@@ -2,6 +2,13 @@
 
 namespace tf {
 
+struct ConfigSettings;
+class UserInterface;
+
+// Whether to search online for a disc the PC has no titles for: never or always as the
+// settings say (never wins), otherwise the user is asked.
+bool askToSearchOnline(const ConfigSettings& settings, UserInterface& ui);
+
 // The online and CD TEXT lookup flow, as the tabs and operations call it. Operations define
 // it so that they never depend on the lookup code, which implements it (CddbLookupService);
 // NullLookupService looks up nothing.

@@ -1,7 +1,6 @@
 #include "operations/playingdisc.h"
 
 #include "base/catalogue.h"
-#include "base/userinterface.h"
 #include "link/link.h"
 #include "operations/appcontext.h"
 #include "operations/lookupservice.h"
@@ -22,18 +21,7 @@ constexpr int kMemoryTracks = 20; // the changer stores titles for 20 tracks
 bool lookUp(AppContext& ctx, int disc, bool cdText) {
     if (cdText)
         return ctx.lookup.CD_TEXT_load_Not_CDDB(disc);
-    const ConfigSettings& settings = ctx.config.settings;
-    bool search = false;
-    if (settings.noWebSearch == 1)
-        search = false;
-    else if (settings.alwaysWebSearch != 0)
-        search = true;
-    else
-        search = ctx.ui.messageBox(msg(msgid::NoFile) + QLatin1Char('\r') +
-                                       msg(msgid::SearchInternetQuestion),
-                                   msg(msgid::TitleLoadingErrorTitle),
-                                   UserInterface::Style::YesNo) == UserInterface::Answer::Yes;
-    return search && ctx.lookup.Web_search_CDDB(disc);
+    return askToSearchOnline(ctx.config.settings, ctx.ui) && ctx.lookup.Web_search_CDDB(disc);
 }
 
 // The titles the changer stores, as its text download leaves them; `titles` keeps what the

@@ -112,17 +112,8 @@ TocRead DiscFlow::readToc() {
 }
 
 void DiscFlow::offerWebSearch() {
-    const ConfigSettings& s = m_ctx.config.settings;
-    if (s.noWebSearch == 1)
-        return;
-    if (s.alwaysWebSearch == 0) {
-        const Answer answer = m_ctx.ui.messageBox(msg(msgid::NoFile) + QLatin1Char('\r') +
-                                                      msg(msgid::SearchInternetQuestion),
-                                                  msg(msgid::TitleLoadingErrorTitle), Style::YesNo);
-        if (answer != Answer::Yes)
-            return;
-    }
-    m_ctx.lookup.Web_search_CDDB(m_out.disc);
+    if (askToSearchOnline(m_ctx.config.settings, m_ctx.ui))
+        m_ctx.lookup.Web_search_CDDB(m_out.disc);
 }
 
 void DiscFlow::writeMasterBlock(quint8 userFileByte, quint8 musicType) {
