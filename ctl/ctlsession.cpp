@@ -4,10 +4,7 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSerialPort>
 #include <QTimer>
-
-#include <unistd.h>
 
 namespace tf::ctl {
 
@@ -36,17 +33,6 @@ void Session::loadConfiguration() {
     }
 }
 
-bool portHeldElsewhere(const QString& device) {
-    QSerialPort probe;
-    probe.setPortName(device);
-    if (probe.open(QIODevice::ReadWrite)) {
-        probe.close();
-        return false;
-    }
-    return probe.error() == QSerialPort::PermissionError &&
-           ::access(QFile::encodeName(device).constData(), R_OK | W_OK) == 0;
-}
-
 int Session::connectChanger() {
     const QString device = m_args.device.isEmpty()
                                ? UserSettings::comDevice(m_config->settings.comPort)
@@ -57,23 +43,16 @@ int Session::connectChanger() {
     }
     m_link = std::make_unique<Link>(m_ui);
     m_context = std::make_unique<AppContext>(AppContext{*m_link, *m_config, m_ui, m_lookup});
-    // The link reports a port that will not open as a message box; whether it is merely held
-    // by TrackFen decides which message is the right one.
+    // The link tells a port that will not open in a message box meant for the window; a
+    // script wants the reason alone, and an exit code that tells "busy" from "broken".
     QStringList openMessages;
     m_ui.capture = &openMessages;
     const int opened = m_link->openDevice(device);
     m_ui.capture = nullptr;
     if (opened != 0) {
-        if (portHeldElsewhere(device)) {
-            printError(QStringLiteral("The serial port %1 is in use by another program (is "
-                                      "TrackFen running?). Close it there first.")
-                           .arg(device));
-            return kExitBusy;
-        }
-        for (const QString& line : openMessages)
-            printError(line);
         printError(QStringLiteral("Cannot open the serial port %1.").arg(device));
-        return kExitChanger;
+        printError(m_link->openProblemText());
+        return m_link->openProblem() == PortProblem::InUse ? kExitBusy : kExitChanger;
     }
     m_link->RS232C_Changer_INIT();
     if (m_link->linkBusy() != kLinkIdle) {

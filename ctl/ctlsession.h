@@ -47,9 +47,4 @@ private:
     std::unique_ptr<AppContext> m_context;
 };
 
-// True when the device exists and may be opened by this user, but is locked by another
-// process: QSerialPort takes a lock file (LCK..<name>) and an exclusive open (TIOCEXCL) for
-// the life of the open port, in TrackFen as here.
-bool portHeldElsewhere(const QString& device);
-
 } // namespace tf::ctl

@@ -94,10 +94,15 @@ int Link::openDevice(const QString& device) {
         if (!ok)
             m_port.close();
     }
+    m_openProblemText.clear();
     if (!ok) {
+        const PortFacts facts = gatherPortFacts(device, m_port.error());
+        m_openProblem = classifyPortProblem(facts);
+        m_openProblemText = portProblemText(m_openProblem, facts);
         m_port.clearError();
         m_ui.messageBox(msg(msgid::PortCannotOpen) + QLatin1Char('\r') +
-                            msg(msgid::PortCannotOpenHint),
+                            msg(msgid::PortCannotOpenHint) + QStringLiteral("\r\r") +
+                            m_openProblemText,
                         msg(msgid::PortErrorTitle), UserInterface::Style::Ok);
         return 1;
     }

@@ -2,6 +2,7 @@
 
 #include "link/frame.h"
 #include "link/linkstate.h"
+#include "link/portdiagnosis.h"
 #include "link/timings.h"
 #include "link/unitassembler.h"
 
@@ -77,6 +78,9 @@ public:
     // Opens `device` at 9600 baud, 8N2, no flow control. 0 = open; 1 = cannot be opened (the
     // user has been told). Rs232cINIT (operations/comport.h) finds the device of a COM number.
     int openDevice(const QString& device);
+    // Why the last openDevice failed, in words a user can act on (empty after a success).
+    PortProblem openProblem() const { return m_openProblem; }
+    const QString& openProblemText() const { return m_openProblemText; }
     bool isOpen() const;
     QString deviceName() const;
     void closePort();
@@ -272,6 +276,8 @@ private:
     qint16 m_retryCount = 1;
     bool m_timeoutFlag = false;
     bool m_errorDialogOpen = false;
+    PortProblem m_openProblem = PortProblem::Other;
+    QString m_openProblemText;
     qint16 m_maxDiscCount = kMaxDiscCount;
     qint16 m_modeCode = 0;
     bool m_modeChanged = false;

@@ -3,6 +3,7 @@
 #include "base/catalogue.h"
 #include "base/userinterface.h"
 #include "link/link.h"
+#include "link/portdiagnosis.h"
 #include "operations/comport.h"
 #include "shell/widgets/errordialog.h"
 #include "store/textfile.h"
@@ -12,9 +13,11 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -107,8 +110,9 @@ QWidget* OptionsWindow::buildComPage() {
         auto* device = new QLineEdit(comFrame);
         device->setObjectName(QStringLiteral("txtComDevice%1").arg(n));
         device->setPlaceholderText(UserSettings::defaultComDevice(n));
-        // The serial ports the system reports, to pick from; pseudo-terminals and links are
-        // not reported, so any path can still be typed.
+        // The serial ports present, to pick from: the stable by-id names first, since they
+        // survive reboots and re-plugging. Pseudo-terminals are not listed, so any path can
+        // still be typed.
         auto* ports = new QToolButton(comFrame);
         ports->setObjectName(QStringLiteral("cmdComPorts%1").arg(n));
         ports->setText(QStringLiteral("..."));
@@ -116,12 +120,18 @@ QWidget* OptionsWindow::buildComPage() {
         auto* menu = new QMenu(ports);
         connect(menu, &QMenu::aboutToShow, menu, [menu, device] {
             menu->clear();
-            const auto found = QSerialPortInfo::availablePorts();
-            for (const QSerialPortInfo& port : found) {
-                QString label = port.systemLocation();
-                if (!port.description().isEmpty())
-                    label += QStringLiteral("  (") + port.description() + QLatin1Char(')');
-                const QString path = port.systemLocation();
+            QHash<QString, QString> descriptions;
+            for (const QSerialPortInfo& port : QSerialPortInfo::availablePorts())
+                descriptions.insert(port.systemLocation(), port.description());
+            const QStringList found = serialDevices();
+            for (const QString& path : found) {
+                const QFileInfo info(path);
+                // A by-id name shows the device it stands for; a plain one its description.
+                const QString target = info.isSymLink() ? info.canonicalFilePath() : path;
+                const QString detail = target != path ? target : descriptions.value(path);
+                QString label = path;
+                if (!detail.isEmpty())
+                    label += QStringLiteral("  (") + detail + QLatin1Char(')');
                 menu->addAction(label, device, [device, path] { device->setText(path); });
             }
             if (found.isEmpty())

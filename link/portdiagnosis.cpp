@@ -1,0 +1,210 @@
+#include "link/portdiagnosis.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSerialPortInfo>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace tf {
+namespace {
+
+// Where QSerialPort and older serial programs put their LCK.. files.
+const QStringList kLockDirs = {
+    QStringLiteral("/var/lock"),       QStringLiteral("/run/lock"),
+    QStringLiteral("/etc/locks"),      QStringLiteral("/var/spool/locks"),
+    QStringLiteral("/var/spool/uucp"), QStringLiteral("/tmp"),
+    QStringLiteral("/var/tmp"),        QStringLiteral("/var/lock/lockdev"),
+};
+
+QString joined(const QStringList& devices) {
+    return devices.join(QStringLiteral(", "));
+}
+
+#ifdef Q_OS_UNIX
+bool processAlive(qint64 pid) {
+    return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
+}
+
+QString loginName() {
+    if (const passwd* pw = ::getpwuid(::geteuid()))
+        return QString::fromLocal8Bit(pw->pw_name);
+    return qEnvironmentVariable("USER");
+}
+
+QString groupOf(const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return {};
+    if (const group* gr = ::getgrgid(st.st_gid))
+        return QString::fromLocal8Bit(gr->gr_name);
+    return QString::number(st.st_gid);
+}
+
+// errno of opening the device as the link does; 0 when it opens (the failure was the lock).
+int directOpenError(const QString& path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
+        return errno;
+    ::close(fd);
+    return 0;
+}
+#endif
+
+// The pid a lock file names: QLockFile and UUCP write it as text on the first line.
+qint64 lockOwner(const QString& device, const QString& devRoot, const QStringList& lockDirs) {
+    QString name = QFileInfo(device).canonicalFilePath();
+    if (name.isEmpty())
+        name = device;
+    const QString root = QFileInfo(devRoot).canonicalFilePath();
+    const QString prefix = (root.isEmpty() ? devRoot : root) + QLatin1Char('/');
+    name = name.startsWith(prefix) ? name.mid(prefix.size()) : QFileInfo(name).fileName();
+    name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    for (const QString& dir : lockDirs.isEmpty() ? kLockDirs : lockDirs) {
+        QFile lock(dir + QStringLiteral("/LCK..") + name);
+        if (!lock.open(QIODevice::ReadOnly))
+            continue;
+        bool ok = false;
+        const qint64 pid = lock.readLine(64).trimmed().toLongLong(&ok);
+        if (ok && pid > 0)
+            return pid;
+    }
+    return 0;
+}
+
+} // namespace
+
+PortProblem classifyPortProblem(const PortFacts& facts) {
+    if (facts.lockPid > 0)
+        return PortProblem::InUse;
+    switch (facts.sysError) {
+    case EACCES:
+    case EPERM:
+        return PortProblem::PermissionDenied;
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+    case ENOTDIR:
+        return PortProblem::NoSuchDevice;
+    case EBUSY:
+        return PortProblem::InUse;
+    case 0:
+        break;
+    default:
+        return PortProblem::Other;
+    }
+    // No errno to go by: the device opened directly, or the check could not run.
+    switch (facts.error) {
+    case QSerialPort::DeviceNotFoundError:
+        return PortProblem::NoSuchDevice;
+    case QSerialPort::PermissionError:
+        // Readable and writable but refused: Qt's lock or an exclusive open by another program.
+        return facts.sysError == 0 ? PortProblem::InUse : PortProblem::PermissionDenied;
+    default:
+        return PortProblem::Other;
+    }
+}
+
+QString portProblemText(PortProblem problem, const PortFacts& facts) {
+    switch (problem) {
+    case PortProblem::PermissionDenied: {
+        const QString group =
+            facts.deviceGroup.isEmpty() ? QStringLiteral("dialout") : facts.deviceGroup;
+        const QString user = facts.user.isEmpty() ? QStringLiteral("$USER") : facts.user;
+        return QStringLiteral("Permission denied: the user '%1' may not use %2, which belongs to "
+                              "the group '%3'. Add the user to that group with\n"
+                              "    sudo usermod -aG %3 %1\n"
+                              "and log in again: a new group counts from the next login.")
+            .arg(user, facts.device, group);
+    }
+    case PortProblem::NoSuchDevice:
+        if (facts.presentDevices.isEmpty())
+            return QStringLiteral("There is no device %1, and no serial device is present: is "
+                                  "the adapter plugged in?")
+                .arg(facts.device);
+        return QStringLiteral("There is no device %1. Serial devices present: %2.")
+            .arg(facts.device, joined(facts.presentDevices));
+    case PortProblem::InUse:
+        if (facts.lockPid > 0 && !facts.lockProcess.isEmpty())
+            return QStringLiteral("%1 is in use by another program: %2 (process %3). Close it "
+                                  "there first.")
+                .arg(facts.device, facts.lockProcess)
+                .arg(facts.lockPid);
+        if (facts.lockPid > 0)
+            return QStringLiteral("%1 is in use by process %2. Close it there first.")
+                .arg(facts.device)
+                .arg(facts.lockPid);
+        return QStringLiteral("%1 is in use by another program (is TrackFen running?). Close it "
+                              "there first.")
+            .arg(facts.device);
+    case PortProblem::Other:
+        break;
+    }
+    const QString reason = facts.sysError != 0
+                               ? QString::fromLocal8Bit(std::strerror(facts.sysError))
+                               : QStringLiteral("serial port error %1").arg(int(facts.error));
+    return QStringLiteral("%1 cannot be opened: %2.").arg(facts.device, reason);
+}
+
+PortFacts gatherPortFacts(const QString& device, QSerialPort::SerialPortError error,
+                          const QString& devRoot, const QStringList& lockDirs) {
+    PortFacts facts;
+    facts.device = device;
+    facts.error = error;
+#ifdef Q_OS_UNIX
+    facts.sysError = device.isEmpty() ? ENOENT : directOpenError(device);
+    facts.user = loginName();
+    facts.deviceGroup = groupOf(device);
+    const qint64 pid = lockOwner(device, devRoot, lockDirs);
+    // A lock left by a process that is gone holds nothing (QSerialPort removes such locks).
+    if (processAlive(pid) && pid != QCoreApplication::applicationPid()) {
+        facts.lockPid = pid;
+        QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+        if (comm.open(QIODevice::ReadOnly))
+            facts.lockProcess = QString::fromLocal8Bit(comm.readAll().trimmed());
+    }
+#else
+    Q_UNUSED(lockDirs);
+#endif
+    facts.presentDevices = serialDevices(devRoot);
+    return facts;
+}
+
+QStringList serialDevices(const QString& devRoot) {
+    QStringList found;
+    const QDir byId(devRoot + QStringLiteral("/serial/by-id"));
+    for (const QString& name : byId.entryList(QDir::System | QDir::Files, QDir::Name))
+        found << byId.filePath(name);
+    // ttyUSB2 before ttyUSB10 (the patterns below share their prefix within each group).
+    const auto natural = [](const QString& a, const QString& b) {
+        return a.size() != b.size() ? a.size() < b.size() : a < b;
+    };
+    const QDir dev(devRoot);
+    for (const char* pattern : {"ttyUSB*", "ttyACM*"}) {
+        QStringList names =
+            dev.entryList({QLatin1String(pattern)}, QDir::System | QDir::Files, QDir::NoSort);
+        std::sort(names.begin(), names.end(), natural);
+        for (const QString& name : names)
+            found << dev.filePath(name);
+    }
+    // Built-in ports only where hardware stands behind them: every PC has 32 ttyS nodes.
+    for (const QSerialPortInfo& port : QSerialPortInfo::availablePorts())
+        if (!found.contains(port.systemLocation()))
+            found << port.systemLocation();
+    return found;
+}
+
+} // namespace tf
