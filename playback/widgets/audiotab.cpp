@@ -11,6 +11,7 @@
 #include "playback/widgets/statusdisplay.h"
 #include "playback/widgets/transportpanel.h"
 
+#include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -18,6 +19,31 @@
 #include <QVBoxLayout>
 
 namespace tf {
+namespace {
+
+// The now-playing area is drawn as the changer's own front display: light text on black. The
+// white "OFF" and red "ON" indicators read on it (21:1 and 5.3:1), where the white one vanished
+// on a light window; and its colours are its own, so a dark desktop theme changes nothing.
+QPalette displayPalette(QPalette p) {
+    const QColor panel(0x00, 0x00, 0x00);
+    const QColor field(0x12, 0x12, 0x12);
+    const QColor text(0xe8, 0xe8, 0xe8);
+    const QColor dim(0xa0, 0xa0, 0xa0);
+    for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        const QColor& fore = group == QPalette::Disabled ? dim : text;
+        p.setColor(group, QPalette::Window, panel);
+        p.setColor(group, QPalette::Base, field);
+        p.setColor(group, QPalette::AlternateBase, field);
+        p.setColor(group, QPalette::Button, field);
+        p.setColor(group, QPalette::WindowText, fore);
+        p.setColor(group, QPalette::Text, fore);
+        p.setColor(group, QPalette::ButtonText, fore);
+        p.setColor(group, QPalette::PlaceholderText, dim);
+    }
+    return p;
+}
+
+} // namespace
 
 AudioTab::AudioTab(AppContext& ctx, InfoLines& lines, QWidget* parent)
     : QWidget(parent), m_ctx(ctx) {
@@ -48,9 +74,16 @@ AudioTab::AudioTab(AppContext& ctx, InfoLines& lines, QWidget* parent)
     panels->addWidget(m_program);
     panels->addWidget(m_musicType);
     panels->addWidget(m_userFile);
+    auto* nowPlaying = new QFrame(this);
+    nowPlaying->setObjectName(QStringLiteral("fraNowPlaying"));
+    nowPlaying->setAutoFillBackground(true);
+    nowPlaying->setPalette(displayPalette(nowPlaying->palette()));
+    auto* shown = new QVBoxLayout(nowPlaying);
+    shown->setContentsMargins(6, 4, 6, 6);
+    shown->addWidget(m_display);
+    shown->addWidget(m_discs);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(m_display);
-    layout->addWidget(m_discs);
+    layout->addWidget(nowPlaying);
     layout->addWidget(m_transport);
     layout->addLayout(modes);
     layout->addLayout(panels);

@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPalette>
 
 namespace tf {
 
@@ -102,7 +103,11 @@ void StatusDisplay::tickWhenLinkIdle() {
 
 void StatusDisplay::setIndicator(QLabel* label, const QString& text, bool lit) {
     label->setText(text);
-    label->setStyleSheet(lit ? QStringLiteral("color: #ff0000") : QStringLiteral("color: #ffffff"));
+    // Red "ON", white "OFF", as the changer's display shows them; the panel behind is dark.
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText,
+                     lit ? QColor(0xff, 0x00, 0x00) : QColor(0xff, 0xff, 0xff));
+    label->setPalette(palette);
     label->setProperty("lit", lit);
 }
 
