@@ -39,9 +39,9 @@ Library commands (no changer needed):
 Exit codes:
   0  success
   1  usage error (unknown command or option, bad argument)
-  2  serial port or changer error (cannot open, no answer, refused)
+  2  serial port or changer error (cannot open: the reason is printed; no answer; refused)
   3  file or data error (cannot read or write, malformed input)
-  4  the serial port is held by another program (TrackFen is running)
+  4  the serial port is held by another program (TrackFen, or the process its lock names)
   5  import left some discs alone because their disc id differs (the rest was written)
 
 Errors and messages go to standard error; results to standard output.
