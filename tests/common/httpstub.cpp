@@ -14,14 +14,6 @@ QByteArray HttpStubRequest::header(const QByteArray& name) const {
     return {};
 }
 
-bool HttpStubRequest::hasHeader(const QByteArray& name) const {
-    for (const auto& h : headers) {
-        if (h.first.compare(name, Qt::CaseInsensitive) == 0)
-            return true;
-    }
-    return false;
-}
-
 HttpStubReply HttpStubReply::text(const QByteArray& body, int status, const QByteArray& reason) {
     HttpStubReply reply;
     reply.status = status;
@@ -100,7 +92,6 @@ void HttpStub::onReadyRead(QTcpSocket* socket) {
     m_requests.append(request);
 
     const HttpStubReply reply = m_handler(request);
-    emit requestReceived();
     if (reply.silent)
         return;
     QByteArray out = "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reply.reason + "\r\n";

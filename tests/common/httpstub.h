@@ -28,7 +28,6 @@ struct HttpStubRequest {
 
     // The value of a header, name compared without regard to case; empty when absent.
     QByteArray header(const QByteArray& name) const;
-    bool hasHeader(const QByteArray& name) const;
 };
 
 struct HttpStubReply {
@@ -60,9 +59,6 @@ public:
 
     // A loopback port on which nobody listens: connecting to it is refused.
     static quint16 closedPort();
-
-signals:
-    void requestReceived();
 
 private:
     void onConnection();

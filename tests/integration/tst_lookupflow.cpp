@@ -1,12 +1,19 @@
 // The lookup flow end to end: master file -> CDDB server on loopback -> DISC<n>.txt ->
-// titles in the changer (changer-sim).
+// titles in the changer (changer-sim). Also the demo's lookup: the bundled sample database
+// used instead of the server, with no server to reach; every disc of the demo library has its
+// record there.
 
 #include "tst_lookupflow_fixture.h"
 
 #include "base/catalogue.h"
+#include "lookup/offlinedb.h"
+#include "sim/simlibrary.h"
 #include "store/discfile.h"
 
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace tf;
@@ -30,19 +37,39 @@ QByteArray oldDiscFile() {
                  "Disc Title =", "Old titles", "Track Title =", "a", "b", "c", "d"});
 }
 
+CddbOptions copyInstead(const QString& folder) {
+    CddbOptions options;
+    options.scheme = "http";
+    options.server = "127.0.0.1";
+    options.port = HttpStub::closedPort(); // nobody there: the copy must do
+    options.offlineFolder = folder;
+    options.offlineMode = CddbOptions::Offline::Instead;
+    return options;
+}
+
+// A user who, while the candidate choice is open, starts another lookup (as a nested event
+// loop lets a timer or another window do), then picks the first candidate.
+class ReentrantChooser : public LookupChooser {
+public:
+    CddbLookupService* service = nullptr;
+    std::optional<bool> nested;
+    std::optional<int> chooseCandidate(const QList<CddbMatch>&) override {
+        nested = service->Web_search_CDDB(199);
+        return 0;
+    }
+    bool showDiscInfo(CddbDisc&, bool) override { return false; }
+};
+
 } // namespace
 
 class TestLookupFlow : public QObject {
     Q_OBJECT
 private slots:
     void exactMatchWritesAndUploads();
-    void discWithoutMasterBlockComesFromChanger();
     void severalMatchesUserPicks_data();
     void severalMatchesUserPicks();
-    void noneOfTheseWritesNothing();
-    void unusableCandidateIsNotFound();
-    void noMatchParksAndTells();
-    void throttledLeavesFileAlone();
+    void nothingTaken_data();
+    void nothingTaken();
     void invalidTocSendsNothing();
     void sourceDecision_data();
     void sourceDecision();
@@ -50,14 +77,15 @@ private slots:
     void passLooksUpEveryDiscPaced();
     void passStopsWhenThrottled();
     void passHonoursNoWebSearch();
+    void demoRecordsCoverTheDemoLibrary();
+    void demoDiscFoundInSampleDatabase();
+    void secondLookupDuringAWaitIsRefused();
 };
 
 void TestLookupFlow::exactMatchWritesAndUploads() {
     LookupRig rig;
-    QVERIFY(rig.startAll());
-    QVERIFY(rig.writeMaster({discRecord(1, kSlot1Toc)}));
-    rig.cddb.add(slot1Record());
-    rig.cddb.queryAnswer = "200 " + FakeCddb::matchLine(slot1Record()) + "\r\n";
+    QVERIFY(rig.startAll({discRecord(1, kSlot1Toc)}));
+    rig.cddb.answerExactly(slot1Record());
 
     QVERIFY(rig.service.Web_search_CDDB(1));
     QCOMPARE(rig.cddb.commands().size(), 2);
@@ -67,36 +95,15 @@ void TestLookupFlow::exactMatchWritesAndUploads() {
 
     const auto content = discfile::readDiscFile(rig.dataPath("DISC1.txt"));
     QVERIFY(content);
-    QCOMPARE(content->idText, kSlot1Id);
     QCOMPARE(content->discTitle, QString("The Loopbacks / Localhost Live"));
     // "É" fits the file's code page and is kept.
-    QCOMPARE(content->trackTitles.size(), 4);
-    QCOMPARE(content->trackTitles.at(2), QString("Échappé"));
+    QCOMPARE(content->trackTitles.value(2), QString("Échappé"));
 
     const QJsonObject disc = rig.simDisc(1);
     QCOMPARE(disc.value("memoryTitle").toString(), QString("The Loopbacks / Localhost"));
-    QCOMPARE(disc.value("memoryTracks").toObject().value("1").toString(), QString("Ping"));
     QCOMPARE(disc.value("memoryTracks").toObject().value("4").toString(),
              QString("A track title that is lon"));
-
-    QCOMPARE(rig.service.matchCode, kMatchExact);
     QCOMPARE(rig.service.lastMatchCode, kMatchExact);
-    QVERIFY(rig.service.currentDisc);
-    QCOMPARE(rig.service.lastLookup.identity.disc, quint8(1));
-    QCOMPARE(rig.service.tocText.split(' ').size(), 5);
-}
-
-void TestLookupFlow::discWithoutMasterBlockComesFromChanger() {
-    LookupRig rig;
-    QVERIFY(rig.startAll());
-    rig.cddb.add(slot1Record());
-    rig.cddb.queryAnswer = "200 " + FakeCddb::matchLine(slot1Record()) + "\r\n";
-    // No discdata.txt yet (the first load of a disc): the table comes from the changer.
-    QVERIFY(rig.service.Web_search_CDDB(1));
-    QVERIFY(rig.cddb.commands().value(0).startsWith("cddb query " + kSlot1Id + " 4 150 "));
-    QCOMPARE(discfile::readDiscTitle(rig.dataPath("DISC1.txt")).value_or(QString()),
-             QString("The Loopbacks / Localhost Live"));
-    QCOMPARE(rig.link.linkBusy(), qint16(kLinkIdle));
 }
 
 void TestLookupFlow::severalMatchesUserPicks_data() {
@@ -110,8 +117,7 @@ void TestLookupFlow::severalMatchesUserPicks() {
     QFETCH(QByteArray, answerCode);
     QFETCH(bool, exact);
     LookupRig rig;
-    QVERIFY(rig.startAll());
-    QVERIFY(rig.writeMaster({discRecord(1, kSlot1Toc)}));
+    QVERIFY(rig.startAll({discRecord(1, kSlot1Toc)}));
     FakeRecord jazz = slot1Record("jazz");
     jazz.artist = "Other Band";
     rig.cddb.add(slot1Record());
@@ -133,85 +139,58 @@ void TestLookupFlow::severalMatchesUserPicks() {
     QCOMPARE(rig.service.lastMatchCode, kMatchSeveral);
 }
 
-void TestLookupFlow::noneOfTheseWritesNothing() {
-    LookupRig rig;
-    QVERIFY(rig.startAll());
-    QVERIFY(rig.writeMaster({discRecord(1, kSlot1Toc)}));
-    QVERIFY(writeAll(rig.dataPath("DISC1.txt"), oldDiscFile()));
-    rig.cddb.queryAnswer =
-        "211 close matches\r\n" + FakeCddb::matchLine(slot1Record()) + "\r\n.\r\n";
-    rig.chooser.picks = {std::nullopt};
-    const int framesBefore = rig.simFramesReceived();
-
-    QVERIFY(!rig.service.Web_search_CDDB(1));
-    QCOMPARE(rig.chooser.offered.size(), 1);
-    QCOMPARE(rig.cddb.commands().size(), 1); // no read
-    QCOMPARE(rig.readData("DISC1.txt"), oldDiscFile());
-    QVERIFY(!QFile::exists(rig.dataPath("t" + kSlot1Id + "._xt")));
-    QVERIFY(rig.ui.shown.isEmpty());
-    QCOMPARE(rig.simFramesReceived(), framesBefore);
-    QCOMPARE(rig.simDisc(1).value("memoryTitle").toString(), QString("Memory Disc"));
-}
-
-void TestLookupFlow::unusableCandidateIsNotFound() {
-    LookupRig rig;
-    QVERIFY(rig.startAll());
-    QVERIFY(rig.writeMaster({discRecord(1, kSlot1Toc)}));
-    rig.cddb.queryAnswer = "210 list\r\nrock " + kSlot1Id.toUtf8() + " \r\nmisc " +
-                           kSlot1Id.toUtf8() + " A / B\r\n.\r\n";
-    rig.chooser.picks = {0};
-    QVERIFY(!rig.service.Web_search_CDDB(1));
-    QCOMPARE(rig.cddb.commands().size(), 1);
-    QCOMPARE(rig.ui.texts("error"), QStringList{msg(msgid::TitleDataNotFound)});
-}
-
-void TestLookupFlow::noMatchParksAndTells() {
-    LookupRig rig;
-    QVERIFY(rig.startAll());
-    QVERIFY(rig.writeMaster({discRecord(1, kSlot1Toc)}));
-    QVERIFY(writeAll(rig.dataPath("DISC1.txt"), oldDiscFile()));
-    const int framesBefore = rig.simFramesReceived();
-
-    QVERIFY(!rig.service.Web_search_CDDB(1));
-    QCOMPARE(rig.ui.shown.size(), 1);
-    QCOMPARE(rig.ui.shown.first().kind, QString("error"));
-    QCOMPARE(rig.ui.shown.first().text, QString("Title Data is not found"));
-    QCOMPARE(rig.ui.shown.first().title, QString("READ DISC Number : 1"));
-    QCOMPARE(rig.ui.shown.first().number, 0); // waits for the user
-    // The old titles are parked under the disc's id, not lost.
-    QVERIFY(!QFile::exists(rig.dataPath("DISC1.txt")));
-    QFile parked(rig.dataPath("t" + kSlot1Id + "._xt"));
-    QVERIFY(parked.open(QIODevice::ReadOnly));
-    QCOMPARE(parked.readAll(), oldDiscFile());
-    QCOMPARE(rig.simFramesReceived(), framesBefore);
-    QCOMPARE(rig.service.lastMatchCode, kMatchNone);
-}
-
-void TestLookupFlow::throttledLeavesFileAlone() {
-    LookupRig rig;
-    QVERIFY(rig.startAll());
-    QVERIFY(rig.writeMaster({discRecord(1, kSlot1Toc)}));
-    QVERIFY(writeAll(rig.dataPath("DISC1.txt"), oldDiscFile()));
-    rig.cddb.status = 503;
-
-    QVERIFY(!rig.service.Web_search_CDDB(1));
-    QCOMPARE(rig.cddb.stub.requests().size(), 1);
-    QCOMPARE(rig.service.lastOutcome.code, CddbResultCode::Throttled);
-    QCOMPARE(rig.ui.shown.size(), 1);
-    QCOMPARE(rig.ui.shown.first().kind, QString("message"));
-    QCOMPARE(rig.ui.shown.first().text, rig.service.lastOutcome.message);
-    QVERIFY(!rig.service.lastOutcome.message.isEmpty());
+void TestLookupFlow::nothingTaken_data() {
+    QTest::addColumn<int>("status");        // the server's HTTP status
+    QTest::addColumn<QByteArray>("answer"); // to the query
+    QTest::addColumn<bool>("notFound");     // told so, the old titles parked
+    const QByteArray id = kSlot1Id.toUtf8();
+    QTest::newRow("none of these")
+        << 200 << "211 close\r\n" + FakeCddb::matchLine(slot1Record()) + "\r\n.\r\n"
+        << false;
+    // The picked line names no disc that can be read.
+    QTest::newRow("unusable candidate")
+        << 200 << "210 list\r\nrock " + id + " \r\nmisc " + id + " A / B\r\n.\r\n"
+        << true;
+    QTest::newRow("no match") << 200 << QByteArray("202 No match\r\n") << true;
     // The database said nothing about the disc: its titles stay.
-    QCOMPARE(rig.readData("DISC1.txt"), oldDiscFile());
-    QCOMPARE(rig.service.lastMatchCode, kMatchNone);
+    QTest::newRow("throttled") << 503 << QByteArray() << false;
+}
+
+void TestLookupFlow::nothingTaken() {
+    QFETCH(int, status);
+    QFETCH(QByteArray, answer);
+    QFETCH(bool, notFound);
+    LookupRig rig;
+    QVERIFY(rig.startAll({discRecord(1, kSlot1Toc)}));
+    QVERIFY(writeAll(rig.dataPath("DISC1.txt"), oldDiscFile()));
+    rig.cddb.status = status;
+    rig.cddb.queryAnswer = answer;
+    rig.chooser.picks = {notFound ? std::optional<int>(0) : std::nullopt};
+    const int framesBefore = rig.simFramesReceived();
+
+    QVERIFY(!rig.service.Web_search_CDDB(1));
+    QCOMPARE(rig.cddb.stub.requests().size(), 1); // no read
+    QCOMPARE(rig.simFramesReceived(), framesBefore);
+    const QString parked = "t" + kSlot1Id + "._xt";
+    if (notFound) {
+        QCOMPARE(rig.ui.texts("error"), QStringList{msg(msgid::TitleDataNotFound)});
+        QCOMPARE(rig.ui.shown.first().number, 0); // waits for the user
+        QVERIFY(!QFile::exists(rig.dataPath("DISC1.txt")));
+        QCOMPARE(rig.readData(parked), oldDiscFile());
+    } else {
+        QCOMPARE(rig.readData("DISC1.txt"), oldDiscFile());
+        QVERIFY(!QFile::exists(rig.dataPath(parked)));
+        QCOMPARE(rig.ui.texts("message"),
+                 status == 200 ? QStringList() : QStringList{rig.service.lastOutcome.message});
+        QVERIFY(rig.ui.texts("error").isEmpty());
+    }
 }
 
 void TestLookupFlow::invalidTocSendsNothing() {
     LookupRig rig;
-    QVERIFY(rig.startAll());
     // The lead-out lies before the first track.
     DiscRecord broken = discRecord(1, {"00:02:00", "04:00:10", "00:01:00"});
-    QVERIFY(rig.writeMaster({broken}));
+    QVERIFY(rig.startAll({broken}));
     QVERIFY(writeAll(rig.dataPath("DISC1.txt"), oldDiscFile()));
 
     QVERIFY(!rig.service.Web_search_CDDB(1));
@@ -244,10 +223,8 @@ void TestLookupFlow::sourceDecision() {
     QFETCH(bool, asked);
     QFETCH(bool, searched);
     LookupRig rig;
-    QVERIFY(rig.startAll());
-    QVERIFY(rig.writeMaster({discRecord(1, kSlot1Toc)}));
-    rig.cddb.add(slot1Record());
-    rig.cddb.queryAnswer = "200 " + FakeCddb::matchLine(slot1Record()) + "\r\n";
+    QVERIFY(rig.startAll({discRecord(1, kSlot1Toc)}));
+    rig.cddb.answerExactly(slot1Record());
     rig.config.settings.noWebSearch = qint16(noWebSearch);
     rig.config.settings.alwaysWebSearch = qint16(alwaysWebSearch);
     rig.ui.answers = {UserInterface::Answer(answer)};
@@ -261,8 +238,7 @@ void TestLookupFlow::sourceDecision() {
 
 void TestLookupFlow::cdTextDiscNeverGoesOnline() {
     LookupRig rig;
-    QVERIFY(rig.startAll());
-    QVERIFY(rig.writeMaster({discRecord(2, kSlot2Toc, kDiscInfoCdText)}));
+    QVERIFY(rig.startAll({discRecord(2, kSlot2Toc, kDiscInfoCdText)}));
     rig.config.settings.alwaysWebSearch = 1;
 
     QVERIFY(rig.service.CD_TEXT_load_Not_CDDB(2));
@@ -278,13 +254,11 @@ void TestLookupFlow::cdTextDiscNeverGoesOnline() {
 
 void TestLookupFlow::passLooksUpEveryDiscPaced() {
     LookupRig rig;
-    QVERIFY(rig.startAll());
     // Disc 2 carries CD TEXT and is skipped; disc 3 is not found, and the pass goes on with
     // disc 1.
-    QVERIFY(rig.writeMaster({discRecord(3, kSlot3Toc), discRecord(2, kSlot2Toc, kDiscInfoCdText),
-                             discRecord(1, kSlot1Toc)}));
-    rig.cddb.add(slot1Record());
-    rig.cddb.queryAnswer = "200 " + FakeCddb::matchLine(slot1Record()) + "\r\n";
+    QVERIFY(rig.startAll({discRecord(3, kSlot3Toc), discRecord(2, kSlot2Toc, kDiscInfoCdText),
+                          discRecord(1, kSlot1Toc)}));
+    rig.cddb.answerExactly(slot1Record());
     rig.cddb.queryAnswers.insert(cddbIdText(kSlot3Toc), "202 No match\r\n");
     rig.config.settings.alwaysWebSearch = 1;
 
@@ -305,18 +279,15 @@ void TestLookupFlow::passLooksUpEveryDiscPaced() {
         QVERIFY2(requests.at(i).receivedAtMs - requests.at(i - 1).receivedAtMs >= 900,
                  qPrintable(QString::number(i)));
     QVERIFY(QFile::exists(rig.dataPath("DISC1.txt")));
-    QCOMPARE(rig.ui.lastProgress.caption, msg(448));
     QCOMPARE(rig.ui.lastProgress.maximum, 3);
     QVERIFY(!rig.ui.progressOpen);
-    QVERIFY(!rig.service.readAllLookup);
     QVERIFY(!rig.link.operationRunning());
     QVERIFY(!rig.client.isPaced());
 }
 
 void TestLookupFlow::passStopsWhenThrottled() {
     LookupRig rig;
-    QVERIFY(rig.startAll());
-    QVERIFY(rig.writeMaster(
+    QVERIFY(rig.startAll(
         {discRecord(1, kSlot1Toc), discRecord(3, kSlot3Toc), discRecord(6, kSlot1Toc)}));
     QVERIFY(writeAll(rig.dataPath("DISC1.txt"), oldDiscFile()));
     rig.cddb.status = 503;
@@ -324,10 +295,8 @@ void TestLookupFlow::passStopsWhenThrottled() {
 
     rig.service.lookUpAllDiscs();
     QCOMPARE(rig.cddb.stub.requests().size(), 1);
-    QCOMPARE(rig.ui.texts("message").first(), msg(326));
-    const QStringList messages = rig.ui.texts("message");
-    QCOMPARE(messages.size(), 2); // the question and one message for the stop
-    QCOMPARE(messages.last(), rig.service.lastOutcome.message);
+    // The question and one message for the stop.
+    QCOMPARE(rig.ui.texts("message"), (QStringList{msg(326), rig.service.lastOutcome.message}));
     QVERIFY(rig.ui.texts("error").isEmpty());
     QCOMPARE(rig.readData("DISC1.txt"), oldDiscFile());
     QVERIFY(!rig.ui.progressOpen);
@@ -335,8 +304,7 @@ void TestLookupFlow::passStopsWhenThrottled() {
 
 void TestLookupFlow::passHonoursNoWebSearch() {
     LookupRig rig;
-    QVERIFY(rig.startAll());
-    QVERIFY(rig.writeMaster({discRecord(1, kSlot1Toc)}));
+    QVERIFY(rig.startAll({discRecord(1, kSlot1Toc)}));
     rig.config.settings.noWebSearch = 1;
     rig.config.settings.alwaysWebSearch = 1;
     rig.service.lookUpAllDiscs();
@@ -347,6 +315,84 @@ void TestLookupFlow::passHonoursNoWebSearch() {
     QCOMPARE(rig.cddb.stub.requests().size(), 0);
     QCOMPARE(rig.ui.texts("message"), QStringList{msg(326)});
     QVERIFY(rig.ui.texts("progress").isEmpty());
+}
+
+void TestLookupFlow::demoRecordsCoverTheDemoLibrary() {
+    const QString path = sourcePath("resources/demo-library.json");
+    sim::ChangerLibrary library;
+    QString error;
+    QVERIFY2(sim::loadLibraryFile(path, &library, &error), qPrintable(error));
+    const QJsonArray discs = QJsonDocument::fromJson(readAll(path)).object()["discs"].toArray();
+    QVERIFY(!discs.isEmpty());
+    const OfflineCddb sample(sourcePath("resources/cddb-demo"));
+    for (const auto& value : discs) {
+        const QJsonObject disc = value.toObject();
+        const int slot = disc.value("slot").toInt();
+        QList<TocTime> table;
+        for (const sim::Msf& t : library.disc(slot).toc)
+            table.append(TocTime{quint8(t.minutes), quint8(t.seconds), quint8(t.frames)});
+        const auto toc = CddbToc::fromTocTimes(table);
+        QVERIFY(toc);
+        const CddbQueryResult found = sample.query(*toc);
+        QVERIFY2(
+            found.matchCode() == kMatchExact,
+            qPrintable(QString("slot %1 (%2) has no exact record").arg(slot).arg(toc->discId)));
+        const CddbReadResult read = sample.read(found.matches.first().category, toc->discId);
+        QVERIFY(read.outcome.ok());
+        QCOMPARE(read.disc.artist, disc.value("artist").toString());
+        QCOMPARE(read.disc.title, disc.value("album").toString());
+        QCOMPARE(read.disc.trackTitles.size(), toc->trackCount());
+    }
+}
+
+void TestLookupFlow::demoDiscFoundInSampleDatabase() {
+    // The second disc of a set starts at track 13: the record's first title is track 13's.
+    const int slot = 199;
+    const QString discTitle = "Orin Blackwell Trio / Complete Copper Room Sets, Disc 2";
+    LookupRig rig; // no master file: the table comes from the changer
+    QVERIFY(rig.start({}, sourcePath("resources/demo-library.json")));
+    rig.client.setOptions(copyInstead(sourcePath("resources/cddb-demo")));
+
+    QVERIFY2(rig.service.Web_search_CDDB(slot), qPrintable(rig.ui.texts("error").join('|')));
+    QCOMPARE(rig.link.linkBusy(), qint16(kLinkIdle));
+
+    const auto file = discfile::readDiscFile(rig.dataPath(discfile::fileName(slot)));
+    QVERIFY(file);
+    QCOMPARE(file->discTitle, discTitle);
+    QVERIFY(rig.service.currentDisc);
+    const QStringList recordTitles = rig.service.currentDisc->trackTitles;
+    QCOMPARE(file->trackTitles, recordTitles);
+
+    const QJsonObject disc = rig.simDisc(slot);
+    QCOMPARE(disc.value("memoryTitle").toString(), discTitle.left(25));
+    const QJsonObject tracks = disc.value("memoryTracks").toObject();
+    QCOMPARE(tracks.value("13").toString(), recordTitles.first().left(25));
+}
+
+void TestLookupFlow::secondLookupDuringAWaitIsRefused() {
+    LookupRig rig;
+    QVERIFY(rig.start({}, sourcePath("resources/demo-library.json")));
+    // Slot 6's record in two categories: the user has to choose.
+    QTemporaryDir copy;
+    const QByteArray record = readAll(sourcePath("resources/cddb-demo/jazz/ae0c130e"));
+    QVERIFY(!record.isEmpty());
+    for (const char* category : {"jazz", "misc"}) {
+        QVERIFY(QDir().mkpath(copy.path() + '/' + category));
+        QVERIFY(writeAll(copy.path() + '/' + category + "/ae0c130e", record));
+    }
+    rig.client.setOptions(copyInstead(copy.path()));
+    ReentrantChooser chooser;
+    CddbLookupService service{rig.link, rig.config, rig.ui, rig.client, chooser};
+    chooser.service = &service;
+
+    QVERIFY(service.Web_search_CDDB(6));
+    QCOMPARE(chooser.nested, std::optional<bool>(false));
+    QVERIFY(!QFile::exists(rig.dataPath("DISC199.txt")));
+    // The state is the first lookup's, whole.
+    QCOMPARE(service.lastMatchCode, kMatchSeveral);
+    QVERIFY(service.currentDisc);
+    QVERIFY(service.currentDisc->discIds.contains("ae0c130e"));
+    QCOMPARE(service.lastLookup.identity.disc, quint8(6));
 }
 
 QTEST_GUILESS_MAIN(TestLookupFlow)

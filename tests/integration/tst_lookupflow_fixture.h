@@ -53,17 +53,13 @@ public:
         return stub.listen();
     }
 
-    CddbOptions options() const {
-        CddbOptions o;
-        o.scheme = QStringLiteral("http");
-        o.server = QStringLiteral("127.0.0.1");
-        o.port = stub.port();
-        o.timeoutMs = 5000;
-        return o;
-    }
-
     void add(const FakeRecord& record) {
         records.insert(record.category + '/' + record.discId, record);
+    }
+    // Knows `record` and names it as the one exact match of every query.
+    void answerExactly(const FakeRecord& record) {
+        add(record);
+        queryAnswer = "200 " + matchLine(record) + "\r\n";
     }
 
     // The commands received, as "cddb query ..." / "cddb read ..." texts.
@@ -147,11 +143,17 @@ struct LookupRig : OpsRig {
     ScriptedChooser chooser;
     CddbLookupService service{link, config, ui, client, chooser};
 
-    bool startAll() {
+    // Changer, server and client up, and the master file holding `master` when given.
+    bool startAll(const QList<DiscRecord>& master = {}) {
         if (!start() || !cddb.listen())
             return false;
-        client.setOptions(cddb.options());
-        return true;
+        CddbOptions o;
+        o.scheme = QStringLiteral("http");
+        o.server = QStringLiteral("127.0.0.1");
+        o.port = cddb.stub.port();
+        o.timeoutMs = 5000;
+        client.setOptions(o);
+        return master.isEmpty() || writeMaster(master);
     }
 
     bool writeMaster(const QList<DiscRecord>& discs) {

@@ -30,12 +30,6 @@ CddbOptions loopback(quint16 port) {
     return options;
 }
 
-HttpStubReply readAnswer(const QByteArray& record) {
-    return HttpStubReply::text("210 rock 0c01a302 CD database entry follows (until terminating "
-                               "`.')\r\n" +
-                               record + ".\r\n");
-}
-
 CddbDisc editedDisc() {
     CddbDisc disc;
     parseXmcd(golden(QStringLiteral("rock-0c01a302.xmcd")), &disc);
@@ -51,24 +45,17 @@ class TestCddbClient : public QObject {
 private slots:
     void init();
     void cleanup();
-    void queryOverTheWire_data();
     void queryOverTheWire();
-    void queryUrlAsReceived();
     void failures_data();
     void failures();
     void throttlingStopsFurtherRequests();
-    void silentServerTimesOut();
-    void readRecords_data();
-    void readRecords();
     void submitSendsHeadersAndRecord_data();
     void submitSendsHeadersAndRecord();
     void submitRefusedBeforeSending_data();
     void submitRefusedBeforeSending();
-    void pacedRequestsKeepTheirSpacing();
     void proxyWithCredentials_data();
     void proxyWithCredentials();
     void cancelEndsWaitingRequests();
-    void oversizedAnswerIsRefused();
     void resultsNeverArriveInsideTheCall();
     void clientGoneWhileWaiting();
 
@@ -89,54 +76,31 @@ void TestCddbClient::cleanup() {
     delete m_server;
 }
 
-void TestCddbClient::queryOverTheWire_data() {
-    QTest::addColumn<QByteArray>("body");
-    QTest::addColumn<int>("code");
-    QTest::addColumn<int>("matchCode");
-    QTest::addColumn<int>("count");
-    QTest::newRow("200 exact") << QByteArray("200 rock 0c01a302 Motor / Live\r\n")
-                               << int(CddbResultCode::Ok) << kMatchExact << 1;
-    QTest::newRow("210 several exact")
-        << QByteArray("210 Found exact matches, list follows (until terminating `.')\r\n"
-                      "rock 0c01a302 A / B\r\nmisc 0c01a302 C / D\r\n.\r\n")
-        << int(CddbResultCode::Ok) << kMatchSeveral << 2;
-    QTest::newRow("211 inexact")
-        << QByteArray("211 Found inexact matches, list follows (until terminating `.')\r\n"
-                      "rock 0c01a399 A / B\r\n.\r\n")
-        << int(CddbResultCode::Ok) << kMatchSeveral << 1;
-    QTest::newRow("202 none") << QByteArray("202 No match for disc ID 0c01a302.\r\n")
-                              << int(CddbResultCode::NoMatch) << kMatchNone << 0;
-}
-
 void TestCddbClient::queryOverTheWire() {
-    QFETCH(QByteArray, body);
-    QFETCH(int, code);
-    QFETCH(int, matchCode);
-    QFETCH(int, count);
-    m_server->setHandler([body](const HttpStubRequest&) { return HttpStubReply::text(body); });
+    // What the answer means is tst_cddbprotocol's; here that it arrives and what was asked.
+    m_server->setHandler([](const HttpStubRequest&) {
+        return HttpStubReply::text("211 Found inexact matches, list follows (until terminating "
+                                   "`.')\r\nrock 0c01a399 A / B\r\nmisc 0c01a398 C / D\r\n.\r\n");
+    });
     const CddbQueryResult r = m_client->queryAndWait(exampleToc());
-    QCOMPARE(int(r.outcome.code), code);
+    QCOMPARE(r.outcome.code, CddbResultCode::Ok);
     QCOMPARE(r.outcome.httpStatus, 200);
-    QCOMPARE(r.matchCode(), matchCode);
-    QCOMPARE(r.matches.size(), count);
+    QCOMPARE(r.matchCode(), kMatchSeveral);
+    QCOMPARE(r.matches.size(), 2);
     QCOMPARE(m_client->pendingRequests(), 0);
-}
 
-void TestCddbClient::queryUrlAsReceived() {
-    m_server->setHandler(
-        [](const HttpStubRequest&) { return HttpStubReply::text("202 No match found\r\n"); });
-    m_client->queryAndWait(exampleToc());
     QCOMPARE(m_server->requests().size(), 1);
     const HttpStubRequest& req = m_server->requests().first();
     QCOMPARE(req.method, QByteArray("GET"));
-    QCOMPARE(req.target, QByteArray("/~cddb/cddb.cgi?cmd=cddb+query+0c01a302+2+150+14287+421&"
-                                    "hello=joe+example.org+TrackFen+1.0.1&proto=6"));
+    QVERIFY2(req.target.startsWith("/~cddb/cddb.cgi?cmd=cddb+query+0c01a302+2+150+14287+421&"
+                                   "hello=joe+example.org+"),
+             req.target.constData());
     QCOMPARE(req.header("Host"), "127.0.0.1:" + QByteArray::number(m_server->port()));
-    QCOMPARE(req.header("User-Agent"), QByteArray("TrackFen/1.0.1"));
+    QCOMPARE(req.header("User-Agent"), QByteArray(kCddbClientName) + '/' + kCddbClientVersion);
 }
 
 void TestCddbClient::failures_data() {
-    QTest::addColumn<int>("status"); // 0: nobody listens
+    QTest::addColumn<int>("status"); // 0: nobody listens, -1: never answers, -2: answers too much
     QTest::addColumn<int>("code");
     QTest::newRow("500") << 500 << int(CddbResultCode::ServerError);
     QTest::newRow("404") << 404 << int(CddbResultCode::ServerError);
@@ -144,24 +108,30 @@ void TestCddbClient::failures_data() {
     QTest::newRow("429") << 429 << int(CddbResultCode::Throttled);
     QTest::newRow("503") << 503 << int(CddbResultCode::Throttled);
     QTest::newRow("connection refused") << 0 << int(CddbResultCode::NetworkError);
+    QTest::newRow("silent server") << -1 << int(CddbResultCode::Timeout);
+    QTest::newRow("oversized answer") << -2 << int(CddbResultCode::BadResponse);
 }
 
 void TestCddbClient::failures() {
     QFETCH(int, status);
     QFETCH(int, code);
-    if (status == 0) {
-        m_client->setOptions(loopback(HttpStub::closedPort()));
-    } else {
-        m_server->setHandler([status](const HttpStubRequest&) {
-            return HttpStubReply::text("<html>busy</html>", status, "Nope");
-        });
-    }
+    CddbOptions options = loopback(status == 0 ? HttpStub::closedPort() : m_server->port());
+    options.timeoutMs = status == -1 ? 300 : 5000;
+    m_client->setOptions(options);
+    m_server->setHandler([status](const HttpStubRequest&) {
+        if (status == -1)
+            return HttpStubReply::never();
+        if (status == -2)
+            return HttpStubReply::text(QByteArray(kCddbMaxResponseBytes + 10, 'x'));
+        return HttpStubReply::text("<html>busy</html>", status, "Nope");
+    });
     const CddbQueryResult r = m_client->queryAndWait(exampleToc());
     QCOMPARE(int(r.outcome.code), code);
-    QCOMPARE(r.outcome.httpStatus, status);
     QCOMPARE(r.matchCode(), kMatchNone);
     QVERIFY(!r.outcome.message.isEmpty());
-    if (status != 0) {
+    QCOMPARE(m_client->pendingRequests(), 0);
+    if (status > 0) {
+        QCOMPARE(r.outcome.httpStatus, status);
         QVERIFY2(r.outcome.message.contains(QString::number(status)),
                  qPrintable(r.outcome.message));
         QCOMPARE(m_server->requests().size(), 1); // no retry
@@ -181,44 +151,6 @@ void TestCddbClient::throttlingStopsFurtherRequests() {
     const CddbReadResult second = m_client->readAndWait("rock", "0c01a302");
     QCOMPARE(second.outcome.code, CddbResultCode::Throttled);
     QCOMPARE(m_server->requests().size(), 1); // the server was not asked again
-}
-
-void TestCddbClient::silentServerTimesOut() {
-    CddbOptions options = loopback(m_server->port());
-    options.timeoutMs = 300;
-    m_client->setOptions(options);
-    m_server->setHandler([](const HttpStubRequest&) { return HttpStubReply::never(); });
-    const CddbQueryResult r = m_client->queryAndWait(exampleToc());
-    QCOMPARE(r.outcome.code, CddbResultCode::Timeout);
-    QCOMPARE(m_server->requests().size(), 1);
-    QCOMPARE(m_client->pendingRequests(), 0);
-}
-
-void TestCddbClient::readRecords_data() {
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<QString>("artist");
-    QTest::addColumn<QString>("firstTrack");
-    QTest::newRow("utf-8") << "rock-0c01a302.xmcd" << QStringLiteral("Mot\u00f6rhead Tribute")
-                           << "A very long first title that goes on and on across two lines";
-    QTest::newRow("latin-1") << "misc-0c01a302-latin1.xmcd" << QStringLiteral("Bj\u00f6rk")
-                             << QStringLiteral("Caf\u00e9 \u00bfs\u00ed?");
-}
-
-void TestCddbClient::readRecords() {
-    QFETCH(QString, file);
-    QFETCH(QString, artist);
-    QFETCH(QString, firstTrack);
-    const QByteArray record = golden(file);
-    QVERIFY(!record.isEmpty());
-    m_server->setHandler([record](const HttpStubRequest&) { return readAnswer(record); });
-    const CddbReadResult r = m_client->readAndWait("rock", "0C01A302");
-    QVERIFY2(r.outcome.ok(), qPrintable(r.outcome.message));
-    QCOMPARE(r.disc.category, QStringLiteral("rock"));
-    QCOMPARE(r.disc.artist, artist);
-    QCOMPARE(r.disc.trackTitles.value(0), firstTrack);
-    QCOMPARE(m_server->requests().first().target,
-             QByteArray("/~cddb/cddb.cgi?cmd=cddb+read+rock+0c01a302&"
-                        "hello=joe+example.org+TrackFen+1.0.1&proto=6"));
 }
 
 void TestCddbClient::submitSendsHeadersAndRecord_data() {
@@ -259,69 +191,25 @@ void TestCddbClient::submitSendsHeadersAndRecord() {
 }
 
 void TestCddbClient::submitRefusedBeforeSending_data() {
-    QTest::addColumn<QString>("email");
-    QTest::addColumn<QString>("category");
-    QTest::addColumn<QString>("artist");
-    QTest::newRow("no e-mail") << ""
-                               << "rock"
-                               << "A";
-    QTest::newRow("not an e-mail") << "joe"
-                                   << "rock"
-                                   << "A";
-    QTest::newRow("unknown category") << "joe@example.org"
-                                      << "../x"
-                                      << "A";
-    QTest::newRow("no artist") << "joe@example.org"
-                               << "rock"
-                               << "";
+    QTest::addColumn<QStringList>("emailCategoryArtist");
+    QTest::newRow("no e-mail") << QStringList{"", "rock", "A"};
+    QTest::newRow("not an e-mail") << QStringList{"joe", "rock", "A"};
+    QTest::newRow("unknown category") << QStringList{"joe@example.org", "../x", "A"};
+    QTest::newRow("no artist") << QStringList{"joe@example.org", "rock", ""};
 }
 
 void TestCddbClient::submitRefusedBeforeSending() {
-    QFETCH(QString, email);
-    QFETCH(QString, category);
-    QFETCH(QString, artist);
+    QFETCH(QStringList, emailCategoryArtist);
     CddbOptions options = loopback(m_server->port());
-    options.email = email;
+    options.email = emailCategoryArtist.at(0);
     m_client->setOptions(options);
     CddbDisc disc = editedDisc();
-    disc.category = category;
-    disc.artist = artist;
+    disc.category = emailCategoryArtist.at(1);
+    disc.artist = emailCategoryArtist.at(2);
     const CddbOutcome o = m_client->submitAndWait(disc, exampleToc());
     QCOMPARE(o.code, CddbResultCode::BadRequest);
     QVERIFY(!o.message.isEmpty());
     QVERIFY(m_server->requests().isEmpty());
-}
-
-void TestCddbClient::pacedRequestsKeepTheirSpacing() {
-    constexpr int kSpacing = 150;
-    CddbOptions options = loopback(m_server->port());
-    options.passSpacingMs = kSpacing;
-    m_client->setOptions(options);
-    m_server->setHandler(
-        [](const HttpStubRequest&) { return HttpStubReply::text("202 No match found\r\n"); });
-    int done = 0;
-    // One request first, so that the paced ones all go over an open connection: the first
-    // connection's set-up would otherwise delay only the first arrival and shrink its gap.
-    m_client->query(exampleToc(), [&](const CddbQueryResult&) { ++done; });
-    QVERIFY(QTest::qWaitFor([&] { return done == 1; }, 10000));
-    const qsizetype first = m_server->requests().size();
-    done = 0;
-    {
-        CddbPacedScope paced(*m_client);
-        QVERIFY(m_client->isPaced());
-        for (int i = 0; i < 3; ++i)
-            m_client->query(exampleToc(), [&](const CddbQueryResult&) { ++done; });
-        QVERIFY(QTest::qWaitFor([&] { return done == 3; }, 10000));
-    }
-    QVERIFY(!m_client->isPaced());
-    const auto& reqs = m_server->requests();
-    QCOMPARE(reqs.size(), first + 3);
-    // Lower bounds only: the requests may arrive later, never sooner. A few milliseconds of
-    // slack cover the clocks of the two ends.
-    for (qsizetype i = first + 1; i < first + 3; ++i) {
-        const qint64 gap = reqs.at(i).receivedAtMs - reqs.at(i - 1).receivedAtMs;
-        QVERIFY2(gap >= kSpacing - 10, qPrintable(QString::number(gap)));
-    }
 }
 
 void TestCddbClient::proxyWithCredentials_data() {
@@ -373,14 +261,6 @@ void TestCddbClient::cancelEndsWaitingRequests() {
     QVERIFY(QTest::qWaitFor([&] { return codes.size() == 2; }, 5000));
     QCOMPARE(codes, (QList<CddbResultCode>{CddbResultCode::Cancelled, CddbResultCode::Cancelled}));
     QCOMPARE(m_server->requests().size(), 1);
-}
-
-void TestCddbClient::oversizedAnswerIsRefused() {
-    m_server->setHandler([](const HttpStubRequest&) {
-        return readAnswer(QByteArray(kCddbMaxResponseBytes + 10, 'x'));
-    });
-    const CddbReadResult r = m_client->readAndWait("rock", "0c01a302");
-    QCOMPARE(r.outcome.code, CddbResultCode::BadResponse);
 }
 
 void TestCddbClient::resultsNeverArriveInsideTheCall() {

@@ -1,19 +1,12 @@
 // The offline copy of the CDDB database: lookups in a dump-layout folder, damaged and
-// hostile files, the client consulting it before or instead of the server, and the demo's
-// bundled records.
+// hostile files, the client consulting it before or instead of the server.
 
 #include "common/httpstub.h"
 #include "common/testsupport.h"
 #include "lookup/cddbclient.h"
 #include "lookup/offlinedb.h"
-#include "model/discid.h"
 
 #include <QDir>
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -50,31 +43,6 @@ bool put(const QString& root, const QString& relative, const QByteArray& bytes) 
     return test::writeAll(root + '/' + relative, bytes);
 }
 
-// The demo library's table of every disc (lead-out last), as the simulator builds it.
-QList<TocTime> demoToc(const QJsonObject& disc) {
-    QList<int> frames;
-    if (disc.contains("toc")) {
-        for (const auto& v : disc.value("toc").toArray()) {
-            const QStringList p = v.toString().split(':');
-            frames.append(p.at(0).toInt() * 4500 + p.at(1).toInt() * 75 + p.at(2).toInt());
-        }
-    } else {
-        static const QRegularExpression length("^(\\d+):(\\d{2})(?:\\.(\\d{2}))?$");
-        int position = 150;
-        frames.append(position);
-        for (const auto& v : disc.value("lengths").toArray()) {
-            const auto m = length.match(v.toString());
-            position +=
-                (m.captured(1).toInt() * 60 + m.captured(2).toInt()) * 75 + m.captured(3).toInt();
-            frames.append(position);
-        }
-    }
-    QList<TocTime> toc;
-    for (int f : frames)
-        toc.append(TocTime{quint8(f / 4500), quint8(f / 75 % 60), quint8(f % 75)});
-    return toc;
-}
-
 } // namespace
 
 class TestOfflineDb : public QObject {
@@ -86,7 +54,6 @@ private slots:
     void oversizedRecordIsRefused();
     void clientUsesCopy_data();
     void clientUsesCopy();
-    void demoRecordsCoverTheDemoLibrary();
 };
 
 void TestOfflineDb::query_data() {
@@ -230,36 +197,6 @@ void TestOfflineDb::clientUsesCopy() {
         QCOMPARE(read.disc.artist, inCopy ? QString("Copy") : QString("Server"));
     }
     QCOMPARE(int(stub.requests().size()), serverRequests);
-}
-
-void TestOfflineDb::demoRecordsCoverTheDemoLibrary() {
-    const QString root = test::sourcePath("resources/cddb-demo");
-    const QJsonArray discs =
-        QJsonDocument::fromJson(test::readAll(test::sourcePath("resources/demo-library.json")))
-            .object()
-            .value("discs")
-            .toArray();
-    QVERIFY(!discs.isEmpty());
-    for (const auto& value : discs) {
-        const QJsonObject disc = value.toObject();
-        const int slot = disc.value("slot").toInt();
-        const QList<TocTime> table = demoToc(disc);
-        const auto id = ComputeDiscId(table);
-        QVERIFY2(id, qPrintable(QString("slot %1").arg(slot)));
-        const auto toc = CddbToc::fromTocTimes(table);
-        QVERIFY(toc);
-        QCOMPARE(toc->discId, discIdText(*id));
-        const CddbQueryResult found = OfflineCddb(root).query(*toc);
-        QVERIFY2(
-            found.matchCode() == kMatchExact,
-            qPrintable(QString("slot %1 (%2) has no exact record").arg(slot).arg(toc->discId)));
-        const CddbReadResult read =
-            OfflineCddb(root).read(found.matches.first().category, toc->discId);
-        QVERIFY(read.outcome.ok());
-        QCOMPARE(read.disc.artist, disc.value("artist").toString());
-        QCOMPARE(read.disc.title, disc.value("album").toString());
-        QCOMPARE(read.disc.trackTitles.size(), toc->trackCount());
-    }
 }
 
 QTEST_GUILESS_MAIN(TestOfflineDb)
