@@ -21,6 +21,7 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QLabel>
@@ -298,6 +299,7 @@ void TestAudioTab::programPanelListsSetsAndClears() {
     QCOMPARE(tracks->item(0)->text(), QStringLiteral("[ALL]"));
     QCOMPARE(tracks->item(20)->text(), QStringLiteral("[ 20] * NO TITLE *"));
     QCOMPARE(tracks->item(21)->text(), QStringLiteral("[ 21] * Can't Memory *"));
+    QVERIFY(!QFile::exists(b.config.programPath("pgmtrack.txt")));
 
     // A program of a single step is sent as that one step.
     b.list("lstPGSDNO")->setCurrentRow(1); // disc 2: five tracks

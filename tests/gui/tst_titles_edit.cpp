@@ -8,6 +8,7 @@
 #include "operations/memorytitles.h"
 #include "store/discdata.h"
 #include "store/discfile.h"
+#include "store/textfile.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -383,6 +384,8 @@ void TestTitlesEdit::saveWritesWhatWasEdited() {
     QCOMPARE(saved->discTitle, QString("A <b>Harbour</b> Lights"));
     QCOMPARE(saved->trackTitles, QStringList({"Low Tide", "Middle", "Lanterns"}));
     QCOMPARE(int(discdata::readBlock(m_dataDir + "discdata.txt", 5)->userFileByte), 128);
+    const auto list = textfile::readLines(m_dataDir + "tempdisc.txt");
+    QVERIFY(list && list->contains("[  5] A <b>Harbour</b> Lights"));
     QVERIFY(!m_tab->changed());
     QVERIFY(!child<QPushButton>("cmdSave")->isEnabled());
     QVERIFY(child<QPushButton>("cmdLoad")->isEnabled());
