@@ -1,9 +1,7 @@
 #include "common/titlestabrig.h"
 
-#include "base/catalogue.h"
 #include "common/linktestaccess.h"
 #include "common/testsupport.h"
-#include "model/discid.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -15,43 +13,13 @@
 
 namespace tf::test {
 
-namespace {
-
-const QStringList kDisc1Toc{"00:02:00", "04:00:10", "07:30:00", "11:00:00"};
-
-} // namespace
-
-void TitlesStatusLog::ShowStatusMessage(int tab, int index) {
-    if (tab == kTitlesTab)
-        shown.append(index);
-}
-
-bool RecordingLookup::CD_TEXT_load_Not_CDDB(int disc) {
-    cdTextLoads.append(disc);
-    return false;
-}
-
-bool RecordingLookup::Web_search_CDDB(int disc) {
-    webSearches.append(disc);
-    return false;
-}
-
 QJsonObject TitlesTabRig::disc1() {
     return QJsonObject{{"slot", 1},
-                       {"toc", QJsonArray::fromStringList(kDisc1Toc)},
+                       {"toc", QJsonArray{"00:02:00", "04:00:10", "07:30:00", "11:00:00"}},
                        {"memory", QJsonObject{{"title", "Memory Disc"},
                                               {"tracks", QJsonArray{"One", "", "Three"}}}},
                        {"userFiles", QJsonArray{1, 3}},
                        {"musicType", 5}};
-}
-
-QString TitlesTabRig::disc1IdText() {
-    QList<TocTime> toc;
-    for (const QString& t : kDisc1Toc) {
-        const QStringList p = t.split(':');
-        toc.append({quint8(p[0].toInt()), quint8(p[1].toInt()), quint8(p[2].toInt())});
-    }
-    return discIdText(*ComputeDiscId(toc)).toUpper();
 }
 
 void TitlesTabRig::writeLibrary(const QJsonObject& library) {

@@ -27,24 +27,32 @@ namespace tf::test {
 // The status lines the titles tab asked for.
 struct TitlesStatusLog : StatusMessenger {
     QList<int> shown;
-    void ShowStatusMessage(int tab, int index) override;
+    void ShowStatusMessage(int tab, int index) override {
+        if (tab == kTitlesTab)
+            shown.append(index);
+    }
 };
 
 // A lookup that finds nothing and remembers which discs it was asked for.
 struct RecordingLookup : LookupService {
     QList<int> webSearches;
     QList<int> cdTextLoads;
-    bool CD_TEXT_load_Not_CDDB(int disc) override;
-    bool Web_search_CDDB(int disc) override;
+    bool CD_TEXT_load_Not_CDDB(int disc) override {
+        cdTextLoads.append(disc);
+        return false;
+    }
+    bool Web_search_CDDB(int disc) override {
+        webSearches.append(disc);
+        return false;
+    }
     void lookUpAllDiscs() override {}
 };
 
 class TitlesTabRig {
 public:
     // Disc 1 of the simulator's library: memory titles for tracks 1 and 3, user files 1 and 3,
-    // music type 5. Its identifier, as the PC's title files write it.
+    // music type 5.
     static QJsonObject disc1();
-    static QString disc1IdText();
 
 protected:
     // Writes the simulator's library, once for the test case.

@@ -1,5 +1,6 @@
 // The info lines of both tabs and the status display's rendering, without a changer: the
-// play values are set as the link would store them from pushed frames.
+// play values are set as the link would store them from pushed frames. The texts themselves
+// are the play tables' (unit.tst_playtables); here, that the tab shows them.
 
 #include "common/linktestaccess.h"
 #include "common/scriptedui.h"
@@ -8,7 +9,6 @@
 #include "operations/appcontext.h"
 #include "operations/lookupservice.h"
 #include "operations/programlist.h"
-#include "playback/programlist.h"
 #include "playback/widgets/audiotab.h"
 #include "playback/widgets/infolines.h"
 #include "playback/widgets/statusdisplay.h"
@@ -68,18 +68,13 @@ class TestStatusLines : public QObject {
 private slots:
     void statusSuffixes_data();
     void statusSuffixes();
-    void fontRule_data();
-    void fontRule();
     void revertsToStandingText();
     void playModeRendering_data();
     void playModeRendering();
     void playStateAndIndicators();
-    void musicTypeNames_data();
-    void musicTypeNames();
     void userFileMarksFollowTheDisc();
     void programModeWidgetsAndWorkingFile();
     void changerPanelModeDisablesTheTab();
-    void programRecordsAndItems();
 };
 
 void TestStatusLines::statusSuffixes_data() {
@@ -98,9 +93,7 @@ void TestStatusLines::statusSuffixes_data() {
     QTest::newRow("reload on audio, no number")
         << 1 << 7 << 0 << 0 << "You are reloading the data from disc No  ";
     QTest::newRow("random from mode 0") << 1 << 23 << 0 << 0 << "You have selected random ON";
-    QTest::newRow("random from mode 7") << 1 << 23 << 7 << 0 << "You have selected random ON";
     QTest::newRow("random from mode 2") << 1 << 23 << 2 << 0 << "You have selected random OFF";
-    QTest::newRow("random from mode 8") << 1 << 23 << 8 << 0 << "You have selected random OFF";
     QTest::newRow("repeat while off") << 1 << 26 << 0 << 0 << "You have selected repeat ON";
     QTest::newRow("repeat while on") << 1 << 26 << 0 << 5 << "You have selected repeat OFF";
     QTest::newRow("plain text") << 1 << 21 << 0 << 0 << "Music is playing.";
@@ -112,44 +105,24 @@ void TestStatusLines::statusSuffixes() {
     QFETCH(int, playMode);
     QFETCH(int, repeat);
     QFETCH(QString, text);
-    Offline o;
-    o.editorDisc = 33;
-    LinkTestAccess::play(o.link).PlayMode = qint16(playMode);
-    LinkTestAccess::play(o.link).PlayRepeat = qint16(repeat);
-    o.lines.ShowStatusMessage(tab, index);
-    QLabel* line = tab == 0 ? &o.textInfo : o.tab.infoLabel();
-    QCOMPARE(line->text(), text);
-    QVERIFY(o.lines.displayTimer().isActive());
-    QCOMPARE(o.lines.displayTimer().interval(), 6000);
-}
-
-void TestStatusLines::fontRule_data() {
-    QTest::addColumn<int>("index");
-    QTest::addColumn<int>("points");
-    QTest::newRow("17 characters") << 21 << 22;                 // "Music is playing."
-    QTest::newRow("25 characters, 30 with suffix") << 26 << 22; // repeat OFF + "OFF"
-    QTest::newRow("31 characters") << 4 << 14;                  // "You have updated the file name."
-    QTest::newRow("43 characters") << 30 << 12; // "You have closed the music type play window."
-}
-
-void TestStatusLines::fontRule() {
-    QFETCH(int, index);
-    QFETCH(int, points);
-    Offline o;
-    LinkTestAccess::play(o.link).PlayRepeat = 1;
-    o.lines.ShowStatusMessage(StatusMessenger::kAudioTab, index);
-    const QString text = o.tab.infoLabel()->text();
-    QCOMPARE(o.tab.infoLabel()->font().pointSize(), points);
-    QCOMPARE(playback::infoLinePointSize(text), points);
-    // The boundaries themselves.
-    QCOMPARE(playback::infoLinePointSize(QString(30, 'x')), 22);
-    QCOMPARE(playback::infoLinePointSize(QString(31, 'x')), 14);
-    QCOMPARE(playback::infoLinePointSize(QString(40, 'x')), 14);
-    QCOMPARE(playback::infoLinePointSize(QString(41, 'x')), 12);
+    ScriptedUi ui;
+    Link link{ui};
+    InfoLines lines{link};
+    lines.setEditorDisc([] { return 33; });
+    lines.setAudioSelection([] { return 12; }, [] { return 7; });
+    LinkTestAccess::play(link).PlayMode = qint16(playMode);
+    LinkTestAccess::play(link).PlayRepeat = qint16(repeat);
+    QCOMPARE(lines.statusLine(tab, index), text);
 }
 
 void TestStatusLines::revertsToStandingText() {
     Offline o;
+    // A status text stays six seconds, in the font its length takes.
+    o.lines.ShowStatusMessage(StatusMessenger::kAudioTab, 4);
+    QCOMPARE(o.tab.infoLabel()->text(), QStringLiteral("You have updated the file name."));
+    QCOMPARE(o.tab.infoLabel()->font().pointSize(), 14);
+    QVERIFY(o.lines.displayTimer().isActive());
+    QCOMPARE(o.lines.displayTimer().interval(), 6000);
     o.lines.setIntervals(60, 20);
     LinkTestAccess::play(o.link).PlayStateCode = 0x60;
     o.tab.StatusDisplayTick(); // mode drawn first
@@ -158,6 +131,7 @@ void TestStatusLines::revertsToStandingText() {
     QCOMPARE(o.tab.playInfoLabel()->font().pointSize(), 15);
     o.lines.ShowStatusMessage(StatusMessenger::kAudioTab, 22);
     QCOMPARE(o.tab.infoLabel()->text(), QStringLiteral("Music is stopped."));
+    QCOMPARE(o.tab.infoLabel()->font().pointSize(), 22);
     QTRY_COMPARE(o.tab.infoLabel()->text(), QStringLiteral("Now search music. Please Wait..."));
     QCOMPARE(o.tab.infoLabel()->font().pointSize(), 14);
     QCOMPARE(o.lines.displayTimer().interval(), 20); // it keeps refreshing
@@ -181,42 +155,27 @@ void TestStatusLines::revertsToStandingText() {
 
 void TestStatusLines::playModeRendering_data() {
     QTest::addColumn<int>("mode");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("random");
-    QTest::addColumn<bool>("lit");
     QTest::addColumn<QString>("buttons"); // program, music type, user file
-    QTest::newRow("0") << 0 << "Track Mode"
-                       << "OFF" << false << "111";
-    QTest::newRow("1") << 1 << "Track Mode"
-                       << "ONE DISC RANDOM" << true << "000";
-    QTest::newRow("2") << 2 << "Track Mode"
-                       << "ALL DISC RANDOM" << true << "000";
-    QTest::newRow("3") << 3 << "Program Mode"
-                       << "OFF" << false << "100";
-    QTest::newRow("4") << 4 << "Best Sel Mode"
-                       << "OFF" << false << "000";
-    QTest::newRow("5") << 5 << "Music Type Mode"
-                       << "OFF" << false << "010";
-    QTest::newRow("6") << 6 << "Music Type Mode"
-                       << "RANDOM" << true << "010";
-    QTest::newRow("7") << 7 << "User File Mode"
-                       << "OFF" << false << "001";
-    QTest::newRow("8") << 8 << "User File Mode"
-                       << "RANDOM" << true << "001";
+    QTest::newRow("0") << 0 << "111";
+    QTest::newRow("1") << 1 << "000";
+    QTest::newRow("2") << 2 << "000";
+    QTest::newRow("3") << 3 << "100";
+    QTest::newRow("4") << 4 << "000";
+    QTest::newRow("5") << 5 << "010";
+    QTest::newRow("6") << 6 << "010";
+    QTest::newRow("7") << 7 << "001";
+    QTest::newRow("8") << 8 << "001";
 }
 
 void TestStatusLines::playModeRendering() {
     QFETCH(int, mode);
-    QFETCH(QString, name);
-    QFETCH(QString, random);
-    QFETCH(bool, lit);
     QFETCH(QString, buttons);
     Offline o;
     LinkTestAccess::play(o.link).PlayMode = qint16(mode);
     o.tab.StatusDisplayTick();
-    QCOMPARE(o.label("lbAudioPLAYMODE"), name);
-    QCOMPARE(o.label("lbRandom"), random);
-    QCOMPARE(o.find("lbRandom")->property("lit").toBool(), lit);
+    QCOMPARE(o.label("lbAudioPLAYMODE"), playback::playModeName(mode));
+    QCOMPARE(o.label("lbRandom"), playback::randomText(mode));
+    QCOMPARE(o.find("lbRandom")->property("lit").toBool(), playback::randomLit(mode));
     const QString shown = QString::number(o.find("cmdPGMPlay")->isEnabled()) +
                           QString::number(o.find("cmdMtypePlay")->isEnabled()) +
                           QString::number(o.find("cmdUFPlay")->isEnabled());
@@ -229,57 +188,30 @@ void TestStatusLines::playModeRendering() {
     // A mode above 8 keeps the name and shows random off.
     LinkTestAccess::play(o.link).PlayMode = 9;
     o.tab.StatusDisplayTick();
-    QCOMPARE(o.label("lbAudioPLAYMODE"), name);
+    QCOMPARE(o.label("lbAudioPLAYMODE"), playback::playModeName(mode));
     QCOMPARE(o.label("lbRandom"), QStringLiteral("OFF"));
 }
 
+// The play state, the repeat indicator and the music type as the changer reports them.
 void TestStatusLines::playStateAndIndicators() {
     Offline o;
     o.tab.StatusDisplayTick();
-    const QList<QPair<int, QString>> states = {{0x40, "Music is stopped."},
-                                               {0x50, "Stop Action. Please Wait...."},
-                                               {0x70, "Music is playing."},
-                                               {0x80, "Music is paused."},
-                                               {0x90, "Fast-Forward."},
-                                               {0xA0, "Fast-Backward."},
-                                               {0x33, ""}};
-    for (const auto& [state, text] : states) {
+    for (const int state : {0x40, 0x50, 0x80, 0x33}) {
         LinkTestAccess::play(o.link).PlayStateCode = qint16(state);
         o.tab.StatusDisplayTick();
+        const QString text = playback::playStateText(state);
         QCOMPARE(o.tab.playInfoLabel()->text(), text);
-        QCOMPARE(o.tab.playInfoLabel()->font().pointSize(), text.size() <= 16 ? 20 : 15);
+        QCOMPARE(o.tab.playInfoLabel()->font().pointSize(), playback::playInfoPointSize(text));
     }
     LinkTestAccess::play(o.link).PlayRepeat = 1;
     o.tab.StatusDisplayTick();
     QCOMPARE(o.label("lbRepeatONOFF"), QStringLiteral("ON"));
     QVERIFY(o.find("lbRepeatONOFF")->property("lit").toBool());
     LinkTestAccess::play(o.link).PlayRepeat = 0;
+    LinkTestAccess::play(o.link).PlayMusicType = 4;
     o.tab.StatusDisplayTick();
     QCOMPARE(o.label("lbRepeatONOFF"), QStringLiteral("OFF"));
-}
-
-void TestStatusLines::musicTypeNames_data() {
-    QTest::addColumn<int>("code");
-    QTest::addColumn<QString>("name");
-    QTest::newRow("none") << 0 << "Not Defined";
-    QTest::newRow("not defined") << 1 << "Not Defined";
-    QTest::newRow("first genre") << 2 << "Adult Contemporary";
-    QTest::newRow("with blank") << 4 << "Children 's Music";
-    QTest::newRow("classical") << 5 << "Classical";
-    QTest::newRow("last") << 28 << "World Music";
-}
-
-void TestStatusLines::musicTypeNames() {
-    QFETCH(int, code);
-    QFETCH(QString, name);
-    Offline o;
-    o.tab.StatusDisplayTick();
-    LinkTestAccess::play(o.link).PlayMusicType = qint16(code);
-    o.tab.StatusDisplayTick();
-    QCOMPARE(o.label("lbMtype"), name);
-    QCOMPARE(playback::musicTypeName(code), name);
-    if (code >= 2)
-        QCOMPARE(playback::panelMusicTypeEntries().at(playback::panelIndexOfCode(code)), name);
+    QCOMPARE(o.label("lbMtype"), QStringLiteral("Children 's Music"));
 }
 
 void TestStatusLines::userFileMarksFollowTheDisc() {
@@ -336,17 +268,6 @@ void TestStatusLines::changerPanelModeDisablesTheTab() {
     o.tab.PrepareAudioTab();                                            // the mode reaction
     o.tab.StatusDisplayTick();
     QCOMPARE(o.label("lbAudioPLAYMODE"), QStringLiteral("Program Mode"));
-}
-
-void TestStatusLines::programRecordsAndItems() {
-    const QString item = program::listItem(3, "[ 12]", "[  3]");
-    QCOMPARE(item, QStringLiteral("P-03 : DISC [ 12], TRACK [  3]"));
-    QCOMPARE(item.indexOf("[ 12]"), 12);
-    QCOMPARE(item.indexOf("[  3]"), 25);
-    QCOMPARE(program::recordOfItem(item), QStringLiteral("[ 12][  3]"));
-    QCOMPARE(program::renumbered(item, 10), QStringLiteral("P-10 : DISC [ 12], TRACK [  3]"));
-    QCOMPARE(program::renumbered(program::listItem(9, "[  1]", "[ALL]"), 3),
-             QStringLiteral("P-03 : DISC [  1], TRACK [ALL]"));
 }
 
 QTEST_MAIN(TestStatusLines)

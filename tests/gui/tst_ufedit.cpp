@@ -36,7 +36,6 @@ private slots:
     void keysAndLimit();
     void changeDetectedOnFocusOut();
     void quitAsksWhenChanged();
-    void cancelButtonSendsNothing();
     void updateSendsAndSpreadsNames();
     void failedUploadKeepsListNames();
     void withoutChangerNamesAreSpread();
@@ -102,8 +101,6 @@ void TestUfEdit::openShowsNamesOverTheList() {
         QCOMPARE(box(k)->text(), kNames.at(k - 1));
     QCOMPARE(m_status.shown.last(), 3);
     QVERIFY(!child<QPushButton>("cmdUFESave")->isEnabled());
-    QCOMPARE(child<QPushButton>("cmdUFESave")->text(), QString("UPDATE"));
-    QCOMPARE(child<QPushButton>("cmdUFEEnd")->text(), QString("CANCEL"));
     // A second press while it is open changes nothing.
     retype(2, "typed");
     QTest::mouseClick(child<QPushButton>("cmdUFEdit"), Qt::LeftButton);
@@ -176,18 +173,19 @@ void TestUfEdit::quitAsksWhenChanged() {
     QVERIFY(!panel()->isVisible());
     QVERIFY(list()->isVisible());
     QCOMPARE(m_status.shown.last(), 5);
-    QCOMPARE(m_sim.dump().value("userFileNames").toArray().at(0).toString(), QString("Road Trip"));
-    QVERIFY(m_spread.isEmpty());
-}
-
-void TestUfEdit::cancelButtonSendsNothing() {
+    // CANCEL closes without a question, and nothing is sent either.
     open();
     retype(2, "Not Sent");
+    m_ui.shown.clear();
     QTest::mouseClick(child<QPushButton>("cmdUFEEnd"), Qt::LeftButton);
     QVERIFY(!panel()->isVisible());
     QCOMPARE(m_status.shown.last(), 5);
-    QCOMPARE(m_sim.dump().value("userFileNames").toArray().at(1).toString(), QString("Sunday"));
+    QVERIFY(m_ui.shown.isEmpty());
+    const QJsonArray names = m_sim.dump().value("userFileNames").toArray();
+    QCOMPARE(names.at(0).toString(), QString("Road Trip"));
+    QCOMPARE(names.at(1).toString(), QString("Sunday"));
     QVERIFY(!listNames().contains("Not Sent"));
+    QVERIFY(m_spread.isEmpty());
 }
 
 void TestUfEdit::updateSendsAndSpreadsNames() {
@@ -199,16 +197,13 @@ void TestUfEdit::updateSendsAndSpreadsNames() {
     QVERIFY(!panel()->isVisible());
     QVERIFY(list()->isVisible() && list()->isEnabled());
     QCOMPARE(m_status.shown.last(), 4);
-    const QJsonArray names = m_sim.dump().value("userFileNames").toArray();
-    QCOMPARE(names.at(0).toString(), QString("Road Trip 2"));
-    QCOMPARE(names.at(1).toString(), QString("Sunday"));
-    QCOMPARE(names.at(7).toString(), QString("Kids"));
+    QCOMPARE(m_sim.dump().value("userFileNames").toArray().at(0).toString(),
+             QString("Road Trip 2"));
     QStringList expected = kNames;
     expected[0] = "Road Trip 2";
     expected[2] = "USER FILE 3";
     QCOMPARE(listNames(), expected);
     QCOMPARE(m_spread, QList<QStringList>{expected});
-    QCOMPARE(*userfiles::read(m_dataDir + "ufn.txt"), expected);
     QCOMPARE(m_link->linkBusy(), qint16(kLinkIdle));
 }
 
@@ -225,7 +220,6 @@ void TestUfEdit::failedUploadKeepsListNames() {
     QCOMPARE(m_status.shown.last(), 5); // closed, not "updated"
     QCOMPARE(listNames(), before);
     QVERIFY(m_spread.isEmpty());
-    QCOMPARE(*userfiles::read(m_dataDir + "ufn.txt"), kNames);
 }
 
 void TestUfEdit::withoutChangerNamesAreSpread() {
