@@ -22,18 +22,8 @@ enum class Target { TitleFile, MasterBlock, UserFileNames, WholeFile, Count };
 inline constexpr int kTargetCount = static_cast<int>(Target::Count);
 
 inline QString targetName(Target target) {
-    switch (target) {
-    case Target::TitleFile:
-        return QStringLiteral("DISC5.txt");
-    case Target::MasterBlock:
-        return QStringLiteral("discdata.txt");
-    case Target::UserFileNames:
-        return QStringLiteral("ufn.txt");
-    case Target::WholeFile:
-    case Target::Count:
-        break;
-    }
-    return QStringLiteral("tempdisc.txt");
+    static const char* const kNames[] = {"DISC5.txt", "discdata.txt", "ufn.txt", "tempdisc.txt"};
+    return QString::fromLatin1(kNames[int(target)]);
 }
 
 inline const DiscIdentity kTitleDisc{5, {0x12, 0x34, 0x56, 0x78}};

@@ -5,6 +5,8 @@
 
 #include "tst_faultfixture.h"
 
+#include "base/catalogue.h"
+
 using namespace tf;
 using namespace tf::test;
 

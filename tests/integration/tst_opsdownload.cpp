@@ -13,8 +13,6 @@
 #include "store/disclist.h"
 #include "store/storefiles.h"
 
-#include <QJsonDocument>
-
 using namespace tf;
 using namespace tf::test;
 
@@ -85,44 +83,17 @@ struct LastItemChanger {
 class TestOpsDownload : public QObject {
     Q_OBJECT
 private slots:
-    void allDiscTitles();
     void oneDiscTitles_data();
     void oneDiscTitles();
-    void userFileNames();
     void downloadWithoutText_data();
     void downloadWithoutText();
     void startUpReadBuildsDiscList();
     void startUpReadWithoutDiscInPlayer();
     void startUpReadFailureFillsSlots();
     void cdTextDownload();
-    void lastItemMarkEndsDownload();
-    void notStandardCdText();
+    void lastItemMark();
     void playingDiscTitlesFromTheChanger();
 };
-
-void TestOpsDownload::allDiscTitles() {
-    OpsRig rig;
-    QVERIFY(rig.start());
-    QVERIFY(holding(rig.link, [&] { return downloadAllDiscTitles(rig.link, rig.config, rig.ui); }));
-    QCOMPARE(rig.link.lastResult(), kResultOk);
-
-    QStringList expected;
-    for (int slot = 1; slot <= 200; ++slot) {
-        const SlotTruth t = slotTruth(slot);
-        expected += titleRecord(slot, 0, t.title, t.userFiles, t.musicType);
-    }
-    QCOMPARE(readAll(rig.programPath(storefiles::kAllDiscs)), crlf(expected));
-    QVERIFY(!QFile::exists(rig.programPath(storefiles::kTitleRecords)));
-    // The progress bar follows the disc numbers up to the slot count.
-    QCOMPARE(rig.ui.lastProgress.caption, msg(319));
-    QCOMPARE(rig.ui.lastProgress.info, msg(320));
-    QCOMPARE(rig.ui.lastProgress.maximum, 200);
-    QCOMPARE(rig.ui.progressValues.size(), 201);
-    QCOMPARE(rig.ui.progressValues.at(7), 7);
-    QCOMPARE(rig.ui.progressValues.last(), 200);
-    QVERIFY(!rig.ui.progressOpen);
-    QCOMPARE(rig.ui.texts("error"), QStringList());
-}
 
 void TestOpsDownload::oneDiscTitles_data() {
     QTest::addColumn<QStringList>("simOptions");
@@ -161,17 +132,6 @@ void TestOpsDownload::oneDiscTitles() {
     QCOMPARE(rig.ui.lastProgress.info, msg(321));
     QCOMPARE(rig.ui.lastProgress.maximum, highest);
     QCOMPARE(rig.ui.progressValues.last(), expected.size() / 5 - 1);
-}
-
-void TestOpsDownload::userFileNames() {
-    OpsRig rig;
-    QVERIFY(rig.start());
-    QVERIFY(holding(rig.link, [&] { return downloadUserFileNames(rig.link, rig.config, rig.ui); }));
-    QCOMPARE(readAll(rig.dataPath("ufn.txt")),
-             records({"Road Trip", "USER FILE 2", "Party Mix", "USER FILE 4", "USER FILE 5",
-                      "USER FILE 6", "USER FILE 7", "USER FILE 8"}));
-    QCOMPARE(rig.ui.lastProgress.info, msg(322));
-    QCOMPARE(rig.ui.progressValues, (QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8}));
 }
 
 void TestOpsDownload::downloadWithoutText_data() {
@@ -232,19 +192,26 @@ void TestOpsDownload::startUpReadBuildsDiscList() {
     }
     QCOMPARE(readAll(rig.dataPath("tempdisc.txt")), crlf(expected));
     QVERIFY(!QFile::exists(rig.programPath(storefiles::kAllDiscs)));
-    QCOMPARE(readAll(rig.dataPath("ufn.txt")).left(11), QByteArray("\x09\x00Road Trip", 11));
+    QVERIFY(!QFile::exists(rig.programPath(storefiles::kTitleRecords)));
+    // The first progress bar follows the disc numbers up to the slot count.
+    QCOMPARE(rig.ui.shown.first().number, 200);
+    QCOMPARE(rig.ui.progressValues.at(200), 200);
+    QCOMPARE(readAll(rig.dataPath("ufn.txt")),
+             records({"Road Trip", "USER FILE 2", "Party Mix", "USER FILE 4", "USER FILE 5",
+                      "USER FILE 6", "USER FILE 7", "USER FILE 8"}));
     QCOMPARE(rig.link.linkBusy(), qint16(kLinkIdle));
     QCOMPARE(rig.ui.texts("error"), QStringList());
 }
 
 void TestOpsDownload::startUpReadWithoutDiscInPlayer() {
+    // The library with nothing in the player.
     QTemporaryDir dir;
-    QJsonObject library = QJsonDocument::fromJson(readAll(opsLibrary())).object();
-    library.insert("play", QJsonObject{{"disc", 0}, {"track", 0}, {"state", "stopped"}});
-    const QString libraryPath = dir.filePath("noplayer.json");
-    QVERIFY(writeAll(libraryPath, QJsonDocument(library).toJson()));
+    const QString library = dir.filePath("library.json");
+    QVERIFY(writeAll(
+        library,
+        readAll(opsLibrary()).replace("\"disc\": 1, \"track\": 1,", "\"disc\": 0, \"track\": 0,")));
     OpsRig rig;
-    QVERIFY(rig.start({}, libraryPath));
+    QVERIFY(rig.start({}, library));
     QCOMPARE(rig.link.playValues().PlayDisc, qint16(0));
     int rangeRequests = 0;
     QObject::connect(&rig.link, &Link::traffic, [&](bool sent, const QByteArray& unit) {
@@ -308,7 +275,9 @@ void TestOpsDownload::cdTextDownload() {
     QVERIFY(rig.ui.texts("error").isEmpty());
 }
 
-void TestOpsDownload::lastItemMarkEndsDownload() {
+// The changer's "nothing follows" mark ends an audio-title download and, in a CD TEXT
+// download, says the disc is not standard; either way the PC ends the exchange itself.
+void TestOpsDownload::lastItemMark() {
     LastItemChanger changer;
     QTemporaryDir dir;
     ScriptedUi ui;
@@ -324,24 +293,13 @@ void TestOpsDownload::lastItemMarkEndsDownload() {
         expected += titleRecord(9, t, "* NO TITLE *", 0, 0);
     QCOMPARE(readAll(config.programPath("audiotmp.txt")), crlf(expected));
     QVERIFY(ui.texts("error").isEmpty());
-}
 
-void TestOpsDownload::notStandardCdText() {
-    LastItemChanger changer;
-    QTemporaryDir dir;
-    ScriptedUi ui;
-    Configuration config(dir.path());
-    Link link(ui);
-    link.setTimings(opsTimings());
-    QCOMPARE(link.openDevice(changer.peer.slavePath()), 0);
-    DiscIdentity identity;
-    identity.disc = 9;
-    identity.id = {0x0a, 0x0b, 0x0c, 0x0d};
+    changer.peer.received.clear();
+    const DiscIdentity identity{9, {0x0a, 0x0b, 0x0c, 0x0d}};
     QCOMPARE(holding(link, [&] { return DownloadCdText(link, config, identity, 1, 2); }),
              CdTextResult::NotStandard);
     QVERIFY(changer.pcEndedAfterMark());
     QCOMPARE(ui.texts("error"), QStringList{msg(458)});
-    QCOMPARE(ui.shown.last().title, msg(358));
     QCOMPARE(readAll(config.programPath("tempcdt.txt")),
              crlf({"DISC ID =", "0a0b0c0d", "DISC NO =", "9", "MIN TNO =", "1", "MAX TNO =", "2",
                    "Disc Title =", "Disc", "Track Title =", "", ""}));
@@ -355,15 +313,10 @@ void TestOpsDownload::playingDiscTitlesFromTheChanger() {
     QVERIFY(rig.start());
     const auto six = readPlayingDisc(rig.link, 6);
     QVERIFY(six);
-    QCOMPARE(six->lowest, 1);
-    QCOMPARE(six->highest, 25);
-    QVERIFY(six->identity.idKnown());
     const PlayingDiscTitles fromChanger = findPlayingDiscTitles(rig.ctx, *six);
     QCOMPARE(fromChanger.source, TitleSource::Changer);
     QCOMPARE(fromChanger.titles.tracks.size(), 25);
-    QCOMPARE(fromChanger.titles.tracks.at(19).number, 20);
     QCOMPARE(fromChanger.titles.tracks.at(20).number, 21);
-    QCOMPARE(fromChanger.titles.tracks.at(20).title, msg(msgid::AudioTrackWithoutTitle));
     QCOMPARE(fromChanger.titles.tracks.at(24).title, msg(msgid::AudioTrackWithoutTitle));
     QVERIFY(!QFile::exists(rig.programPath(storefiles::kAudioTitles)));
 
@@ -372,7 +325,6 @@ void TestOpsDownload::playingDiscTitlesFromTheChanger() {
     const PlayingDiscTitles memory = findPlayingDiscTitles(rig.ctx, *one);
     QCOMPARE(memory.source, TitleSource::Changer);
     QCOMPARE(memory.titles.discTitle.value_or(QString()), QStringLiteral("Memory Disc"));
-    QCOMPARE(memory.titles.tracks.at(0).title, QStringLiteral("One"));
     QCOMPARE(memory.titles.tracks.at(2).title, QStringLiteral("Three"));
     QVERIFY(rig.ui.texts("message").isEmpty()); // the settings rule out asking about a lookup
 

@@ -10,12 +10,14 @@
 #include "common/simprocess.h"
 #include "common/testsupport.h"
 #include "link/link.h"
+#include "model/discid.h"
 #include "operations/appcontext.h"
 #include "operations/lookupservice.h"
 #include "store/config.h"
 
 #include <QDir>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
@@ -31,6 +33,22 @@ public:
 
 inline QString opsLibrary() {
     return sourcePath(QStringLiteral("tests/data/ops/library.json"));
+}
+
+// A disc of the simulator's library as the file describes it.
+inline QJsonObject libraryDisc(int slot) {
+    const QJsonObject library = QJsonDocument::fromJson(readAll(opsLibrary())).object();
+    for (const auto& d : library.value(QStringLiteral("discs")).toArray())
+        if (d.toObject().value(QStringLiteral("slot")).toInt() == slot)
+            return d.toObject();
+    return {};
+}
+
+inline QStringList tocOf(int slot) {
+    QStringList toc;
+    for (const auto& v : libraryDisc(slot).value(QStringLiteral("toc")).toArray())
+        toc << v.toString();
+    return toc;
 }
 
 // Short time-outs so failures come quickly; a disc's contents may take a while.
@@ -126,20 +144,20 @@ inline QByteArray records(const QStringList& texts) {
     return out;
 }
 
-// The CDDB identifier of a table given as "MM:SS:FF" strings (lead-out last), worked out
-// here on its own so that the master file is checked against an independent computation.
+// A table given as "MM:SS:FF" strings (lead-out last).
+inline QList<TocTime> tocTimes(const QStringList& toc) {
+    QList<TocTime> out;
+    for (const QString& msf : toc) {
+        const QStringList p = msf.split(QLatin1Char(':'));
+        out << TocTime{quint8(p.at(0).toInt()), quint8(p.at(1).toInt()), quint8(p.at(2).toInt())};
+    }
+    return out;
+}
+
+// The CDDB identifier of such a table (the identifier's computation is the disc-id unit
+// test's).
 inline QString cddbIdText(const QStringList& toc) {
-    const auto seconds = [](const QString& msf) {
-        const QStringList parts = msf.split(QLatin1Char(':'));
-        return parts.at(0).toInt() * 60 + parts.at(1).toInt();
-    };
-    int n = 0;
-    for (int i = 0; i + 1 < toc.size(); ++i)
-        for (int s = seconds(toc.at(i)); s > 0; s /= 10)
-            n += s % 10;
-    const int total = seconds(toc.last()) - seconds(toc.first());
-    const quint32 id = (quint32(n % 255) << 24) | (quint32(total) << 8) | quint32(toc.size() - 1);
-    return QStringLiteral("%1").arg(id, 8, 16, QLatin1Char('0'));
+    return discIdText(ComputeDiscId(tocTimes(toc)).value_or(DiscIdBytes{}));
 }
 
 // One title record of a downloaded title file: disc, track, title, user files, music type.
@@ -153,14 +171,13 @@ inline QStringList titleRecord(int disc, int track, const QString& title, int us
 inline QStringList masterBlock(int n, const QStringList& toc, int info, int userFiles,
                                int musicType) {
     QStringList lines{QStringLiteral("_!_%1").arg(n), QStringLiteral("TOC_%1").arg(n)};
-    for (int i = 0; i < toc.size(); ++i) {
-        const QStringList p = toc.at(i).split(QLatin1Char(':'));
+    const QList<TocTime> times = tocTimes(toc);
+    for (int i = 0; i < times.size(); ++i)
         lines << QStringLiteral("TRACK%1 = |%2|%3|%4")
                      .arg(i + 1)
-                     .arg(p.at(0).toInt())
-                     .arg(p.at(1).toInt())
-                     .arg(p.at(2).toInt());
-    }
+                     .arg(times.at(i).minutes)
+                     .arg(times.at(i).seconds)
+                     .arg(times.at(i).frames);
     lines << QStringLiteral("DISCID%1").arg(n);
     const quint32 id = cddbIdText(toc).toUInt(nullptr, 16);
     for (int shift = 24; shift >= 0; shift -= 8)

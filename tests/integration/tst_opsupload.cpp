@@ -40,12 +40,9 @@ QJsonArray programJson(const QList<QPair<int, QJsonValue>>& steps) {
 class TestOpsUpload : public QObject {
     Q_OBJECT
 private slots:
-    void uploadTitlesFromFile();
-    void uploadStopsAtTrackTwenty();
-    void refusedTitleInputSendsNoTitle();
     void offlineUploadIsReported();
-    void uploadFailures_data();
-    void uploadFailures();
+    void uploadTitles_data();
+    void uploadTitles();
     void uploadEditorTitles();
     void userFileNames_data();
     void userFileNames();
@@ -53,57 +50,6 @@ private slots:
     void programListRoundTrip();
     void programListRefused();
 };
-
-void TestOpsUpload::uploadTitlesFromFile() {
-    OpsRig rig;
-    QVERIFY(rig.start());
-    const QString path = rig.dataPath("DISC1.txt");
-    QVERIFY(
-        writeAll(path, crlf(discFile(1, 4, "A Thirty Character Disc Title!",
-                                     {"First", "", "Third track title that is long", "Four"}))));
-    QVERIFY(UploadTitles(rig.link, path));
-    QCOMPARE(rig.link.lastResult(), kResultOk);
-    QVERIFY(rig.ui.shown.isEmpty());
-    const QJsonObject disc = rig.simDisc(1);
-    QCOMPARE(disc.value("memoryTitle").toString(), QString("A Thirty Character Disc T"));
-    QCOMPARE(disc.value("memoryTracks").toObject(),
-             trackMap({{1, "First"}, {3, "Third track title that is"}, {4, "Four"}}));
-    // The frames carried the disc's user-file byte and music type back unchanged.
-    QCOMPARE(disc.value("userFileByte").toInt(), 5);
-    QCOMPARE(disc.value("musicType").toInt(), 23);
-    QCOMPARE(rig.link.linkBusy(), qint16(kLinkIdle));
-}
-
-void TestOpsUpload::uploadStopsAtTrackTwenty() {
-    OpsRig rig;
-    QVERIFY(rig.start());
-    QStringList tracks;
-    for (int t = 1; t <= 25; ++t)
-        tracks << QStringLiteral("Track %1").arg(t);
-    const QString path = rig.dataPath("DISC6.txt");
-    QVERIFY(writeAll(path, crlf(discFile(6, 25, "Twenty-five", tracks))));
-    const int before = rig.simFramesReceived();
-    QVERIFY(UploadTitles(rig.link, path));
-    // Title status request, title-input request, the disc title and tracks 1 to 20.
-    QCOMPARE(rig.simFramesReceived() - before, 2 + 1 + 20);
-    const QJsonObject disc = rig.simDisc(6);
-    QCOMPARE(disc.value("memoryTracks").toObject().size(), 20);
-    QCOMPARE(disc.value("memoryTracks").toObject().value("20").toString(), QString("Track 20"));
-    QCOMPARE(disc.value("musicType").toInt(), 14);
-}
-
-void TestOpsUpload::refusedTitleInputSendsNoTitle() {
-    OpsRig rig;
-    QVERIFY(rig.start());
-    const QString path = rig.dataPath("DISC3.txt");
-    QVERIFY(writeAll(path, crlf(discFile(3, 1, "New Title", {"Only"}))));
-    const int before = rig.simFramesReceived();
-    QVERIFY(!UploadTitles(rig.link, path));
-    QCOMPARE(rig.link.lastResult(), kResultOk); // a refusal, not a failure
-    QVERIFY(rig.ui.shown.isEmpty());
-    QCOMPARE(rig.simFramesReceived() - before, 2);
-    QCOMPARE(rig.simDisc(3).value("memoryTitle").toString(), QString("Locked"));
-}
 
 void TestOpsUpload::offlineUploadIsReported() {
     ScriptedUi ui;
@@ -114,32 +60,80 @@ void TestOpsUpload::offlineUploadIsReported() {
     QCOMPARE(ui.shown.first().title, msg(363));
 }
 
-void TestOpsUpload::uploadFailures_data() {
+void TestOpsUpload::uploadTitles_data() {
+    QTest::addColumn<int>("disc");
+    QTest::addColumn<QStringList>("titles"); // the file's disc title, then its track titles
     QTest::addColumn<QString>("fault");
-    QTest::addColumn<int>("body");
-    QTest::addColumn<int>("title");
+    QTest::addColumn<bool>("sent");
+    QTest::addColumn<int>("error"); // the message shown and its title, 0 for none
+    QTest::addColumn<int>("errorTitle");
+    QTest::addColumn<int>("frames"); // the changer received, -1 for any
     QTest::addColumn<QString>("memoryTitle");
-    QTest::newRow("title status refused") << "refuse data 1" << 313 << 314 << "Memory Disc";
-    QTest::newRow("disc title refused") << "refuse title 1" << 364 << 365 << "Memory Disc";
+    QTest::addColumn<QJsonObject>("tracks"); // the changer's track titles, empty for any
+    // Titles are cut to 25 characters and an empty track title is not sent.
+    QTest::newRow("from a file") << 1
+                                 << QStringList{"A Thirty Character Disc Title!", "First", "",
+                                                "Third track title that is long", "Four"}
+                                 << "" << true << 0 << 0 << -1 << "A Thirty Character Disc T"
+                                 << trackMap({{1, "First"},
+                                              {3, "Third track title that is"},
+                                              {4, "Four"}});
+    // Title status request, title-input request, the disc title and tracks 1 to 20.
+    QStringList titles{"Twenty-five"};
+    QList<QPair<int, QString>> twenty;
+    for (int t = 1; t <= 25; ++t) {
+        titles << QStringLiteral("Track %1").arg(t);
+        if (t <= 20)
+            twenty.append({t, titles.last()});
+    }
+    QTest::newRow("stops at track 20")
+        << 6 << titles << "" << true << 0 << 0 << 2 + 1 + 20 << "Twenty-five" << trackMap(twenty);
+    // A refused title input is no failure; no title is sent.
+    QTest::newRow("title input refused") << 3 << QStringList{"New Title", "Only"} << "" << false
+                                         << 0 << 0 << 2 << "Locked" << QJsonObject();
+    const QStringList four{"Saved", "t1", "t2", "t3", "t4"};
+    QTest::newRow("title status refused") << 1 << four << "refuse data 1" << false << 313 << 314
+                                          << -1 << "Memory Disc" << QJsonObject();
+    QTest::newRow("disc title refused") << 1 << four << "refuse title 1" << false << 364 << 365
+                                        << -1 << "Memory Disc" << QJsonObject();
     // Titles the changer accepted before the refusal stay stored.
-    QTest::newRow("second track refused") << "refuse title 1 2" << 364 << 365 << "Saved";
+    QTest::newRow("second track refused")
+        << 1 << four << "refuse title 1 2" << false << 364 << 365 << -1 << "Saved" << QJsonObject();
 }
 
-void TestOpsUpload::uploadFailures() {
+void TestOpsUpload::uploadTitles() {
+    QFETCH(int, disc);
+    QFETCH(QStringList, titles);
     QFETCH(QString, fault);
-    QFETCH(int, body);
-    QFETCH(int, title);
+    QFETCH(bool, sent);
+    QFETCH(int, error);
+    QFETCH(int, errorTitle);
+    QFETCH(int, frames);
     QFETCH(QString, memoryTitle);
+    QFETCH(QJsonObject, tracks);
     OpsRig rig;
     QVERIFY(rig.start());
-    const QString path = rig.dataPath("DISC1.txt");
-    QVERIFY(writeAll(path, crlf(discFile(1, 4, "Saved", {"t1", "t2", "t3", "t4"}))));
-    QVERIFY(rig.sim.ok("fault " + fault));
-    QVERIFY(!UploadTitles(rig.link, path));
-    QCOMPARE(rig.link.lastResult(), kResultFailed);
-    QCOMPARE(rig.ui.texts("error"), QStringList{msg(body)});
-    QCOMPARE(rig.ui.shown.last().title, msg(title));
-    QCOMPARE(rig.simDisc(1).value("memoryTitle").toString(), memoryTitle);
+    const QString path = rig.dataPath(QStringLiteral("DISC%1.txt").arg(disc));
+    QVERIFY(writeAll(path,
+                     crlf(discFile(disc, int(titles.size()) - 1, titles.first(), titles.mid(1)))));
+    if (!fault.isEmpty())
+        QVERIFY(rig.sim.ok("fault " + fault));
+    const QJsonObject before = rig.simDisc(disc);
+    const int framesBefore = rig.simFramesReceived();
+    QCOMPARE(UploadTitles(rig.link, path), sent);
+    QCOMPARE(rig.link.lastResult(), error == 0 ? kResultOk : kResultFailed);
+    QCOMPARE(rig.ui.texts("error"), error == 0 ? QStringList() : QStringList{msg(error)});
+    if (error != 0)
+        QCOMPARE(rig.ui.shown.last().title, msg(errorTitle));
+    if (frames >= 0)
+        QCOMPARE(rig.simFramesReceived() - framesBefore, frames);
+    const QJsonObject after = rig.simDisc(disc);
+    QCOMPARE(after.value("memoryTitle").toString(), memoryTitle);
+    if (!tracks.isEmpty())
+        QCOMPARE(after.value("memoryTracks").toObject(), tracks);
+    // The frames carried the disc's user-file byte and music type back unchanged.
+    QCOMPARE(after.value("userFileByte"), before.value("userFileByte"));
+    QCOMPARE(after.value("musicType"), before.value("musicType"));
     QCOMPARE(rig.link.linkBusy(), qint16(kLinkIdle));
 }
 
@@ -164,8 +158,6 @@ void TestOpsUpload::uploadEditorTitles() {
     QCOMPARE(disc.value("memoryTracks").toObject(), trackMap({{1, "a"}, {2, "b"}, {4, "d"}}));
     QCOMPARE(disc.value("userFileByte").toInt(), 0x80);
     QCOMPARE(disc.value("musicType").toInt(), 14);
-    QCOMPARE(rig.ui.lastProgress.caption, msg(365));
-    QCOMPARE(rig.ui.lastProgress.maximum, 4);
     QCOMPARE(rig.ui.progressValues, (QList<int>{0, 1, 2, 3, 4}));
     QVERIFY(!rig.ui.progressOpen);
 }
@@ -195,8 +187,6 @@ void TestOpsUpload::userFileNames() {
     // Each name went to the user file of its bit (1, 2, 4 ... 128).
     QCOMPARE(rig.sim.dump().value("userFileNames").toArray(), QJsonArray::fromStringList(stored));
     QCOMPARE(readAll(rig.dataPath("ufn.txt")), records(file));
-    QCOMPARE(rig.ui.lastProgress.caption, msg(417));
-    QCOMPARE(rig.ui.lastProgress.info, msg(416));
     QCOMPARE(rig.ui.progressValues, (QList<int>{1, 1, 2, 3, 4, 5, 6, 7, 8}));
     QCOMPARE(rig.link.linkBusy(), qint16(kLinkIdle));
 }
@@ -224,17 +214,21 @@ void TestOpsUpload::programListRoundTrip() {
     QVERIFY(holding(rig.link, [&] { return ReadProgramList(rig.link, rig.config); }));
     QCOMPARE(readAll(path), records({"[  1][  3]", "[  2][ALL]"}));
 
+    // Only the first n steps of the file go out.
     QVERIFY(programfile::write(path, {{7, 12}, {123, kWholeDiscTrack}, {2, 99}, {5, 1}}));
     QVERIFY(holding(rig.link, [&] { return UploadProgramList(rig.link, rig.config, 3); }));
-    QCOMPARE(rig.link.lastResult(), kResultOk);
     QCOMPARE(rig.sim.dump().value("program").toArray(),
              programJson({{7, 12}, {123, QJsonValue("all")}, {2, 99}}));
 
-    QVERIFY(holding(rig.link, [&] { return ReadProgramList(rig.link, rig.config); }));
-    QCOMPARE(readAll(path), records({"[  7][ 12]", "[123][ALL]", "[  2][ 99]"}));
+    // The program panel's way: a staged one-step program is sent and read back.
+    QVERIFY(stageProgram(rig.config, {{4, 2}}));
+    QVERIFY(sendStagedProgram(rig.link, rig.config));
+    QCOMPARE(rig.sim.dump().value("program").toArray(), programJson({{4, 2}}));
+    QCOMPARE(readChangerProgram(rig.link, rig.config), (QList<ProgramStep>{{4, 2}}));
 
-    // An empty program clears the changer's.
-    QVERIFY(holding(rig.link, [&] { return UploadProgramList(rig.link, rig.config, 0); }));
+    // No steps clear the changer's program.
+    QVERIFY(stageProgram(rig.config, {}));
+    QVERIFY(sendStagedProgram(rig.link, rig.config));
     QCOMPARE(rig.sim.dump().value("program").toArray(), QJsonArray());
 }
 
