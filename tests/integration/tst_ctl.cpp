@@ -106,31 +106,52 @@ private slots:
 
     void cleanup() { m_sim->stop(); }
 
-    void usageAndHelp_data() {
+    // Exit codes: 0 done, 1 usage, 2 changer, 3 data (4 busy and 5 refused below).
+    void exitCodes_data() {
         QTest::addColumn<QStringList>("args");
+        QTest::addColumn<bool>("withDevice");
+        QTest::addColumn<QString>("fault");
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("text");
-        QTest::newRow("no command") << QStringList{} << 1 << "Usage: trackfen-ctl";
-        QTest::newRow("unknown command") << QStringList{"spin"} << 1 << "Unknown command spin";
-        QTest::newRow("help") << QStringList{"--help"} << 0 << "Exit codes:";
-        QTest::newRow("command help") << QStringList{"import", "--help"} << 0 << "--dry-run";
-        QTest::newRow("bad disc") << QStringList{"play", "201"} << 1 << "Bad arguments for play";
-        QTest::newRow("bad key") << QStringList{"key", "eject"} << 1 << "Bad arguments for key";
-        QTest::newRow("erotic") << QStringList{"mode", "music-type", "10"} << 1 << "Bad arguments";
-        QTest::newRow("unknown option")
-            << QStringList{"status", "--loud"} << 1 << "unknown option --loud";
-        QTest::newRow("option without value")
-            << QStringList{"status", "--device"} << 1 << "--device needs a value";
-        QTest::newRow("33 steps") << QStringList{"program", "set"} + QStringList(33, "1:1") << 1
-                                  << "Bad arguments for program";
+        auto row = [](const char* name, const QStringList& args, int code, const char* text,
+                      bool withDevice = false, const char* fault = "") {
+            QTest::newRow(name) << args << withDevice << QString(fault) << code << QString(text);
+        };
+        row("no command", {}, 1, "Usage: trackfen-ctl");
+        row("unknown command", {"spin"}, 1, "Unknown command spin");
+        row("help", {"--help"}, 0, "Exit codes:");
+        row("command help", {"import", "--help"}, 0, "--dry-run");
+        row("bad disc", {"play", "201"}, 1, "Bad arguments for play");
+        row("bad key", {"key", "eject"}, 1, "Bad arguments for key");
+        row("bad music type", {"mode", "music-type", "10"}, 1, "Bad arguments");
+        row("unknown option", {"status", "--loud"}, 1, "unknown option --loud");
+        row("option without value", {"status", "--device"}, 1, "--device needs a value");
+        row("33 steps", QStringList{"program", "set"} + QStringList(33, "1:1"), 1,
+            "Bad arguments for program");
+        row("no changer", {"--device", "@DIR@/no-such-port", "status"}, 2,
+            "Cannot open the serial port");
+        // The changer refuses to play a music type without discs of it.
+        row("mode refused", {"mode", "music-type", "14"}, 2, "refused the play mode", true,
+            "fault refuse playmode 1");
+        row("no title file to upload", {"upload", "2"}, 3, "DISC2.txt", true);
+        row("malformed import", {"import", "@DIR@/broken.csv"}, 3, "line 1: the header");
+        row("missing import", {"import", "@DIR@/nothing.json"}, 3, "nothing.json");
     }
-    void usageAndHelp() {
+    void exitCodes() {
         QFETCH(QStringList, args);
+        QFETCH(bool, withDevice);
+        QFETCH(QString, fault);
         QFETCH(int, code);
         QFETCH(QString, text);
-        const Run run = ctl(args, false);
+        args.replaceInStrings(QStringLiteral("@DIR@"), m_dir->path());
+        QVERIFY(writeAll(m_dir->filePath("broken.csv"), "record,slot\r\n"));
+        if (!fault.isEmpty())
+            QVERIFY(m_sim->ok(fault));
+        const Run run = ctl(args, withDevice);
         QCOMPARE(run.code, code);
         QVERIFY2((run.out + run.err).contains(text.toUtf8()), (run.out + run.err).constData());
+        // Nothing was written to the data folder.
+        QVERIFY(QDir(dataDir()).isEmpty());
     }
 
     void status() {
@@ -190,12 +211,6 @@ private slots:
         QCOMPARE(play().value("musicType").toInt(), 14);
         QCOMPARE(ctl({"mode", "clear"}).code, 0);
         QTRY_COMPARE(play().value("playMode").toInt(), 0);
-        // The changer refuses to play a music type without discs of it.
-        QVERIFY(m_sim->ok(QStringLiteral("fault refuse playmode 1")));
-        const Run refused = ctl({"mode", "music-type", "14"});
-        QCOMPARE(refused.code, 2);
-        QVERIFY2(refused.err.contains("refused the play mode"), refused.err.constData());
-        QVERIFY(m_sim->ok(QStringLiteral("fault clear")));
     }
 
     void program() {
@@ -234,10 +249,6 @@ private slots:
     }
 
     void upload() {
-        const Run missing = ctl({"upload", "2"});
-        QCOMPARE(missing.code, 3);
-        QVERIFY2(missing.err.contains("DISC2.txt"), missing.err.constData());
-
         QVERIFY(writeDisc2());
         QCOMPARE(ctl({"upload", "2"}).code, 0);
         const QJsonObject disc = simDisc(2);
@@ -275,11 +286,10 @@ private slots:
         QCOMPARE(run.out, QByteArray("3 discs read, 197 skipped\n"));
         QVERIFY2(run.err.contains("READ ALL DISCS  CD CHANGER --> PC 200/200"),
                  run.err.right(300).constData());
+        // The blocks' lines are the store's (tst_discdata); here: the discs read went in.
         const QByteArray master = readAll(dataDir() + "discdata.txt");
         QVERIFY(master.startsWith("_!_1\r\n"));
-        QVERIFY(master.contains("\r\n_!_2\r\nTOC_2\r\nTRACK1 = |0|2|0\r\nTRACK2 = |3|10|37\r\n"
-                                "TRACK3 = |7|1|12\r\nDISCID2\r\n12\r\n1\r\n163\r\n2\r\n"));
-        QVERIFY(master.contains("\r\n_!_4\r\n"));
+        QVERIFY(master.contains("\r\n_!_2\r\n") && master.contains("\r\n_!_4\r\n"));
     }
 
     void exportImportThroughTheProgram() {
@@ -290,10 +300,7 @@ private slots:
         QCOMPARE(ctl({"upload", "2"}).code, 0);
         const QString first = m_dir->filePath("first.json");
         QCOMPARE(ctl({"export", "--output", first}).code, 0);
-        const QJsonObject doc = objectOf(readAll(first));
-        QCOMPARE(doc.value("discs").toArray().size(), 3);
-        QCOMPARE(doc.value("userFileNames").toArray().first().toString(),
-                 QStringLiteral("Road Trip"));
+        QCOMPARE(objectOf(readAll(first)).value("discs").toArray().size(), 3);
 
         // Export, import into an empty folder, export again: the same bytes, JSON and CSV.
         for (const QString& format : {QStringLiteral("json"), QStringLiteral("csv")}) {
@@ -333,16 +340,6 @@ private slots:
         QCOMPARE(readAll(dataDir() + "DISC2.txt"), before);
         QCOMPARE(ctl({"import", foreign, "--force"}).code, 0);
         QVERIFY(readAll(dataDir() + "DISC2.txt").contains("\r\nForeign\r\n"));
-
-        // Malformed input: the line is named and nothing is written.
-        const QString broken = m_dir->filePath("broken.csv");
-        QVERIFY(writeAll(broken, "record,slot\r\n"));
-        const QByteArray master = readAll(dataDir() + "discdata.txt");
-        const Run bad = ctl({"import", broken});
-        QCOMPARE(bad.code, 3);
-        QVERIFY2(bad.err.contains("line 1: the header"), bad.err.constData());
-        QCOMPARE(readAll(dataDir() + "discdata.txt"), master);
-        QCOMPARE(ctl({"import", m_dir->filePath("nothing.json")}).code, 3);
     }
 
     void portHeldByTheApplication() {
@@ -376,12 +373,6 @@ private slots:
         QVERIFY(process.waitForFinished(10000));
         QCOMPARE(process.exitCode(), 0);
         QCOMPARE(app.openDevice(m_sim->portPath()), 0);
-    }
-
-    void noChanger() {
-        const Run run = ctl({"--device", m_dir->filePath("no-such-port"), "status"}, false);
-        QCOMPARE(run.code, 2);
-        QVERIFY2(run.err.contains("Cannot open the serial port"), run.err.constData());
     }
 };
 

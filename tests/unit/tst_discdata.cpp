@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <tuple>
+
 using namespace tf;
 
 namespace {
@@ -74,8 +76,6 @@ private slots:
     void updateValuesGolden();
     void updateReportsMissingFileAndKeys();
     void failedWritesKeepOldFile();
-    void musicTypeFromChoice_data();
-    void musicTypeFromChoice();
     void workingLists();
 };
 
@@ -117,17 +117,11 @@ void TestDiscData::replaceMovesBlockToEnd() {
     // The block of the last disc runs to the end of the file.
     QVERIFY(discdata::replaceBlock(dir.path(), disc(7, tracks(2))));
     QCOMPARE(headers(path), (QStringList{"_!_3", "_!_12", "_!_7"}));
-    const auto seven = discdata::readBlock(path, 7);
-    QVERIFY(seven);
-    QCOMPARE(seven->maxTno, qint16(2));
-    QCOMPARE(seven->toc, tracks(2));
+    QCOMPARE(discdata::readBlock(path, 7)->toc, tracks(2));
     QCOMPARE(discdata::readBlock(path, 12)->toc, tracks(6));
     QCOMPARE(discdata::readBlock(path, 3)->toc, tracks(4));
-    // Blocks of other discs are kept line for line.
-    const QStringList lines = textfile::readLines(path).value();
-    QCOMPARE(lines.count("_!_7"), 1);
     // 16 lines a block besides its TRACK lines (tracks + lead-out).
-    QCOMPARE(lines.size(), (16 + 5) + (16 + 7) + (16 + 3));
+    QCOMPARE(textfile::readLines(path)->size(), (16 + 5) + (16 + 7) + (16 + 3));
 }
 
 void TestDiscData::replaceKeepsOtherLinesAsWritten_data() {
@@ -211,44 +205,28 @@ void TestDiscData::roundTrip() {
                                            .arg(trackCount % 75));
     const auto back = discdata::readBlock(lines, 200);
     QVERIFY(back);
-    QCOMPARE(back->identity, d.identity);
-    QCOMPARE(back->minTno, d.minTno);
-    QCOMPARE(back->maxTno, d.maxTno);
-    QCOMPARE(back->toc, d.toc);
-    QCOMPARE(back->discInfo, d.discInfo);
-    QVERIFY(back->hasCdText());
-    QCOMPARE(back->userFileByte, d.userFileByte);
-    QCOMPARE(back->musicType, d.musicType);
+    const auto fields = [](const DiscRecord& r) {
+        return std::tuple(r.identity, r.minTno, r.maxTno, r.toc, r.discInfo, r.userFileByte,
+                          r.musicType);
+    };
+    QVERIFY(fields(*back) == fields(d));
 }
 
 void TestDiscData::incompleteBlocks_data() {
     QTest::addColumn<QString>("drop");
     QTest::addColumn<QString>("replaceWith");
     QTest::addColumn<QString>("section");
-    QTest::newRow("no DISCID") << "DISCID7"
-                               << "DISCID 7"
-                               << "DISCID";
-    QTest::newRow("no MINMAXTNO_") << "MINMAXTNO_7"
-                                   << "MINMAXTNO7"
-                                   << "MINMAXTNO_";
-    QTest::newRow("no INFO_") << "INFO_7"
-                              << ""
-                              << "INFO_";
-    QTest::newRow("no TOC_") << "TOC_7"
-                             << "toc_7"
-                             << "TOC_";
-    QTest::newRow("damaged TRACK line") << "TRACK2 = |3|10|37"
-                                        << "TRACK2 = |3|10"
-                                        << "TOC_";
-    QTest::newRow("TRACK value not a number") << "TRACK3 = |7|1|12"
-                                              << "TRACK3 = |7|x|12"
-                                              << "TOC_";
-    QTest::newRow("ID byte over 255") << "163"
-                                      << "300"
-                                      << "DISCID";
-    QTest::newRow("min above max") << " 1 "
-                                   << " 5 "
-                                   << "MINMAXTNO_";
+    auto row = [](const char* name, const char* drop, const char* with, const char* section) {
+        QTest::newRow(name) << QString(drop) << QString(with) << QString(section);
+    };
+    row("no DISCID", "DISCID7", "DISCID 7", "DISCID");
+    row("no MINMAXTNO_", "MINMAXTNO_7", "MINMAXTNO7", "MINMAXTNO_");
+    row("no INFO_", "INFO_7", "", "INFO_");
+    row("no TOC_", "TOC_7", "toc_7", "TOC_");
+    row("damaged TRACK line", "TRACK2 = |3|10|37", "TRACK2 = |3|10", "TOC_");
+    row("TRACK value not a number", "TRACK3 = |7|1|12", "TRACK3 = |7|x|12", "TOC_");
+    row("ID byte over 255", "163", "300", "DISCID");
+    row("min above max", " 1 ", " 5 ", "MINMAXTNO_");
 }
 
 void TestDiscData::incompleteBlocks() {
@@ -281,6 +259,9 @@ void TestDiscData::updateValuesGolden() {
     QVERIFY(!QFile::exists(dir.filePath("discdata.tmp")));
     // Printed numbers read back like bare ones.
     QCOMPARE(discdata::readBlock(path, 7)->userFileByte, quint8(129));
+    // The music-type list leaves out code 1.
+    for (const auto& [index, code] : {std::pair{0, 0}, {1, 2}, {27, 28}})
+        QCOMPARE(int(discdata::musicTypeFromChoice(index)), code);
 }
 
 void TestDiscData::updateReportsMissingFileAndKeys() {
@@ -328,20 +309,6 @@ void TestDiscData::failedWritesKeepOldFile() {
     QVERIFY(!builder.commit());
     QCOMPARE(test::readAll(path), golden("discdata-single.txt"));
     QVERIFY(!discdata::replaceBlock(dir.path(), DiscRecord{}, &error)); // no disc number
-}
-
-void TestDiscData::musicTypeFromChoice_data() {
-    QTest::addColumn<int>("index");
-    QTest::addColumn<int>("code");
-    QTest::newRow("Not Defined") << 0 << 0;
-    QTest::newRow("second entry") << 1 << 2;
-    QTest::newRow("World Music") << 27 << 28;
-}
-
-void TestDiscData::musicTypeFromChoice() {
-    QFETCH(int, index);
-    QFETCH(int, code);
-    QCOMPARE(int(discdata::musicTypeFromChoice(index)), code);
 }
 
 void TestDiscData::workingLists() {

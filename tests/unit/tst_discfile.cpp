@@ -195,14 +195,9 @@ void TestDiscFile::parkAndRestoreAcrossSlots() {
     QCOMPARE(discfile::restore(dir.path(), {12, kKindOfBlue}, &error),
              discfile::RestoreResult::Restored);
     QVERIFY(!QFile::exists(dir.filePath("t8a0b3c0d._xt")));
-    const QStringList after = linesOf(dir.filePath("DISC12.txt"));
-    QCOMPARE(after.size(), before.size());
-    QCOMPARE(after.at(2), QStringLiteral("DISC NO ="));
-    QCOMPARE(after.at(3), QStringLiteral("12"));
-    QCOMPARE(after.at(4), QStringLiteral("MIN TNO ="));
     QStringList expected = before;
-    expected[3] = "12";
-    QCOMPARE(after, expected);
+    expected[3] = "12"; // the line after "DISC NO ="
+    QCOMPARE(linesOf(dir.filePath("DISC12.txt")), expected);
     QCOMPARE(discfile::restore(dir.path(), {12, kKindOfBlue}), discfile::RestoreResult::NotFound);
 }
 
@@ -279,13 +274,9 @@ void TestDiscFile::failedWriteKeepsOldFile() {
     QTemporaryDir dir;
     const QString txt = dir.filePath("DISC5.txt");
     QVERIFY(test::writeAll(txt, golden("disc5-lookup.txt")));
-    // A directory where the scratch file must go makes the write fail, even for root.
+    // A directory where the scratch file must go makes the write fail, even for root. (A failed
+    // editor write keeps the old file: tst_crashsafety fills the disk under every writer.)
     QVERIFY(QDir(dir.path()).mkdir("DISC5.txt.new"));
-    QString error;
-    QVERIFY(!discfile::writeFromEditor(txt, {5, kBlueTrain}, blueTrainRows(), &error));
-    QVERIFY(!error.isEmpty());
-    QCOMPARE(test::readAll(txt), golden("disc5-lookup.txt"));
-
     // A refresh that cannot write keeps its scratch file.
     QVERIFY(test::writeAll(dir.filePath("DISC5.tmp"), golden("disc5-unknown.tmp")));
     QCOMPARE(discfile::refreshIdentifier(dir.filePath("DISC5.tmp"), {5, kBlueTrain}, 1, 3),
@@ -302,9 +293,8 @@ void TestDiscFile::ninetyNineTracks() {
     QVERIFY(discfile::writeFromLookup(dir.path(), {200, kKindOfBlue}, 1, 99, "Long", titles));
     const auto content = discfile::readDiscFile(dir.filePath("DISC200.txt"));
     QVERIFY(content);
-    QCOMPARE(content->numbers.discNo, qint16(200));
-    QCOMPARE(content->numbers.minTno, qint16(1));
-    QCOMPARE(content->numbers.maxTno, qint16(99));
+    const auto& n = content->numbers;
+    QCOMPARE((QList<int>{n.discNo, n.minTno, n.maxTno}), (QList<int>{200, 1, 99}));
     QCOMPARE(content->trackTitles, titles);
 }
 

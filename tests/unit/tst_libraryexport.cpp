@@ -214,46 +214,39 @@ private slots:
         const QByteArray header = "record,slot,disc_id,min_tno,max_tno,info,user_file_byte,"
                                   "music_type,toc,title_disc_id,title_min_tno,title_max_tno,"
                                   "track_count,disc_title,track_titles\r\n";
-        QTest::newRow("json syntax") << false
-                                     << QByteArray("{\n  \"format\": \"trackfen-library\",\n"
-                                                   "  \"discs\": [ , ]\n}")
-                                     << "line 3, column ";
-        QTest::newRow("json format")
-            << false << QByteArray(R"({"format": "other", "version": 1, "discs": []})")
-            << "format: not \"trackfen-library\"";
-        QTest::newRow("json missing field")
-            << false
-            << QByteArray(R"({"format": "trackfen-library", "version": 1, "discs": [)"
-                          R"({"slot": 4, "discId": "0c01a302", "minTno": 1, "maxTno": 1}]})")
-            << "discs[0] (slot 4).info: missing";
-        QTest::newRow("json bad toc")
-            << false
-            << QByteArray(
-                   R"({"format": "trackfen-library", "version": 1, "discs": [)"
-                   R"({"slot": 4, "discId": "0c01a302", "minTno": 1, "maxTno": 1, "info": 0,)"
-                   R"( "userFileByte": 0, "musicType": 0, "toc": ["00:02:00", "1:99:00"]}]})")
-            << "discs[0] (slot 4).toc[1]: \"1:99:00\" is not MM:SS:FF";
-        QTest::newRow("json title not text")
-            << false
-            << QByteArray(R"({"format": "trackfen-library", "version": 1, "discs": [{"slot": 4,)"
-                          R"( "titles": {"discId": "", "minTno": 1, "maxTno": 1, "title": 5,)"
-                          R"( "tracks": []}}]})")
-            << "discs[0] (slot 4).titles.title: not a text";
+        auto json = [](const char* name, const QByteArray& input, const char* error) {
+            QTest::newRow(name) << false << input << QString(error);
+        };
+        auto csv = [&header](const char* name, const QByteArray& rows, const char* error) {
+            QTest::newRow(name) << true << header + rows << QString(error);
+        };
+        const QByteArray head = R"({"format": "trackfen-library", "version": 1, "discs": [)";
+        json("json syntax", "{\n  \"format\": \"trackfen-library\",\n  \"discs\": [ , ]\n}",
+             "line 3, column ");
+        json("json format", R"({"format": "other", "version": 1, "discs": []})",
+             "format: not \"trackfen-library\"");
+        json("json missing field",
+             head + R"({"slot": 4, "discId": "0c01a302", "minTno": 1, "maxTno": 1}]})",
+             "discs[0] (slot 4).info: missing");
+        json("json bad toc",
+             head + R"({"slot": 4, "discId": "0c01a302", "minTno": 1, "maxTno": 1, "info": 0,)"
+                    R"( "userFileByte": 0, "musicType": 0, "toc": ["00:02:00", "1:99:00"]}]})",
+             "discs[0] (slot 4).toc[1]: \"1:99:00\" is not MM:SS:FF");
+        json("json title not text",
+             head + R"({"slot": 4, "titles": {"discId": "", "minTno": 1, "maxTno": 1, "title": 5,)"
+                    R"( "tracks": []}}]})",
+             "discs[0] (slot 4).titles.title: not a text");
         QTest::newRow("csv header") << true << QByteArray("slot,title\r\n") << "line 1: the header";
-        QTest::newRow("csv field count") << true << header + "disc,4,0c01a302,1,1\r\n"
-                                         << "line 2: 5 fields where there must be 15";
-        QTest::newRow("csv number")
-            << true << header + "disc,4,0c01a302,1,x,0,0,0,00:02:00 03:00:00,,,,,,\r\n"
-            << "line 2, column max_tno: \"x\" is not a whole number";
-        QTest::newRow("csv open quote")
-            << true << header + "disc,4,,,,,,,,,1,1,1,\"Title,\r\nmore\r\n"
-            << "line 2: a quoted field is never closed";
-        QTest::newRow("csv track count")
-            << true << header + "userfile,1,,,,,,,,,,,,Name,\r\ndisc,4,,,,,,,,,1,2,2,T,\"one\"\r\n"
-            << "line 3, column track_titles: 1 titles where track_count is 2";
-        QTest::newRow("csv stray master field")
-            << true << header + "disc,4,,1,,,,,,,1,1,1,T,x\r\n"
-            << "line 2, column min_tno: a value where disc_id is empty";
+        csv("csv field count", "disc,4,0c01a302,1,1\r\n",
+            "line 2: 5 fields where there must be 15");
+        csv("csv number", "disc,4,0c01a302,1,x,0,0,0,00:02:00 03:00:00,,,,,,\r\n",
+            "line 2, column max_tno: \"x\" is not a whole number");
+        csv("csv open quote", "disc,4,,,,,,,,,1,1,1,\"Title,\r\nmore\r\n",
+            "line 2: a quoted field is never closed");
+        csv("csv track count", "userfile,1,,,,,,,,,,,,Name,\r\ndisc,4,,,,,,,,,1,2,2,T,\"one\"\r\n",
+            "line 3, column track_titles: 1 titles where track_count is 2");
+        csv("csv stray master field", "disc,4,,1,,,,,,,1,1,1,T,x\r\n",
+            "line 2, column min_tno: a value where disc_id is empty");
     }
     void malformedInput() {
         QFETCH(bool, csv);
