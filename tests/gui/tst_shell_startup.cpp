@@ -177,7 +177,10 @@ private slots:
             expected << msg(303) + QLatin1Char('\r') + msg(304);
         // No proxy question; only the port failure of the offline start follows.
         expected << msg(366) + QLatin1Char('\r') + msg(367);
-        QCOMPARE(ui.texts(QStringLiteral("message")), expected);
+        QStringList shown = ui.texts(QStringLiteral("message"));
+        for (QString& text : shown)
+            text = text.section(QStringLiteral("\r\r"), 0, 0); // the reason is the link's
+        QCOMPARE(shown, expected);
         QCOMPARE(ui.shown.last().title, msg(368));
         MainWindow* window = app.mainWindow();
         // Settings store empty: no stored position, so the window opens at its full size

@@ -128,8 +128,10 @@ private slots:
         row("option without value", {"status", "--device"}, 1, "--device needs a value");
         row("33 steps", QStringList{"program", "set"} + QStringList(33, "1:1"), 1,
             "Bad arguments for program");
+        // The reason follows the failure: here, the device that is not there.
         row("no changer", {"--device", "@DIR@/no-such-port", "status"}, 2,
-            "Cannot open the serial port");
+            "Cannot open the serial port @DIR@/no-such-port.\nThere is no device "
+            "@DIR@/no-such-port");
         // The changer refuses to play a music type without discs of it.
         row("mode refused", {"mode", "music-type", "14"}, 2, "refused the play mode", true,
             "fault refuse playmode 1");
@@ -144,6 +146,7 @@ private slots:
         QFETCH(int, code);
         QFETCH(QString, text);
         args.replaceInStrings(QStringLiteral("@DIR@"), m_dir->path());
+        text.replace(QStringLiteral("@DIR@"), m_dir->path());
         QVERIFY(writeAll(m_dir->filePath("broken.csv"), "record,slot\r\n"));
         if (!fault.isEmpty())
             QVERIFY(m_sim->ok(fault));
