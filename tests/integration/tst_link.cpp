@@ -110,6 +110,9 @@ QByteArray discIdFrame(int block, const QByteArray& body) {
     return buildFrame(kReplyDiscId, QByteArray("\x00\x00", 2) + char(block) + body);
 }
 
+// What the changer answers in the handshake.
+enum class Answers { All, None, EnqOnly };
+
 // How the changer misbehaves after the handshake, and the transaction the link runs meanwhile.
 enum class Script { Silent, NakRequest, RefuseRequest, NoClosingAck };
 enum class Op { DiscId, UserFile, MinMax, KeyCode, Confirm };
@@ -163,26 +166,33 @@ private slots:
     void handshakeFailures_data() {
         QTest::addColumn<QByteArray>("model");
         QTest::addColumn<bool>("closingEot");
-        QTest::addColumn<bool>("silent");
-        QTest::newRow("one character off") << QByteArray("I'm QX-517X") << true << false;
-        QTest::newRow("no closing EOT") << QByteArray("I'm QX-517V") << false << false;
-        QTest::newRow("silent changer") << QByteArray() << false << true;
+        QTest::addColumn<Answers>("answers");
+        QTest::newRow("one character off") << QByteArray("I'm QX-517X") << true << Answers::All;
+        QTest::newRow("no closing EOT") << QByteArray("I'm QX-517V") << false << Answers::All;
+        QTest::newRow("silent changer") << QByteArray() << false << Answers::None;
+        QTest::newRow("handshake frame unanswered") << QByteArray() << false << Answers::EnqOnly;
     }
 
     void handshakeFailures() {
         QFETCH(QByteArray, model);
         QFETCH(bool, closingEot);
-        QFETCH(bool, silent);
+        QFETCH(Answers, answers);
         Fixture f;
         f.changer.modelText = model;
         f.changer.sendClosingEot = closingEot;
-        if (silent) {
+        LinkTimings timings = fastTimings();
+        if (answers == Answers::None) {
             // A long control-byte wait shows whether an unanswered ENQ waits its own, shorter time.
             f.changer.peer.onUnit = nullptr;
-            LinkTimings timings = fastTimings();
             timings.controlMs = 1500;
-            f.link.setTimings(timings);
+        } else if (answers == Answers::EnqOnly) {
+            f.changer.peer.onUnit = [&](const QByteArray& u) {
+                if (isControl(u, kEnq))
+                    f.changer.peer.write(kAckB);
+            };
+            timings.handshakeFrameMs = 100;
         }
+        f.link.setTimings(timings);
         QVERIFY(f.open());
         QElapsedTimer clock;
         clock.start();
@@ -192,13 +202,15 @@ private slots:
         QCOMPARE(f.link.lastResult(), kResultOk); // the failure has been reported
         QCOMPARE(f.ui.texts("message"), QStringList{msg(336)});
         QVERIFY(!f.link.pollRunning());
-        if (silent) {
+        if (answers == Answers::None) {
             QCOMPARE(f.changer.peer.count(kEnq), kHandshakeAttempts);
-            QVERIFY2(clock.elapsed() < kHandshakeAttempts * 1500 / 2,
+            QVERIFY2(clock.elapsed() < kHandshakeAttempts * timings.controlMs / 2,
                      qPrintable(QString::number(clock.elapsed())));
         } else {
             QVERIFY(f.changer.peer.count(kEot) > 0);
         }
+        if (answers == Answers::EnqOnly)
+            QCOMPARE(f.changer.peer.countFrames(kCmdHandshake), kHandshakeAttempts);
     }
 
     void portThatCannotOpen() {
