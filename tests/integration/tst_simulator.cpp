@@ -95,38 +95,546 @@ class TestSimulator : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
+    void initTestCase() {
+        QVERIFY(m_dir.isValid());
+        QVERIFY2(!SimProcess::executable().isEmpty(), "built without changer-sim");
+        QJsonArray longToc;
+        for (int k = 1; k <= 100; ++k)
+            longToc.append(msf(longDiscStart(k)));
+        const QJsonArray discs{
+            QJsonObject{{"slot", 1},
+                        {"toc", QJsonArray{"00:02:00", "04:00:10", "07:30:00", "11:00:00"}},
+                        {"userFiles", QJsonArray{1}},
+                        {"musicType", 23}},
+            QJsonObject{
+                {"slot", 3}, {"toc", QJsonArray{"00:02:00", "58:14:33"}}, {"musicType", 17}},
+            QJsonObject{{"slot", 4}, {"toc", longToc}},
+            QJsonObject{{"slot", 6},
+                        {"lengths", QJsonArray::fromStringList(QStringList(25, "3:00"))}},
+            QJsonObject{{"slot", 7}, {"lengths", QJsonArray{"3:00"}}, {"titleLocked", true}},
+        };
+        const QJsonObject library{
+            {"userFileNames", QJsonArray{"Road Trip", "", "Party"}},
+            {"play", QJsonObject{{"disc", 1}, {"track", 1}, {"state", "stopped"}}},
+            {"discs", discs}};
+        m_libraryPath = m_dir.filePath("library.json");
+        QVERIFY(tf::test::writeAll(m_libraryPath, QJsonDocument(library).toJson()));
+    }
 
-    void handshake_data();
-    void handshake();
-    void discIdentifier_data();
-    void discIdentifier();
-    void cdTextDownloadComesInPieces();
-    void memoryTitleDownload();
-    void userFileNamesAndAllDiscTitles();
-    void titleUploadIsStored();
-    void badChecksumGetsNak();
-    void permissions_data();
-    void permissions();
-    void programListRoundTrip();
-    void playRequestPushesAfterLoad();
-    void transportKeys();
-    void pushRepeatsEnqUntilAnswered();
-    void faults_data();
-    void faults();
-    void resynchronisesAfterNoise();
-    void malformedLibraryIsRejected_data();
-    void malformedLibraryIsRejected();
-    void demoLibraryHasTheRequiredDiscs();
+    void init() {
+        m_why.clear();
+        QVERIFY2(m_sim.start(m_libraryPath, {"--load-ms", "100", "--log"}),
+                 qPrintable(m_sim.lastError()));
+        QVERIFY(m_line.open(m_sim.portPath()));
+    }
+
+    void cleanup() {
+        m_line.close();
+        if (QTest::currentTestFailed())
+            qWarning().noquote() << "simulator log:\n" << m_sim.errorOutput().right(4000);
+        m_sim.stop();
+    }
+
+    void handshake_data() {
+        QTest::addColumn<QByteArray>("greeting");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("I'm PC") << QByteArray("I'm PC") << true;
+        QTest::newRow("wrong case") << QByteArray("I'm pc") << false;
+        QTest::newRow("one character more") << QByteArray("I'm PC!") << false;
+    }
+
+    void handshake() {
+        QFETCH(QByteArray, greeting);
+        QFETCH(bool, accepted);
+        if (accepted) {
+            QVERIFY2(linkUp(), qPrintable(m_why));
+            QCOMPARE(m_sim.dump().value("linked").toBool(), true);
+            return;
+        }
+        QVERIFY2(refused(frame(0x00, greeting)), qPrintable(m_why));
+        QCOMPARE(m_sim.dump().value("linked").toBool(), false);
+    }
+
+    void discIdentifier_data() {
+        QTest::addColumn<int>("slot");
+        QTest::addColumn<int>("highest");
+        QTest::addColumn<int>("frames");
+        QTest::newRow("99 tracks in two frames") << 4 << 99 << 2;
+        QTest::newRow("empty slot") << 5 << 0 << 1;
+    }
+
+    void discIdentifier() {
+        QFETCH(int, slot);
+        QFETCH(int, highest);
+        QFETCH(int, frames);
+        const auto replies = request(dataRequest(0x00, 0x04, slot));
+        QVERIFY2(replies, qPrintable(m_why));
+        QCOMPARE(replies->size(), frames);
+        QList<int> entries; // in frames
+        for (int block = 0; block < replies->size(); ++block) {
+            const QByteArray data = dataOf(replies->at(block));
+            QCOMPARE(quint8(replies->at(block).at(1)), quint8(0x06));
+            QVERIFY(data.size() <= 250);
+            QCOMPARE(le16(data, 0), slot);
+            QCOMPARE(int(data.at(2)), block + 1);
+            const int first = block == 0 ? 6 : 3;
+            if (block == 0) {
+                QCOMPARE(int(data.at(4)), highest == 0 ? 0 : 1);
+                QCOMPARE(int(data.at(5)), highest);
+            }
+            QCOMPARE((data.size() - first) % 3, 0);
+            for (int at = first; at < data.size(); at += 3)
+                entries.append((bcd(data.at(at)) * 60 + bcd(data.at(at + 1))) * 75 +
+                               bcd(data.at(at + 2)));
+        }
+        if (slot == 4) {
+            QCOMPARE(entries.size(), 100);
+            QCOMPARE((dataOf(replies->at(0)).size() - 6) / 3, 81);
+            for (int k = 1; k <= 100; ++k)
+                QCOMPARE(entries.at(k - 1), longDiscStart(k));
+        } else {
+            QVERIFY(entries.isEmpty());
+        }
+    }
+
+    void titleUploadIsStored() {
+        const QByteArray title25("A Title Of 25 Characters!");
+        QVERIFY2(command({titleFrame(6, 0, 0x81, 0, 14, title25),
+                          titleFrame(6, 1, 0x81, 1, 14, "Thirty characters of a title!!"),
+                          titleFrame(6, 2, 0x81, 1, 14, QByteArray()),
+                          titleFrame(6, 3, 0x81, 1, 14, "Caf\xE9"),
+                          titleFrame(6, 21, 0x81, 1, 14, "Beyond the memory")}),
+                 qPrintable(m_why));
+        QVERIFY2(command({titleFrame(0, 4, 0, 7, 0, "Garage")}), qPrintable(m_why));
+
+        // Refused: a slot without a disc, a disc that takes no titles.
+        for (const int slot : {5, 7})
+            QVERIFY2(refused(titleFrame(slot, 0, 0, 0, 0, "Nope")), qPrintable(m_why));
+
+        const QJsonObject dump = m_sim.dump();
+        QJsonObject disc;
+        for (const QJsonValue& v : dump.value("discs").toArray()) {
+            if (v.toObject().value("slot").toInt() == 6)
+                disc = v.toObject();
+        }
+        QCOMPARE(disc.value("memoryTitle").toString(), QString::fromLatin1(title25));
+        QCOMPARE(
+            disc.value("memoryTracks").toObject(),
+            (QJsonObject{{"1", "Thirty characters of a ti"}, {"3", QString::fromUtf8("Café")}}));
+        QCOMPARE(disc.value("userFileByte").toInt(), 0x81);
+        QCOMPARE(disc.value("musicType").toInt(), 14);
+        QCOMPARE(dump.value("userFileNames").toArray().at(2).toString(), QString("Garage"));
+
+        // What the changer holds can be saved as a library and read back.
+        const QString saved = m_dir.filePath("saved.json");
+        QVERIFY(m_sim.ok("save " + saved));
+        tf::sim::ChangerLibrary library;
+        QString error;
+        QVERIFY2(tf::sim::loadLibraryFile(saved, &library, &error), qPrintable(error));
+        QCOMPARE(library.disc(6).memoryTitle, title25);
+        QCOMPARE(library.userFileNames.at(2), QByteArray("Garage"));
+    }
+
+    void badChecksumGetsNak() {
+        m_line.send(kEnq);
+        QVERIFY2(expect(kAck), qPrintable(m_why));
+        QByteArray bad = dataRequest(0x00, 0x08, 1);
+        bad[bad.size() - 1] = char(bad.back() + 1);
+        m_line.send(bad);
+        QVERIFY2(expect(kNak), qPrintable(m_why));
+        m_line.send(dataRequest(0x00, 0x08, 1));
+        QVERIFY2(expect(kAck), qPrintable(m_why));
+        const QByteArray reply = frame(0x07, QByteArray::fromHex("010001"));
+        QVERIFY2(expect(reply), qPrintable(m_why));
+        // A refused reply is sent again.
+        m_line.send(kNak);
+        QVERIFY2(expect(reply), qPrintable(m_why));
+        m_line.send(kAck);
+        QVERIFY2(expect(kEot), qPrintable(m_why));
+        m_line.send(kAck);
+        const QJsonObject stats = m_sim.dump().value("stats").toObject();
+        QCOMPARE(stats.value("badFramesReceived").toInt(), 1);
+        QCOMPARE(stats.value("naksSent").toInt(), 1);
+    }
+
+    void permissions_data() {
+        QTest::addColumn<int>("group");
+        QTest::addColumn<int>("disc");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("answer");
+        QTest::newRow("titles, loaded disc") << 0x80 << 1 << 0 << 0x01;
+        QTest::newRow("titles, empty slot") << 0x80 << 5 << 0 << 0x00;
+        QTest::newRow("titles, locked disc") << 0x80 << 7 << 0 << 0x00;
+        QTest::newRow("user-file names") << 0x40 << 0 << 0 << 0x02;
+        QTest::newRow("program") << 0x20 << 0 << 0 << 0x04;
+        QTest::newRow("program, changer mode 1") << 0x20 << 0 << 1 << 0x00;
+        QTest::newRow("play set-up") << 0x10 << 0 << 0 << 0x08;
+        QTest::newRow("play set-up, changer mode 1") << 0x10 << 0 << 1 << 0x00;
+    }
+
+    void permissions() {
+        QFETCH(int, group);
+        QFETCH(int, disc);
+        QFETCH(int, mode);
+        QFETCH(int, answer);
+        QVERIFY(m_sim.ok(QStringLiteral("set mode %1").arg(mode)));
+        const auto replies = request(dataRequest(quint8(group), 0x00, disc));
+        QVERIFY2(replies, qPrintable(m_why));
+        QCOMPARE(replies->size(), 1);
+        QCOMPARE(replies->at(0), frame(0x09, QByteArray(1, char(answer))));
+    }
+
+    void programIsStored() {
+        QVERIFY2(command({frame(0x0D, QByteArray::fromHex("02"
+                                                          "030001"
+                                                          "0400AA"))}),
+                 qPrintable(m_why));
+        const QJsonObject dump = m_sim.dump();
+        QCOMPARE(dump.value("program").toArray(),
+                 (QJsonArray{QJsonObject{{"disc", 3}, {"track", 1}},
+                             QJsonObject{{"disc", 4}, {"track", "all"}}}));
+        QCOMPARE(dump.value("play").toObject().value("playMode").toInt(), 3);
+
+        // 33 steps are more than the changer keeps: refused, the program stays.
+        QByteArray tooMany(1, char(33));
+        for (int i = 0; i < 33; ++i)
+            tooMany += QByteArray::fromHex("010001");
+        QVERIFY2(refused(frame(0x0D, tooMany)), qPrintable(m_why));
+        QCOMPARE(m_sim.dump().value("program").toArray().size(), 2);
+    }
+
+    void playRequestPushesAfterLoad() {
+        QVERIFY2(linkUp(), qPrintable(m_why));
+        QVERIFY2(command({frame(0x0B, QByteArray::fromHex("03000101"))}), qPrintable(m_why));
+        // Searching at once; after the load time the new disc, playing, and its TOC ready.
+        const QList<QByteArray> expected{
+            frame(0x13, QByteArray::fromHex("60")),
+            frame(0x12, QByteArray::fromHex("03000100110000"
+                                            "0000")),
+            frame(0x13, QByteArray::fromHex("70")),
+            frame(0x14, QByteArray::fromHex("0300")),
+        };
+        for (const QByteArray& wanted : expected) {
+            const std::optional<QByteArray> pushed = takePush();
+            QVERIFY2(pushed, qPrintable(m_why));
+            QCOMPARE(pushed->toHex(' '), wanted.toHex(' '));
+        }
+        const QJsonObject play = m_sim.dump().value("play").toObject();
+        QCOMPARE(play.value("disc").toInt(), 3);
+        QCOMPARE(play.value("state").toInt(), 0x70);
+    }
+
+    void transportKeys() {
+        QVERIFY2(linkUp(), qPrintable(m_why));
+        struct Step {
+            const char* key;
+            QList<QByteArray> pushes;
+        };
+        const QList<Step> steps{
+            {"A0CB", {frame(0x12, QByteArray::fromHex("010001001701000000")), frame(0x13, "\x70")}},
+            {"A0CB", {frame(0x13, QByteArray::fromHex("80"))}},
+            {"A007", {frame(0x13, QByteArray::fromHex("90"))}},
+            {"FFFF", {frame(0x13, QByteArray::fromHex("80"))}},
+            {"A0C9", {frame(0x13, QByteArray::fromHex("40"))}},
+            {"A0CC", {frame(0x12, QByteArray::fromHex("010001001701000001"))}},
+            {"A1D4", {frame(0x12, QByteArray::fromHex("010001001701000101"))}},
+        };
+        for (const Step& step : steps) {
+            QVERIFY2(command({frame(0x0A, QByteArray::fromHex(step.key))}), qPrintable(m_why));
+            for (const QByteArray& wanted : step.pushes) {
+                const std::optional<QByteArray> pushed = takePush();
+                QVERIFY2(pushed, qPrintable(m_why + " after key " + step.key));
+                QCOMPARE(pushed->toHex(' '), wanted.toHex(' '));
+            }
+        }
+        // A key the changer does not know is refused.
+        QVERIFY2(refused(frame(0x0A, QByteArray::fromHex("A000"))), qPrintable(m_why));
+    }
+
+    void pushRepeatsEnqUntilAnswered() {
+        QVERIFY2(linkUp(), qPrintable(m_why));
+        QVERIFY(m_sim.ok("push state"));
+        QVERIFY2(expect(kEnq), qPrintable(m_why)); // left unanswered
+        QVERIFY2(expect(kEnq), qPrintable(m_why));
+        m_line.send(kAck);
+        QVERIFY2(expect(frame(0x13, QByteArray::fromHex("40"))), qPrintable(m_why));
+        m_line.send(kAck);
+        QVERIFY2(expect(kEot), qPrintable(m_why));
+        m_line.send(kAck);
+        QTRY_COMPARE(m_sim.dump().value("queuedPushes").toInt(), 0);
+    }
+
+    void faults_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::newRow("refuse enq") << "refuse enq 1";
+        QTest::newRow("refuse reply") << "refuse reply 1";
+        QTest::newRow("silence") << "silence";
+        QTest::newRow("garbage") << "garbage 3 10";
+        QTest::newRow("checksum-next") << "checksum-next 1";
+        QTest::newRow("drop-next") << "drop-next 1";
+        QTest::newRow("hangup") << "hangup 0";
+    }
+
+    void faults() {
+        QFETCH(QString, fault);
+        QVERIFY2(m_sim.ok("fault " + fault), qPrintable(m_sim.lastError()));
+        const QString name = fault.section(' ', 0, 1);
+        const QByteArray userFileRequest = dataRequest(0x00, 0x08, 1);
+        const QByteArray userFileReply = frame(0x07, QByteArray::fromHex("010001"));
+
+        if (name == "refuse enq") {
+            m_line.send(kEnq);
+            QVERIFY2(expect(kEot), qPrintable(m_why));
+            m_line.send(kAck);
+            m_line.send(kEnq); // the refusal was for one ENQ only
+            QVERIFY2(expect(kAck), qPrintable(m_why));
+        } else if (name == "refuse reply") {
+            m_line.send(kEnq);
+            QVERIFY2(expect(kAck), qPrintable(m_why));
+            m_line.send(userFileRequest);
+            QVERIFY2(expect(kAck), qPrintable(m_why));
+            QVERIFY2(expect(kEot), qPrintable(m_why));
+            m_line.send(kAck);
+        } else if (name.startsWith("silence")) {
+            m_line.send(kEnq);
+            QVERIFY(!m_line.next(300));
+            QVERIFY(m_sim.ok("fault clear"));
+            m_line.send(kEnq);
+            QVERIFY2(expect(kAck), qPrintable(m_why));
+        } else if (name.startsWith("garbage")) {
+            const auto replies = request(userFileRequest);
+            QVERIFY2(replies, qPrintable(m_why));
+            QCOMPARE(replies->value(0), userFileReply);
+            QCOMPARE(m_line.noise().size(), 3);
+        } else if (name.startsWith("checksum-next")) {
+            m_line.send(kEnq);
+            QVERIFY2(expect(kAck), qPrintable(m_why));
+            m_line.send(userFileRequest);
+            QVERIFY2(expect(kAck), qPrintable(m_why));
+            const std::optional<QByteArray> bad = m_line.next();
+            QVERIFY(bad && !sumIsGood(*bad));
+            m_line.send(kNak);
+            QVERIFY2(expect(userFileReply), qPrintable(m_why));
+            m_line.send(kAck);
+            QVERIFY2(expect(kEot), qPrintable(m_why));
+            m_line.send(kAck);
+        } else if (name.startsWith("drop-next")) {
+            m_line.send(kEnq);
+            QVERIFY(!m_line.next(300)); // the ACK was lost on the way
+            m_line.send(kEnq);
+            QVERIFY2(expect(kAck), qPrintable(m_why));
+        } else if (name.startsWith("hangup")) {
+            QTRY_VERIFY(m_line.next(200) == std::nullopt && m_line.hungUp());
+            QVERIFY(!m_sim.dump().value("portOpen").toBool());
+            const QString answer = m_sim.command("reopen");
+            QVERIFY2(answer.startsWith("OK PTY /"), qPrintable(answer));
+            m_line.close();
+            QVERIFY(m_line.open(answer.section(' ', 2)));
+            QVERIFY2(linkUp(), qPrintable(m_why));
+        } else {
+            QFAIL("no scenario for this fault");
+        }
+    }
+
+    void resynchronisesAfterNoise() {
+        // Bytes that start nothing, a frame announcing an impossible length, then half a frame.
+        m_line.send(QByteArray::fromHex("00FF7F41"
+                                        "0203FFFF"
+                                        "3F"
+                                        "02030700"));
+        m_line.send(kEnq); // swallowed by the half frame until it is given up
+        QVERIFY2(expect(kAck), qPrintable(m_why));
+        m_line.send(kEot);
+        QVERIFY2(expect(kAck), qPrintable(m_why));
+
+        // Random bytes of every value: whatever the changer makes of them, it keeps running.
+        QRandomGenerator random(517);
+        QByteArray noise;
+        for (int i = 0; i < 4000; ++i)
+            noise.append(char(random.bounded(256)));
+        m_line.send(noise);
+        while (m_line.next(500)) {
+        }
+        QVERIFY(m_sim.isRunning());
+        QVERIFY2(linkUp(), qPrintable(m_why));
+    }
+
+    void malformedLibraryIsRejected_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("syntax") << "bad-json.json"
+                                << "not valid JSON at line 4";
+        QTest::newRow("toc order") << "bad-toc-order.json"
+                                   << "slot 4: \"toc\" entries must increase";
+        QTest::newRow("memory title") << "bad-memory-length.json"
+                                      << "slot 9, memory title: 43 characters where at most 25 fit";
+        QTest::newRow("slot") << "bad-slot.json"
+                              << "\"slot\" must be a whole number from 1 to 200";
+        QTest::newRow("duplicate") << "bad-duplicate-slot.json"
+                                   << "slot 12: listed twice";
+        QTest::newRow("unknown key") << "bad-unknown-key.json"
+                                     << "slot 3: unknown key \"titel\"";
+        QTest::newRow("play empty slot") << "bad-play-empty-slot.json"
+                                         << "play: slot 8 holds no disc";
+        QTest::newRow("cd text tracks") << "bad-cdtext-tracks.json"
+                                        << "3 track titles for 2 tracks";
+    }
+
+    void malformedLibraryIsRejected() {
+        QFETCH(QString, file);
+        QFETCH(QString, message);
+        const QString path = tf::test::sourcePath("tests/data/sim/" + file);
+        tf::sim::ChangerLibrary library;
+        library.changerMode = 1;
+        QString error;
+        QVERIFY(!tf::sim::loadLibraryFile(path, &library, &error));
+        QVERIFY2(error.contains(message), qPrintable(error));
+        QVERIFY(error.startsWith(path));
+        QCOMPARE(library.changerMode, 1); // nothing half-loaded
+
+        SimProcess sim;
+        QVERIFY(!sim.start(path));
+        QCOMPARE(sim.waitForExit(), 2);
+        QVERIFY2(QString::fromUtf8(sim.errorOutput()).contains(message),
+                 sim.errorOutput().constData());
+    }
+
+    void demoLibraryHasTheRequiredDiscs() {
+        tf::sim::ChangerLibrary library;
+        QString error;
+        QVERIFY2(tf::sim::loadLibraryFile(tf::test::sourcePath("resources/demo-library.json"),
+                                          &library, &error),
+                 qPrintable(error));
+        QVERIFY(library.loadedCount() >= 24);
+        bool oneTrack = false, longDisc = false, latin1CdText = false, longCdText = false;
+        bool fullMemoryTitle = false, untitled = false, empty = false;
+        QSet<int> musicTypes, userFiles;
+        for (int slot = 1; slot <= tf::sim::kSlotCount; ++slot) {
+            const tf::sim::SimDisc& disc = library.disc(slot);
+            empty |= !disc.present;
+            if (!disc.present)
+                continue;
+            oneTrack |= disc.trackCount() == 1;
+            longDisc |= disc.trackCount() == 99;
+            for (const QByteArray& title : disc.cdTextTracks) {
+                latin1CdText |= std::any_of(title.begin(), title.end(),
+                                            [](char c) { return quint8(c) > 0x7F; });
+                longCdText |= title.size() > 25;
+            }
+            fullMemoryTitle |= disc.memoryTitle.size() == 25;
+            untitled |= !disc.hasMemoryTitles() && !disc.hasCdText();
+            musicTypes.insert(disc.musicType);
+            for (int bit = 0; bit < 8; ++bit) {
+                if (disc.userFileByte & (1 << bit))
+                    userFiles.insert(bit);
+            }
+        }
+        QVERIFY(oneTrack && longDisc && latin1CdText && longCdText && fullMemoryTitle && untitled &&
+                empty);
+        QVERIFY(musicTypes.size() >= 5);
+        QVERIFY(userFiles.size() >= 3);
+    }
 
 private:
-    bool expect(const QByteArray& wanted, int timeoutMs = 3000);
-    bool linkUp();
-    std::optional<QByteArray> takePush();
-    std::optional<QList<QByteArray>> request(const QByteArray& requestFrame);
-    bool command(const QList<QByteArray>& frames);
+    bool expect(const QByteArray& wanted, int timeoutMs = 3000) {
+        const std::optional<QByteArray> unit = m_line.next(timeoutMs);
+        if (unit == wanted)
+            return true;
+        m_why = QStringLiteral("expected %1, got %2")
+                    .arg(QString::fromLatin1(wanted.toHex(' ')),
+                         unit ? QString::fromLatin1(unit->toHex(' ')) : QStringLiteral("nothing"));
+        return false;
+    }
+
+    // Handshake, then the four frames a changer pushes once the link is up.
+    bool linkUp() {
+        m_line.send(kEnq);
+        if (!expect(kAck))
+            return false;
+        m_line.send(frame(0x00, "I'm PC"));
+        if (!expect(kAck) || !expect(frame(0x00, "I'm QX-517V")))
+            return false;
+        m_line.send(kAck);
+        if (!expect(kEot))
+            return false;
+        m_line.send(kAck);
+        for (const quint8 cmd : {0x12, 0x13, 0x14, 0x15}) {
+            const std::optional<QByteArray> f = takePush();
+            if (!f || quint8(f->at(1)) != cmd) {
+                m_why += QStringLiteral(" (initial push %1)").arg(cmd, 0, 16);
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // The changer's own exchange: ENQ, ACK, frame, ACK, EOT, ACK.
+    std::optional<QByteArray> takePush() {
+        if (!expect(kEnq))
+            return std::nullopt;
+        m_line.send(kAck);
+        std::optional<QByteArray> f = m_line.next();
+        while (f == kEnq) // an ENQ repeated before our ACK arrived; the frame follows
+            f = m_line.next();
+        if (!f || f->at(0) != STX || !sumIsGood(*f)) {
+            m_why = QStringLiteral("no good pushed frame");
+            return std::nullopt;
+        }
+        m_line.send(kAck);
+        if (!expect(kEot))
+            return std::nullopt;
+        m_line.send(kAck);
+        return f;
+    }
+
+    // A data request: ENQ, request, every reply frame acknowledged, the changer's EOT.
+    std::optional<QList<QByteArray>> request(const QByteArray& requestFrame) {
+        m_line.send(kEnq);
+        if (!expect(kAck))
+            return std::nullopt;
+        m_line.send(requestFrame);
+        if (!expect(kAck))
+            return std::nullopt;
+        QList<QByteArray> replies;
+        while (true) {
+            const std::optional<QByteArray> unit = m_line.next();
+            if (unit == kEot) {
+                m_line.send(kAck);
+                return replies;
+            }
+            if (!unit || unit->at(0) != STX || !sumIsGood(*unit)) {
+                m_why = QStringLiteral("bad reply after %1 frames").arg(replies.size());
+                return std::nullopt;
+            }
+            replies.append(*unit);
+            m_line.send(kAck);
+        }
+    }
+
+    // A command exchange: ENQ, each frame acknowledged, EOT acknowledged.
+    bool command(const QList<QByteArray>& frames) {
+        m_line.send(kEnq);
+        if (!expect(kAck))
+            return false;
+        for (const QByteArray& f : frames) {
+            m_line.send(f);
+            if (!expect(kAck))
+                return false;
+        }
+        m_line.send(kEot);
+        return expect(kAck);
+    }
+
+    // ENQ acknowledged, then `f` refused with EOT, which is acknowledged.
+    bool refused(const QByteArray& f) {
+        m_line.send(kEnq);
+        if (!expect(kAck))
+            return false;
+        m_line.send(f);
+        const bool eot = expect(kEot);
+        m_line.send(kAck);
+        return eot;
+    }
 
     QTemporaryDir m_dir;
     QString m_libraryPath;
@@ -134,676 +642,6 @@ private:
     RawLine m_line;
     QString m_why;
 };
-
-void TestSimulator::initTestCase() {
-    QVERIFY(m_dir.isValid());
-    QVERIFY2(!SimProcess::executable().isEmpty(), "built without changer-sim");
-    QJsonArray longToc;
-    for (int k = 1; k <= 100; ++k)
-        longToc.append(msf(longDiscStart(k)));
-    const QJsonArray discs{
-        QJsonObject{{"slot", 1},
-                    {"toc", QJsonArray{"00:02:00", "04:00:10", "07:30:00", "11:00:00"}},
-                    {"memory", QJsonObject{{"title", "Memory Disc"},
-                                           {"tracks", QJsonArray{"One", "", "Three"}}}},
-                    {"userFiles", QJsonArray{1}},
-                    {"musicType", 23}},
-        QJsonObject{
-            {"slot", 2},
-            {"lengths", QJsonArray{"4:00", "3:00", "5:00"}},
-            {"cdText",
-             QJsonObject{{"title", QString::fromUtf8("Hélène Marchetti / Chansons "
-                                                     "pour une ville endormie")},
-                         {"tracks", QJsonArray{QString::fromUtf8("Le café des après-"
-                                                                 "midi perdus"),
-                                               QString::fromUtf8("Ré"),
-                                               QString::fromUtf8("Señor Núñez et son "
-                                                                 "accordéon, intégrale")}}}},
-            {"userFiles", QJsonArray{2}},
-            {"musicType", 28}},
-        QJsonObject{{"slot", 3}, {"toc", QJsonArray{"00:02:00", "58:14:33"}}, {"musicType", 17}},
-        QJsonObject{{"slot", 4}, {"toc", longToc}},
-        QJsonObject{{"slot", 6},
-                    {"lengths", QJsonArray{"3:00", "3:00", "3:00", "3:00", "3:00", "3:00", "3:00",
-                                           "3:00", "3:00", "3:00", "3:00", "3:00", "3:00", "3:00",
-                                           "3:00", "3:00", "3:00", "3:00", "3:00", "3:00", "3:00",
-                                           "3:00", "3:00", "3:00", "3:00"}}},
-        QJsonObject{{"slot", 7}, {"lengths", QJsonArray{"3:00"}}, {"titleLocked", true}},
-    };
-    const QJsonObject library{
-        {"userFileNames", QJsonArray{"Road Trip", "", "Party"}},
-        {"play", QJsonObject{{"disc", 1}, {"track", 1}, {"state", "stopped"}}},
-        {"discs", discs}};
-    m_libraryPath = m_dir.filePath("library.json");
-    QVERIFY(tf::test::writeAll(m_libraryPath, QJsonDocument(library).toJson()));
-}
-
-void TestSimulator::init() {
-    m_why.clear();
-    QVERIFY2(m_sim.start(m_libraryPath, {"--load-ms", "100", "--log"}),
-             qPrintable(m_sim.lastError()));
-    QVERIFY(m_line.open(m_sim.portPath()));
-}
-
-void TestSimulator::cleanup() {
-    m_line.close();
-    if (QTest::currentTestFailed())
-        qWarning().noquote() << "simulator log:\n" << m_sim.errorOutput().right(4000);
-    m_sim.stop();
-}
-
-bool TestSimulator::expect(const QByteArray& wanted, int timeoutMs) {
-    const std::optional<QByteArray> unit = m_line.next(timeoutMs);
-    if (unit == wanted)
-        return true;
-    m_why = QStringLiteral("expected %1, got %2")
-                .arg(QString::fromLatin1(wanted.toHex(' ')),
-                     unit ? QString::fromLatin1(unit->toHex(' ')) : QStringLiteral("nothing"));
-    return false;
-}
-
-// The changer's own exchange: ENQ, ACK, frame, ACK, EOT, ACK.
-std::optional<QByteArray> TestSimulator::takePush() {
-    if (!expect(kEnq))
-        return std::nullopt;
-    m_line.send(kAck);
-    std::optional<QByteArray> f = m_line.next();
-    while (f == kEnq) // an ENQ repeated before our ACK arrived; the frame follows
-        f = m_line.next();
-    if (!f || f->at(0) != STX || !sumIsGood(*f)) {
-        m_why = QStringLiteral("no good pushed frame");
-        return std::nullopt;
-    }
-    m_line.send(kAck);
-    if (!expect(kEot))
-        return std::nullopt;
-    m_line.send(kAck);
-    return f;
-}
-
-// Handshake, then the four frames a changer pushes once the link is up.
-bool TestSimulator::linkUp() {
-    m_line.send(kEnq);
-    if (!expect(kAck))
-        return false;
-    m_line.send(frame(0x00, "I'm PC"));
-    if (!expect(kAck) || !expect(frame(0x00, "I'm QX-517V")))
-        return false;
-    m_line.send(kAck);
-    if (!expect(kEot))
-        return false;
-    m_line.send(kAck);
-    for (const quint8 cmd : {0x12, 0x13, 0x14, 0x15}) {
-        const std::optional<QByteArray> f = takePush();
-        if (!f || quint8(f->at(1)) != cmd) {
-            m_why += QStringLiteral(" (initial push %1)").arg(cmd, 0, 16);
-            return false;
-        }
-    }
-    return true;
-}
-
-// A data request: ENQ, request, every reply frame acknowledged, the changer's EOT.
-std::optional<QList<QByteArray>> TestSimulator::request(const QByteArray& requestFrame) {
-    m_line.send(kEnq);
-    if (!expect(kAck))
-        return std::nullopt;
-    m_line.send(requestFrame);
-    if (!expect(kAck))
-        return std::nullopt;
-    QList<QByteArray> replies;
-    while (true) {
-        const std::optional<QByteArray> unit = m_line.next();
-        if (unit == kEot) {
-            m_line.send(kAck);
-            return replies;
-        }
-        if (!unit || unit->at(0) != STX || !sumIsGood(*unit)) {
-            m_why = QStringLiteral("bad reply after %1 frames").arg(replies.size());
-            return std::nullopt;
-        }
-        replies.append(*unit);
-        m_line.send(kAck);
-    }
-}
-
-// A command exchange: ENQ, each frame acknowledged, EOT acknowledged.
-bool TestSimulator::command(const QList<QByteArray>& frames) {
-    m_line.send(kEnq);
-    if (!expect(kAck))
-        return false;
-    for (const QByteArray& f : frames) {
-        m_line.send(f);
-        if (!expect(kAck))
-            return false;
-    }
-    m_line.send(kEot);
-    return expect(kAck);
-}
-
-void TestSimulator::handshake_data() {
-    QTest::addColumn<QByteArray>("greeting");
-    QTest::addColumn<bool>("accepted");
-    QTest::newRow("I'm PC") << QByteArray("I'm PC") << true;
-    QTest::newRow("wrong case") << QByteArray("I'm pc") << false;
-    QTest::newRow("one character more") << QByteArray("I'm PC!") << false;
-}
-
-void TestSimulator::handshake() {
-    QFETCH(QByteArray, greeting);
-    QFETCH(bool, accepted);
-    if (accepted) {
-        QVERIFY2(linkUp(), qPrintable(m_why));
-        QCOMPARE(m_sim.dump().value("linked").toBool(), true);
-        return;
-    }
-    m_line.send(kEnq);
-    QVERIFY2(expect(kAck), qPrintable(m_why));
-    m_line.send(frame(0x00, greeting));
-    QVERIFY2(expect(kEot), qPrintable(m_why));
-    m_line.send(kAck);
-    QCOMPARE(m_sim.dump().value("linked").toBool(), false);
-}
-
-void TestSimulator::discIdentifier_data() {
-    QTest::addColumn<int>("slot");
-    QTest::addColumn<int>("highest");
-    QTest::addColumn<int>("frames");
-    QTest::newRow("99 tracks in two frames") << 4 << 99 << 2;
-    QTest::newRow("one track") << 3 << 1 << 1;
-    QTest::newRow("empty slot") << 5 << 0 << 1;
-}
-
-void TestSimulator::discIdentifier() {
-    QFETCH(int, slot);
-    QFETCH(int, highest);
-    QFETCH(int, frames);
-    const auto replies = request(dataRequest(0x00, 0x04, slot));
-    QVERIFY2(replies, qPrintable(m_why));
-    QCOMPARE(replies->size(), frames);
-    QList<int> entries; // in frames
-    for (int block = 0; block < replies->size(); ++block) {
-        const QByteArray data = dataOf(replies->at(block));
-        QCOMPARE(quint8(replies->at(block).at(1)), quint8(0x06));
-        QVERIFY(data.size() <= 250);
-        QCOMPARE(le16(data, 0), slot);
-        QCOMPARE(int(data.at(2)), block + 1);
-        const int first = block == 0 ? 6 : 3;
-        if (block == 0) {
-            QCOMPARE(int(data.at(4)), highest == 0 ? 0 : 1);
-            QCOMPARE(int(data.at(5)), highest);
-        }
-        QCOMPARE((data.size() - first) % 3, 0);
-        for (int at = first; at < data.size(); at += 3)
-            entries.append((bcd(data.at(at)) * 60 + bcd(data.at(at + 1))) * 75 +
-                           bcd(data.at(at + 2)));
-    }
-    if (slot == 4) {
-        QCOMPARE(entries.size(), 100);
-        QCOMPARE((dataOf(replies->at(0)).size() - 6) / 3, 81);
-        for (int k = 1; k <= 100; ++k)
-            QCOMPARE(entries.at(k - 1), longDiscStart(k));
-    } else if (slot == 3) {
-        QCOMPARE(entries, (QList<int>{150, (58 * 60 + 14) * 75 + 33}));
-    } else {
-        QVERIFY(entries.isEmpty());
-    }
-}
-
-void TestSimulator::cdTextDownloadComesInPieces() {
-    const auto replies = request(dataRequest(0x00, 0x01, 2, 1));
-    QVERIFY2(replies, qPrintable(m_why));
-    QMap<int, QByteArray> texts;
-    QList<int> order;
-    for (const QByteArray& f : *replies) {
-        const QByteArray data = dataOf(f);
-        QCOMPARE(quint8(f.at(1)), quint8(0xFD));
-        QCOMPARE(le16(data, 0), 2);
-        QCOMPARE(int(data.at(3)), 2);  // user-file byte
-        QCOMPARE(int(data.at(5)), 28); // music type
-        QVERIFY(data.size() > 9);      // every piece carries text
-        QVERIFY(data.size() - 8 <= 25);
-        const int track = quint8(data.at(2));
-        if (data.at(7) == 1) {
-            QVERIFY2(!texts.contains(track), "an entry begins twice");
-            order.append(track);
-            texts[track] = data.mid(8);
-        } else {
-            QVERIFY2(texts.contains(track) && order.last() == track, "continuation out of place");
-            texts[track] += data.mid(8);
-        }
-    }
-    QCOMPARE(order, (QList<int>{0, 1, 2, 3}));
-    QCOMPARE(texts.value(0), QString::fromUtf8("Hélène Marchetti / Chansons pour une ville "
-                                               "endormie")
-                                 .toLatin1());
-    QCOMPARE(texts.value(1), QString::fromUtf8("Le café des après-midi perdus").toLatin1());
-    QCOMPARE(texts.value(2), QByteArray("R\xE9"));
-    QCOMPARE(texts.value(3),
-             QString::fromUtf8("Señor Núñez et son accordéon, intégrale").toLatin1());
-}
-
-void TestSimulator::memoryTitleDownload() {
-    const auto replies = request(dataRequest(0x00, 0x01, 1, 1));
-    QVERIFY2(replies, qPrintable(m_why));
-    QCOMPARE(replies->size(), 4);
-    QCOMPARE(quint8(replies->at(0).at(1)), quint8(0xFE));
-    QCOMPARE(dataOf(replies->at(0)).mid(7), QByteArray("Memory Disc"));
-    const QList<QByteArray> tracks{"One", QByteArray(), "Three"};
-    for (int i = 0; i < 3; ++i) {
-        const QByteArray data = dataOf(replies->at(i + 1));
-        QCOMPARE(quint8(replies->at(i + 1).at(1)), quint8(0xFD));
-        QCOMPARE(int(data.at(2)), i + 1);
-        QCOMPARE(int(data.at(3)), 1);  // user-file byte
-        QCOMPARE(int(data.at(5)), 23); // music type
-        QCOMPARE(int(data.at(7)), 1);  // each title begins its entry
-        if (tracks.at(i).isEmpty()) {
-            QCOMPARE(data.size(), 9); // no title: a status byte
-            QCOMPARE(int(data.at(8)), 1);
-        } else {
-            QCOMPARE(data.mid(8), tracks.at(i));
-        }
-    }
-}
-
-void TestSimulator::userFileNamesAndAllDiscTitles() {
-    const auto names = request(dataRequest(0x00, 0x01, 0, 7));
-    QVERIFY2(names, qPrintable(m_why));
-    QCOMPARE(names->size(), 8);
-    for (int i = 0; i < 8; ++i) {
-        const QByteArray data = dataOf(names->at(i));
-        QCOMPARE(quint8(names->at(i).at(1)), quint8(0xFE));
-        QCOMPARE(quint8(data.at(2)), quint8(1u << i));
-        QCOMPARE(int(data.at(4)), 7);
-    }
-    QCOMPARE(dataOf(names->at(0)).mid(7), QByteArray("Road Trip"));
-    QCOMPARE(dataOf(names->at(1)).size(), 8); // an empty name is a status frame
-    QCOMPARE(dataOf(names->at(2)).mid(7), QByteArray("Party"));
-
-    const auto titles = request(dataRequest(0x00, 0x01, 0, 0));
-    QVERIFY2(titles, qPrintable(m_why));
-    QCOMPARE(titles->size(), 200);
-    for (int slot = 1; slot <= 200; ++slot)
-        QCOMPARE(le16(dataOf(titles->at(slot - 1)), 0), slot);
-    QCOMPARE(dataOf(titles->at(0)).mid(7), QByteArray("Memory Disc"));
-    QVERIFY(dataOf(titles->at(1)).mid(7).startsWith("H\xE9l\xE8ne")); // CD TEXT disc title
-    QCOMPARE(dataOf(titles->at(4)), QByteArray::fromHex("050000000000"
-                                                        "00"
-                                                        "00")); // empty slot
-    QCOMPARE(dataOf(titles->at(5)).back(), char(1));            // no title stored
-}
-
-void TestSimulator::titleUploadIsStored() {
-    const QByteArray title25("A Title Of 25 Characters!");
-    QCOMPARE(title25.size(), 25);
-    QVERIFY2(command({titleFrame(6, 0, 0x81, 0, 14, title25),
-                      titleFrame(6, 1, 0x81, 1, 14, "Thirty characters of a title!!"),
-                      titleFrame(6, 2, 0x81, 1, 14, QByteArray()),
-                      titleFrame(6, 3, 0x81, 1, 14, "Caf\xE9"),
-                      titleFrame(6, 21, 0x81, 1, 14, "Beyond the memory")}),
-             qPrintable(m_why));
-    QVERIFY2(command({titleFrame(0, 4, 0, 7, 0, "Garage")}), qPrintable(m_why));
-
-    // Refused: a slot without a disc, a disc that takes no titles.
-    for (const int slot : {5, 7}) {
-        m_line.send(kEnq);
-        QVERIFY2(expect(kAck), qPrintable(m_why));
-        m_line.send(titleFrame(slot, 0, 0, 0, 0, "Nope"));
-        QVERIFY2(expect(kEot), qPrintable(m_why));
-        m_line.send(kAck);
-    }
-
-    const QJsonObject dump = m_sim.dump();
-    QJsonObject disc;
-    for (const QJsonValue& v : dump.value("discs").toArray()) {
-        if (v.toObject().value("slot").toInt() == 6)
-            disc = v.toObject();
-    }
-    QCOMPARE(disc.value("memoryTitle").toString(), QString::fromLatin1(title25));
-    QCOMPARE(disc.value("memoryTracks").toObject(),
-             (QJsonObject{{"1", "Thirty characters of a ti"}, {"3", QString::fromUtf8("Café")}}));
-    QCOMPARE(disc.value("userFileByte").toInt(), 0x81);
-    QCOMPARE(disc.value("musicType").toInt(), 14);
-    QCOMPARE(dump.value("userFileNames").toArray().at(2).toString(), QString("Garage"));
-
-    // What the changer holds can be saved as a library and read back.
-    const QString saved = m_dir.filePath("saved.json");
-    QVERIFY(m_sim.ok("save " + saved));
-    tf::sim::ChangerLibrary library;
-    QString error;
-    QVERIFY2(tf::sim::loadLibraryFile(saved, &library, &error), qPrintable(error));
-    QCOMPARE(library.disc(6).memoryTitle, title25);
-    QCOMPARE(library.userFileNames.at(2), QByteArray("Garage"));
-}
-
-void TestSimulator::badChecksumGetsNak() {
-    m_line.send(kEnq);
-    QVERIFY2(expect(kAck), qPrintable(m_why));
-    QByteArray bad = dataRequest(0x00, 0x08, 1);
-    bad[bad.size() - 1] = char(bad.back() + 1);
-    m_line.send(bad);
-    QVERIFY2(expect(kNak), qPrintable(m_why));
-    m_line.send(dataRequest(0x00, 0x08, 1));
-    QVERIFY2(expect(kAck), qPrintable(m_why));
-    const QByteArray reply = frame(0x07, QByteArray::fromHex("010001"));
-    QVERIFY2(expect(reply), qPrintable(m_why));
-    // A refused reply is sent again.
-    m_line.send(kNak);
-    QVERIFY2(expect(reply), qPrintable(m_why));
-    m_line.send(kAck);
-    QVERIFY2(expect(kEot), qPrintable(m_why));
-    m_line.send(kAck);
-    const QJsonObject stats = m_sim.dump().value("stats").toObject();
-    QCOMPARE(stats.value("badFramesReceived").toInt(), 1);
-    QCOMPARE(stats.value("naksSent").toInt(), 1);
-}
-
-void TestSimulator::permissions_data() {
-    QTest::addColumn<int>("group");
-    QTest::addColumn<int>("disc");
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<int>("answer");
-    QTest::newRow("titles, loaded disc") << 0x80 << 1 << 0 << 0x01;
-    QTest::newRow("titles, empty slot") << 0x80 << 5 << 0 << 0x00;
-    QTest::newRow("titles, locked disc") << 0x80 << 7 << 0 << 0x00;
-    QTest::newRow("user-file names") << 0x40 << 0 << 0 << 0x02;
-    QTest::newRow("program") << 0x20 << 0 << 0 << 0x04;
-    QTest::newRow("program, changer mode 1") << 0x20 << 0 << 1 << 0x00;
-    QTest::newRow("play set-up") << 0x10 << 0 << 0 << 0x08;
-    QTest::newRow("play set-up, changer mode 1") << 0x10 << 0 << 1 << 0x00;
-}
-
-void TestSimulator::permissions() {
-    QFETCH(int, group);
-    QFETCH(int, disc);
-    QFETCH(int, mode);
-    QFETCH(int, answer);
-    QVERIFY(m_sim.ok(QStringLiteral("set mode %1").arg(mode)));
-    const auto replies = request(dataRequest(quint8(group), 0x00, disc));
-    QVERIFY2(replies, qPrintable(m_why));
-    QCOMPARE(replies->size(), 1);
-    QCOMPARE(replies->at(0), frame(0x09, QByteArray(1, char(answer))));
-}
-
-void TestSimulator::programListRoundTrip() {
-    const QByteArray steps = QByteArray::fromHex("02"
-                                                 "030001"
-                                                 "0400AA");
-    QVERIFY2(command({frame(0x0D, steps)}), qPrintable(m_why));
-    const auto replies = request(dataRequest(0x00, 0x20, 0));
-    QVERIFY2(replies, qPrintable(m_why));
-    QCOMPARE(replies->value(0), frame(0x0D, steps));
-    const QJsonObject dump = m_sim.dump();
-    QCOMPARE(dump.value("program").toArray(),
-             (QJsonArray{QJsonObject{{"disc", 3}, {"track", 1}},
-                         QJsonObject{{"disc", 4}, {"track", "all"}}}));
-    QCOMPARE(dump.value("play").toObject().value("playMode").toInt(), 3);
-
-    // 33 steps are more than the changer keeps: refused, the program stays.
-    QByteArray tooMany(1, char(33));
-    for (int i = 0; i < 33; ++i)
-        tooMany += QByteArray::fromHex("010001");
-    m_line.send(kEnq);
-    QVERIFY2(expect(kAck), qPrintable(m_why));
-    m_line.send(frame(0x0D, tooMany));
-    QVERIFY2(expect(kEot), qPrintable(m_why));
-    m_line.send(kAck);
-    QCOMPARE(m_sim.dump().value("program").toArray().size(), 2);
-}
-
-void TestSimulator::playRequestPushesAfterLoad() {
-    QVERIFY2(linkUp(), qPrintable(m_why));
-    QVERIFY2(command({frame(0x0B, QByteArray::fromHex("03000101"))}), qPrintable(m_why));
-    // Searching at once; after the load time the new disc, playing, and its TOC ready.
-    const QList<QByteArray> expected{
-        frame(0x13, QByteArray::fromHex("60")),
-        frame(0x12, QByteArray::fromHex("03000100110000"
-                                        "0000")),
-        frame(0x13, QByteArray::fromHex("70")),
-        frame(0x14, QByteArray::fromHex("0300")),
-    };
-    for (const QByteArray& wanted : expected) {
-        const std::optional<QByteArray> pushed = takePush();
-        QVERIFY2(pushed, qPrintable(m_why));
-        QCOMPARE(pushed->toHex(' '), wanted.toHex(' '));
-    }
-    const QJsonObject play = m_sim.dump().value("play").toObject();
-    QCOMPARE(play.value("disc").toInt(), 3);
-    QCOMPARE(play.value("state").toInt(), 0x70);
-}
-
-void TestSimulator::transportKeys() {
-    QVERIFY2(linkUp(), qPrintable(m_why));
-    struct Step {
-        const char* key;
-        QList<QByteArray> pushes;
-    };
-    const QList<Step> steps{
-        {"A0CB", {frame(0x12, QByteArray::fromHex("010001001701000000")), frame(0x13, "\x70")}},
-        {"A0CB", {frame(0x13, QByteArray::fromHex("80"))}},
-        {"A007", {frame(0x13, QByteArray::fromHex("90"))}},
-        {"FFFF", {frame(0x13, QByteArray::fromHex("80"))}},
-        {"A0C9", {frame(0x13, QByteArray::fromHex("40"))}},
-        {"A0CC", {frame(0x12, QByteArray::fromHex("010001001701000001"))}},
-        {"A1D4", {frame(0x12, QByteArray::fromHex("010001001701000101"))}},
-    };
-    for (const Step& step : steps) {
-        QVERIFY2(command({frame(0x0A, QByteArray::fromHex(step.key))}), qPrintable(m_why));
-        for (const QByteArray& wanted : step.pushes) {
-            const std::optional<QByteArray> pushed = takePush();
-            QVERIFY2(pushed, qPrintable(m_why + " after key " + step.key));
-            QCOMPARE(pushed->toHex(' '), wanted.toHex(' '));
-        }
-    }
-    // A key the changer does not know is refused.
-    m_line.send(kEnq);
-    QVERIFY2(expect(kAck), qPrintable(m_why));
-    m_line.send(frame(0x0A, QByteArray::fromHex("A000")));
-    QVERIFY2(expect(kEot), qPrintable(m_why));
-    m_line.send(kAck);
-}
-
-void TestSimulator::pushRepeatsEnqUntilAnswered() {
-    QVERIFY2(linkUp(), qPrintable(m_why));
-    QVERIFY(m_sim.ok("push state"));
-    QVERIFY2(expect(kEnq), qPrintable(m_why)); // left unanswered
-    QVERIFY2(expect(kEnq), qPrintable(m_why));
-    m_line.send(kAck);
-    QVERIFY2(expect(frame(0x13, QByteArray::fromHex("40"))), qPrintable(m_why));
-    m_line.send(kAck);
-    QVERIFY2(expect(kEot), qPrintable(m_why));
-    m_line.send(kAck);
-    QTRY_COMPARE(m_sim.dump().value("queuedPushes").toInt(), 0);
-}
-
-void TestSimulator::faults_data() {
-    QTest::addColumn<QString>("fault");
-    QTest::newRow("refuse enq") << "refuse enq 1";
-    QTest::newRow("refuse title") << "refuse title 1 1";
-    QTest::newRow("refuse reply") << "refuse reply 1";
-    QTest::newRow("silence") << "silence";
-    QTest::newRow("garbage") << "garbage 3 10";
-    QTest::newRow("checksum-next") << "checksum-next 1";
-    QTest::newRow("drop-next") << "drop-next 1";
-    QTest::newRow("slowtoc") << "slowtoc 400";
-    QTest::newRow("hangup") << "hangup 0";
-}
-
-void TestSimulator::faults() {
-    QFETCH(QString, fault);
-    QVERIFY2(m_sim.ok("fault " + fault), qPrintable(m_sim.lastError()));
-    const QString name = fault.section(' ', 0, 1);
-    const QByteArray userFileRequest = dataRequest(0x00, 0x08, 1);
-    const QByteArray userFileReply = frame(0x07, QByteArray::fromHex("010001"));
-
-    if (name == "refuse enq") {
-        m_line.send(kEnq);
-        QVERIFY2(expect(kEot), qPrintable(m_why));
-        m_line.send(kAck);
-        m_line.send(kEnq); // the refusal was for one ENQ only
-        QVERIFY2(expect(kAck), qPrintable(m_why));
-    } else if (name == "refuse title") {
-        m_line.send(kEnq);
-        QVERIFY2(expect(kAck), qPrintable(m_why));
-        m_line.send(titleFrame(1, 0, 1, 0, 23, "First"));
-        QVERIFY2(expect(kAck), qPrintable(m_why));
-        m_line.send(titleFrame(1, 1, 1, 1, 23, "Second"));
-        QVERIFY2(expect(kEot), qPrintable(m_why));
-        m_line.send(kAck);
-    } else if (name == "refuse reply") {
-        m_line.send(kEnq);
-        QVERIFY2(expect(kAck), qPrintable(m_why));
-        m_line.send(userFileRequest);
-        QVERIFY2(expect(kAck), qPrintable(m_why));
-        QVERIFY2(expect(kEot), qPrintable(m_why));
-        m_line.send(kAck);
-    } else if (name.startsWith("silence")) {
-        m_line.send(kEnq);
-        QVERIFY(!m_line.next(300));
-        QVERIFY(m_sim.ok("fault clear"));
-        m_line.send(kEnq);
-        QVERIFY2(expect(kAck), qPrintable(m_why));
-    } else if (name.startsWith("garbage")) {
-        const auto replies = request(userFileRequest);
-        QVERIFY2(replies, qPrintable(m_why));
-        QCOMPARE(replies->value(0), userFileReply);
-        QCOMPARE(m_line.noise().size(), 3);
-    } else if (name.startsWith("checksum-next")) {
-        m_line.send(kEnq);
-        QVERIFY2(expect(kAck), qPrintable(m_why));
-        m_line.send(userFileRequest);
-        QVERIFY2(expect(kAck), qPrintable(m_why));
-        const std::optional<QByteArray> bad = m_line.next();
-        QVERIFY(bad && !sumIsGood(*bad));
-        m_line.send(kNak);
-        QVERIFY2(expect(userFileReply), qPrintable(m_why));
-        m_line.send(kAck);
-        QVERIFY2(expect(kEot), qPrintable(m_why));
-        m_line.send(kAck);
-    } else if (name.startsWith("drop-next")) {
-        m_line.send(kEnq);
-        QVERIFY(!m_line.next(300)); // the ACK was lost on the way
-        m_line.send(kEnq);
-        QVERIFY2(expect(kAck), qPrintable(m_why));
-    } else if (name.startsWith("slowtoc")) {
-        QVERIFY2(linkUp(), qPrintable(m_why));
-        QVERIFY2(command({frame(0x0B, QByteArray::fromHex("03000101"))}), qPrintable(m_why));
-        QCOMPARE(m_sim.dump().value("play").toObject().value("loading").toInt(), 3);
-        for (const quint8 cmd : {0x13, 0x12, 0x13, 0x14}) {
-            const std::optional<QByteArray> pushed = takePush();
-            QVERIFY2(pushed, qPrintable(m_why));
-            QCOMPARE(quint8(pushed->at(1)), cmd);
-        }
-    } else if (name.startsWith("hangup")) {
-        QTRY_VERIFY(m_line.next(200) == std::nullopt && m_line.hungUp());
-        QVERIFY(!m_sim.dump().value("portOpen").toBool());
-        const QString answer = m_sim.command("reopen");
-        QVERIFY2(answer.startsWith("OK PTY /"), qPrintable(answer));
-        m_line.close();
-        QVERIFY(m_line.open(answer.section(' ', 2)));
-        QVERIFY2(linkUp(), qPrintable(m_why));
-    } else {
-        QFAIL("no scenario for this fault");
-    }
-}
-
-void TestSimulator::resynchronisesAfterNoise() {
-    // Bytes that start nothing, a frame announcing an impossible length, then half a frame.
-    m_line.send(QByteArray::fromHex("00FF7F41"
-                                    "0203FFFF"
-                                    "3F"
-                                    "02030700"));
-    m_line.send(kEnq); // swallowed by the half frame until it is given up
-    QVERIFY2(expect(kAck), qPrintable(m_why));
-    m_line.send(kEot);
-    QVERIFY2(expect(kAck), qPrintable(m_why));
-
-    // Random bytes of every value: whatever the changer makes of them, it keeps running.
-    QRandomGenerator random(517);
-    QByteArray noise;
-    for (int i = 0; i < 4000; ++i)
-        noise.append(char(random.bounded(256)));
-    m_line.send(noise);
-    while (m_line.next(500)) {
-    }
-    QVERIFY(m_sim.isRunning());
-    QVERIFY2(linkUp(), qPrintable(m_why));
-}
-
-void TestSimulator::malformedLibraryIsRejected_data() {
-    QTest::addColumn<QString>("file");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("syntax") << "bad-json.json"
-                            << "not valid JSON at line 4";
-    QTest::newRow("toc order") << "bad-toc-order.json"
-                               << "slot 4: \"toc\" entries must increase";
-    QTest::newRow("memory title") << "bad-memory-length.json"
-                                  << "slot 9, memory title: 43 characters where at most 25 fit";
-    QTest::newRow("slot") << "bad-slot.json"
-                          << "\"slot\" must be a whole number from 1 to 200";
-    QTest::newRow("duplicate") << "bad-duplicate-slot.json"
-                               << "slot 12: listed twice";
-    QTest::newRow("unknown key") << "bad-unknown-key.json"
-                                 << "slot 3: unknown key \"titel\"";
-    QTest::newRow("play empty slot") << "bad-play-empty-slot.json"
-                                     << "play: slot 8 holds no disc";
-    QTest::newRow("cd text tracks") << "bad-cdtext-tracks.json"
-                                    << "3 track titles for 2 tracks";
-}
-
-void TestSimulator::malformedLibraryIsRejected() {
-    QFETCH(QString, file);
-    QFETCH(QString, message);
-    const QString path = tf::test::sourcePath("tests/data/sim/" + file);
-    tf::sim::ChangerLibrary library;
-    library.changerMode = 1;
-    QString error;
-    QVERIFY(!tf::sim::loadLibraryFile(path, &library, &error));
-    QVERIFY2(error.contains(message), qPrintable(error));
-    QVERIFY(error.startsWith(path));
-    QCOMPARE(library.changerMode, 1); // nothing half-loaded
-
-    SimProcess sim;
-    QVERIFY(!sim.start(path));
-    QCOMPARE(sim.waitForExit(), 2);
-    QVERIFY2(QString::fromUtf8(sim.errorOutput()).contains(message), sim.errorOutput().constData());
-}
-
-void TestSimulator::demoLibraryHasTheRequiredDiscs() {
-    tf::sim::ChangerLibrary library;
-    QString error;
-    QVERIFY2(tf::sim::loadLibraryFile(tf::test::sourcePath("resources/demo-library.json"), &library,
-                                      &error),
-             qPrintable(error));
-    QVERIFY(library.loadedCount() >= 24);
-    bool oneTrack = false, longDisc = false, latin1CdText = false, longCdText = false;
-    bool fullMemoryTitle = false, untitled = false, empty = false;
-    QSet<int> musicTypes, userFiles;
-    for (int slot = 1; slot <= tf::sim::kSlotCount; ++slot) {
-        const tf::sim::SimDisc& disc = library.disc(slot);
-        empty |= !disc.present;
-        if (!disc.present)
-            continue;
-        oneTrack |= disc.trackCount() == 1;
-        longDisc |= disc.trackCount() == 99;
-        for (const QByteArray& title : disc.cdTextTracks) {
-            latin1CdText |=
-                std::any_of(title.begin(), title.end(), [](char c) { return quint8(c) > 0x7F; });
-            longCdText |= title.size() > 25;
-        }
-        fullMemoryTitle |= disc.memoryTitle.size() == 25;
-        untitled |= !disc.hasMemoryTitles() && !disc.hasCdText();
-        musicTypes.insert(disc.musicType);
-        for (int bit = 0; bit < 8; ++bit) {
-            if (disc.userFileByte & (1 << bit))
-                userFiles.insert(bit);
-        }
-    }
-    QVERIFY(oneTrack && longDisc && latin1CdText && longCdText && fullMemoryTitle && untitled &&
-            empty);
-    QVERIFY(musicTypes.size() >= 5);
-    QVERIFY(userFiles.size() >= 3);
-}
 
 QTEST_GUILESS_MAIN(TestSimulator)
 #include "tst_simulator.moc"

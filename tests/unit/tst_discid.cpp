@@ -15,122 +15,112 @@ TocTime t(int m, int s, int f) {
 class TestDiscId : public QObject {
     Q_OBJECT
 private slots:
-    void computeAndText_data();
-    void computeAndText();
-    void framesNeverReachTheIdentifier();
-    void invalidTables_data();
-    void invalidTables();
-    void idText_data();
-    void idText();
-    void parseRejectsDamagedText_data();
-    void parseRejectsDamagedText();
+    void computeAndText_data() {
+        QTest::addColumn<QList<TocTime>>("toc");
+        QTest::addColumn<QString>("id");
+        QTest::addColumn<QString>("text");
+        // The worked example: start seconds 2 and 190, checksum 12, total 421 - 2 = 419.
+        QTest::newRow("worked example")
+            << QList<TocTime>{t(0, 2, 0), t(3, 10, 37), t(7, 1, 12)} << "0c01a302"
+            << "150 14287 31587";
+        QTest::newRow("one track") << QList<TocTime>{t(0, 2, 0), t(40, 0, 0)} << "02095e01"
+                                   << "150 180000";
+        // 74 frames add 74; seconds count 75 frames, never 100.
+        QTest::newRow("frame 74") << QList<TocTime>{t(0, 2, 74), t(1, 0, 74)} << "02003a01"
+                                  << "224 4574";
+        // A start of 0:00 adds nothing; 99 s adds 9 + 9; total = 120 - 0.
+        QTest::newRow("zero start adds nothing")
+            << QList<TocTime>{t(0, 0, 0), t(1, 39, 0), t(2, 0, 0)} << "12007802"
+            << "0 7425 9000";
+        // Checksums of 255 and 510 give byte 0: 14 x 18 + 3 = 255, 28 x 18 + 6 = 510.
+        {
+            QList<TocTime> toc;
+            for (int i = 0; i < 14; ++i)
+                toc.append(t(1, 39, 0));
+            toc.append(t(0, 3, 0));
+            toc.append(t(1, 39, 0)); // lead-out at the same time as track 1: total 0
+            QTest::newRow("checksum 255") << toc << "0000000f" << QString();
+        }
+        {
+            QList<TocTime> toc;
+            for (int i = 0; i < 28; ++i)
+                toc.append(t(1, 39, 0));
+            toc.append(t(0, 6, 0)); // 28 x 18 + 6 = 510
+            toc.append(t(75, 0, 0));
+            QTest::newRow("checksum 510") << toc << "0011311d" << QString();
+        }
+    }
+
+    void computeAndText() {
+        QFETCH(QList<TocTime>, toc);
+        QFETCH(QString, id);
+        QFETCH(QString, text);
+        QString error;
+        const auto bytes = ComputeDiscId(toc, &error);
+        QVERIFY2(bytes, qPrintable(error));
+        QCOMPARE(discIdText(*bytes), id);
+        if (!text.isEmpty())
+            QCOMPARE(tocText(toc), text);
+    }
+
+    void framesNeverReachTheIdentifier() {
+        const QList<TocTime> a{t(0, 2, 0), t(3, 10, 37), t(7, 1, 12)};
+        const QList<TocTime> b{t(0, 2, 70), t(3, 10, 1), t(7, 1, 60)};
+        QCOMPARE(ComputeDiscId(a), ComputeDiscId(b));
+        QVERIFY(tocText(a) != tocText(b));
+    }
+
+    void invalidTables_data() {
+        QTest::addColumn<QList<TocTime>>("toc");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("empty") << QList<TocTime>{} << "no track";
+        QTest::newRow("lead-out only") << QList<TocTime>{t(5, 0, 0)} << "no track";
+        QTest::newRow("lead-out before track 1")
+            << QList<TocTime>{t(10, 0, 0), t(12, 0, 0), t(9, 59, 74)} << "before track 1";
+        QTest::newRow("100 tracks") << QList<TocTime>(101, t(1, 0, 0)) << "at most 99";
+    }
+
+    void invalidTables() {
+        QFETCH(QList<TocTime>, toc);
+        QFETCH(QString, reason);
+        QString error;
+        QVERIFY(!ComputeDiscId(toc, &error));
+        QVERIFY2(error.contains(reason), qPrintable(error));
+    }
+
+    void idText_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("upper");
+        QTest::newRow("lower") << "001aff07" << false;
+        QTest::newRow("upper") << "001AFF07" << true;
+    }
+
+    void idText() {
+        QFETCH(QString, text);
+        QFETCH(bool, upper);
+        const DiscIdBytes id{0x00, 0x1A, 0xFF, 0x07};
+        QCOMPARE(discIdText(id, upper), text);
+        QCOMPARE(parseDiscIdText(text), std::optional<DiscIdBytes>(id));
+        QCOMPARE(parseDiscIdText(QLatin1Char(' ') + text + QLatin1Char(' ')),
+                 std::optional<DiscIdBytes>(id));
+        QVERIFY((DiscIdentity{5, id}.idKnown()));
+        QVERIFY(!(DiscIdentity{5, {}}.idKnown()));
+    }
+
+    void parseRejectsDamagedText_data() {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("empty") << "";
+        QTest::newRow("short") << "001aff0";
+        QTest::newRow("long") << "001aff071";
+        QTest::newRow("not hex") << "001aff0g";
+        QTest::newRow("path") << "../../x1";
+    }
+
+    void parseRejectsDamagedText() {
+        QFETCH(QString, text);
+        QVERIFY(!parseDiscIdText(text));
+    }
 };
-
-void TestDiscId::computeAndText_data() {
-    QTest::addColumn<QList<TocTime>>("toc");
-    QTest::addColumn<QString>("id");
-    QTest::addColumn<QString>("text");
-    // The worked example: start seconds 2 and 190, checksum 12, total 421 - 2 = 419.
-    QTest::newRow("worked example")
-        << QList<TocTime>{t(0, 2, 0), t(3, 10, 37), t(7, 1, 12)} << "0c01a302"
-        << "150 14287 31587";
-    QTest::newRow("one track") << QList<TocTime>{t(0, 2, 0), t(40, 0, 0)} << "02095e01"
-                               << "150 180000";
-    // 74 frames add 74; seconds count 75 frames, never 100.
-    QTest::newRow("frame 74") << QList<TocTime>{t(0, 2, 74), t(1, 0, 74)} << "02003a01"
-                              << "224 4574";
-    // A start of 0:00 adds nothing; 99 s adds 9 + 9; total = 120 - 0.
-    QTest::newRow("zero start adds nothing")
-        << QList<TocTime>{t(0, 0, 0), t(1, 39, 0), t(2, 0, 0)} << "12007802"
-        << "0 7425 9000";
-    // Checksums of 255 and 510 give byte 0: 14 x 18 + 3 = 255, 28 x 18 + 6 = 510.
-    {
-        QList<TocTime> toc;
-        for (int i = 0; i < 14; ++i)
-            toc.append(t(1, 39, 0));
-        toc.append(t(0, 3, 0));
-        toc.append(t(1, 39, 0)); // lead-out at the same time as track 1: total 0
-        QTest::newRow("checksum 255") << toc << "0000000f" << QString();
-    }
-    {
-        QList<TocTime> toc;
-        for (int i = 0; i < 28; ++i)
-            toc.append(t(1, 39, 0));
-        toc.append(t(0, 6, 0)); // 28 x 18 + 6 = 510
-        toc.append(t(75, 0, 0));
-        QTest::newRow("checksum 510") << toc << "0011311d" << QString();
-    }
-}
-
-void TestDiscId::computeAndText() {
-    QFETCH(QList<TocTime>, toc);
-    QFETCH(QString, id);
-    QFETCH(QString, text);
-    QString error;
-    const auto bytes = ComputeDiscId(toc, &error);
-    QVERIFY2(bytes, qPrintable(error));
-    QCOMPARE(discIdText(*bytes), id);
-    if (!text.isEmpty())
-        QCOMPARE(tocText(toc), text);
-}
-
-void TestDiscId::framesNeverReachTheIdentifier() {
-    const QList<TocTime> a{t(0, 2, 0), t(3, 10, 37), t(7, 1, 12)};
-    const QList<TocTime> b{t(0, 2, 70), t(3, 10, 1), t(7, 1, 60)};
-    QCOMPARE(ComputeDiscId(a), ComputeDiscId(b));
-    QVERIFY(tocText(a) != tocText(b));
-}
-
-void TestDiscId::invalidTables_data() {
-    QTest::addColumn<QList<TocTime>>("toc");
-    QTest::addColumn<QString>("reason");
-    QTest::newRow("empty") << QList<TocTime>{} << "no track";
-    QTest::newRow("lead-out only") << QList<TocTime>{t(5, 0, 0)} << "no track";
-    QTest::newRow("lead-out before track 1")
-        << QList<TocTime>{t(10, 0, 0), t(12, 0, 0), t(9, 59, 74)} << "before track 1";
-    QTest::newRow("100 tracks") << QList<TocTime>(101, t(1, 0, 0)) << "at most 99";
-}
-
-void TestDiscId::invalidTables() {
-    QFETCH(QList<TocTime>, toc);
-    QFETCH(QString, reason);
-    QString error;
-    QVERIFY(!ComputeDiscId(toc, &error));
-    QVERIFY2(error.contains(reason), qPrintable(error));
-}
-
-void TestDiscId::idText_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("upper");
-    QTest::newRow("lower") << "001aff07" << false;
-    QTest::newRow("upper") << "001AFF07" << true;
-}
-
-void TestDiscId::idText() {
-    QFETCH(QString, text);
-    QFETCH(bool, upper);
-    const DiscIdBytes id{0x00, 0x1A, 0xFF, 0x07};
-    QCOMPARE(discIdText(id, upper), text);
-    QCOMPARE(parseDiscIdText(text), std::optional<DiscIdBytes>(id));
-    QCOMPARE(parseDiscIdText(QLatin1Char(' ') + text + QLatin1Char(' ')),
-             std::optional<DiscIdBytes>(id));
-    QVERIFY((DiscIdentity{5, id}.idKnown()));
-    QVERIFY(!(DiscIdentity{5, {}}.idKnown()));
-}
-
-void TestDiscId::parseRejectsDamagedText_data() {
-    QTest::addColumn<QString>("text");
-    QTest::newRow("empty") << "";
-    QTest::newRow("short") << "001aff0";
-    QTest::newRow("long") << "001aff071";
-    QTest::newRow("not hex") << "001aff0g";
-    QTest::newRow("path") << "../../x1";
-}
-
-void TestDiscId::parseRejectsDamagedText() {
-    QFETCH(QString, text);
-    QVERIFY(!parseDiscIdText(text));
-}
 
 QTEST_GUILESS_MAIN(TestDiscId)
 #include "tst_discid.moc"
