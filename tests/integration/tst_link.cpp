@@ -217,8 +217,12 @@ private slots:
         ScriptedUi ui;
         Link link(ui);
         QCOMPARE(link.openDevice("/nonexistent/tty"), 1);
-        QCOMPARE(ui.texts("message"), QStringList{msg(366) + "\r" + msg(367)});
         QVERIFY(!link.isOpen());
+        // The two fixed lines, then the reason in words a user can act on.
+        QCOMPARE(link.openProblem(), PortProblem::NoSuchDevice);
+        QCOMPARE(ui.texts("message"),
+                 QStringList{msg(366) + "\r" + msg(367) + "\r\r" + link.openProblemText()});
+        QVERIFY(link.openProblemText().startsWith("There is no device /nonexistent/tty."));
     }
 
     void longWaitEndsOnTime() {

@@ -1,6 +1,3 @@
-#include "base/catalogue.h"
-#include "common/scriptedui.h"
-#include "link/link.h"
 #include "link/portdiagnosis.h"
 
 #include <QDir>
@@ -24,7 +21,6 @@ private slots:
     void devicesListStableNamesFirst();
     void lockFileNamesTheHolder();
     void permissionDeniedForReal();
-    void openFailureTellsTheReason();
 
 private:
     static void touch(const QString& path) {
@@ -164,21 +160,6 @@ void TestPortDiagnosis::permissionDeniedForReal() {
     QVERIFY(!facts.deviceGroup.isEmpty());
     QVERIFY(portProblemText(PortProblem::PermissionDenied, facts)
                 .contains("sudo usermod -aG " + facts.deviceGroup + " " + facts.user));
-}
-
-// The link keeps its two fixed lines and adds the reason below them.
-void TestPortDiagnosis::openFailureTellsTheReason() {
-    QTemporaryDir dev;
-    test::ScriptedUi ui;
-    Link link(ui);
-    QCOMPARE(link.openDevice(dev.filePath("ttyUSB7")), 1);
-    QCOMPARE(link.openProblem(), PortProblem::NoSuchDevice);
-    const QStringList shown = ui.texts(QStringLiteral("message"));
-    QCOMPARE(shown.size(), 1);
-    QVERIFY(shown[0].startsWith(msg(msgid::PortCannotOpen) + '\r' + msg(msgid::PortCannotOpenHint) +
-                                "\r\r"));
-    QVERIFY(shown[0].endsWith(link.openProblemText()));
-    QVERIFY(link.openProblemText().contains("There is no device " + dev.filePath("ttyUSB7")));
 }
 
 QTEST_GUILESS_MAIN(TestPortDiagnosis)
