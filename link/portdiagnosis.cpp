@@ -62,28 +62,39 @@ int directOpenError(const QString& path) {
     ::close(fd);
     return 0;
 }
-#endif
 
-// The pid a lock file names: QLockFile and UUCP write it as text on the first line.
+// The live process a lock file names, other than this one (0 when none). QLockFile and UUCP
+// write the pid as text on the first line. QSerialPort names the file after the device as it
+// was given, "/dev/" left out and '/' made '_' (LCK..ttyUSB0, LCK..serial_by-id_usb-...,
+// LCK.._tmp_changer), so both the given and the resolved name are tried.
 qint64 lockOwner(const QString& device, const QString& devRoot, const QStringList& lockDirs) {
-    QString name = QFileInfo(device).canonicalFilePath();
-    if (name.isEmpty())
-        name = device;
-    const QString root = QFileInfo(devRoot).canonicalFilePath();
-    const QString prefix = (root.isEmpty() ? devRoot : root) + QLatin1Char('/');
-    name = name.startsWith(prefix) ? name.mid(prefix.size()) : QFileInfo(name).fileName();
-    name.replace(QLatin1Char('/'), QLatin1Char('_'));
-    for (const QString& dir : lockDirs.isEmpty() ? kLockDirs : lockDirs) {
-        QFile lock(dir + QStringLiteral("/LCK..") + name);
-        if (!lock.open(QIODevice::ReadOnly))
-            continue;
-        bool ok = false;
-        const qint64 pid = lock.readLine(64).trimmed().toLongLong(&ok);
-        if (ok && pid > 0)
-            return pid;
+    const QString canonicalRoot = QFileInfo(devRoot).canonicalFilePath();
+    QStringList names;
+    for (const QString& path : {device, QFileInfo(device).canonicalFilePath()}) {
+        QString name = path;
+        for (const QString& root : {devRoot, canonicalRoot})
+            if (!root.isEmpty() && name.startsWith(root + QLatin1Char('/'))) {
+                name = name.mid(root.size() + 1);
+                break;
+            }
+        name.replace(QLatin1Char('/'), QLatin1Char('_'));
+        if (!name.isEmpty() && !names.contains(name))
+            names << name;
     }
+    for (const QString& dir : lockDirs.isEmpty() ? kLockDirs : lockDirs)
+        for (const QString& name : names) {
+            QFile lock(dir + QStringLiteral("/LCK..") + name);
+            if (!lock.open(QIODevice::ReadOnly))
+                continue;
+            bool ok = false;
+            const qint64 pid = lock.readLine(64).trimmed().toLongLong(&ok);
+            // A lock left by a process that is gone holds nothing.
+            if (ok && processAlive(pid) && pid != QCoreApplication::applicationPid())
+                return pid;
+        }
     return 0;
 }
+#endif
 
 } // namespace
 
@@ -168,9 +179,7 @@ PortFacts gatherPortFacts(const QString& device, QSerialPort::SerialPortError er
     facts.sysError = device.isEmpty() ? ENOENT : directOpenError(device);
     facts.user = loginName();
     facts.deviceGroup = groupOf(device);
-    const qint64 pid = lockOwner(device, devRoot, lockDirs);
-    // A lock left by a process that is gone holds nothing (QSerialPort removes such locks).
-    if (processAlive(pid) && pid != QCoreApplication::applicationPid()) {
+    if (const qint64 pid = lockOwner(device, devRoot, lockDirs)) {
         facts.lockPid = pid;
         QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
         if (comm.open(QIODevice::ReadOnly))

@@ -139,6 +139,19 @@ void TestPortDiagnosis::lockFileNamesTheHolder() {
     QCOMPARE(facts.lockPid, holder.processId());
     QCOMPARE(facts.lockProcess, QStringLiteral("sleep"));
     QCOMPARE(classifyPortProblem(facts), PortProblem::InUse);
+    // Asked by its stable name, the device is found locked under either name.
+    QVERIFY(QDir(dev.path()).mkpath("serial/by-id"));
+    const QString byId = dev.filePath("serial/by-id/usb-x");
+    QVERIFY(QFile::link(device, byId));
+    QCOMPARE(
+        gatherPortFacts(byId, QSerialPort::PermissionError, dev.path(), {locks.path()}).lockPid,
+        holder.processId());
+    QVERIFY(
+        QFile::rename(locks.filePath("LCK..ttyUSB0"), locks.filePath("LCK..serial_by-id_usb-x")));
+    QCOMPARE(
+        gatherPortFacts(byId, QSerialPort::PermissionError, dev.path(), {locks.path()}).lockPid,
+        holder.processId());
+    writeLock(holder.processId());
 
     // A lock left by a process that has gone holds nothing.
     holder.kill();
