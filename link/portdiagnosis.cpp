@@ -45,13 +45,14 @@ QString loginName() {
     return qEnvironmentVariable("USER");
 }
 
-QString groupOf(const QString& path) {
+// The device's group, and whether joining it gives access.
+void readGroup(const QString& path, PortFacts& facts) {
     struct stat st {};
     if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return {};
-    if (const group* gr = ::getgrgid(st.st_gid))
-        return QString::fromLocal8Bit(gr->gr_name);
-    return QString::number(st.st_gid);
+        return;
+    const group* gr = ::getgrgid(st.st_gid);
+    facts.deviceGroup = gr ? QString::fromLocal8Bit(gr->gr_name) : QString::number(st.st_gid);
+    facts.groupMayUse = st.st_gid != 0 && (st.st_mode & S_IRGRP) && (st.st_mode & S_IWGRP);
 }
 
 // errno of opening the device as the link does; 0 when it opens (the failure was the lock).
@@ -132,14 +133,27 @@ PortProblem classifyPortProblem(const PortFacts& facts) {
 QString portProblemText(PortProblem problem, const PortFacts& facts) {
     switch (problem) {
     case PortProblem::PermissionDenied: {
-        const QString group =
-            facts.deviceGroup.isEmpty() ? QStringLiteral("dialout") : facts.deviceGroup;
         const QString user = facts.user.isEmpty() ? QStringLiteral("$USER") : facts.user;
-        return QStringLiteral("Permission denied: the user '%1' may not use %2, which belongs to "
-                              "the group '%3'. Add the user to that group with\n"
-                              "    sudo usermod -aG %3 %1\n"
-                              "and log in again: a new group counts from the next login.")
-            .arg(user, facts.device, group);
+        const QString join = QStringLiteral("    sudo usermod -aG %1 %2\n"
+                                            "and log in again: a new group counts from the next "
+                                            "login.");
+        if (facts.groupMayUse && !facts.deviceGroup.isEmpty())
+            return QStringLiteral("Permission denied: the user '%1' may not use %2, which belongs "
+                                  "to the group '%3'. Add the user to that group with\n")
+                       .arg(user, facts.device, facts.deviceGroup) +
+                   join.arg(facts.deviceGroup, user);
+        // Joining the device's group would not help (or would mean joining root's): the
+        // device must first be handed to the usual serial group.
+        QString name = QFileInfo(QFileInfo(facts.device).canonicalFilePath()).fileName();
+        if (name.isEmpty())
+            name = QFileInfo(facts.device).fileName();
+        return QStringLiteral("Permission denied: the user '%1' may not use %2, and its group "
+                              "does not give access either. Ask the administrator to hand it to "
+                              "the group 'dialout', for example with the udev rule\n"
+                              "    KERNEL==\"%3\", GROUP=\"dialout\", MODE=\"0660\"\n"
+                              "in /etc/udev/rules.d/60-serial.rules; then join that group with\n")
+                   .arg(user, facts.device, name) +
+               join.arg(QStringLiteral("dialout"), user);
     }
     case PortProblem::NoSuchDevice:
         if (facts.presentDevices.isEmpty())
@@ -178,7 +192,7 @@ PortFacts gatherPortFacts(const QString& device, QSerialPort::SerialPortError er
 #ifdef Q_OS_UNIX
     facts.sysError = device.isEmpty() ? ENOENT : directOpenError(device);
     facts.user = loginName();
-    facts.deviceGroup = groupOf(device);
+    readGroup(device, facts);
     if (const qint64 pid = lockOwner(device, devRoot, lockDirs)) {
         facts.lockPid = pid;
         QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));

@@ -18,6 +18,7 @@ struct PortFacts {
     int sysError = 0;           // errno of opening the device directly; 0 when it opened
     QString user;               // the login name
     QString deviceGroup;        // the group that owns the device, when it exists
+    bool groupMayUse = true;    // that group may read and write it (and is not root's)
     qint64 lockPid = 0;         // the live process named in the device's lock file
     QString lockProcess;        // its command name, when known
     QStringList presentDevices; // the serial devices present (stable names first)

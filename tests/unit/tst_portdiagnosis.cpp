@@ -18,6 +18,7 @@ class TestPortDiagnosis : public QObject {
 private slots:
     void reasons_data();
     void reasons();
+    void permissionFixNamesAGroupThatHelps();
     void devicesListStableNamesFirst();
     void lockFileNamesTheHolder();
     void permissionDeniedForReal();
@@ -98,6 +99,20 @@ void TestPortDiagnosis::reasons() {
         QVERIFY2(text.contains(words), qPrintable(text));
 }
 
+// A device only root may use: joining its group would not help, so the fix hands it to dialout.
+void TestPortDiagnosis::permissionFixNamesAGroupThatHelps() {
+    PortFacts facts;
+    facts.device = QStringLiteral("/dev/ttyS0");
+    facts.sysError = EACCES;
+    facts.user = QStringLiteral("ann");
+    facts.deviceGroup = QStringLiteral("root");
+    facts.groupMayUse = false;
+    const QString text = portProblemText(classifyPortProblem(facts), facts);
+    QVERIFY2(text.contains(R"(KERNEL=="ttyS0", GROUP="dialout", MODE="0660")") &&
+                 text.contains("sudo usermod -aG dialout ann") && !text.contains("-aG root"),
+             qPrintable(text));
+}
+
 void TestPortDiagnosis::devicesListStableNamesFirst() {
     QTemporaryDir dev;
     QVERIFY(dev.isValid());
@@ -170,9 +185,10 @@ void TestPortDiagnosis::permissionDeniedForReal() {
     const PortFacts facts = gatherPortFacts(device, QSerialPort::PermissionError, dev.path());
     QCOMPARE(facts.sysError, EACCES);
     QCOMPARE(classifyPortProblem(facts), PortProblem::PermissionDenied);
-    QVERIFY(!facts.deviceGroup.isEmpty());
+    // Nobody but its owner may use it: joining its group would not help.
+    QVERIFY(!facts.groupMayUse);
     QVERIFY(portProblemText(PortProblem::PermissionDenied, facts)
-                .contains("sudo usermod -aG " + facts.deviceGroup + " " + facts.user));
+                .contains("sudo usermod -aG dialout " + facts.user));
 }
 
 QTEST_GUILESS_MAIN(TestPortDiagnosis)
