@@ -15,4 +15,4 @@ bash scripts/build.sh build-release Release -DTRACKFEN_BUILD_TESTS=OFF
 cmake --build build-release --target package
 deb="$(ls build-release/trackfen_*.deb)"
 echo "$deb"
-lintian --fail-on error --no-tag-display-limit "$deb"
+lintian --fail-on error --tag-display-limit 0 "$deb"
