@@ -118,13 +118,13 @@ PortProblem classifyPortProblem(const PortFacts& facts) {
     default:
         return PortProblem::Other;
     }
-    // No errno to go by: the device opened directly, or the check could not run.
+    // No errno to go by: the device opened directly (or the check could not run).
     switch (facts.error) {
     case QSerialPort::DeviceNotFoundError:
         return PortProblem::NoSuchDevice;
     case QSerialPort::PermissionError:
         // Readable and writable but refused: Qt's lock or an exclusive open by another program.
-        return facts.sysError == 0 ? PortProblem::InUse : PortProblem::PermissionDenied;
+        return PortProblem::InUse;
     default:
         return PortProblem::Other;
     }
