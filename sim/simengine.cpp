@@ -4,6 +4,22 @@ namespace tf::sim {
 
 namespace {
 
+// The name a "forget" fault gives each report of the changer's own.
+QString reportName(quint8 cmd) {
+    switch (cmd) {
+    case kCmdPlayStatus:
+        return QStringLiteral("status");
+    case kCmdPlayState:
+        return QStringLiteral("state");
+    case kCmdTocReady:
+        return QStringLiteral("toc");
+    case kCmdChangerMode:
+        return QStringLiteral("mode");
+    default:
+        return {};
+    }
+}
+
 QString controlName(char byte) {
     switch (byte) {
     case kEnq:
@@ -286,8 +302,11 @@ void Engine::dispatch(const Unit& unit) {
         return;
     case kCmdDataRequest: {
         const std::optional<DataRequest> request = DataRequest::fromData(data);
-        const ReplyPlan plan =
+        ReplyPlan plan =
             request ? answerDataRequest(m_library, *request, m_pieceLength) : ReplyPlan();
+        if (m_faults.permissionBits() >= 0 && plan.frames.size() == 1 &&
+            plan.frames.first().cmd == kReplyPermission)
+            plan.frames.first().data = QByteArray(1, char(m_faults.permissionBits()));
         if (plan.refused) {
             refuse("request not answered");
             return;
@@ -435,6 +454,8 @@ void Engine::goIdle() {
 void Engine::queuePush(quint8 cmd, const QByteArray& data) {
     if (!m_linked)
         return; // until a PC has shaken hands, nobody listens
+    if (m_faults.forgetReport(reportName(cmd)))
+        return;
     if (m_pushQueue.size() >= kMaxQueuedPushes) {
         m_pushQueue.removeAt(m_state == State::PushEnq || m_state == State::PushFrame ||
                                      m_state == State::PushEot

@@ -78,14 +78,28 @@ bool FaultSet::apply(const QString& description, QString* error) {
         if (args.isEmpty() || args.size() > 2 || !readCount(args.at(0), 64, &m_garbageBytes) ||
             (args.size() == 2 && !readCount(args.at(1), 1000, &m_garbageGapMs)))
             return bad(QStringLiteral("garbage N [GAP_MS] (N up to 64)"));
+    } else if (name == QLatin1String("forget")) {
+        static const QStringList reports{QStringLiteral("status"), QStringLiteral("state"),
+                                         QStringLiteral("toc"), QStringLiteral("mode")};
+        int count = 1;
+        if (args.isEmpty() || args.size() > 2 || !reports.contains(args.at(0).toLower()) ||
+            (args.size() == 2 && !readCount(args.at(1), kMaxCount, &count)))
+            return bad(QStringLiteral("forget REPORT [N], REPORT one of status state toc mode"));
+        m_forgetReport = args.at(0).toLower();
+        m_forgetCount = count;
+    } else if (name == QLatin1String("permission")) {
+        if (args.size() != 1 || !readCount(args.at(0), 255, &m_permissionBits))
+            return bad(QStringLiteral("permission BITS (0 to 255)"));
     } else if (m_line.apply(name, args, &lineOk, &lineUsage)) {
         if (!lineOk)
             return bad(lineUsage);
     } else {
-        *error = QStringLiteral("unknown fault \"%1\"; known: checksum checksum-next drop "
-                                "drop-next refuse silence slowtoc garbage hangup flip truncate "
-                                "len noise dup late intrude mute cut nak fragment coalesce")
-                     .arg(name);
+        *error =
+            QStringLiteral(
+                "unknown fault \"%1\"; known: checksum checksum-next drop "
+                "drop-next refuse silence slowtoc garbage forget permission hangup flip truncate "
+                "len noise dup late intrude mute cut nak fragment coalesce")
+                .arg(name);
         return false;
     }
     return true;
@@ -97,6 +111,9 @@ void FaultSet::clear() {
     m_dropRate = 0;
     m_dropNext = 0;
     m_refusals.clear();
+    m_forgetReport.clear();
+    m_forgetCount = 0;
+    m_permissionBits = -1;
     m_silent = false;
     m_slowTocMs = -1;
     m_garbageBytes = 0;
@@ -118,6 +135,14 @@ bool FaultSet::refuseAt(const QString& step) {
         return true;
     }
     return false;
+}
+
+bool FaultSet::forgetReport(const QString& report) {
+    if (m_forgetReport.isEmpty() || report != m_forgetReport)
+        return false;
+    if (m_forgetCount > 0 && --m_forgetCount == 0)
+        m_forgetReport.clear();
+    return true;
 }
 
 bool FaultSet::dropUnit() {
@@ -170,6 +195,10 @@ QStringList FaultSet::describe() const {
                       .arg(refusal.step)
                       .arg(refusal.count)
                       .arg(refusal.skip);
+    if (!m_forgetReport.isEmpty())
+        active << QStringLiteral("forget %1 %2").arg(m_forgetReport).arg(m_forgetCount);
+    if (m_permissionBits >= 0)
+        active << QStringLiteral("permission %1").arg(m_permissionBits);
     if (silent())
         active << QStringLiteral("silence");
     if (m_slowTocMs >= 0)

@@ -23,6 +23,9 @@ namespace tf::sim {
 //   silence [MS]        answer nothing for MS milliseconds (no MS: until cleared)
 //   slowtoc MS          loading a disc takes MS milliseconds
 //   garbage N [GAP]     N noise bytes before every frame, GAP ms ahead of it (default 30)
+//   forget REPORT [N]   the changer leaves out its next N own reports of one kind (default 1;
+//                       0 = until cleared). REPORT: status state toc mode
+//   permission BITS     every permission answer carries BITS (0..255), whatever was asked
 // and the faults aimed at single units of LineFaults (flip, truncate, len, noise, dup, late,
 // intrude, mute, cut, nak, fragment, coalesce).
 class FaultSet {
@@ -44,6 +47,11 @@ public:
     bool corruptFrame();
     QByteArray garbage();
     int garbageGapMs() const { return m_garbageGapMs; }
+    // True when this report of the changer's own ("status", "state", "toc", "mode") is to be
+    // left out; consumes one of a counted fault.
+    bool forgetReport(const QString& report);
+    // The forced permission answer, or -1 for the changer's own.
+    int permissionBits() const { return m_permissionBits; }
 
     bool silent() const;
     int silenceRemainingMs() const;
@@ -74,6 +82,9 @@ private:
     double m_dropRate = 0;
     int m_dropNext = 0;
     QList<Refusal> m_refusals;
+    QString m_forgetReport;
+    int m_forgetCount = 0; // 0 = until cleared
+    int m_permissionBits = -1;
     bool m_silent = false;
     QDeadlineTimer m_silentUntil{QDeadlineTimer::Forever};
     int m_slowTocMs = -1;

@@ -28,7 +28,9 @@ private:
     bool checkKeys(const QJsonObject& object, const QStringList& allowed, const QString& where);
     bool readInt(const QJsonObject& object, const QString& key, int min, int max, int* value,
                  const QString& where);
-    bool readText(const QJsonValue& value, int maxLength, QByteArray* bytes, const QString& where);
+    // cdText: raw CD TEXT, which may hold DEL (0x7F) as the disc was pressed.
+    bool readText(const QJsonValue& value, int maxLength, QByteArray* bytes, const QString& where,
+                  bool cdText = false);
     bool readMsf(const QJsonValue& value, Msf* msf, const QString& where);
     bool readLength(const QJsonValue& value, int* frames, const QString& where);
     bool parseDisc(const QJsonObject& object, ChangerLibrary* library);
@@ -66,7 +68,7 @@ bool LibraryParser::readInt(const QJsonObject& object, const QString& key, int m
 }
 
 bool LibraryParser::readText(const QJsonValue& value, int maxLength, QByteArray* bytes,
-                             const QString& where) {
+                             const QString& where, bool cdText) {
     if (!value.isString())
         return fail(where, QStringLiteral("must be a text"));
     const QString text = value.toString();
@@ -76,7 +78,7 @@ bool LibraryParser::readText(const QJsonValue& value, int maxLength, QByteArray*
                                .arg(maxLength)
                                .arg(text));
     for (QChar c : text) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+        if (c.unicode() < 0x20 || (c.unicode() == 0x7F && !cdText))
             return fail(where, QStringLiteral("contains a control character"));
     }
     *bytes = encodeChangerText(text);
@@ -176,7 +178,7 @@ bool LibraryParser::parseTitles(const QJsonObject& object, SimDisc* disc, const 
             return false;
         if (cdText.contains(QStringLiteral("title")) &&
             !readText(cdText.value(QStringLiteral("title")), kMaxCdTextLength, &disc->cdTextTitle,
-                      at + QStringLiteral(" title")))
+                      at + QStringLiteral(" title"), true))
             return false;
         const QJsonArray tracks = cdText.value(QStringLiteral("tracks")).toArray();
         if (tracks.size() > disc->trackCount())
@@ -186,7 +188,7 @@ bool LibraryParser::parseTitles(const QJsonObject& object, SimDisc* disc, const 
         for (int i = 0; i < tracks.size(); ++i) {
             QByteArray title;
             if (!readText(tracks.at(i), kMaxCdTextLength, &title,
-                          at + QStringLiteral(" track %1").arg(disc->lowest + i)))
+                          at + QStringLiteral(" track %1").arg(disc->lowest + i), true))
                 return false;
             disc->cdTextTracks.append(title);
         }
