@@ -135,6 +135,9 @@ private slots:
         // The changer refuses to play a music type without discs of it.
         row("mode refused", {"mode", "music-type", "14"}, 2, "refused the play mode", true,
             "fault refuse playmode 1");
+        // Only the asked bit of the permission answer counts.
+        row("mode not permitted", {"mode", "user-file", "2"}, 2, "refused the play mode", true,
+            "fault permission 7");
         row("no title file to upload", {"upload", "2"}, 3, "DISC2.txt", true);
         row("malformed import", {"import", "@DIR@/broken.csv"}, 3, "line 1: the header");
         row("missing import", {"import", "@DIR@/nothing.json"}, 3, "nothing.json");

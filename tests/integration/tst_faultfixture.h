@@ -327,8 +327,10 @@ public:
         QStringList lines =
             titleRecord(kDownloadDisc, 0, cdText.value(QStringLiteral("title")).toString(), 2, 28);
         const QJsonArray tracks = cdText.value(QStringLiteral("tracks")).toArray();
+        // A DEL on the disc arrives as a blank.
         for (int t = 1; t <= tracks.size(); ++t)
-            lines += titleRecord(kDownloadDisc, t, tracks.at(t - 1).toString(), 2, 28);
+            lines += titleRecord(kDownloadDisc, t,
+                                 tracks.at(t - 1).toString().replace(QChar(0x7F), u' '), 2, 28);
         return crlf(lines);
     }
 
