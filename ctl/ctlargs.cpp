@@ -30,6 +30,7 @@ Changer commands (they need the changer and the serial port):
   titles DISC            print the titles in the changer's memory for a disc, as JSON
   upload DISC            send DISC<n>.txt of the data folder to the changer's memory
   read-all               read every disc into the master data file (progress on stderr)
+  lookup DISC            list a disc's candidates from CDDB and MusicBrainz (--write N: take one)
 
 Library commands (no changer needed):
   discid M:S:F ...       disc id and TOC text of a table of contents (tracks, then lead-out)
@@ -104,6 +105,18 @@ memory (each cut to 25 characters, tracks 1 to 20), as TrackFen's save does.
 Reads the changer's disc list and user-file names, then loads every disc in turn and
 rebuilds the master data file discdata.txt (READ ALL DISCS). Discs with CD TEXT get their
 titles from it. A progress line per disc goes to standard error. This takes minutes.
+)")},
+        {QStringLiteral("lookup"),
+         QStringLiteral(R"(Usage: trackfen-ctl lookup DISC [--source cddb|musicbrainz|both] [--json]
+                           [--write N]
+
+Looks the disc up online by its table of contents (from the master data file, else from the
+changer) and lists the candidates, numbered, one a line: source, artist / title, and the
+CDDB entry or the MusicBrainz release (year, country, label, disc n of m, track count).
+Nothing is written unless --write N is given: candidate N's titles then go to DISC<n>.txt
+and to the changer's memory. The servers, proxy and e-mail address are TrackFen's CDDB
+options (the proxy password is not used here). --source both (the default) asks CDDB, then
+MusicBrainz. Exit code 3 when every database asked failed.
 )")},
         {QStringLiteral("discid"),
          QStringLiteral(R"(Usage: trackfen-ctl discid M:S:F [M:S:F ...] LEADOUT

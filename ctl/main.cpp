@@ -5,6 +5,7 @@
 #include "ctl/ctlargs.h"
 #include "ctl/ctlsession.h"
 #include "ctl/librarycommands.h"
+#include "ctl/lookupcommand.h"
 #include "link/linktrace.h"
 
 #include <QCoreApplication>
@@ -28,7 +29,8 @@ int main(int argc, char* argv[]) {
         std::puts("trackfen-ctl 1.0.1");
         return kExitOk;
     }
-    const bool known = isChangerCommand(args->command) || isLibraryCommand(args->command);
+    const bool known = isChangerCommand(args->command) || isLibraryCommand(args->command) ||
+                       isLookupCommand(args->command);
     if (args->help || args->command.isEmpty() || !known) {
         const QString help = known ? commandHelp(args->command) : generalHelp();
         if (!args->command.isEmpty() && !known) {
@@ -46,5 +48,7 @@ int main(int argc, char* argv[]) {
     if (isLibraryCommand(args->command))
         return runLibraryCommand(session, *args);
     session.loadConfiguration();
+    if (isLookupCommand(args->command))
+        return runLookupCommand(session, *args);
     return runChangerCommand(session, *args);
 }

@@ -3,6 +3,7 @@
 #include "fuzz/fuzzentries.h"
 
 #include "lookup/cddbresult.h"
+#include "lookup/mbreply.h"
 #include "lookup/xmcd.h"
 
 namespace tf::fuzz {
@@ -126,6 +127,32 @@ QString fuzzXmcd(const QByteArray& input, const QString&) {
     for (const QByteArray& line : built.split('\n')) {
         if (line.size() > kXmcdMaxLineBytes)
             return QStringLiteral("a built record line is longer than the protocol allows");
+    }
+    return {};
+}
+
+QString fuzzMusicBrainz(const QByteArray& input, const QString&) {
+    static const MbDiscId disc =
+        *mbDiscId(*CddbToc::fromTocText(QStringLiteral("150 14287 31587")));
+    for (const bool exact : {true, false}) {
+        const MbReply reply = parseMbReply(input, disc, exact);
+        if (!reply.outcome.ok() && !reply.candidates.isEmpty())
+            return QStringLiteral("candidates offered from a reply that was refused");
+        bool inexactSeen = false;
+        for (const MbCandidate& c : reply.candidates) {
+            if (c.exact && !exact)
+                return QStringLiteral("an exact candidate from the fuzzy lookup");
+            if (c.exact && inexactSeen)
+                return QStringLiteral("an exact candidate after an inexact one");
+            inexactSeen = inexactSeen || !c.exact;
+            const CddbDisc d = c.toDisc();
+            const CddbMatch m = c.toMatch();
+            if (anyControl({d.artist, d.title, d.year, m.details, m.discId}) ||
+                anyControl(d.trackTitles))
+                return QStringLiteral("a candidate carries a control character");
+            if (d.trackTitles.size() > kXmcdMaxTracks)
+                return QStringLiteral("more track titles than a disc holds");
+        }
     }
     return {};
 }

@@ -14,10 +14,19 @@ struct Named {
 };
 
 constexpr Named kEntries[] = {
-    {"assembler", fuzzAssembler}, {"frame", fuzzFrame},       {"discfile", fuzzDiscFile},
-    {"discdata", fuzzDiscData},   {"disclist", fuzzDiscList}, {"titlerecords", fuzzTitleRecords},
-    {"config", fuzzConfig},       {"proxy", fuzzProxy},       {"recordfile", fuzzRecordFile},
-    {"cddb", fuzzCddb},           {"xmcd", fuzzXmcd},         {"simlibrary", fuzzSimLibrary},
+    {"assembler", fuzzAssembler},
+    {"frame", fuzzFrame},
+    {"discfile", fuzzDiscFile},
+    {"discdata", fuzzDiscData},
+    {"disclist", fuzzDiscList},
+    {"titlerecords", fuzzTitleRecords},
+    {"config", fuzzConfig},
+    {"proxy", fuzzProxy},
+    {"recordfile", fuzzRecordFile},
+    {"cddb", fuzzCddb},
+    {"xmcd", fuzzXmcd},
+    {"simlibrary", fuzzSimLibrary},
+    {"musicbrainz", fuzzMusicBrainz},
 };
 
 void discardMessage(QtMsgType, const QMessageLogContext&, const QString&) {}

@@ -35,6 +35,7 @@ QString fuzzRecordFile(const QByteArray& input, const QString& workDir);
 QString fuzzCddb(const QByteArray& input, const QString& workDir);
 QString fuzzXmcd(const QByteArray& input, const QString& workDir);
 QString fuzzSimLibrary(const QByteArray& input, const QString& workDir);
+QString fuzzMusicBrainz(const QByteArray& input, const QString& workDir);
 
 // Writes `bytes` to `name` in `dir` (replacing it); false when the file cannot be written.
 bool putFile(const QString& dir, const QString& name, const QByteArray& bytes);

@@ -4,6 +4,7 @@
 #include "base/userinterface.h"
 #include "link/link.h"
 #include "lookup/cddbclient.h"
+#include "lookup/mbclient.h"
 #include "operations/textdownload.h"
 #include "operations/titleupload.h"
 #include "store/config.h"
@@ -35,9 +36,10 @@ QString readDiscTitle(int disc) {
 } // namespace
 
 CddbLookupService::CddbLookupService(Link& link, Configuration& config, UserInterface& ui,
-                                     CddbClient& client, LookupChooser& chooser, QObject* parent)
+                                     CddbClient& client, MbClient& musicBrainz,
+                                     LookupChooser& chooser, QObject* parent)
     : QObject(parent), m_link(link), m_config(config), m_ui(ui), m_client(client),
-      m_chooser(chooser) {}
+      m_mb(musicBrainz), m_chooser(chooser) {}
 
 // ---- Entry points ----
 
@@ -104,6 +106,7 @@ void CddbLookupService::lookUpAllDiscs() {
     progress.cancel = [this] {
         m_link.setOperationRunning(false);
         m_client.cancel(); // ends the request in flight at once
+        m_mb.cancel();
     };
     m_ui.showProgress(progress);
     {
@@ -190,43 +193,94 @@ CddbLookupService::Step CddbLookupService::runLookup(const DiscRecord& disc, boo
     emit lookupStateChanged();
     matchCode = kMatchNone;
 
-    Step step = Step::NotWritten;
-    const CddbQueryResult query = m_client.queryAndWait(key->toc);
-    lastOutcome = query.outcome;
-    std::optional<CddbMatch> chosen;
-    if (isServiceFailure(query.outcome.code)) {
-        step = serviceFailed(query.outcome, inPass);
-    } else {
-        matchCode = query.matchCode();
-        if (matchCode == kMatchExact) {
-            chosen = query.matches.first();
-        } else if (matchCode == kMatchSeveral) {
-            const std::optional<int> pick = m_chooser.chooseCandidate(query.matches);
-            // "None of these" ends the lookup: nothing is written, nothing is parked.
-            if (pick && *pick >= 0 && *pick < query.matches.size()) {
-                chosen = query.matches.at(*pick);
-                if (chosen->artist.isEmpty() && chosen->title.isEmpty()) {
-                    chosen.reset();
-                    step = notFound(*key, inPass);
-                }
-            }
-        } else {
-            step = notFound(*key, inPass);
-        }
+    // Each source in the chosen order until one knows the disc; what it answers (titles
+    // written, "none of these", a failure) ends the lookup.
+    std::optional<Step> step;
+    const LookupOrder order = m_mb.options().order;
+    const bool mbFirst =
+        order == LookupOrder::MusicBrainzOnly || order == LookupOrder::MusicBrainzThenCddb;
+    const bool both =
+        order == LookupOrder::CddbThenMusicBrainz || order == LookupOrder::MusicBrainzThenCddb;
+    for (int i = 0; i < (both ? 2 : 1) && !step; ++i) {
+        const bool mb = (i == 0) == mbFirst;
+        step = mb ? lookUpMusicBrainz(*key, disc, inPass) : lookUpCddb(*key, inPass, disc);
     }
-
-    if (chosen) {
-        const CddbReadResult read = m_client.readAndWait(chosen->category, chosen->discId);
-        lastOutcome = read.outcome;
-        if (isServiceFailure(read.outcome.code))
-            step = serviceFailed(read.outcome, inPass);
-        else if (!read.outcome.ok() || read.disc.namesEmpty())
-            step = notFound(*key, inPass);
-        else
-            step = writeAndSend(*key, disc, read.disc);
+    if (!step) {
+        step = notFound(*key, inPass);
+        if (order != LookupOrder::CddbOnly && !inPass)
+            offerSubmission(*key, disc);
     }
     finish(*key, disc);
-    return step;
+    return *step;
+}
+
+std::optional<CddbLookupService::Step>
+CddbLookupService::lookUpCddb(const LookupKey& key, bool inPass, const DiscRecord& disc) {
+    const CddbQueryResult query = m_client.queryAndWait(key.toc);
+    lastOutcome = query.outcome;
+    if (isServiceFailure(query.outcome.code))
+        return serviceFailed(query.outcome, inPass);
+    matchCode = query.matchCode();
+    std::optional<CddbMatch> chosen;
+    if (matchCode == kMatchExact) {
+        chosen = query.matches.first();
+    } else if (matchCode == kMatchSeveral) {
+        const std::optional<int> pick = m_chooser.chooseCandidate(query.matches);
+        // "None of these" ends the lookup: nothing is written, nothing is parked.
+        if (!pick || *pick < 0 || *pick >= query.matches.size())
+            return Step::NotWritten;
+        chosen = query.matches.at(*pick);
+        if (chosen->artist.isEmpty() && chosen->title.isEmpty())
+            return notFound(key, inPass);
+    } else {
+        return std::nullopt;
+    }
+    const CddbReadResult read = m_client.readAndWait(chosen->category, chosen->discId);
+    lastOutcome = read.outcome;
+    if (isServiceFailure(read.outcome.code))
+        return serviceFailed(read.outcome, inPass);
+    if (!read.outcome.ok() || read.disc.namesEmpty())
+        return notFound(key, inPass);
+    return writeAndSend(key, disc, read.disc);
+}
+
+std::optional<CddbLookupService::Step>
+CddbLookupService::lookUpMusicBrainz(const LookupKey& key, const DiscRecord& disc, bool inPass) {
+    const auto id = mbDiscId(key.toc, qMax<int>(disc.minTno, 1));
+    if (!id)
+        return std::nullopt;
+    const MbLookupResult result = m_mb.lookupAndWait(*id);
+    lastOutcome = result.outcome;
+    if (result.outcome.code == CddbResultCode::NoMatch)
+        return std::nullopt;
+    if (isServiceFailure(result.outcome.code))
+        return serviceFailed(result.outcome, inPass);
+    const QList<MbCandidate>& found = result.candidates;
+    const bool one = found.size() == 1 && found.first().exact;
+    matchCode = one ? kMatchExact : kMatchSeveral;
+    int pick = 0;
+    if (!one) {
+        const std::optional<int> chosen = m_chooser.chooseCandidate(mbMatches(found));
+        if (!chosen || *chosen < 0 || *chosen >= found.size())
+            return Step::NotWritten;
+        pick = *chosen;
+    }
+    const CddbDisc picked = found.at(pick).toDisc();
+    if (picked.namesEmpty())
+        return notFound(key, inPass);
+    return writeAndSend(key, disc, picked);
+}
+
+void CddbLookupService::offerSubmission(const LookupKey& key, const DiscRecord& disc) {
+    const auto id = mbDiscId(key.toc, qMax<int>(disc.minTno, 1));
+    if (!id || !id->submissionUrl.isValid())
+        return;
+    const QString question =
+        QStringLiteral("Neither database knows this disc (MusicBrainz disc id %1).\rWould you "
+                       "like to open MusicBrainz's page for adding it in your browser?")
+            .arg(id->id);
+    if (m_ui.messageBox(question, QStringLiteral("MusicBrainz"), Style::YesNo) == Answer::Yes)
+        emit openInBrowser(id->submissionUrl);
 }
 
 CddbLookupService::Step CddbLookupService::notFound(const LookupKey& key, bool inPass) {

@@ -10,6 +10,7 @@
 #include "operations/lookupservice.h"
 
 #include <QObject>
+#include <QUrl>
 
 #include <functional>
 #include <optional>
@@ -17,6 +18,8 @@
 namespace tf {
 
 class CddbClient;
+class MbClient;
+struct MbCandidate;
 class Configuration;
 class Link;
 class UserInterface;
@@ -28,8 +31,9 @@ public:
     using DiscSource = std::function<std::optional<DiscRecord>(int disc)>;
 
     // Every reference must outlive the service. The main window owns all of them.
+    // `musicBrainz`'s options choose which databases a lookup asks, and in which order.
     CddbLookupService(Link& link, Configuration& config, UserInterface& ui, CddbClient& client,
-                      LookupChooser& chooser, QObject* parent = nullptr);
+                      MbClient& musicBrainz, LookupChooser& chooser, QObject* parent = nullptr);
 
     // By default a disc comes from the master data file, and from the changer when the file
     // has no block for it yet (the first load of a disc).
@@ -58,6 +62,8 @@ signals:
     void busyCursor(bool busy);
     // lastMatchCode changed: the window re-enables the disc items of the CDDB menu.
     void lookupStateChanged();
+    // The user asked to open `url` (MusicBrainz's page for adding an unknown disc).
+    void openInBrowser(const QUrl& url);
 
 private:
     enum class Step { Written, NotWritten, StopPass };
@@ -65,6 +71,11 @@ private:
     std::optional<DiscRecord> discFor(int disc);
     std::optional<DiscRecord> discFromChanger(int disc);
     Step runLookup(const DiscRecord& disc, bool inPass);
+    // One database's lookup; nullopt when it does not know the disc at all.
+    std::optional<Step> lookUpCddb(const LookupKey& key, bool inPass, const DiscRecord& disc);
+    std::optional<Step> lookUpMusicBrainz(const LookupKey& key, const DiscRecord& disc,
+                                          bool inPass);
+    void offerSubmission(const LookupKey& key, const DiscRecord& disc);
     Step notFound(const LookupKey& key, bool inPass);
     Step serviceFailed(const CddbOutcome& outcome, bool inPass);
     Step writeAndSend(const LookupKey& key, const DiscRecord& disc, const CddbDisc& result);
@@ -77,6 +88,7 @@ private:
     Configuration& m_config;
     UserInterface& m_ui;
     CddbClient& m_client;
+    MbClient& m_mb;
     LookupChooser& m_chooser;
     DiscSource m_source;
     QString m_passFailure;  // why the online pass stopped early

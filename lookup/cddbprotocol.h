@@ -118,6 +118,11 @@ struct CddbMatch {
     QString artist;
     QString title;
     bool exact = false;
+    // For the candidate window when several sources answer: where the match comes from
+    // (empty: CDDB) and the release details a user chooses by (year, country, label, disc n
+    // of m, track count).
+    QString source;
+    QString details;
     bool operator==(const CddbMatch&) const = default;
 };
 

@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libqt6network6 qtkeychain-qt6-dev
+    libdiscid-dev
     cmake g++ ninja-build ccache pkg-config clang-format
     clang libclang-rt-14-dev
     xvfb xauth

@@ -16,6 +16,9 @@ cp -f "build-release/shell/trackfen help contents.htm" "$demo/"
 # The sample CDDB database for the demo's discs: lookups find them without a network.
 rm -rf "$demo/cddb-demo"
 cp -r build-release/shell/cddb-demo "$demo/cddb-demo"
+# Saved MusicBrainz replies for the demo's disc that the CDDB sample does not know.
+rm -rf "$demo/musicbrainz-demo"
+cp -r build-release/shell/musicbrainz-demo "$demo/musicbrainz-demo"
 
 link="$demo/changer"
 build-release/sim/changer-sim --library resources/demo-library.json --pty-link "$link" \
@@ -50,6 +53,16 @@ elif grep -q '^\[CDDB\]' "$settings"; then
     sed -i "/^\[CDDB\]/a OfflineFolder=$demo/cddb-demo" "$settings"
 else
     printf '\n[CDDB]\nOfflineFolder=%s\nOfflineMode=instead\n' "$demo/cddb-demo" >>"$settings"
+fi
+
+# MusicBrainz is asked when CDDB finds nothing, from the saved replies instead of the server.
+if grep -q '^SampleFolder=' "$settings"; then
+    sed -i "s|^SampleFolder=.*|SampleFolder=$demo/musicbrainz-demo|" "$settings"
+elif grep -q '^\[MusicBrainz\]' "$settings"; then
+    sed -i "/^\[MusicBrainz\]/a SampleFolder=$demo/musicbrainz-demo" "$settings"
+else
+    printf '\n[MusicBrainz]\nOrder=cddb-musicbrainz\nSampleFolder=%s\n' "$demo/musicbrainz-demo" \
+        >>"$settings"
 fi
 
 "$demo/trackfen" "$@"

@@ -10,7 +10,7 @@
 namespace tf {
 
 namespace {
-enum Column { kCategory, kArtist, kTitle, kMatch, kColumns };
+enum Column { kCategory, kArtist, kTitle, kMatch, kSource, kDetails, kColumns };
 constexpr int kIndexRole = Qt::UserRole;
 } // namespace
 
@@ -27,7 +27,8 @@ CandidateDialog::CandidateDialog(const QList<CddbMatch>& matches, QWidget* paren
     m_list->setObjectName(QStringLiteral("lstCandidates"));
     m_list->setColumnCount(kColumns);
     m_list->setHeaderLabels({QStringLiteral("Category"), QStringLiteral("Artist"),
-                             QStringLiteral("Title"), QStringLiteral("Match")});
+                             QStringLiteral("Title"), QStringLiteral("Match"),
+                             QStringLiteral("Source"), QStringLiteral("Release")});
     m_list->setRootIsDecorated(false);
     m_list->setUniformRowHeights(true);
     for (int i = 0; i < matches.size(); ++i) {
@@ -37,6 +38,8 @@ CandidateDialog::CandidateDialog(const QList<CddbMatch>& matches, QWidget* paren
         item->setText(kArtist, m.artist);
         item->setText(kTitle, m.title);
         item->setText(kMatch, m.exact ? QString() : inexactMark());
+        item->setText(kSource, m.source.isEmpty() ? QStringLiteral("CDDB") : m.source);
+        item->setText(kDetails, m.details);
         item->setData(0, kIndexRole, i);
     }
     auto* none = new QTreeWidgetItem(m_list);

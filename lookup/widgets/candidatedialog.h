@@ -12,7 +12,8 @@ class QTreeWidget;
 namespace tf {
 
 // The candidate choice: every match the database offered with its category, artist and
-// title, inexact ones marked, and "None of these", which ends the lookup. Texts from the
+// title, inexact ones marked, its source (CDDB or MusicBrainz) and release details, and "None
+// of these", which ends the lookup. Texts from the
 // network are shown as plain text.
 class CandidateDialog : public QDialog {
     Q_OBJECT

@@ -3,6 +3,7 @@
 #include "base/catalogue.h"
 #include "base/userinterface.h"
 #include "lookup/cddbsettings.h"
+#include "lookup/mbsettings.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -121,6 +122,22 @@ CddbOptionsWindow::CddbOptionsWindow(const CddbOptions& options, const PasswordS
         ->setChecked(true);
     layout->addWidget(offlineBox);
 
+    // The second database beside CDDB, and which of the two a lookup asks first.
+    m_mbBase = MbSettings::load();
+    auto* mbBox = new QGroupBox(QStringLiteral("Online databases"), this);
+    auto* mb = new QFormLayout(mbBox);
+    m_order = new QComboBox(mbBox);
+    m_order->setObjectName(QStringLiteral("cmbLookupOrder"));
+    m_order->addItems(lookupOrderTexts());
+    m_order->setCurrentIndex(int(m_mbBase.order));
+    m_mbServer = field("txtMbServer", m_mbBase.server, mbBox);
+    m_mbPort = field("txtMbPort", portText(m_mbBase.port), mbBox);
+    m_mbPort->setPlaceholderText(QStringLiteral("default"));
+    mb->addRow(QStringLiteral("Look up in:"), m_order);
+    mb->addRow(QStringLiteral("MusicBrainz server:"), m_mbServer);
+    mb->addRow(QStringLiteral("MusicBrainz port:"), m_mbPort);
+    layout->addWidget(mbBox);
+
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("cmdOK"));
     buttons->button(QDialogButtonBox::Cancel)->setObjectName(QStringLiteral("cmdCancel"));
@@ -148,6 +165,14 @@ CddbOptions CddbOptionsWindow::options() const {
     return o;
 }
 
+MbOptions CddbOptionsWindow::mbOptions() const {
+    MbOptions o = m_mbBase;
+    o.order = LookupOrder(qBound(0, m_order->currentIndex(), 3));
+    o.server = m_mbServer->text().trimmed();
+    readPort(m_mbPort->text(), &o.port);
+    return o;
+}
+
 QString CddbOptionsWindow::problem() const {
     // A host name, nothing that could carry a path, a user or a second host.
     static const QRegularExpression host(
@@ -169,6 +194,12 @@ QString CddbOptionsWindow::problem() const {
         return QStringLiteral("The proxy name must be a host name.");
     if (!readPort(m_proxyPort->text(), &port))
         return QStringLiteral("The proxy port must be a number from 1 to 65535, or empty.");
+    if (!host.match(mbOptions().server).hasMatch())
+        return QStringLiteral("The MusicBrainz server must be a host name such as "
+                              "musicbrainz.org.");
+    if (!readPort(m_mbPort->text(), &port))
+        return QStringLiteral("The MusicBrainz port must be a number from 1 to 65535, or "
+                              "empty.");
     if (o.offlineMode != CddbOptions::Offline::Off && !QFileInfo(o.offlineFolder).isDir())
         return QStringLiteral("The offline database folder \"%1\" does not exist.")
             .arg(o.offlineFolder);
@@ -188,6 +219,7 @@ void CddbOptionsWindow::accept() {
         return;
     }
     CddbSettings::save(o);
+    MbSettings::save(mbOptions());
     QDialog::accept();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "lookup/cddbprotocol.h"
+#include "lookup/mbclient.h"
 #include "lookup/widgets/passwordstore.h"
 
 #include <QDialog>
@@ -25,6 +26,8 @@ public:
 
     // The values in the window, password included.
     CddbOptions options() const;
+    // The order of the databases and the MusicBrainz server, kept in their own settings.
+    MbOptions mbOptions() const;
     // Why the values cannot be used, or an empty text.
     QString problem() const;
 
@@ -51,6 +54,10 @@ private:
     QRadioButton* m_offlineOff = nullptr;
     QRadioButton* m_offlineBefore = nullptr;
     QRadioButton* m_offlineInstead = nullptr;
+    MbOptions m_mbBase;
+    QComboBox* m_order = nullptr;
+    QLineEdit* m_mbServer = nullptr;
+    QLineEdit* m_mbPort = nullptr;
 };
 
 } // namespace tf

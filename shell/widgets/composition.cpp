@@ -2,6 +2,7 @@
 
 #include "editing/widgets/titlestab.h"
 #include "lookup/cddbsettings.h"
+#include "lookup/mbsettings.h"
 #include "operations/readall.h"
 #include "operations/startupread.h"
 #include "playback/widgets/audiotab.h"
@@ -11,6 +12,7 @@
 #include "store/discfile.h"
 #include "store/userfiles.h"
 
+#include <QDesktopServices>
 #include <QLabel>
 #include <QListWidget>
 
@@ -31,7 +33,7 @@ Composition::Composition(Application& app, MainWindow* window)
     m_info.setAudioSelection([this] { return m_audio->selectedDisc(); },
                              [this] { return m_audio->selectedTrack(); });
 
-    m_lookup = std::make_unique<CddbLookupService>(app.link(), app.config(), ctx.ui, m_cddb,
+    m_lookup = std::make_unique<CddbLookupService>(app.link(), app.config(), ctx.ui, m_cddb, m_mb,
                                                    m_chooser, this);
     app.setLookupService(m_lookup.get());
     m_menu = std::make_unique<CddbMenu>(*m_lookup, m_cddb, m_chooser, ctx.ui, window);
@@ -39,6 +41,12 @@ Composition::Composition(Application& app, MainWindow* window)
     m_menu->setDiscFileChanged([this](int slot) { showChangedDiscFile(slot); });
     connect(&app, &Application::mainWindowLoaded, this, &Composition::keepHandedOverProxy);
     m_cddb.setOptions(cddbOptions());
+    // MusicBrainz goes through the CDDB options' proxy and names their e-mail address.
+    m_mb.setOptions(MbSettings::load(), m_cddb.options());
+    connect(m_menu.get(), &CddbMenu::optionsChanged, this,
+            [this](const CddbOptions& options) { m_mb.setOptions(MbSettings::load(), options); });
+    connect(m_lookup.get(), &CddbLookupService::openInBrowser, this,
+            [](const QUrl& url) { QDesktopServices::openUrl(url); });
 
     m_titles->spreadUserFileNames = [this](const QStringList& names) {
         spreadUserFileNames(names);
@@ -75,6 +83,7 @@ void Composition::keepHandedOverProxy() {
     if (!m_menu->passwordStore().write(proxy.password, &error))
         m_app.context().ui.messageBox(error, QString(), UserInterface::Style::OkExclamation);
     m_cddb.setOptions(options);
+    m_mb.setOptions(MbSettings::load(), options);
 }
 
 void Composition::showChangedDiscFile(int slot) {

@@ -2,6 +2,7 @@
 
 #include "lookup/cddbclient.h"
 #include "lookup/cddblookupservice.h"
+#include "lookup/mbclient.h"
 #include "lookup/widgets/cddbmenu.h"
 #include "lookup/widgets/discinfodialog.h"
 #include "playback/widgets/infolines.h"
@@ -55,6 +56,7 @@ private:
     TitlesTab* m_titles = nullptr;
     AudioTab* m_audio = nullptr;
     CddbClient m_cddb;
+    MbClient m_mb;
     WindowLookupChooser m_chooser;
     std::unique_ptr<CddbLookupService> m_lookup;
     std::unique_ptr<CddbMenu> m_menu;

@@ -4,6 +4,7 @@
 #include "common/scriptedui.h"
 #include "common/testsupport.h"
 #include "lookup/cddbsettings.h"
+#include "lookup/mbsettings.h"
 #include "lookup/widgets/cddbaboutwindow.h"
 #include "lookup/widgets/cddboptionswindow.h"
 #include "lookup/widgets/passwordstore.h"
@@ -87,6 +88,12 @@ private slots:
         setText(window, "txtPassWord", "pw");
         setText(window, "txtOfflineFolder", dir.path());
         window.findChild<QRadioButton*>("optOfflineInstead")->setChecked(true);
+        auto* order = window.findChild<QComboBox*>("cmbLookupOrder");
+        QCOMPARE(order->currentText(), QString("CDDB only")); // the default
+        QCOMPARE(order->count(), 4);
+        order->setCurrentIndex(3);
+        setText(window, "txtMbServer", "mb.example.org");
+        setText(window, "txtMbPort", "5000");
         window.accept();
         QCOMPARE(window.result(), int(QDialog::Accepted));
 
@@ -102,6 +109,10 @@ private slots:
         QVERIFY(o.proxyPassword.isEmpty());
         QCOMPARE(o.offlineFolder, dir.path());
         QCOMPARE(o.offlineMode, CddbOptions::Offline::Instead);
+        const MbOptions mb = MbSettings::load();
+        QCOMPARE(mb.order, LookupOrder::MusicBrainzThenCddb);
+        QCOMPARE(mb.server, QString("mb.example.org"));
+        QCOMPARE(mb.port, 5000);
         QString password;
         QVERIFY(PasswordStore::privateFile(secret).read(&password));
         QCOMPARE(password, QString("pw"));
@@ -117,6 +128,8 @@ private slots:
         QTest::newRow("query path") << QStringList{"txtQueryPath", "cddb.cgi", "paths"};
         QTest::newRow("e-mail") << QStringList{"txtEmail", "not-an-address", "e-mail"};
         QTest::newRow("proxy port") << QStringList{"txtProxyPort", "http", "proxy port"};
+        QTest::newRow("MusicBrainz server")
+            << QStringList{"txtMbServer", "mb.org/x?", "MusicBrainz server"};
         QTest::newRow("missing offline folder")
             << QStringList{"txtOfflineFolder", "/nonexistent/cddb", "does not exist"};
     }

@@ -16,9 +16,9 @@ using namespace tf;
 namespace {
 
 QList<CddbMatch> threeMatches() {
-    return {{"rock", "0a0b0c0d", "Alpha", "First", true},
-            {"jazz", "0a0b0c0d", "Beta", "Second", false},
-            {"misc", "0a0b0c0e", "Gamma <b>", "Third\tTab", false}};
+    return {{"rock", "0a0b0c0d", "Alpha", "First", true, {}, {}},
+            {"jazz", "0a0b0c0d", "Beta", "Second", false, {}, {}},
+            {"misc", "0a0b0c0e", "Gamma <b>", "Third\tTab", false, "MusicBrainz", "1999, GB"}};
 }
 
 // Runs `action` on the modal window once it is up.
@@ -45,6 +45,10 @@ private slots:
         QCOMPARE(list->topLevelItem(1)->text(3), CandidateDialog::inexactMark());
         // Shown as the server sent it, not interpreted.
         QCOMPARE(list->topLevelItem(2)->text(1), QString("Gamma <b>"));
+        // Where each comes from, and what a MusicBrainz release adds.
+        QCOMPARE(list->topLevelItem(0)->text(4), QString("CDDB"));
+        QCOMPARE(list->topLevelItem(2)->text(4), QString("MusicBrainz"));
+        QCOMPARE(list->topLevelItem(2)->text(5), QString("1999, GB"));
         QCOMPARE(list->topLevelItem(3)->text(0), CandidateDialog::noneOfTheseText());
     }
 

@@ -1,6 +1,7 @@
 // trackfen-ctl, the real program, against changer-sim over a pseudo-terminal: every command,
 // the exit codes, the port held by the application, and export and import through the binary.
 
+#include "common/httpstub.h"
 #include "common/scriptedui.h"
 #include "common/simprocess.h"
 #include "common/testsupport.h"
@@ -261,6 +262,40 @@ private slots:
         QCOMPARE(disc.value("memoryTitle").toString(), QStringLiteral("Uploaded"));
         QCOMPARE(disc.value("memoryTracks").toObject(),
                  QJsonObject({{"1", "First"}, {"2", "A title longer than twent"}}));
+    }
+
+    // MusicBrainz on a loopback stub: the candidates as JSON, then candidate 1 written to
+    // DISC2.txt and the changer.
+    void lookupListsThenWrites() {
+        test::HttpStub mb;
+        QVERIFY(mb.listen());
+        const QByteArray reply =
+            readAll(test::sourcePath("tests/data/musicbrainz/one-release.json"));
+        mb.setHandler([&](const test::HttpStubRequest& r) {
+            return r.target.startsWith("/ws/2/discid/GrqabRjESEYSxYYLtHe_nsLpsyE-?")
+                       ? test::HttpStubReply::text(reply)
+                       : test::HttpStubReply::text({}, 404, "No");
+        });
+        QVERIFY(QDir().mkpath(m_dir->filePath("config/MYAPP")));
+        QVERIFY(writeAll(m_dir->filePath("config/MYAPP/MYAPP.conf"),
+                         "[MusicBrainz]\nScheme=http\nServer=127.0.0.1\nPort=" +
+                             QByteArray::number(mb.port()) + "\n"));
+        for (const bool write : {false, true}) {
+            QProcess process;
+            QStringList args{"lookup", "2", "--source", "musicbrainz", "--json"};
+            setUp(process, write ? args + QStringList{"--write", "1"} : args, true);
+            // The stub answers from this process's event loop: keep it turning.
+            QTRY_VERIFY_WITH_TIMEOUT(process.state() == QProcess::NotRunning, 60000);
+            QCOMPARE(process.exitCode(), 0);
+            const QJsonArray list =
+                QJsonDocument::fromJson(process.readAllStandardOutput()).array();
+            QCOMPARE(list.size(), 1);
+            QCOMPARE(list.first()["source"].toString(), QString("MusicBrainz"));
+            QCOMPARE(list.first()["release"].toString(),
+                     QString("1999, GB, Lumen, disc 1 of 1, 2 tracks"));
+            QCOMPARE(QFile::exists(dataDir() + "DISC2.txt"), write);
+        }
+        QVERIFY(simDisc(2).value("memoryTitle").toString().startsWith("Alpha feat. Beta / First"));
     }
 
     void discId_data() {

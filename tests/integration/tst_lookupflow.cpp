@@ -6,6 +6,7 @@
 #include "tst_lookupflow_fixture.h"
 
 #include "base/catalogue.h"
+#include "lookup/mbdiscid.h"
 #include "lookup/offlinedb.h"
 #include "sim/simlibrary.h"
 #include "store/discfile.h"
@@ -333,6 +334,12 @@ void TestLookupFlow::demoRecordsCoverTheDemoLibrary() {
             table.append(TocTime{quint8(t.minutes), quint8(t.seconds), quint8(t.frames)});
         const auto toc = CddbToc::fromTocTimes(table);
         QVERIFY(toc);
+        // The demo's disc for MusicBrainz is, on purpose, unknown to the CDDB sample.
+        const auto mb = mbDiscId(*toc);
+        if (mb && QFile::exists(sourcePath("resources/musicbrainz-demo/" + mb->id + ".json"))) {
+            QVERIFY(sample.query(*toc).matches.isEmpty());
+            continue;
+        }
         const CddbQueryResult found = sample.query(*toc);
         QVERIFY2(
             found.matchCode() == kMatchExact,
@@ -382,7 +389,7 @@ void TestLookupFlow::secondLookupDuringAWaitIsRefused() {
     }
     rig.client.setOptions(copyInstead(copy.path()));
     ReentrantChooser chooser;
-    CddbLookupService service{rig.link, rig.config, rig.ui, rig.client, chooser};
+    CddbLookupService service{rig.link, rig.config, rig.ui, rig.client, rig.musicBrainz, chooser};
     chooser.service = &service;
 
     QVERIFY(service.Web_search_CDDB(6));

@@ -6,6 +6,7 @@
 #include "common/httpstub.h"
 #include "lookup/cddbclient.h"
 #include "lookup/cddblookupservice.h"
+#include "lookup/mbclient.h"
 #include "store/discdata.h"
 #include "tst_opsfixture.h"
 
@@ -141,7 +142,8 @@ struct LookupRig : OpsRig {
     FakeCddb cddb;
     CddbClient client;
     ScriptedChooser chooser;
-    CddbLookupService service{link, config, ui, client, chooser};
+    MbClient musicBrainz;
+    CddbLookupService service{link, config, ui, client, musicBrainz, chooser};
 
     // Changer, server and client up, and the master file holding `master` when given.
     bool startAll(const QList<DiscRecord>& master = {}) {
