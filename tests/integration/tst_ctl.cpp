@@ -264,6 +264,7 @@ private slots:
         QTest::newRow("worked example") << QStringList{"0:2:0", "3:10:37", "7:1:12"} << 0
                                         << QByteArray("0c01a302\n150 14287 31587\n");
         QTest::newRow("frames too high") << QStringList{"0:2:75", "5:0:0"} << 1 << QByteArray();
+        QTest::newRow("lead-out only") << QStringList{"0:2:0"} << 1 << QByteArray();
         QTest::newRow("lead-out first") << QStringList{"5:0:0", "0:2:0"} << 3 << QByteArray();
     }
     void discId() {
