@@ -3,16 +3,30 @@
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QSocketNotifier>
 #include <QTimer>
 
 #include <cerrno>
 #include <fcntl.h>
+#include <functional>
 #include <termios.h>
 #include <unistd.h>
 
 namespace tf::test {
+
+namespace {
+
+// Runs an event loop until `arm` makes it quit or `timeoutMs` have passed.
+void spin(qint64 timeoutMs, const std::function<void(QEventLoop&)>& arm) {
+    QEventLoop loop;
+    QTimer::singleShot(int(qMax<qint64>(1, timeoutMs)), Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    arm(loop);
+    loop.exec();
+}
+
+} // namespace
 
 SimProcess::SimProcess() {
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
@@ -67,16 +81,13 @@ bool SimProcess::readLine(QString* line, int timeoutMs) {
         }
         if (m_process.state() == QProcess::NotRunning || deadline.hasExpired())
             return false;
-        QEventLoop loop;
-        QTimer timer;
-        timer.setSingleShot(true);
-        QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-        QObject::connect(&m_process, &QProcess::readyReadStandardOutput, &loop, &QEventLoop::quit);
-        QObject::connect(&m_process, &QProcess::finished, &loop, &QEventLoop::quit);
-        QObject::connect(&m_process, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
-        timer.start(static_cast<int>(qMax<qint64>(1, deadline.remainingTime())));
         if (m_process.bytesAvailable() == 0)
-            loop.exec();
+            spin(deadline.remainingTime(), [this](QEventLoop& loop) {
+                QObject::connect(&m_process, &QProcess::readyReadStandardOutput, &loop,
+                                 &QEventLoop::quit);
+                QObject::connect(&m_process, &QProcess::finished, &loop, &QEventLoop::quit);
+                QObject::connect(&m_process, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
+            });
     }
 }
 
@@ -107,16 +118,18 @@ QJsonObject SimProcess::dump(int timeoutMs) {
     return QJsonDocument::fromJson(answer.mid(3).toUtf8()).object();
 }
 
+QJsonObject SimProcess::disc(int slot) {
+    for (const QJsonValue& d : dump().value(QStringLiteral("discs")).toArray())
+        if (d.toObject().value(QStringLiteral("slot")).toInt() == slot)
+            return d.toObject();
+    return {};
+}
+
 int SimProcess::waitForExit(int timeoutMs) {
-    if (isRunning()) {
-        QEventLoop loop;
-        QTimer timer;
-        timer.setSingleShot(true);
-        QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-        QObject::connect(&m_process, &QProcess::finished, &loop, &QEventLoop::quit);
-        timer.start(timeoutMs);
-        loop.exec();
-    }
+    if (isRunning())
+        spin(timeoutMs, [this](QEventLoop& loop) {
+            QObject::connect(&m_process, &QProcess::finished, &loop, &QEventLoop::quit);
+        });
     return isRunning() || m_process.exitStatus() != QProcess::NormalExit ? -1
                                                                          : m_process.exitCode();
 }
@@ -161,8 +174,7 @@ void RawLine::close() {
     if (m_fd >= 0)
         ::close(m_fd);
     m_fd = -1;
-    m_buffer.clear();
-    m_noise.clear();
+    m_assembler = UnitAssembler();
 }
 
 void RawLine::send(const QByteArray& bytes) {
@@ -178,17 +190,11 @@ void RawLine::send(const QByteArray& bytes) {
 std::optional<QByteArray> RawLine::next(int timeoutMs) {
     const QDeadlineTimer deadline(timeoutMs);
     while (true) {
-        if (auto unit = takeUnit())
-            return unit;
+        if (m_assembler.hasUnit())
+            return m_assembler.takeUnit();
         if (m_hungUp || deadline.hasExpired())
             return std::nullopt;
-        QEventLoop loop;
-        QTimer timer;
-        timer.setSingleShot(true);
-        QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-        m_wake = &loop;
-        timer.start(int(qMax<qint64>(1, deadline.remainingTime())));
-        loop.exec();
+        spin(deadline.remainingTime(), [this](QEventLoop& loop) { m_wake = &loop; });
         m_wake = nullptr;
     }
 }
@@ -198,7 +204,7 @@ void RawLine::readAvailable() {
     while (true) {
         const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
         if (n > 0) {
-            m_buffer.append(buffer, n);
+            m_assembler.feed(QByteArray(buffer, n));
             continue;
         }
         if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
@@ -209,31 +215,6 @@ void RawLine::readAvailable() {
     }
     if (m_wake)
         m_wake->quit();
-}
-
-std::optional<QByteArray> RawLine::takeUnit() {
-    constexpr char kStx = 0x02;
-    while (!m_buffer.isEmpty()) {
-        const char first = m_buffer.at(0);
-        if (first == 0x04 || first == 0x05 || first == 0x06 || first == 0x15) {
-            m_buffer.remove(0, 1);
-            return QByteArray(1, first);
-        }
-        if (first != kStx) {
-            m_noise.append(first);
-            m_buffer.remove(0, 1);
-            continue;
-        }
-        if (m_buffer.size() < 4)
-            return std::nullopt;
-        const int total = (quint8(m_buffer.at(2)) | (quint8(m_buffer.at(3)) << 8)) + 5;
-        if (m_buffer.size() < total)
-            return std::nullopt;
-        const QByteArray unit = m_buffer.left(total);
-        m_buffer.remove(0, total);
-        return unit;
-    }
-    return std::nullopt;
 }
 
 } // namespace tf::test

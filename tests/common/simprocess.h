@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/unitassembler.h"
+
 #include <QByteArray>
 #include <QJsonObject>
 #include <QProcess>
@@ -42,6 +44,8 @@ public:
 
     // The simulator's state ("dump"), or an empty object on failure.
     QJsonObject dump(int timeoutMs = 5000);
+    // One slot of the dump's "discs", or an empty object.
+    QJsonObject disc(int slot);
 
     // Waits for the process to end by itself (e.g. after a failed start); its exit code, or -1.
     int waitForExit(int timeoutMs = 5000);
@@ -66,8 +70,8 @@ private:
 };
 
 // The PC's end of the simulator's pseudo-terminal for byte-exact tests: raw bytes out, and in
-// units (one control byte or one whole frame). Bytes that cannot start a unit are kept apart as
-// noise. Waits are event loops woken by arriving bytes.
+// units (one control byte or one whole frame), cut by the link's assembler. Waits are event
+// loops woken by arriving bytes.
 class RawLine {
 public:
     RawLine() = default;
@@ -82,18 +86,17 @@ public:
     // The next unit, or nothing when none completes within the time-out.
     std::optional<QByteArray> next(int timeoutMs = 3000);
 
-    QByteArray noise() const { return m_noise; }
+    // Bytes that could not start a unit.
+    qsizetype noiseBytes() const { return m_assembler.skippedBytes(); }
     // True once the simulator's end has gone away.
     bool hungUp() const { return m_hungUp; }
 
 private:
     void readAvailable();
-    std::optional<QByteArray> takeUnit();
 
     int m_fd = -1;
     std::unique_ptr<QSocketNotifier> m_notifier;
-    QByteArray m_buffer;
-    QByteArray m_noise;
+    UnitAssembler m_assembler;
     QEventLoop* m_wake = nullptr;
     bool m_hungUp = false;
 };

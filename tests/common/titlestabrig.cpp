@@ -126,11 +126,4 @@ void TitlesTabRig::typeDisc(const QString& disc) {
     QTest::keyClicks(dno, disc);
 }
 
-QJsonObject TitlesTabRig::simDisc(int slot) {
-    for (const QJsonValue& v : m_sim.dump().value("discs").toArray())
-        if (v.toObject().value("slot").toInt() == slot)
-            return v.toObject();
-    return {};
-}
-
 } // namespace tf::test

@@ -86,7 +86,7 @@ protected:
     void typeDisc(const QString& disc);
     QStringList messages() const { return m_ui.texts(QStringLiteral("message")); }
     // The simulator's state of one slot.
-    QJsonObject simDisc(int slot);
+    QJsonObject simDisc(int slot) { return m_sim.disc(slot); }
 
     QTemporaryDir m_libDir;
     QString m_libraryPath;

@@ -79,11 +79,9 @@ struct Traffic {
 
 // A disc's memory titles in the changer: the disc title, then tracks 1 to 3.
 inline QStringList memoryTitles(const QJsonObject& disc) {
-    const QJsonObject tracks = disc.value(QStringLiteral("memoryTracks")).toObject();
-    return {disc.value(QStringLiteral("memoryTitle")).toString(),
-            tracks.value(QStringLiteral("1")).toString(),
-            tracks.value(QStringLiteral("2")).toString(),
-            tracks.value(QStringLiteral("3")).toString()};
+    const QJsonObject tracks = disc.value("memoryTracks").toObject();
+    return {disc.value("memoryTitle").toString(), tracks.value("1").toString(),
+            tracks.value("2").toString(), tracks.value("3").toString()};
 }
 
 class FaultRig : public OpsRig {
@@ -99,11 +97,10 @@ public:
     const QList<int> kReadAllDiscs{1, 3};
 
     bool start() {
-        if (!launch({QStringLiteral("--think-ms"), QStringLiteral("2"), QStringLiteral("--load-ms"),
-                     QStringLiteral("0"), QStringLiteral("--piece"), QStringLiteral("10")}))
+        if (!launch({"--think-ms", "2", "--load-ms", "0", "--piece", "10"}))
             return false;
         // The changer's own messages come again soon after a miss.
-        if (!sim.ok(QStringLiteral("set push-retry-ms 100")))
+        if (!sim.ok("set push-retry-ms 100"))
             return false;
         link.setTimings(faultTimings());
         QObject::connect(&link, &Link::traffic, [this](bool sent, const QByteArray& unit) {
@@ -116,17 +113,16 @@ public:
 
     // Both ends quiet: no fault, no exchange open, no changer message waiting, link idle.
     bool settle(int timeoutMs = 20000) {
-        if (!sim.ok(QStringLiteral("fault clear")))
+        if (!sim.ok("fault clear"))
             return false;
         QElapsedTimer clock;
         clock.start();
         int quiet = 0; // quiet looks in a row: a last unit may be on its way
         while (clock.elapsed() < timeoutMs) {
             const QJsonObject d = sim.dump();
-            const bool still =
-                d.value(QStringLiteral("engine")).toString() == QLatin1String("idle") &&
-                d.value(QStringLiteral("queuedPushes")).toInt() == 0 &&
-                link.linkBusy() == kLinkIdle && !link.slotFull();
+            const bool still = d.value("engine").toString() == "idle" &&
+                               d.value("queuedPushes").toInt() == 0 &&
+                               link.linkBusy() == kLinkIdle && !link.slotFull();
             quiet = still ? quiet + 1 : 0;
             if (quiet == 2)
                 return true;
@@ -135,13 +131,7 @@ public:
         return false;
     }
 
-    int dumpPlayDisc() {
-        return sim.dump()
-            .value(QStringLiteral("play"))
-            .toObject()
-            .value(QStringLiteral("disc"))
-            .toInt();
-    }
+    int dumpPlayDisc() { return sim.dump().value("play").toObject().value("disc").toInt(); }
 
     // Every file in the rig's folders with its content.
     QMap<QString, QByteArray> files() const {
@@ -167,24 +157,17 @@ public:
         Old old;
         switch (op) {
         case Op::Download:
-            writeAll(config.programPath(QStringLiteral("texttmp.txt")), "OLD\r\n");
+            writeAll(config.programPath("texttmp.txt"), "OLD\r\n");
             break;
         case Op::ReadAll:
             writeDiscList(kReadAllDiscs);
-            writeAll(dataPath(QStringLiteral("discdata.txt")), "OLD MASTER FILE\r\n");
+            writeAll(dataPath("discdata.txt"), "OLD MASTER FILE\r\n");
             break;
         case Op::Upload: {
             old.uploadDisc = simDisc(kUploadDisc);
             const QString s = QStringLiteral("S%1 ").arg(seed);
-            old.uploadTitles = QStringList{s + QStringLiteral("disc"), s + QStringLiteral("one"),
-                                           s + QStringLiteral("two"), s + QStringLiteral("three")};
-            const QStringList head{QStringLiteral("DISC ID ="),    QStringLiteral("00000000"),
-                                   QStringLiteral("DISC NO ="),    QString::number(kUploadDisc),
-                                   QStringLiteral("MIN TNO ="),    QStringLiteral("1"),
-                                   QStringLiteral("MAX TNO ="),    QStringLiteral("3"),
-                                   QStringLiteral("Disc Title ="), old.uploadTitles.first(),
-                                   QStringLiteral("Track Title =")};
-            writeAll(uploadPath(), crlf(head + old.uploadTitles.mid(1)));
+            old.uploadTitles = QStringList{s + "disc", s + "one", s + "two", s + "three"};
+            writeAll(uploadPath(), discFile("00000000", kUploadDisc, old.uploadTitles));
             break;
         }
         case Op::Push:
@@ -233,7 +216,7 @@ public:
             return QStringLiteral("failed where retries should have carried it: %1")
                 .arg(shownText());
         if (expect == Expect::Fail && succeeded && op != Op::Push)
-            return QStringLiteral("reported success where it must fail");
+            return "reported success where it must fail";
         const int budget = op == Op::Handshake ? kHandshakeAttempts : kAttempts;
         if (traffic.longestRepeat() > budget)
             return QStringLiteral("a unit was sent %1 times in a row").arg(traffic.longestRepeat());
@@ -246,16 +229,15 @@ public:
     }
 
     QString verifySuccess(Op op) {
-        if (!ui.texts(QStringLiteral("error")).isEmpty() ||
-            (op != Op::ReadAll && !ui.texts(QStringLiteral("message")).isEmpty()))
+        if (!ui.texts("error").isEmpty() || (op != Op::ReadAll && !ui.texts("message").isEmpty()))
             return QStringLiteral("success, yet shown: %1").arg(shownText());
         if (link.lastResult() != kResultOk)
             return QStringLiteral("success with LastResult %1").arg(link.lastResult());
         switch (op) {
         case Op::MinMax: {
             const QJsonObject truth = simDisc(kRangeDisc);
-            if (m_range.lowest != truth.value(QStringLiteral("lowest")).toInt() ||
-                m_range.highest != truth.value(QStringLiteral("highest")).toInt())
+            if (m_range.lowest != truth.value("lowest").toInt() ||
+                m_range.highest != truth.value("highest").toInt())
                 return QStringLiteral("wrong track range %1-%2")
                     .arg(m_range.lowest)
                     .arg(m_range.highest);
@@ -266,14 +248,14 @@ public:
                 return QStringLiteral("wrong table of %1 entries").arg(m_toc.entries.size());
             return {};
         case Op::Download: {
-            const QByteArray file = readAll(config.programPath(QStringLiteral("texttmp.txt")));
+            const QByteArray file = readAll(config.programPath("texttmp.txt"));
             if (file != downloadTruth())
                 return QStringLiteral("texttmp.txt differs from the changer's text:\n%1")
                     .arg(QString::fromLatin1(file));
             return {};
         }
         case Op::ReadAll: {
-            const QByteArray file = readAll(dataPath(QStringLiteral("discdata.txt")));
+            const QByteArray file = readAll(dataPath("discdata.txt"));
             // A disc whose "disc ready" report never came is skipped, as the pass says.
             if (m_readAll.discsSkipped == 1 && (file == readAllTruth(kReadAllDiscs.first()) ||
                                                 file == readAllTruth(kReadAllDiscs.last())))
@@ -322,11 +304,9 @@ public:
     }
 
     QByteArray downloadTruth() const {
-        const QJsonObject cdText =
-            libraryDisc(kDownloadDisc).value(QStringLiteral("cdText")).toObject();
-        QStringList lines =
-            titleRecord(kDownloadDisc, 0, cdText.value(QStringLiteral("title")).toString(), 2, 28);
-        const QJsonArray tracks = cdText.value(QStringLiteral("tracks")).toArray();
+        const QJsonObject cdText = libraryDisc(kDownloadDisc).value("cdText").toObject();
+        QStringList lines = titleRecord(kDownloadDisc, 0, cdText.value("title").toString(), 2, 28);
+        const QJsonArray tracks = cdText.value("tracks").toArray();
         // A DEL on the disc arrives as a blank.
         for (int t = 1; t <= tracks.size(); ++t)
             lines += titleRecord(kDownloadDisc, t,
@@ -341,9 +321,9 @@ public:
             if (only != 0 && slot != only)
                 continue;
             const QJsonObject disc = simDisc(slot);
-            lines += masterBlock(slot, tocOf(slot), disc.value(QStringLiteral("info")).toInt(),
-                                 disc.value(QStringLiteral("userFileByte")).toInt(),
-                                 disc.value(QStringLiteral("musicType")).toInt());
+            lines +=
+                masterBlock(slot, tocOf(slot), disc.value("info").toInt(),
+                            disc.value("userFileByte").toInt(), disc.value("musicType").toInt());
         }
         return crlf(lines);
     }
@@ -356,20 +336,19 @@ public:
         QString problem;
         if (!link.isOpen()) {
             // After a hang-up: a fresh line from the simulator and a new handshake.
-            const QString answer = sim.command(QStringLiteral("reopen"));
+            const QString answer = sim.command("reopen");
             link.setOffline(false);
-            if (!answer.startsWith(QLatin1String("OK PTY ")) ||
-                !openLink(answer.section(QLatin1Char(' '), 2)))
-                problem = QStringLiteral("no new line after the hang-up");
+            if (!answer.startsWith("OK PTY ") || !openLink(answer.section(' ', 2)))
+                problem = "no new line after the hang-up";
         } else if (op == Op::Handshake && !succeeded) {
             link.setOffline(false);
             link.RS232C_Changer_INIT();
             if (link.linkState() != kLinkUp)
-                problem = QStringLiteral("the handshake does not come back");
+                problem = "the handshake does not come back";
         }
         MinMaxTno range;
         if (problem.isEmpty() && !settle())
-            problem = QStringLiteral("the line does not come to rest");
+            problem = "the line does not come to rest";
         else if (problem.isEmpty() && !succeeded && (!holding(link, [&] {
                      return link.ReadMinMaxTno(kRangeDisc, range);
                  }) || range.highest != 25))
@@ -381,9 +360,9 @@ public:
     QString shownText() const {
         QStringList out;
         for (const auto& s : ui.shown)
-            if (s.kind != QLatin1String("progress"))
-                out << s.kind + QStringLiteral(": ") + s.text;
-        return out.isEmpty() ? QStringLiteral("nothing") : out.join(QStringLiteral(" | "));
+            if (s.kind != "progress")
+                out << s.kind + ": " + s.text;
+        return out.isEmpty() ? QStringLiteral("nothing") : out.join(" | ");
     }
 
     void resetCase() {
@@ -496,9 +475,8 @@ protected:
                                         .arg(m_rig.context)));
                 problem = runCase(c, seed, op, true, &ok, &expect);
             }
-            QVERIFY2(problem.isEmpty(), qPrintable(m_rig.context + QStringLiteral(": ") + problem +
-                                                   QStringLiteral("\nline:\n  ") +
-                                                   m_rig.traffic.log.join(QStringLiteral("\n  "))));
+            QVERIFY2(problem.isEmpty(), qPrintable(m_rig.context + ": " + problem + "\nline:\n  " +
+                                                   m_rig.traffic.log.join("\n  ")));
             succeeded += ok;
         }
         qInfo("%s: %d cases, %d succeeded, the others failed and were reported, %d re-run with "
@@ -513,7 +491,7 @@ private:
         const FaultRig::Profile profile = rig.profile(op);
         QRandomGenerator random(quint32(seed) * 7919u + quint32(qHash(c.name)));
         if (!rig.settle())
-            return QStringLiteral("the line did not come to rest before the case");
+            return "the line did not come to rest before the case";
         rig.resetCase();
         rig.link.setTimings(relaxed ? productTimings() : faultTimings());
         rig.sim.ok(QStringLiteral("set seed %1").arg(seed));
@@ -525,10 +503,10 @@ private:
                           .arg(seed)
                           .arg(opName(op), relaxed ? QStringLiteral(" (product waits)") : QString(),
                                fault.isEmpty() ? QString() : "fault " + fault, armed);
-        if (!fault.isEmpty() && !rig.sim.ok(QStringLiteral("fault ") + fault))
-            return QStringLiteral("the simulator refused the fault");
+        if (!fault.isEmpty() && !rig.sim.ok("fault " + fault))
+            return "the simulator refused the fault";
         *succeeded = rig.execute(op, old);
-        rig.sim.ok(QStringLiteral("fault clear"));
+        rig.sim.ok("fault clear");
         QObject::disconnect(rig.hook);
         rig.link.setTimings(faultTimings());
         *expect = c.expect(op, fault);

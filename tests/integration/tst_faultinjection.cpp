@@ -27,7 +27,7 @@ private slots:
 void TestFaultInjection::damagedUnit_data() {
     const auto lengthClass = [](const QString& kind) {
         return FaultClass{
-            .name = QStringLiteral("len-") + kind,
+            .name = "len-" + kind,
             .ops = kAllOps,
             .fault =
                 [kind](Op, const FaultRig::Profile& p, QRandomGenerator& r) {
@@ -36,7 +36,7 @@ void TestFaultInjection::damagedUnit_data() {
             .expect = either};
     };
     addClassRows({
-        FaultClass{.name = QStringLiteral("noise"),
+        FaultClass{.name = "noise",
                    .ops = kAllOps,
                    .fault =
                        [](Op, const FaultRig::Profile& p, QRandomGenerator& r) {
@@ -47,7 +47,7 @@ void TestFaultInjection::damagedUnit_data() {
                    .expect = either},
         // A bit of CMD, DATA or SUM: STX and LEN damage is the business of the rows below.
         FaultClass{
-            .name = QStringLiteral("flip"),
+            .name = "flip",
             .ops = kAllOps,
             .fault =
                 [](Op, const FaultRig::Profile& p, QRandomGenerator& r) {
@@ -60,7 +60,7 @@ void TestFaultInjection::damagedUnit_data() {
                 },
             .expect = succeed},
         // Any frame of any operation, cut anywhere.
-        FaultClass{.name = QStringLiteral("truncate"),
+        FaultClass{.name = "truncate",
                    .ops = kAllOps,
                    .fault =
                        [](Op, const FaultRig::Profile& p, QRandomGenerator& r) {
@@ -69,9 +69,9 @@ void TestFaultInjection::damagedUnit_data() {
                                .arg(landOn(r, p.frames));
                        },
                    .expect = either},
-        lengthClass(QStringLiteral("small")),
-        lengthClass(QStringLiteral("large")),
-        lengthClass(QStringLiteral("ffff")),
+        lengthClass("small"),
+        lengthClass("large"),
+        lengthClass("ffff"),
     });
 }
 
@@ -80,7 +80,7 @@ void TestFaultInjection::truncatedAtEveryOffset() {
     // cut at every offset in turn, from nothing left to one byte short.
     const QList<Op> ops{Op::MinMax, Op::DiscId, Op::Download};
     QHash<Op, int> next;
-    runClass(FaultClass{.name = QStringLiteral("truncate-every-offset"),
+    runClass(FaultClass{.name = "truncate-every-offset",
                         .ops = ops,
                         .fault =
                             [&next](Op op, const FaultRig::Profile& p, QRandomGenerator&) {

@@ -52,33 +52,33 @@ void TestFaultInjectionFlow::unitFlow_data() {
         // A frame or a control byte arrives twice, as when the other side repeats it after a
         // lost acknowledgement. The copy may cost the operation (it can read as a refusal or a
         // reply out of turn), but must never be stored twice.
-        flowClass(QStringLiteral("dup"), either, anyUnit),
-        flowClass(QStringLiteral("intrude"), either, anyUnit),
+        flowClass("dup", either, anyUnit),
+        flowClass("intrude", either, anyUnit),
         // Every unit in single-byte pieces.
-        flowClass(QStringLiteral("fragment"), succeed,
+        flowClass("fragment", succeed,
                   [](const FaultRig::Profile&, QRandomGenerator& r) {
                       return r.bounded(2); // about the wire speed
                   }),
         // Units gathered for a few milliseconds and written at once: ACK and answer, answer
         // and EOT, a push right behind an EOT arrive in one read.
-        flowClass(QStringLiteral("coalesce"), succeed,
+        flowClass("coalesce", succeed,
                   [](const FaultRig::Profile&, QRandomGenerator& r) { return 1 + r.bounded(15); }),
         // The changer wants to report its status while the application's exchange runs: it
         // queues the report the moment the application sends its n-th unit, and delivers it
         // when the line is free. The operation goes on undisturbed and the report arrives.
-        FaultClass{.name = QStringLiteral("unsolicited-status"),
+        FaultClass{.name = "unsolicited-status",
                    .ops = {Op::MinMax, Op::DiscId, Op::Download, Op::Upload, Op::ReadAll},
                    .expect = succeed,
                    .arm =
                        [](FaultRig& rig, Op, const FaultRig::Profile&, QRandomGenerator& r) {
                            const int at = r.bounded(6);
-                           commandAtUnit(rig, true, at, QStringLiteral("push all"));
+                           commandAtUnit(rig, true, at, "push all");
                            return QStringLiteral("status pushed at sent unit %1").arg(at);
                        },
                    .afterRun = [](FaultRig& rig, Op, bool, bool*) -> QString {
                        // The report reached the application once the line was free.
                        if (!rig.settle())
-                           return QStringLiteral("the pushed report was never delivered");
+                           return "the pushed report was never delivered";
                        if (rig.link.playValues().PlayDisc != rig.dumpPlayDisc())
                            return QStringLiteral("the application shows disc %1, the changer %2")
                                .arg(rig.link.playValues().PlayDisc)
@@ -95,13 +95,13 @@ void TestFaultInjectionFlow::modeChangeDuringReadAll() {
     // master file or the blocks of the discs read before, never anything else.
     int stopped = 0;
     runClass(FaultClass{
-        .name = QStringLiteral("mode-change"),
+        .name = "mode-change",
         .ops = {Op::ReadAll},
         .expect = either,
         .arm =
             [](FaultRig& rig, Op, const FaultRig::Profile& p, QRandomGenerator& r) {
                 const int at = landOn(r, p.units);
-                commandAtUnit(rig, false, at, QStringLiteral("set mode 1"));
+                commandAtUnit(rig, false, at, "set mode 1");
                 return QStringLiteral("mode change at received unit %1").arg(at);
             },
         .afterRun = [&stopped](FaultRig& rig, Op, bool succeeded, bool* done) -> QString {
@@ -109,7 +109,7 @@ void TestFaultInjectionFlow::modeChangeDuringReadAll() {
             QString problem;
             if (!rig.settle() || rig.link.operationRunning() ||
                 QFile::exists(rig.dataPath("discdata.tmp")))
-                problem = QStringLiteral("the pass did not end cleanly");
+                problem = "the pass did not end cleanly";
             else if (rig.lastPass().outcome == ReadAllOutcome::Cancelled) {
                 *done = true;
                 const QByteArray file = readAll(rig.dataPath("discdata.txt"));
@@ -120,7 +120,7 @@ void TestFaultInjectionFlow::modeChangeDuringReadAll() {
             }
             if (!rig.sim.ok("set mode 0") || !rig.settle() ||
                 !QTest::qWaitFor([&rig] { return rig.link.modeCode() == 1; }, 5000))
-                problem += QStringLiteral(" (the PC's mode does not come back)");
+                problem += " (the PC's mode does not come back)";
             return problem;
         }});
     QVERIFY(stopped > 0);

@@ -25,7 +25,7 @@ void TestFaultInjectionTiming::refusalAndTime_data() {
     addClassRows({
         // The application sends no frame in a pushed exchange: every other operation.
         FaultClass{
-            .name = QStringLiteral("nak"),
+            .name = "nak",
             .ops = {Op::Handshake, Op::MinMax, Op::DiscId, Op::Download, Op::Upload, Op::ReadAll},
             .fault =
                 [](Op, const FaultRig::Profile& p, QRandomGenerator& r) {
@@ -36,13 +36,13 @@ void TestFaultInjectionTiming::refusalAndTime_data() {
             .expect =
                 [](Op op, const QString& fault) {
                     // Three NAKs leave the fourth attempt; the handshake frame has ten.
-                    const int naks = fault.section(QLatin1Char(' '), 1, 1).toInt();
+                    const int naks = fault.section(' ', 1, 1).toInt();
                     return op == Op::Handshake || naks < kAttempts ? Expect::Succeed : Expect::Fail;
                 }},
         // Any unit of the changer's may be the first it does not send. A pushed exchange is
         // repeated by the changer once it talks again; the read-all pass skips a disc whose
         // "disc ready" report does not come, and may finish without it.
-        FaultClass{.name = QStringLiteral("silence"),
+        FaultClass{.name = "silence",
                    .ops = kAllOps,
                    .fault =
                        [](Op, const FaultRig::Profile& p, QRandomGenerator& r) {
@@ -57,7 +57,7 @@ void TestFaultInjectionTiming::refusalAndTime_data() {
         // A unit held back a little longer than the wait for it: the application has moved on
         // (sent again, or given up) when it arrives. Either outcome may be right; neither may
         // store wrong data or wedge the link.
-        FaultClass{.name = QStringLiteral("late"),
+        FaultClass{.name = "late",
                    .ops = kAllOps,
                    .fault =
                        [this](Op, const FaultRig::Profile& p, QRandomGenerator& r) {
@@ -70,7 +70,7 @@ void TestFaultInjectionTiming::refusalAndTime_data() {
                    .expect = either},
         // The line vanishes in place of any unit: the application says so (message 339, then
         // it asks to close), the operation ends without wrong data, and nothing spins.
-        FaultClass{.name = QStringLiteral("hangup"),
+        FaultClass{.name = "hangup",
                    .ops = kAllOps,
                    .fault =
                        [](Op, const FaultRig::Profile& p, QRandomGenerator& r) {
@@ -83,7 +83,7 @@ void TestFaultInjectionTiming::refusalAndTime_data() {
                        if (rig.sim.dump().value("portOpen").toBool())
                            return QString();
                        if (!QTest::qWaitFor([&rig] { return !rig.link.isOpen(); }, 3000))
-                           return QStringLiteral("the port is still open after the hang-up");
+                           return "the port is still open after the hang-up";
                        const QString lost = msg(339);
                        int shown = 0;
                        for (int i = rig.ui.shown.size() - 1; i >= 0; --i)

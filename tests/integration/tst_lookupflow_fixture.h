@@ -10,7 +10,6 @@
 #include "store/discdata.h"
 #include "tst_opsfixture.h"
 
-#include <QFile>
 #include <QHash>
 #include <QUrl>
 
@@ -80,7 +79,7 @@ private:
         const QUrl url(QString::fromLatin1(r.target));
         QString query = url.query(QUrl::FullyEncoded);
         for (const QString& part : query.split('&'))
-            if (part.startsWith(QLatin1String("cmd=")))
+            if (part.startsWith("cmd="))
                 return QUrl::fromPercentEncoding(part.mid(4).replace('+', ' ').toLatin1());
         return {};
     }
@@ -91,10 +90,10 @@ private:
         if (request.method == "POST")
             return HttpStubReply::text(submitAnswer);
         const QStringList words = commandOf(request).split(' ');
-        if (words.value(1) == QLatin1String("query"))
+        if (words.value(1) == "query")
             return HttpStubReply::text(queryAnswers.value(words.value(2), queryAnswer));
         const QString key = words.value(2) + '/' + words.value(3);
-        if (words.value(1) != QLatin1String("read") || !records.contains(key))
+        if (words.value(1) != "read" || !records.contains(key))
             return HttpStubReply::text("401 No such CD entry in database\r\n");
         const FakeRecord& r = records.value(key);
         QByteArray body = "210 " + r.category.toUtf8() + ' ' + r.discId.toUtf8() +
@@ -109,33 +108,8 @@ private:
     }
 };
 
-// "MM:SS:FF" texts (lead-out last) as a table of contents.
-inline QList<TocTime> tocOf(const QStringList& msf) {
-    QList<TocTime> toc;
-    for (const QString& t : msf) {
-        const QStringList p = t.split(':');
-        toc.append(
-            TocTime{quint8(p.at(0).toInt()), quint8(p.at(1).toInt()), quint8(p.at(2).toInt())});
-    }
-    return toc;
-}
-
-// The tables of the test library's discs (tests/data/ops/library.json).
+// Slot 1's table in tests/data/ops/library.json (tocOf(1)), as the CDDB menu's tests use it.
 inline const QStringList kSlot1Toc{"00:02:00", "04:00:10", "07:30:00", "11:00:00", "15:20:40"};
-inline const QStringList kSlot2Toc{"00:02:00", "04:02:00", "07:02:17", "12:02:00"};
-inline const QStringList kSlot3Toc{"00:02:00", "03:00:00"};
-
-inline DiscRecord discRecord(int slot, const QStringList& msf, qint16 info = 0) {
-    DiscRecord d;
-    d.identity.disc = quint8(slot);
-    d.toc = tocOf(msf);
-    if (const auto id = ComputeDiscId(d.toc))
-        d.identity.id = *id;
-    d.minTno = 1;
-    d.maxTno = qint16(msf.size() - 1);
-    d.discInfo = info;
-    return d;
-}
 
 // The changer rig, the fake server, a client on it and the service under test.
 struct LookupRig : OpsRig {
@@ -150,8 +124,8 @@ struct LookupRig : OpsRig {
         if (!start() || !cddb.listen())
             return false;
         CddbOptions o;
-        o.scheme = QStringLiteral("http");
-        o.server = QStringLiteral("127.0.0.1");
+        o.scheme = "http";
+        o.server = "127.0.0.1";
         o.port = cddb.stub.port();
         o.timeoutMs = 5000;
         client.setOptions(o);
@@ -163,11 +137,6 @@ struct LookupRig : OpsRig {
         for (const DiscRecord& d : discs)
             builder.addBlock(d);
         return builder.commit();
-    }
-
-    QByteArray readData(const QString& name) const {
-        QFile f(dataPath(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 };
 

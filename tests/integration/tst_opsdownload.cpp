@@ -175,9 +175,8 @@ void TestOpsDownload::startUpReadBuildsDiscList() {
     OpsRig rig;
     QVERIFY(rig.start());
     // A per-disc file's disc title wins over the changer's memory title.
-    QVERIFY(writeAll(rig.dataPath("DISC3.txt"),
-                     crlf({"DISC ID =", "0102030a", "DISC NO =", "3", "MIN TNO =", "1", "MAX TNO =",
-                           "1", "Disc Title =", "My Locked Disc", "Track Title =", "Only"})));
+    QVERIFY(
+        writeAll(rig.dataPath("DISC3.txt"), discFile("0102030a", 3, {"My Locked Disc", "Only"})));
     const StartUpReadResult result = startUpRead(rig.link, rig.config, rig.ui);
     QVERIFY(result.discListBuilt);
     QVERIFY(result.userFileNamesRead);
@@ -268,10 +267,10 @@ void TestOpsDownload::cdTextDownload() {
     QCOMPARE(rig.link.lastResult(), kResultOk);
     // Codes of 127 or more (the accented letters) are stored as "?".
     QCOMPARE(readAll(rig.programPath("tempcdt.txt")),
-             crlf({"DISC ID =", idText, "DISC NO =", "2", "MIN TNO =", "1", "MAX TNO =", "3",
-                   "Disc Title =", "H?l?ne Marchetti / Chansons pour une ville endormie",
-                   "Track Title =", "Le caf? des apr?s-midi perdus", "R??",
-                   "Se?or N??ez et son accord?on, int?grale"}));
+             discFile(idText, 2,
+                      {"H?l?ne Marchetti / Chansons pour une ville endormie",
+                       "Le caf? des apr?s-midi perdus", "R??",
+                       "Se?or N??ez et son accord?on, int?grale"}));
     QVERIFY(rig.ui.texts("progress").isEmpty());
     QVERIFY(rig.ui.texts("error").isEmpty());
 }
@@ -301,9 +300,7 @@ void TestOpsDownload::lastItemMark() {
              CdTextResult::NotStandard);
     QVERIFY(changer.pcEndedAfterMark());
     QCOMPARE(ui.texts("error"), QStringList{msg(458)});
-    QCOMPARE(readAll(config.programPath("tempcdt.txt")),
-             crlf({"DISC ID =", "0a0b0c0d", "DISC NO =", "9", "MIN TNO =", "1", "MAX TNO =", "2",
-                   "Disc Title =", "Disc", "Track Title =", "", ""}));
+    QCOMPARE(readAll(config.programPath("tempcdt.txt")), discFile("0a0b0c0d", 9, {"Disc", "", ""}));
 }
 
 // Without a file or lookup for the disc, the audio tab and the program set-up list what the

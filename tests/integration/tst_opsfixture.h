@@ -14,6 +14,7 @@
 #include "operations/appcontext.h"
 #include "operations/lookupservice.h"
 #include "store/config.h"
+#include "store/discdata.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -32,21 +33,21 @@ public:
 };
 
 inline QString opsLibrary() {
-    return sourcePath(QStringLiteral("tests/data/ops/library.json"));
+    return sourcePath("tests/data/ops/library.json");
 }
 
 // A disc of the simulator's library as the file describes it.
 inline QJsonObject libraryDisc(int slot) {
     const QJsonObject library = QJsonDocument::fromJson(readAll(opsLibrary())).object();
-    for (const auto& d : library.value(QStringLiteral("discs")).toArray())
-        if (d.toObject().value(QStringLiteral("slot")).toInt() == slot)
+    for (const auto& d : library.value("discs").toArray())
+        if (d.toObject().value("slot").toInt() == slot)
             return d.toObject();
     return {};
 }
 
 inline QStringList tocOf(int slot) {
     QStringList toc;
-    for (const auto& v : libraryDisc(slot).value(QStringLiteral("toc")).toArray())
+    for (const auto& v : libraryDisc(slot).value("toc").toArray())
         toc << v.toString();
     return toc;
 }
@@ -73,8 +74,7 @@ struct OpsRig {
     // Starts the simulator and brings the link up; the changer's state pushed after the
     // handshake (play status, disc ready, mode) has been taken when this returns true.
     bool start(const QStringList& simOptions = {}, const QString& library = opsLibrary()) {
-        if (!launch(QStringList{QStringLiteral("--load-ms"), QStringLiteral("40")} + simOptions,
-                    library))
+        if (!launch(QStringList{"--load-ms", "40"} + simOptions, library))
             return false;
         link.setTimings(opsTimings());
         return openLink(sim.portPath()) &&
@@ -84,7 +84,7 @@ struct OpsRig {
 
     // Starts the simulator; the data folder is the rig's own.
     bool launch(const QStringList& simOptions, const QString& library = opsLibrary()) {
-        config.settings.dataDir = dir.path() + QStringLiteral("/data/");
+        config.settings.dataDir = dir.path() + "/data/";
         QDir().mkpath(config.settings.dataDir);
         if (!sim.start(library, simOptions)) {
             qWarning() << sim.lastError();
@@ -108,25 +108,17 @@ struct OpsRig {
     bool writeDiscList(const QList<int>& discs) {
         QStringList lines;
         for (int slot : discs)
-            lines << QStringLiteral("[%1] Title").arg(slot, 3) << QStringLiteral("0")
-                  << QStringLiteral("0") << QStringLiteral("1") << QStringLiteral("1");
-        return writeAll(dataPath(QStringLiteral("tempdisc.txt")), crlf(lines));
+            lines << QStringLiteral("[%1] Title").arg(slot, 3) << "0"
+                  << "0"
+                  << "1"
+                  << "1";
+        return writeAll(dataPath("tempdisc.txt"), crlf(lines));
     }
 
-    QJsonObject simDisc(int slot) {
-        const QJsonArray discs = sim.dump().value(QStringLiteral("discs")).toArray();
-        for (const auto& d : discs)
-            if (d.toObject().value(QStringLiteral("slot")).toInt() == slot)
-                return d.toObject();
-        return {};
-    }
+    QJsonObject simDisc(int slot) { return sim.disc(slot); }
 
     int simFramesReceived() {
-        return sim.dump()
-            .value(QStringLiteral("stats"))
-            .toObject()
-            .value(QStringLiteral("framesReceived"))
-            .toInt();
+        return sim.dump().value("stats").toObject().value("framesReceived").toInt();
     }
 };
 
@@ -148,7 +140,7 @@ inline QByteArray records(const QStringList& texts) {
 inline QList<TocTime> tocTimes(const QStringList& toc) {
     QList<TocTime> out;
     for (const QString& msf : toc) {
-        const QStringList p = msf.split(QLatin1Char(':'));
+        const QStringList p = msf.split(':');
         out << TocTime{quint8(p.at(0).toInt()), quint8(p.at(1).toInt()), quint8(p.at(2).toInt())};
     }
     return out;
@@ -160,6 +152,15 @@ inline QString cddbIdText(const QStringList& toc) {
     return discIdText(ComputeDiscId(tocTimes(toc)).value_or(DiscIdBytes{}));
 }
 
+// A title file as DISC<n>.txt and tempcdt.txt hold it: identifier, disc number, tracks from 1,
+// then the disc title and the track titles.
+inline QByteArray discFile(const QString& id, int disc, const QStringList& titles) {
+    return crlf(QStringList{"DISC ID =", id, "DISC NO =", QString::number(disc), "MIN TNO =", "1",
+                            "MAX TNO =", QString::number(titles.size() - 1),
+                            "Disc Title =", titles.first(), "Track Title ="} +
+                titles.mid(1));
+}
+
 // One title record of a downloaded title file: disc, track, title, user files, music type.
 inline QStringList titleRecord(int disc, int track, const QString& title, int userFiles,
                                int musicType) {
@@ -167,27 +168,28 @@ inline QStringList titleRecord(int disc, int track, const QString& title, int us
             QString::number(userFiles), QString::number(musicType)};
 }
 
-// One master-file block as the read-all pass writes it.
+// A disc as a master block holds it: its number, its table ("MM:SS:FF", lead-out last) and
+// the identifier computed from it, and the values the changer reports.
+inline DiscRecord discRecord(int slot, const QStringList& msf, int info = 0, int userFiles = 0,
+                             int musicType = 0) {
+    DiscRecord d;
+    d.identity.disc = quint8(slot);
+    d.toc = tocTimes(msf);
+    d.identity.id = ComputeDiscId(d.toc).value_or(DiscIdBytes{});
+    d.minTno = 1;
+    d.maxTno = qint16(msf.size() - 1);
+    d.discInfo = qint16(info);
+    d.userFileByte = quint8(userFiles);
+    d.musicType = quint8(musicType);
+    return d;
+}
+
+// One master-file block as the read-all pass writes it. The block's lines are the store's
+// (tst_discdata); the operation tests check which values go in.
 inline QStringList masterBlock(int n, const QStringList& toc, int info, int userFiles,
                                int musicType) {
-    QStringList lines{QStringLiteral("_!_%1").arg(n), QStringLiteral("TOC_%1").arg(n)};
-    const QList<TocTime> times = tocTimes(toc);
-    for (int i = 0; i < times.size(); ++i)
-        lines << QStringLiteral("TRACK%1 = |%2|%3|%4")
-                     .arg(i + 1)
-                     .arg(times.at(i).minutes)
-                     .arg(times.at(i).seconds)
-                     .arg(times.at(i).frames);
-    lines << QStringLiteral("DISCID%1").arg(n);
-    const quint32 id = cddbIdText(toc).toUInt(nullptr, 16);
-    for (int shift = 24; shift >= 0; shift -= 8)
-        lines << QString::number((id >> shift) & 0xFF);
-    lines << QStringLiteral("MINMAXTNO_%1").arg(n) << QStringLiteral("1")
-          << QString::number(toc.size() - 1);
-    lines << QStringLiteral("INFO_%1").arg(n) << QString::number(info);
-    lines << QStringLiteral("UFILE_%1").arg(n) << QString::number(userFiles);
-    lines << QStringLiteral("MTYPE_%1").arg(n) << QString::number(musicType);
-    return lines;
+    return discdata::blockLines(discRecord(n, toc, info, userFiles, musicType),
+                                discdata::RangeStyle::Bare);
 }
 
 } // namespace tf::test

@@ -13,14 +13,11 @@ using namespace tf::test;
 
 namespace {
 
-const QStringList kToc1{"00:02:00", "04:00:10", "07:30:00", "11:00:00", "15:20:40"};
-const QStringList kToc2{"00:02:00", "04:02:00", "07:02:17", "12:02:00"};
-
 QStringList block1() {
-    return masterBlock(1, kToc1, 0, 5, 23);
+    return masterBlock(1, tocOf(1), 0, 5, 23);
 }
 QStringList block2() {
-    return masterBlock(2, kToc2, 16, 2, 28);
+    return masterBlock(2, tocOf(2), 16, 2, 28);
 }
 
 bool isPlayRequestFor(const QByteArray& unit, int disc) {
@@ -59,12 +56,10 @@ void TestOpsReadAll::fullPass() {
     QVERIFY(!QFile::exists(rig.dataPath("discprog.tmp")));
     QVERIFY(!QFile::exists(rig.dataPath("discdata.tmp")));
 
-    // The CD TEXT disc got its per-disc file, and its titles went to the changer's memory.
-    QCOMPARE(readAll(rig.dataPath("DISC2.txt")),
-             crlf({"DISC ID =", cddbIdText(kToc2), "DISC NO =", "2", "MIN TNO =", "1", "MAX TNO =",
-                   "3", "Disc Title =", "H?l?ne Marchetti / Chansons pour une ville endormie",
-                   "Track Title =", "Le caf? des apr?s-midi perdus", "R??",
-                   "Se?or N??ez et son accord?on, int?grale"}));
+    // The CD TEXT disc got its per-disc file (its lines are the CD TEXT download's, checked in
+    // tst_opsdownload), and its titles went to the changer's memory.
+    QVERIFY(
+        readAll(rig.dataPath("DISC2.txt")).startsWith(crlf({"DISC ID =", cddbIdText(tocOf(2))})));
     QVERIFY(!QFile::exists(rig.programPath("tempcdt.txt")));
     QCOMPARE(rig.simDisc(2).value("memoryTitle").toString(), QString("H?l?ne Marchetti / Chanso"));
 

@@ -14,13 +14,6 @@ using namespace tf::test;
 
 namespace {
 
-QStringList discFile(int disc, int maxTno, const QString& title, const QStringList& tracks) {
-    return QStringList{"DISC ID =",    "00000000", "DISC NO =",    QString::number(disc),
-                       "MIN TNO =",    "1",        "MAX TNO =",    QString::number(maxTno),
-                       "Disc Title =", title,      "Track Title ="} +
-           tracks;
-}
-
 QJsonObject trackMap(const QList<QPair<int, QString>>& tracks) {
     QJsonObject out;
     for (const auto& t : tracks)
@@ -114,8 +107,7 @@ void TestOpsUpload::uploadTitles() {
     OpsRig rig;
     QVERIFY(rig.start());
     const QString path = rig.dataPath(QStringLiteral("DISC%1.txt").arg(disc));
-    QVERIFY(writeAll(path,
-                     crlf(discFile(disc, int(titles.size()) - 1, titles.first(), titles.mid(1)))));
+    QVERIFY(writeAll(path, discFile("00000000", disc, titles)));
     if (!fault.isEmpty())
         QVERIFY(rig.sim.ok("fault " + fault));
     const QJsonObject before = rig.simDisc(disc);
