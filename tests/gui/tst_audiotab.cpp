@@ -2,6 +2,7 @@
 // its controls by objectName: what it shows, what it enables and that its keys and panels
 // reach the changer.
 
+#include "base/catalogue.h"
 #include "common/linkhelpers.h"
 #include "common/linktestaccess.h"
 #include "common/scriptedui.h"
@@ -156,7 +157,6 @@ private slots:
     void programRenumbersAndLimits();
     void musicTypePlaySetAndClear();
     void userFilePlaySetAndClear();
-    void refusedPermissionSendsNothingAndNoSuccessText();
     void typedNumbers();
     void discListChoiceAndKeyboardBrowsing();
 };
@@ -388,6 +388,18 @@ void TestAudioTab::musicTypePlaySetAndClear() {
     Bench b;
     QVERIFY2(b.up(), qPrintable(b.sim.lastError()));
     QCOMPARE(b.find<QLabel>("lbMtype")->text(), QStringLiteral("Adult Contemporary"));
+    // Refused by the changer: the user is told, nothing is set and no success is shown.
+    QVERIFY(b.sim.ok("fault refuse data"));
+    b.click("cmdMtypePlay");
+    b.list("lstMTSMtype")->setCurrentRow(12);
+    b.click("cmdMTSSet");
+    QVERIFY(b.idle());
+    QVERIFY(b.ui.texts("error").contains(msg(msgid::MusicTypePlayError)));
+    QVERIFY(b.info() != QStringLiteral("You have set the music type."));
+    QCOMPARE(b.play().value("playMode").toInt(), 0);
+    QVERIFY(b.sim.ok("fault clear"));
+    b.ui.shown.clear();
+
     b.click("cmdMtypePlay");
     QListWidget* genres = b.list("lstMTSMtype");
     QCOMPARE(genres->count(), 27);
@@ -455,20 +467,6 @@ void TestAudioTab::userFilePlaySetAndClear() {
     QVERIFY(b.idle());
     QCOMPARE(b.info(), QStringLiteral("You have cleared the user file play."));
     QTRY_COMPARE(b.link.playValues().PlayMode, qint16(0));
-}
-
-void TestAudioTab::refusedPermissionSendsNothingAndNoSuccessText() {
-    Bench b;
-    QVERIFY2(b.up(), qPrintable(b.sim.lastError()));
-    QVERIFY(b.sim.ok("fault refuse data"));
-    b.click("cmdMtypePlay");
-    b.list("lstMTSMtype")->setCurrentRow(12);
-    b.click("cmdMTSSet");
-    QVERIFY(b.idle());
-    QVERIFY(b.ui.texts("error").contains(
-        "An error occurred while running the MUSIC TYPE PLAY application."));
-    QVERIFY(b.info() != QStringLiteral("You have set the music type."));
-    QCOMPARE(b.play().value("playMode").toInt(), 0);
 }
 
 void TestAudioTab::typedNumbers() {

@@ -1,24 +1,18 @@
 // The CDDB menu's commands on the disc of the last lookup, with the real windows, a CDDB
 // server on loopback and changer-sim: extended info, update info and submit changes, new
-// disc submit, the submission guards and the music browser; and the menu in the whole
-// program.
+// disc submit, the submission guards and the music browser. (The menu in the whole program
+// is gui.tst_program's.)
 
 #include "base/catalogue.h"
 #include "integration/tst_lookupflow_fixture.h"
 #include "lookup/cddbsettings.h"
 #include "lookup/widgets/cddbmenu.h"
 #include "lookup/widgets/discinfodialog.h"
-#include "shell/widgets/application.h"
-#include "shell/widgets/composition.h"
-#include "shell/widgets/mainwindow.h"
-#include "store/usersettings.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSettings>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
@@ -115,7 +109,6 @@ private slots:
     void noMatchUpdateInfoMakesANewDisc();
     void newDiscSubmit();
     void musicBrowser();
-    void wholeProgramKeepsProxyAndFindsDemoDisc();
 };
 
 void TestCddbMenu::extendedInfoNeedsAMatch() {
@@ -250,58 +243,6 @@ void TestCddbMenu::musicBrowser() {
              (QList<QUrl>{QUrl(QString("http://127.0.0.1:%1/").arg(rig.cddb.stub.port())),
                           QUrl("https://gnudb.org/cd/ro" + kSlot1Id)}));
     QCOMPARE(CddbMenu::musicBrowserUrl(o, nullptr), QUrl("https://gnudb.org/"));
-}
-
-void TestCddbMenu::wholeProgramKeepsProxyAndFindsDemoDisc() {
-    // The program as the demo runs it: the changer, the sample database instead of the server
-    // (which is not there), the options coming from the settings store. The proxy typed on
-    // the first run reaches the component once, through proxy.dt; the component keeps it from
-    // then on, the password out of the settings file.
-    QSettings(QStringLiteral("MYAPP"), QStringLiteral("MYAPP")).clear();
-    SimProcess sim;
-    QVERIFY2(sim.start(sourcePath("resources/demo-library.json")), qPrintable(sim.lastError()));
-    QTemporaryDir program;
-    {
-        Configuration config(program.path());
-        config.LOAD_CONFIG();
-        QVERIFY(config.MarkProxyQuestionAnswered());
-        QVERIFY(config.writeProxyHandOver({"proxy.example.org", "pa55", 3128, "alice"}));
-    }
-    UserSettings::setComDevice(1, sim.portPath());
-    {
-        QSettings s(QStringLiteral("MYAPP"), QStringLiteral("MYAPP"));
-        s.setValue("CDDB/Server", "127.0.0.1");
-        s.setValue("CDDB/Port", HttpStub::closedPort());
-        s.setValue("CDDB/Scheme", "http");
-        s.setValue("CDDB/OfflineFolder", sourcePath("resources/cddb-demo"));
-        s.setValue("CDDB/OfflineMode", "instead");
-    }
-    ScriptedUi ui;
-    // The start-up instructions, then No: the audio tab does not look the playing disc up, so
-    // the lookup below is the last one.
-    ui.answers = {UserInterface::Answer::Ok, UserInterface::Answer::No};
-    Application app(program.path(), ui);
-    composeProgram(app);
-    app.splashDelayMs = 0;
-    QVERIFY(app.start());
-    QTRY_VERIFY(app.mainWindow());
-    MainWindow* window = app.mainWindow();
-    QTRY_VERIFY_WITH_TIMEOUT(window->tabs()->isVisible(), 10000);
-    QTRY_VERIFY(!QFile::exists(program.filePath("proxy.dt")));
-    const CddbOptions kept = CddbSettings::load();
-    QCOMPARE(kept.proxyHost, QString("proxy.example.org"));
-    QCOMPARE(kept.proxyPort, 3128);
-    QCOMPARE(kept.proxyUser, QString("alice"));
-    QString password;
-    QVERIFY(PasswordStore().read(&password));
-    QCOMPARE(password, QString("pa55"));
-
-    // What the lookup writes and sends to the changer is tst_lookupflow's; here that the
-    // menu's commands follow it. (The playing disc may have been looked up already.)
-    QVERIFY(app.context().lookup.Web_search_CDDB(6));
-    QVERIFY(window->findChild<QAction*>("mnuCDDB2_EXI")->isEnabled());
-    QVERIFY(window->findChild<QAction*>("mnuCDDB2_SMI")->isEnabled());
-    window->close();
 }
 
 QTEST_MAIN(TestCddbMenu)

@@ -87,24 +87,17 @@ private slots:
         QTest::addColumn<QString>("newTrack2");
         QTest::addColumn<QString>("button");
         QTest::addColumn<bool>("changed");
-        QTest::newRow("view only") << false << ""
-                                   << ""
-                                   << "cmdClose" << false;
-        QTest::newRow("title changed") << true << "Second"
-                                       << "Two"
-                                       << "cmdOK" << true;
-        QTest::newRow("track changed") << true << "First"
-                                       << "Zwei"
-                                       << "cmdOK" << true;
-        QTest::newRow("nothing changed") << true << "First"
-                                         << "Two"
-                                         << "cmdOK" << false;
-        QTest::newRow("only blanks added") << true << "First "
-                                           << "Two"
-                                           << "cmdOK" << false;
-        QTest::newRow("cancelled") << true << "Second"
-                                   << "Zwei"
-                                   << "cmdCancel" << false;
+        auto row = [](const char* name, bool editable, const char* title, const char* track2,
+                      const char* button, bool changed) {
+            QTest::newRow(name) << editable << QString(title) << QString(track2) << QString(button)
+                                << changed;
+        };
+        row("view only", false, "", "", "cmdClose", false);
+        row("title changed", true, "Second", "Two", "cmdOK", true);
+        row("track changed", true, "First", "Zwei", "cmdOK", true);
+        row("nothing changed", true, "First", "Two", "cmdOK", false);
+        row("only blanks added", true, "First ", "Two", "cmdOK", false);
+        row("cancelled", true, "Second", "Zwei", "cmdCancel", false);
     }
 
     void discInfo() {

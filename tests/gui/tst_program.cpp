@@ -8,6 +8,8 @@
 #include "common/testsupport.h"
 #include "editing/widgets/titlestab.h"
 #include "link/link.h"
+#include "lookup/cddbsettings.h"
+#include "lookup/widgets/passwordstore.h"
 #include "playback/widgets/audiotab.h"
 #include "playback/widgets/transportpanel.h"
 #include "shell/widgets/application.h"
@@ -16,8 +18,10 @@
 #include "store/config.h"
 #include "store/usersettings.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QJsonObject>
 #include <QLabel>
 #include <QPushButton>
@@ -36,7 +40,7 @@ using test::SimProcess;
 namespace {
 
 // TrackFen started as main() starts it, connected to changer-sim holding the demo library.
-// Lookups go to the demo's sample database, never to a server.
+// Lookups go to the demo's sample database, never to a server (the proxy is never used).
 struct Program {
     SimProcess sim;
     QTemporaryDir program;
@@ -45,7 +49,9 @@ struct Program {
     MainWindow* window = nullptr;
     Composition* parts = nullptr;
 
-    bool start() {
+    // `proxyTyped`: the first run's proxy window left a proxy to hand over, and the user
+    // declines the lookup of the playing disc.
+    bool start(bool proxyTyped = false) {
         QSettings(QStringLiteral("MYAPP"), QStringLiteral("MYAPP")).clear();
         if (!sim.start(test::sourcePath("resources/demo-library.json"), {"--log"}))
             return false;
@@ -53,6 +59,11 @@ struct Program {
         config.LOAD_CONFIG();
         if (!config.MarkProxyQuestionAnswered())
             return false;
+        if (proxyTyped) {
+            if (!config.writeProxyHandOver({"proxy.example.org", "pa55", 3128, "alice"}))
+                return false;
+            ui.answers = {UserInterface::Answer::Ok, UserInterface::Answer::No};
+        }
         UserSettings::setComDevice(1, sim.portPath());
         QSettings s(QStringLiteral("MYAPP"), QStringLiteral("MYAPP"));
         s.setValue("CDDB/Server", "127.0.0.1");
@@ -177,6 +188,24 @@ private slots:
         emit discs->activated(choice);
         QCOMPARE(dno->text(), slot);
         QTRY_COMPARE(p.sim.dump().value("play").toObject().value("disc").toInt(), slot.toInt());
+    }
+
+    // The proxy reaches the lookup component once, through proxy.dt; the component keeps it
+    // from then on, the password out of the settings file. What a lookup writes and sends is
+    // tst_lookupflow's; here that the CDDB menu's commands follow it.
+    void proxyStaysWithTheLookupAndTheMenuFollowsIt() {
+        Program p;
+        QVERIFY2(p.start(true), qPrintable(p.sim.lastError()));
+        QTRY_VERIFY(!QFile::exists(p.program.filePath("proxy.dt")));
+        const CddbOptions kept = CddbSettings::load();
+        QCOMPARE((QStringList{kept.proxyHost, QString::number(kept.proxyPort), kept.proxyUser}),
+                 (QStringList{"proxy.example.org", "3128", "alice"}));
+        QString password;
+        QVERIFY(PasswordStore().read(&password));
+        QCOMPARE(password, QString("pa55"));
+        QVERIFY(p.app->context().lookup.Web_search_CDDB(6));
+        QVERIFY(p.window->findChild<QAction*>("mnuCDDB2_EXI")->isEnabled());
+        QVERIFY(p.window->findChild<QAction*>("mnuCDDB2_SMI")->isEnabled());
     }
 };
 

@@ -142,7 +142,6 @@ private slots:
         const auto stored = UserSettings::windowPositionTwips();
         QVERIFY(stored);
         QCOMPARE(*stored, QRect(area.topLeft() * 15, area.size() * 15));
-        QCOMPARE(window->windowTitle(), QStringLiteral("TrackFen ver1.0.1"));
 
         // The lookup component knows where the program folder is.
         QCOMPARE(app.lookupOptions().folder, program.path());

@@ -1,6 +1,6 @@
 // The info lines of both tabs and the status display's rendering, without a changer: the
 // play values are set as the link would store them from pushed frames. The texts themselves
-// are the play tables' (unit.tst_playtables); here, that the tab shows them.
+// are the play tables' (unit.tst_playtables); here, that the tab shows them, readably.
 
 #include "common/linktestaccess.h"
 #include "common/scriptedui.h"
@@ -14,9 +14,11 @@
 #include "playback/widgets/statusdisplay.h"
 #include "store/config.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -24,6 +26,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cmath>
 
 using namespace tf;
 using test::ScriptedUi;
@@ -61,6 +65,36 @@ struct Offline {
     QString label(const char* name) { return find<QLabel>(name)->text(); }
 };
 
+double luminance(const QColor& c) {
+    auto channel = [](double v) {
+        return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+}
+
+// Every text widget on the panel whose colour stands out from what it is drawn on by less
+// than 4.5:1; empty when all read.
+QStringList unreadable(QFrame* panel) {
+    QStringList found;
+    auto check = [&](QWidget* w, QPalette::ColorRole fore, const QColor& back) {
+        for (const auto group : {QPalette::Active, QPalette::Disabled}) {
+            const double a = luminance(w->palette().color(group, fore)), b = luminance(back);
+            const double ratio = (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
+            if (ratio < 4.5)
+                found << QStringLiteral("%1 (%2): %3:1").arg(w->objectName()).arg(group).arg(ratio);
+        }
+    };
+    for (QLabel* w : panel->findChildren<QLabel*>())
+        check(w, QPalette::WindowText, panel->palette().color(QPalette::Window));
+    for (QLineEdit* w : panel->findChildren<QLineEdit*>())
+        check(w, QPalette::Text, w->palette().color(QPalette::Base));
+    for (QComboBox* w : panel->findChildren<QComboBox*>())
+        check(w, QPalette::ButtonText, w->palette().color(QPalette::Button));
+    for (QListWidget* w : panel->findChildren<QListWidget*>())
+        check(w, QPalette::Text, w->palette().color(QPalette::Base));
+    return found;
+}
+
 } // namespace
 
 class TestStatusLines : public QObject {
@@ -75,6 +109,8 @@ private slots:
     void userFileMarksFollowTheDisc();
     void programModeWidgetsAndWorkingFile();
     void changerPanelModeDisablesTheTab();
+    void nowPlayingReadsUnderAnyTheme_data();
+    void nowPlayingReadsUnderAnyTheme();
 };
 
 void TestStatusLines::statusSuffixes_data() {
@@ -268,6 +304,42 @@ void TestStatusLines::changerPanelModeDisablesTheTab() {
     o.tab.PrepareAudioTab();                                            // the mode reaction
     o.tab.StatusDisplayTick();
     QCOMPARE(o.label("lbAudioPLAYMODE"), QStringLiteral("Program Mode"));
+}
+
+// The now-playing area reads under any desktop theme, the red "ON" indicators included.
+void TestStatusLines::nowPlayingReadsUnderAnyTheme_data() {
+    QTest::addColumn<bool>("darkTheme");
+    QTest::newRow("light desktop") << false;
+    QTest::newRow("dark desktop") << true;
+}
+
+void TestStatusLines::nowPlayingReadsUnderAnyTheme() {
+    QFETCH(bool, darkTheme);
+    const QPalette desktop = QApplication::palette();
+    if (darkTheme) {
+        QPalette dark = desktop;
+        dark.setColor(QPalette::Window, QColor(0x20, 0x20, 0x20));
+        dark.setColor(QPalette::WindowText, QColor(0x10, 0x10, 0x10)); // a theme's worst
+        dark.setColor(QPalette::Base, QColor(0x30, 0x30, 0x30));
+        QApplication::setPalette(dark);
+    }
+    Offline o;
+    auto* panel = o.find<QFrame>("fraNowPlaying");
+    QVERIFY(panel);
+    // The indicators, the play mode, music type, disc, track and program step are on it.
+    for (const char* name : {"lbRandom", "lbRepeatONOFF", "lbAudioPLAYMODE", "lbMtype", "txtDISC",
+                             "cmbDTTL", "txtTRACK", "cmbTTTL", "txtPNO"})
+        QVERIFY2(panel->findChild<QWidget*>(QLatin1String(name)), name);
+    o.tab.StatusDisplayTick();
+    QVERIFY2(unreadable(panel).isEmpty(), qPrintable(unreadable(panel).join("; ")));
+    LinkTestAccess::play(o.link).PlayMode = 1;
+    LinkTestAccess::play(o.link).PlayRepeat = 1;
+    o.tab.StatusDisplayTick(); // a mode change is drawn alone
+    o.tab.StatusDisplayTick();
+    for (const char* name : {"lbRandom", "lbRepeatONOFF"})
+        QCOMPARE(o.find(name)->palette().color(QPalette::WindowText), QColor(0xff, 0x00, 0x00));
+    QVERIFY2(unreadable(panel).isEmpty(), qPrintable(unreadable(panel).join("; ")));
+    QApplication::setPalette(desktop);
 }
 
 QTEST_MAIN(TestStatusLines)

@@ -9,7 +9,6 @@
 #include <QComboBox>
 #include <QFile>
 #include <QJsonArray>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -17,7 +16,6 @@
 #include <QTest>
 
 using namespace tf;
-using test::crlf;
 using Answer = UserInterface::Answer;
 
 class TestTitles : public QObject, public test::TitlesTabRig {
@@ -28,13 +26,11 @@ private slots:
     void cleanup() { tearDown(); }
 
     void enterTabLoadsDiscInPlayer();
-    void loadDiscNotInPlayerWithoutMasterFile();
     void loadCdTextDiscRunsCdTextLookup();
     void saveReachesChanger();
     void lockedDiscRefusesTitles();
     void uploadErrorKeepsChangedFlag();
     void reloadAnotherDisc();
-    void reloadWithoutWebSearchShowsFile();
 };
 
 void TestTitles::initTestCase() {
@@ -81,19 +77,6 @@ void TestTitles::enterTabLoadsDiscInPlayer() {
     QVERIFY(child<QPushButton>("cmdReload")->isEnabled());
     QVERIFY(child<QPushButton>("cmdLoad")->isEnabled());
     QVERIFY(!m_tab->changed());
-}
-
-void TestTitles::loadDiscNotInPlayerWithoutMasterFile() {
-    typeDisc("3");
-    QTest::keyClick(child<QComboBox>("cmbTextDno"), Qt::Key_Return);
-    QCOMPARE(messages(), QStringList{msg(401) + '\r' + msg(398)});
-    QCOMPARE(m_ui.shown.first().title, QString("CAUTION"));
-    QCOMPARE(m_tab->currentDisc(), 3);
-    QVERIFY(m_tab->discLoaded());
-    QCOMPARE(grid()->rowCount(), 1);
-    QCOMPARE(child<QComboBox>("cmbTextMType")->currentText(), QString("New Age"));
-    QVERIFY(!QFile::exists(m_dataDir + "discdata.txt"));
-    QCOMPARE(m_link->playValues().PlayDisc, qint16(1)); // a load never changes the disc
 }
 
 void TestTitles::loadCdTextDiscRunsCdTextLookup() {
@@ -193,23 +176,6 @@ void TestTitles::reloadAnotherDisc() {
     QCOMPARE(child<QComboBox>("cmbTextMType")->currentText(), QString("New Age"));
     QVERIFY(m_status.shown.contains(7));
     QVERIFY(child<QPushButton>("cmdReload")->isEnabled());
-}
-
-// With web search switched off and no CD TEXT, an existing file is still shown.
-void TestTitles::reloadWithoutWebSearchShowsFile() {
-    QVERIFY(test::writeAll(
-        m_dataDir + "DISC3.txt",
-        crlf({"DISC ID =", "00000000", "DISC NO =", "3", "MIN TNO =", "1", "MAX TNO =", "2",
-              "Disc Title =", "Kept", "Track Title =", "First", "Second"})));
-    m_config->settings.noWebSearch = 1;
-    enterTabOnDisc(1);
-    typeDisc("3");
-    m_ui.answers = {Answer::Yes};
-    QTest::mouseClick(child<QPushButton>("cmdReload"), Qt::LeftButton);
-    QCOMPARE(messages(), QStringList{msg(394) + '\r' + msg(395)});
-    QCOMPARE(child<QLineEdit>("TxtDTitle1")->text(), QString("Kept"));
-    QCOMPARE(cell(1, 1), QString("Second"));
-    QCOMPARE(m_tab->lbBackTextInfo()->text(), QString("DISC3.txt"));
 }
 
 QTEST_MAIN(TestTitles)

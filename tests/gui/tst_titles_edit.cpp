@@ -5,13 +5,11 @@
 #include "base/catalogue.h"
 #include "common/testsupport.h"
 #include "common/titlestabrig.h"
-#include "operations/memorytitles.h"
 #include "store/discdata.h"
 #include "store/discfile.h"
 #include "store/textfile.h"
 
 #include <QComboBox>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -50,18 +48,13 @@ private slots:
     void invalidSlotKeepsLoadedDisc();
     void musicTypeCodesAndChangedFlag();
     void nothingChangesBeforeALoad();
-    void slotWithoutBlock();
     void saveWritesWhatWasEdited();
     void saveQuestion_data();
     void saveQuestion();
     void copyCutsAndKeepsEmpty();
-    void mismatchParksBeforeRestoring();
-    void unknownDiscOffersWebSearch();
-    void scratchFileIsRefreshed();
     void titleTypedBackStaysChanged();
     void noCancelDuringReadAll();
     void enteringTheTabKeepsUnsavedEdits();
-    void memoryRecordsCountFromTheDiscTitle();
 
 private:
     void writeDisc5Files();
@@ -79,7 +72,8 @@ void TestTitlesEdit::init() {
     }
 }
 
-// Disc 5: a block in discdata.txt and DISC5.txt with three tracks.
+// Disc 5: a block in discdata.txt and DISC5.txt with three tracks. Which file a load takes
+// the titles from is integration.tst_titleflows'; here, what the tab shows of them.
 void TestTitlesEdit::writeDisc5Files() {
     DiscRecord disc;
     disc.identity = {5, kId5};
@@ -271,14 +265,10 @@ void TestTitlesEdit::gridRowLimit() {
 void TestTitlesEdit::discNumberTyping_data() {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("three digits") << "123"
-                                  << "123";
-    QTest::newRow("fourth digit dropped") << "1234"
-                                          << "123";
-    QTest::newRow("letters dropped") << "1a2-b"
-                                     << "12";
-    QTest::newRow("blank dropped") << " 7"
-                                   << "7";
+    QTest::newRow("three digits") << QString("123") << QString("123");
+    QTest::newRow("fourth digit dropped") << QString("1234") << QString("123");
+    QTest::newRow("letters dropped") << QString("1a2-b") << QString("12");
+    QTest::newRow("blank dropped") << QString(" 7") << QString("7");
 }
 
 void TestTitlesEdit::discNumberTyping() {
@@ -353,15 +343,6 @@ void TestTitlesEdit::nothingChangesBeforeALoad() {
     QVERIFY(!child<QPushButton>("cmdSave")->isEnabled());
     QVERIFY(m_tab->confirmClose());
     QVERIFY(messages().isEmpty());
-}
-
-void TestTitlesEdit::slotWithoutBlock() {
-    load("12");
-    QCOMPARE(messages(), QStringList{msg(397) + '\r' + msg(398)});
-    QCOMPARE(m_ui.shown.first().title, QString("READING DISC"));
-    QCOMPARE(grid()->rowCount(), 1);
-    QCOMPARE(cell(0, 1), QString());
-    QCOMPARE(m_tab->currentDisc(), 12);
 }
 
 void TestTitlesEdit::saveWritesWhatWasEdited() {
@@ -450,51 +431,6 @@ void TestTitlesEdit::copyCutsAndKeepsEmpty() {
     QVERIFY(m_tab->changed());
 }
 
-// The slot's file belongs to another disc and this disc's titles are parked: the other
-// disc's file is parked first, so both sets of titles survive.
-void TestTitlesEdit::mismatchParksBeforeRestoring() {
-    QVERIFY(test::writeAll(
-        m_dataDir + "DISC5.txt",
-        crlf({"DISC ID =", "8a0b3c0d", "DISC NO =", "5", "MIN TNO =", "1", "MAX TNO =", "1",
-              "Disc Title =", "Other Disc", "Track Title =", "Other Track"})));
-    QVERIFY(test::writeAll(
-        m_dataDir + "t001aff07._xt",
-        crlf({"DISC ID =", "001aff07", "DISC NO =", "3", "MIN TNO =", "1", "MAX TNO =", "3",
-              "Disc Title =", "Parked Title", "Track Title =", "P1", "P2", "P3"})));
-    load("5");
-    QCOMPARE(child<QLineEdit>("TxtDTitle1")->text(), QString("Parked Title"));
-    QCOMPARE(cell(2, 1), QString("P3"));
-    QVERIFY(!QFile::exists(m_dataDir + "t001aff07._xt"));
-    QVERIFY(test::readAll(m_dataDir + "t8a0b3c0d._xt").contains("Other Track"));
-    QVERIFY(m_lookup.webSearches.isEmpty());
-}
-
-// A disc with a master block and no file: the user is warned and offered a web search (when
-// it is asked is the lookup's rule, integration.tst_lookupflow).
-void TestTitlesEdit::unknownDiscOffersWebSearch() {
-    QFile::remove(m_dataDir + "DISC5.txt");
-    m_ui.answers = {Answer::Ok, Answer::Yes};
-    load("5");
-    QCOMPARE(messages(), QStringList({msg(399) + '\r' + msg(400), msg(325) + '\r' + msg(326)}));
-    QCOMPARE(m_lookup.webSearches, QList<int>{5});
-    QCOMPARE(grid()->rowCount(), 3); // the block's track range
-    QVERIFY(m_tab->discLoaded());
-}
-
-void TestTitlesEdit::scratchFileIsRefreshed() {
-    QFile::remove(m_dataDir + "DISC5.txt");
-    QVERIFY(test::writeAll(
-        m_dataDir + "DISC5.tmp",
-        crlf({"DISC ID =", "00000000", "DISC NO =", "5", "MIN TNO =", " 1 ", "MAX TNO =", " 1 ",
-              "Disc Title =", "Saved Early", "Track Title =", "S1"})));
-    load("5");
-    QVERIFY(!QFile::exists(m_dataDir + "DISC5.tmp"));
-    QVERIFY(test::readAll(m_dataDir + "DISC5.txt").startsWith("DISC ID =\r\n001aff07\r\n"));
-    QCOMPARE(child<QLineEdit>("TxtDTitle1")->text(), QString("Saved Early"));
-    QCOMPARE(grid()->rowCount(), 3);
-    QCOMPARE(cell(0, 1), QString("S1"));
-}
-
 void TestTitlesEdit::titleTypedBackStaysChanged() {
     load("5");
     QLineEdit* title = child<QLineEdit>("TxtDTitle2");
@@ -535,18 +471,6 @@ void TestTitlesEdit::enteringTheTabKeepsUnsavedEdits() {
     m_tab->enterTab();
     QCOMPARE(grid()->rowCount(), 1);
     QVERIFY(!m_tab->discLoaded());
-}
-
-// Memory-title records count from the disc title on, in track order; a title line is never
-// taken for a key (the order and a file cut short are integration.tst_titleflows' rows).
-void TestTitlesEdit::memoryRecordsCountFromTheDiscTitle() {
-    const auto noDisc = memorytitles::fromRecords({"##4", "#1", "T1", "0", "0"});
-    QVERIFY(!noDisc.discTitle && noDisc.trackTitles.isEmpty());
-    const auto keyLike =
-        memorytitles::fromRecords({"##4", "#0", "#1", "0", "0", "##4", "#1", "#2", "0", "0"});
-    QCOMPARE(keyLike.discTitle.value_or(QString()), QString("#1"));
-    QCOMPARE(keyLike.trackTitles, (QMap<int, QString>{{1, "#2"}}));
-    QVERIFY(!memorytitles::fromRecords({"##4", "#0"}).discTitle); // key on the last line
 }
 
 QTEST_MAIN(TestTitlesEdit)

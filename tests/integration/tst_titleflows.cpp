@@ -21,6 +21,8 @@ private slots:
     void saveReachesBothAndLoadsBack();
     void reloadPutsTheDiscIntoThePlayer();
     void memoryTitlesOfAFileCutShort();
+    void loadFromThePcFilesAlone_data();
+    void loadFromThePcFilesAlone();
 };
 
 namespace {
@@ -51,6 +53,17 @@ TitlesToSave editedTitles(const LoadedDisc& loaded, const QString& memoryTitle) 
 void TestTitleFlows::loadWithoutLibraryReadsTheChanger() {
     OpsRig rig;
     QVERIFY(startQuiet(rig));
+    // A disc not in the player tells too little without a library: its values are read, the
+    // user is told, and the player keeps its disc.
+    const LoadedDisc other = loadDisc(rig.ctx, 6);
+    QCOMPARE(other.status, LoadedDisc::Status::Loaded);
+    QCOMPARE(int(other.musicType), 14);
+    QCOMPARE(rig.ui.texts("message"),
+             QStringList{msg(msgid::NotEnoughDiscInfo) + '\r' + msg(msgid::ReselectDisc)});
+    QVERIFY(!QFile::exists(rig.dataPath(storefiles::kDiscData)));
+    QCOMPARE(rig.sim.dump().value("play").toObject().value("disc").toInt(), 1);
+    rig.ui.shown.clear();
+
     const LoadedDisc loaded = loadDisc(rig.ctx, 1); // the disc in the player
     QCOMPARE(loaded.status, LoadedDisc::Status::Loaded);
     QCOMPARE(loaded.toc.size(), 5);
@@ -103,7 +116,12 @@ void TestTitleFlows::saveReachesBothAndLoadsBack() {
 void TestTitleFlows::reloadPutsTheDiscIntoThePlayer() {
     OpsRig rig;
     QVERIFY(startQuiet(rig));
+    // With no lookup to run (web search off), the file already there is shown.
+    QVERIFY(writeAll(rig.dataPath("DISC6.txt"),
+                     crlf({"DISC ID =", "00000000", "DISC NO =", "6", "MIN TNO =", "1",
+                           "MAX TNO =", "25", "Disc Title =", "Kept", "Track Title =", "K1"})));
     const LoadedDisc loaded = reloadDisc(rig.ctx, 6);
+    QCOMPARE(loaded.pcDiscTitle.value_or(QString()), QStringLiteral("Kept"));
     QCOMPARE(loaded.status, LoadedDisc::Status::Loaded);
     QCOMPARE(rig.sim.dump().value("play").toObject().value("disc").toInt(), 6);
     QCOMPARE(loaded.lastTrack, 25);
@@ -116,7 +134,7 @@ void TestTitleFlows::reloadPutsTheDiscIntoThePlayer() {
 }
 
 // A download cut short after a title line still yields that title; a record out of order is
-// passed over.
+// passed over. Records count from the disc title on, and a title line is never taken for a key.
 void TestTitleFlows::memoryTitlesOfAFileCutShort() {
     const auto titles = memorytitles::fromRecords(
         {"##5", "#0", "Disc", "0", "0", "##5", "#1", "One", "0", "0", "##5", "#2", "Two"});
@@ -125,6 +143,91 @@ void TestTitleFlows::memoryTitlesOfAFileCutShort() {
     QCOMPARE(titles.trackTitles.value(2), QStringLiteral("Two"));
     const auto skipped = memorytitles::fromRecords({"#0", "Disc", "#2", "Two", "#1", "One"});
     QCOMPARE(skipped.trackTitles, (QMap<int, QString>{{1, QStringLiteral("One")}}));
+    const auto noDisc = memorytitles::fromRecords({"##4", "#1", "T1", "0", "0"});
+    QVERIFY(!noDisc.discTitle && noDisc.trackTitles.isEmpty());
+    const auto keyLike =
+        memorytitles::fromRecords({"##4", "#0", "#1", "0", "0", "##4", "#1", "#2", "0", "0"});
+    QCOMPARE(keyLike.discTitle.value_or(QString()), QStringLiteral("#1"));
+    QCOMPARE(keyLike.trackTitles, (QMap<int, QString>{{1, QStringLiteral("#2")}}));
+    QVERIFY(!memorytitles::fromRecords({"##4", "#0"}).discTitle); // key on the last line
+}
+
+namespace {
+
+// A title file of disc 5 as the PC keeps them.
+QByteArray disc5File(const char* id, const QString& title, const QStringList& tracks) {
+    return crlf(QStringList{"DISC ID =", id, "DISC NO =", "5", "MIN TNO =", "1",
+                            "MAX TNO =", QString::number(tracks.size()), "Disc Title =", title,
+                            "Track Title ="} +
+                tracks);
+}
+
+} // namespace
+
+// Without a changer the load takes what the PC's files know of slot 5 (identifier 001aff07,
+// three tracks in its master block): which file the titles come from, and what is parked.
+void TestTitleFlows::loadFromThePcFilesAlone_data() {
+    QTest::addColumn<bool>("block");       // slot 5 has a master block
+    QTest::addColumn<QString>("file");     // the file that is there: DISC5.txt or DISC5.tmp
+    QTest::addColumn<QByteArray>("bytes"); // its content
+    QTest::addColumn<QStringList>("told");
+    QTest::addColumn<QString>("title"); // the PC disc title shown
+    QTest::addColumn<int>("lastTrack"); // the file's range, or else the block's
+    auto texts = [](int first, int second) {
+        return msg(first) + '\r' + msg(second);
+    };
+    QTest::newRow("own file") << true << "DISC5.txt" << disc5File("001aff07", "Own", {"O1"})
+                              << QStringList() << "Own" << 1;
+    // The slot's file is another disc's, and this disc's titles are parked: the other disc's
+    // file is parked first, so both sets survive.
+    QTest::newRow("file of another disc")
+        << true << "DISC5.txt" << disc5File("8a0b3c0d", "Other", {"X"}) << QStringList() << "Parked"
+        << 1;
+    // Titles saved before the disc's identifier was known take it, and the block's range.
+    QTest::newRow("scratch file") << true << "DISC5.tmp" << disc5File("00000000", "Early", {"E1"})
+                                  << QStringList() << "Early" << 3;
+    QTest::newRow("no file: warned, web search offered")
+        << true << "" << QByteArray()
+        << QStringList{texts(msgid::TitlesMayBelongToOtherDisc, msgid::ReloadDiscAdvice),
+                       texts(msgid::NoFile, msgid::SearchInternetQuestion)}
+        << "" << 3;
+    QTest::newRow("no master block")
+        << false << "" << QByteArray()
+        << QStringList{texts(msgid::SlotEmptyOrUnreadable, msgid::ReselectDisc)} << "" << 1;
+}
+
+void TestTitleFlows::loadFromThePcFilesAlone() {
+    QFETCH(bool, block);
+    QFETCH(QString, file);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, told);
+    QFETCH(QString, title);
+    QFETCH(int, lastTrack);
+    OpsRig rig; // never started: no changer
+    const QString dataDir = rig.config.settings.dataDir;
+    QVERIFY(QDir().mkpath(dataDir));
+    DiscRecord disc;
+    disc.identity = {quint8(block ? 5 : 6), {0x00, 0x1A, 0xFF, 0x07}};
+    disc.minTno = 1;
+    disc.maxTno = 3;
+    QVERIFY(discdata::replaceBlock(dataDir, disc));
+    if (!file.isEmpty())
+        QVERIFY(writeAll(rig.dataPath(file), bytes));
+    const bool otherDisc = bytes.contains("8a0b3c0d");
+    if (otherDisc)
+        QVERIFY(writeAll(rig.dataPath("t001aff07._xt"), disc5File("001aff07", "Parked", {"P1"})));
+    rig.ui.answers = {UserInterface::Answer::Ok, UserInterface::Answer::Yes};
+
+    const LoadedDisc loaded = loadDisc(rig.ctx, 5);
+    QCOMPARE(loaded.status, LoadedDisc::Status::Loaded);
+    QCOMPARE(rig.ui.texts("message"), told);
+    QCOMPARE(loaded.pcDiscTitle.value_or(QString()), title);
+    QCOMPARE(loaded.lastTrack, lastTrack);
+    QVERIFY(!QFile::exists(rig.dataPath("DISC5.tmp")));
+    QVERIFY(!QFile::exists(rig.dataPath("t001aff07._xt")));
+    if (loaded.fromPcFile())
+        QVERIFY(readAll(rig.dataPath("DISC5.txt")).startsWith("DISC ID =\r\n001aff07\r\n"));
+    QCOMPARE(readAll(rig.dataPath("t8a0b3c0d._xt")).contains("\r\nX\r\n"), otherDisc);
 }
 
 QTEST_GUILESS_MAIN(TestTitleFlows)
