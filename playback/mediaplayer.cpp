@@ -55,8 +55,16 @@ QString fileTrackTitle(const QString& dataDir, int disc, int track) {
 
 } // namespace
 
+DrawnPlay MediaPlayer::asReported(const PlayValues& v) {
+    // The playing disc's titles are there once the changer has reported it ready.
+    return {v.TocReadyDisc,  v.TocReadyDisc != 0 ? v.PlayTrack : 0,
+            v.PlayStateCode, v.PlayMode,
+            v.PlayRepeat,    v.PlayMusicType};
+}
+
 MediaPlayer::MediaPlayer(const Configuration& config, MediaPlayerCommands& commands,
-                         std::function<QString(int track)> listedTrackTitle, QObject* parent)
+                         std::function<QString(int disc, int track)> listedTrackTitle,
+                         QObject* parent)
     : QObject(parent), m_config(config), m_commands(commands),
       m_listedTrackTitle(std::move(listedTrackTitle)) {
     m_metadata = metadataFor(m_config.settings.dataDir, 0, 0, 0, {});
@@ -127,7 +135,8 @@ void MediaPlayer::follow(const DrawnPlay& drawn, bool controllable) {
         m_metadataStale = false;
         m_metadata = metadataFor(
             m_config.settings.dataDir, drawn.disc, drawn.track, drawn.musicType,
-            drawn.disc > 0 && drawn.track > 0 ? m_listedTrackTitle(drawn.track) : QString());
+            drawn.disc > 0 && drawn.track > 0 ? m_listedTrackTitle(drawn.disc, drawn.track)
+                                              : QString());
     }
     QVariantMap differs;
     const QVariantMap after = snapshot();

@@ -4,6 +4,7 @@
 // desktop reads, made from what the audio tab drew and from the title library, and the
 // desktop's commands turned into the audio tab's own button paths.
 
+#include "link/link.h"
 #include "playback/drawnplay.h"
 
 #include <QObject>
@@ -34,10 +35,15 @@ public:
 class MediaPlayer : public QObject {
     Q_OBJECT
 public:
-    // `listedTrackTitle` gives the title the audio tab lists for a track of the shown disc
-    // (the changer's memory title when the library has none); empty when it lists none.
+    // `listedTrackTitle` gives the title the audio tab lists for a track of a disc (the
+    // changer's memory title when the library has none); empty when it lists none.
     MediaPlayer(const Configuration& config, MediaPlayerCommands& commands,
-                std::function<QString(int track)> listedTrackTitle, QObject* parent = nullptr);
+                std::function<QString(int disc, int track)> listedTrackTitle,
+                QObject* parent = nullptr);
+
+    // The values as the changer reported them, for the moments the audio tab is not shown
+    // and so draws nothing.
+    static DrawnPlay asReported(const PlayValues& values);
 
     // Takes one redraw of the audio tab. `controllable`: the link is up and the audio tab
     // usable. Emits changed() once with every property that differs, or not at all.
@@ -76,7 +82,7 @@ private:
 
     const Configuration& m_config;
     MediaPlayerCommands& m_commands;
-    std::function<QString(int)> m_listedTrackTitle;
+    std::function<QString(int, int)> m_listedTrackTitle;
     DrawnPlay m_drawn;
     QString m_status = QStringLiteral("Stopped");
     QVariantMap m_metadata;

@@ -114,13 +114,21 @@ void Composition::connectParts() {
 }
 
 void Composition::composeMediaPlayer() {
-    m_player = std::make_unique<MediaPlayer>(m_app.config(), *this, [this](int track) {
-        return m_audio->discSelection()->listedTrackTitle(track);
+    m_player = std::make_unique<MediaPlayer>(m_app.config(), *this, [this](int disc, int track) {
+        // The tab's list holds the titles of the disc it last drew.
+        return m_audio->statusDisplay()->drawn().disc == disc
+                   ? m_audio->discSelection()->listedTrackTitle(track)
+                   : QString();
     });
     m_mpris = std::make_unique<MprisService>(*m_player);
-    // The desktop sees what the audio tab has just drawn, never more often.
+    // The desktop sees what the audio tab has just drawn, never more often. While the titles
+    // tab is shown the audio tab draws nothing; its rendering step still runs, and the desktop
+    // then follows the values the changer reported.
     auto follow = [this] {
-        m_player->follow(m_audio->statusDisplay()->drawn(), changerControllable());
+        const bool drawing = m_audio->isEnabled() && m_audio->isPrepared();
+        m_player->follow(drawing ? m_audio->statusDisplay()->drawn()
+                                 : MediaPlayer::asReported(m_app.link().playValues()),
+                         changerControllable());
     };
     connect(m_audio, &AudioTab::playDrawn, this, follow);
     connect(&m_app.link(), &Link::linkBusyChanged, this, follow);
