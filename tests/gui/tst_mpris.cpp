@@ -149,16 +149,6 @@ private slots:
         delete m_p;
     }
 
-    void rootInterface() {
-        const QDBusMessage r = m_client->call(kProperties, QStringLiteral("GetAll"),
-                                              {QStringLiteral("org.mpris.MediaPlayer2")});
-        const QVariantMap all = qdbus_cast<QVariantMap>(r.arguments().value(0));
-        QCOMPARE(all.value("Identity").toString(), QStringLiteral("TrackFen"));
-        QCOMPARE(all.value("DesktopEntry").toString(), QStringLiteral("trackfen"));
-        QCOMPARE(all.value("CanRaise").toBool(), true);
-        QCOMPARE(all.value("HasTrackList").toBool(), false);
-    }
-
     // The changer's own panel changes what it plays; the desktop follows what it pushes,
     // with one signal for each change. (Rows run in order, each from the state of the last.)
     void propertiesFollowPushedStatus_data() {
@@ -306,11 +296,8 @@ private slots:
         QCOMPARE(playerctl({"metadata", "xesam:album"}),
                  QStringLiteral("Chansons pour une ville endormie"));
         const int before = int(m_p->keyCodes().size());
-        playerctl({"play-pause"});
-        QCOMPARE(codesAfter(before, 1), QStringList{"a0 cb"});
-        QTRY_COMPARE_WITH_TIMEOUT(playerctl({"status"}), QStringLiteral("Playing"), 10000);
         playerctl({"next"});
-        QCOMPARE(codesAfter(before, 3), (QStringList{"a0 cb", "a0 cf", "ff ff"}));
+        QCOMPARE(codesAfter(before, 2), (QStringList{"a0 cf", "ff ff"}));
     }
 
     void theOptionWithdrawsAndPublishes() {
