@@ -222,6 +222,7 @@ constexpr int MenuOptionsDesign = 1401;      // replaced by MenuOptions on load
 constexpr int MenuHelp = 1402;
 constexpr int OptionsWindowCaption = 1410;
 constexpr int ComPortOptionFirst = 1411; // "COM 1" .. "COM 4" follow in order
+constexpr int PublishMediaPlayer = 1430;
 
 // Label of name box k (1 to 8) in the user-file-name editor.
 constexpr int userFileEditLabel(int k) {

@@ -9,6 +9,8 @@ packages=(
     cmake g++ ninja-build ccache pkg-config clang-format
     clang libclang-rt-14-dev
     xvfb xauth
+    # The desktop media-player tests: a private session bus, and playerctl as a real client.
+    dbus-daemon playerctl
 )
 
 missing=()

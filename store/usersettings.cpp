@@ -57,4 +57,12 @@ void UserSettings::setWindowPositionTwips(const QRect& twips) {
     s.setValue(QStringLiteral("Height"), twips.height());
 }
 
+bool UserSettings::mediaPlayerPublished() {
+    return store().value(QStringLiteral("Desktop/MediaPlayer"), true).toBool();
+}
+
+void UserSettings::setMediaPlayerPublished(bool published) {
+    store().setValue(QStringLiteral("Desktop/MediaPlayer"), published);
+}
+
 } // namespace tf

@@ -22,6 +22,10 @@ public:
     // Window position in twips; nullopt until one was stored.
     static std::optional<QRect> windowPositionTwips();
     static void setWindowPositionTwips(const QRect& twips);
+
+    // Whether the changer is published as a desktop media player (default: yes).
+    static bool mediaPlayerPublished();
+    static void setMediaPlayerPublished(bool published);
 };
 
 } // namespace tf

@@ -118,6 +118,7 @@ int AudioTab::selectedTrack() const {
 
 void AudioTab::StatusDisplayTick() {
     m_display->StatusDisplayTick();
+    emit playDrawn();
 }
 
 void AudioTab::audioTabSelected() {

@@ -67,6 +67,8 @@ signals:
     void leaveAudioTab();
     // The playing or chosen disc number, for the titles tab's lbTextDNO.
     void discNumberShown(const QString& text);
+    // A rendering step of the play status has run (whether or not it changed anything).
+    void playDrawn();
 
 private:
     AppContext& m_ctx;

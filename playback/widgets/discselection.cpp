@@ -39,6 +39,13 @@ QLineEdit* makeBox(QWidget* parent, const char* name, const QString& text) {
 
 } // namespace
 
+QString DiscSelectionPanel::listedTrackTitle(int track) const {
+    for (int i = 0; i < m_cmbTTTL->count(); ++i)
+        if (itemNumber(m_cmbTTTL->itemText(i)) == track)
+            return m_cmbTTTL->itemText(i).mid(disclist::slotLabel(track).size());
+    return {};
+}
+
 DiscSelectionPanel::DiscSelectionPanel(AppContext& ctx, StatusMessenger& status, QWidget* parent)
     : QWidget(parent), m_ctx(ctx), m_status(status) {
     m_cmbDTTL = new QComboBox(this);

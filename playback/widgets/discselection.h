@@ -42,6 +42,8 @@ public:
     int selectedTrack() const { return m_selectedTrack; }
     QComboBox* discList() const { return m_cmbDTTL; }
     QComboBox* trackList() const { return m_cmbTTTL; }
+    // The title the track-title list shows for a track, without its label; empty when none.
+    QString listedTrackTitle(int track) const;
     QTimer& enableTimer() { return m_enableTM; }
     // The lowest track of a disc as the disc list records it; 1 when there is no record.
     int minTrackOf(int disc) const;

@@ -127,6 +127,11 @@ void StatusDisplay::InvalidateStatusDisplay() {
     m_shown.listMode = 254;
 }
 
+DrawnPlay StatusDisplay::drawn() const {
+    return {m_shown.disc,     m_shown.track,  m_shown.playState,
+            m_shown.playMode, m_shown.repeat, m_shown.musicType};
+}
+
 void StatusDisplay::SetPlayModeLabel(int mode) {
     const QString name = playModeName(mode);
     if (!name.isEmpty())

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "playback/drawnplay.h"
+
 #include <QTimer>
 #include <QWidget>
 
@@ -38,6 +40,8 @@ public:
     QLabel* infoLabel() const { return m_lbAudioInfo; }
     QLabel* playInfoLabel() const { return m_lbPLAYINFO; }
     QTimer& trackDelay() { return m_tmDelay; }
+    // The play values as last drawn.
+    DrawnPlay drawn() const;
 
 private:
     // The parts of one rendering step.

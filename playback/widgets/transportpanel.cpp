@@ -52,12 +52,9 @@ TransportPanel::TransportPanel(AppContext& ctx, InfoLines& lines, QWidget* paren
     layout->addWidget(random);
 
     connect(play, &QPushButton::clicked, this, &TransportPanel::cmdPlay_Click);
-    connect(stop, &QPushButton::clicked, this,
-            [this] { clickKey(status::Stopped, kKeyStop.group, kKeyStop.key); });
-    connect(repeat, &QPushButton::clicked, this,
-            [this] { clickKey(status::Repeat, kKeyRepeat.group, kKeyRepeat.key); });
-    connect(random, &QPushButton::clicked, this,
-            [this] { clickKey(status::Random, kKeyRandom.group, kKeyRandom.key); });
+    connect(stop, &QPushButton::clicked, this, &TransportPanel::cmdStop_Click);
+    connect(repeat, &QPushButton::clicked, this, &TransportPanel::cmdRepeat_Click);
+    connect(random, &QPushButton::clicked, this, &TransportPanel::cmdRandom_Click);
 
     // The release code goes out from this timer once the link is free. It runs only while a
     // release is pending, so an idle tab costs nothing.
@@ -91,6 +88,18 @@ void TransportPanel::cmdPlay_Click() {
     const bool notPlaying =
         state == kStateStopped || state == kStateStopping || state == kStatePaused;
     clickKey(notPlaying ? status::Playing : status::Paused, kKeyPlay.group, kKeyPlay.key);
+}
+
+void TransportPanel::cmdStop_Click() {
+    clickKey(status::Stopped, kKeyStop.group, kKeyStop.key);
+}
+
+void TransportPanel::cmdRepeat_Click() {
+    clickKey(status::Repeat, kKeyRepeat.group, kKeyRepeat.key);
+}
+
+void TransportPanel::cmdRandom_Click() {
+    clickKey(status::Random, kKeyRandom.group, kKeyRandom.key);
 }
 
 bool TransportPanel::eventFilter(QObject* watched, QEvent* event) {

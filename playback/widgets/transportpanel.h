@@ -31,13 +31,17 @@ public:
 
     void cmdContinueKEY_MouseDown(int index);
     void cmdContinueKEY_MouseUp(int index);
+    // The click buttons' handlers.
+    void cmdPlay_Click();
+    void cmdStop_Click();
+    void cmdRepeat_Click();
+    void cmdRandom_Click();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void clickKey(int statusIndex, quint8 group, quint8 key);
-    void cmdPlay_Click();
     void tmKeyOff_out_Timer();
 
     AppContext& m_ctx;

@@ -7,10 +7,13 @@
 #include "operations/startupread.h"
 #include "playback/widgets/audiotab.h"
 #include "playback/widgets/discselection.h"
+#include "playback/widgets/statusdisplay.h"
+#include "playback/widgets/transportpanel.h"
 #include "shell/widgets/application.h"
 #include "shell/widgets/mainwindow.h"
 #include "store/discfile.h"
 #include "store/userfiles.h"
+#include "store/usersettings.h"
 
 #include <QDesktopServices>
 #include <QLabel>
@@ -52,12 +55,15 @@ Composition::Composition(Application& app, MainWindow* window)
         spreadUserFileNames(names);
     };
     connectParts();
+    composeMediaPlayer();
     window->setParts(this);
 }
 
 Composition::~Composition() {
     // The forwarder must not point at a service that is gone.
     m_app.setLookupService(nullptr);
+    // Off the bus before the tabs its commands reach go away.
+    m_mpris.reset();
 }
 
 CddbOptions Composition::cddbOptions() const {
@@ -90,6 +96,7 @@ void Composition::showChangedDiscFile(int slot) {
     // The title editor shows the new file when it holds this disc; so does the audio tab.
     if (m_titles->discLoaded() && m_titles->currentDisc() == slot)
         m_titles->cmdReload_Click();
+    m_player->titlesChanged(slot);
     const LastLookup& last = m_lookup->lastLookup;
     if (m_audio->isPrepared() && m_app.link().playValues().PlayDisc == slot)
         m_audio->discSelection()->Open_Track_Title(
@@ -113,6 +120,91 @@ void Composition::connectParts() {
     // The disc number the audio tab shows (playing disc, or the one the user chose or typed)
     // is shown on the titles tab as well.
     connect(m_audio, &AudioTab::discNumberShown, m_titles->lbTextDNO(), &QLabel::setText);
+}
+
+void Composition::composeMediaPlayer() {
+    m_player = std::make_unique<MediaPlayer>(m_app.config(), *this, [this](int disc, int track) {
+        // The tab's list holds the titles of the disc it last drew.
+        return m_audio->statusDisplay()->drawn().disc == disc
+                   ? m_audio->discSelection()->listedTrackTitle(track)
+                   : QString();
+    });
+    m_mpris = std::make_unique<MprisService>(*m_player);
+    // The desktop sees what the audio tab has just drawn, never more often. While the titles
+    // tab is shown the audio tab draws nothing; its rendering step still runs, and the desktop
+    // then follows the values the changer reported.
+    auto follow = [this] {
+        const bool drawing = m_audio->isEnabled() && m_audio->isPrepared();
+        m_player->follow(drawing ? m_audio->statusDisplay()->drawn()
+                                 : MediaPlayer::asReported(m_app.link().playValues()),
+                         changerControllable());
+    };
+    connect(m_audio, &AudioTab::playDrawn, this, follow);
+    connect(&m_app.link(), &Link::linkBusyChanged, this, follow);
+    // No session bus: nothing is published, and that is no error.
+    auto apply = [this] {
+        if (UserSettings::mediaPlayerPublished())
+            m_mpris->publish();
+        else
+            m_mpris->withdraw();
+    };
+    connect(m_window, &MainWindow::optionsUpdated, this, apply);
+    apply();
+}
+
+bool Composition::changerControllable() const {
+    const Link& link = m_app.link();
+    return link.linkState() == kLinkUp && link.linkBusy() != kLinkOffline && link.modeCode() == 1 &&
+           m_audio->isPrepared();
+}
+
+// A desktop command is a click on the audio tab's button: it does nothing where the button
+// could not be clicked, and the button's own handler makes its busy checks.
+void Composition::playPauseKey() {
+    if (changerControllable())
+        m_audio->transport()->cmdPlay_Click();
+}
+
+void Composition::stopKey() {
+    if (changerControllable())
+        m_audio->transport()->cmdStop_Click();
+}
+
+void Composition::repeatKey() {
+    if (changerControllable())
+        m_audio->transport()->cmdRepeat_Click();
+}
+
+void Composition::randomKey() {
+    if (changerControllable())
+        m_audio->transport()->cmdRandom_Click();
+}
+
+// Track up and down are press-and-hold keys: pressed and let go at once. The release code
+// follows once the press is acknowledged and the link is free.
+void Composition::trackUpKey() {
+    if (!changerControllable())
+        return;
+    m_audio->transport()->cmdContinueKEY_MouseDown(1);
+    m_audio->transport()->cmdContinueKEY_MouseUp(1);
+}
+
+void Composition::trackDownKey() {
+    if (!changerControllable())
+        return;
+    m_audio->transport()->cmdContinueKEY_MouseDown(0);
+    m_audio->transport()->cmdContinueKEY_MouseUp(0);
+}
+
+void Composition::raiseWindow() {
+    if (m_window->isMinimized())
+        m_window->showNormal();
+    m_window->raise();
+    m_window->activateWindow();
+}
+
+void Composition::quitProgram() {
+    m_window->close();
 }
 
 bool Composition::startUpConversion() {

@@ -5,6 +5,8 @@
 #include "lookup/mbclient.h"
 #include "lookup/widgets/cddbmenu.h"
 #include "lookup/widgets/discinfodialog.h"
+#include "playback/mediaplayer.h"
+#include "playback/mprisservice.h"
 #include "playback/widgets/infolines.h"
 #include "shell/widgets/mainwindow.h"
 
@@ -22,7 +24,7 @@ class TitlesTab;
 // flow and the information lines to the window and to each other: every connection between
 // the program's parts is made here. Created when the main window exists and before it loads;
 // lives as long as the window.
-class Composition : public QObject, public MainWindowParts {
+class Composition : public QObject, public MainWindowParts, public MediaPlayerCommands {
     Q_OBJECT
 public:
     Composition(Application& app, MainWindow* window);
@@ -42,6 +44,18 @@ public:
     StatusMessenger& statusLines() override { return m_info; }
     UserInterface::Answer askSaveTitles() override;
 
+    // MediaPlayerCommands: the desktop's commands take the audio tab's button paths.
+    void playPauseKey() override;
+    void stopKey() override;
+    void trackUpKey() override;
+    void trackDownKey() override;
+    void repeatKey() override;
+    void randomKey() override;
+    void raiseWindow() override;
+    void quitProgram() override;
+
+    MprisService& mediaPlayerService() { return *m_mpris; }
+
 private:
     void connectParts();
     void spreadUserFileNames(const QStringList& names);
@@ -49,6 +63,9 @@ private:
     // The proxy the first-run window handed over becomes the component's stored proxy.
     void keepHandedOverProxy();
     void showChangedDiscFile(int slot);
+    void composeMediaPlayer();
+    // The link is up and the audio tab usable: the changer takes commands.
+    bool changerControllable() const;
 
     Application& m_app;
     MainWindow* m_window;
@@ -60,6 +77,8 @@ private:
     WindowLookupChooser m_chooser;
     std::unique_ptr<CddbLookupService> m_lookup;
     std::unique_ptr<CddbMenu> m_menu;
+    std::unique_ptr<MediaPlayer> m_player;
+    std::unique_ptr<MprisService> m_mpris;
     bool m_discListReady = false;
 };
 

@@ -153,10 +153,11 @@ QWidget* OptionsWindow::buildComPage() {
     m_init = check("chkInit", msgid::DontShowInitialInstructions);
     m_noWeb = check("chkNoWeb", msgid::NeverSearchInternet);
     m_web = check("chkWeb", msgid::AlwaysSearchInternet);
+    m_mediaPlayer = check("chkMediaPlayer", msgid::PublishMediaPlayer);
     connect(m_noWeb, &QCheckBox::clicked, this, &OptionsWindow::chkNoWeb_Click);
     auto* comLayout = new QVBoxLayout(comPage);
     comLayout->addWidget(comFrame);
-    for (QCheckBox* box : {m_silent, m_init, m_noWeb, m_web})
+    for (QCheckBox* box : {m_silent, m_init, m_noWeb, m_web, m_mediaPlayer})
         comLayout->addWidget(box);
     comLayout->addStretch();
     return comPage;
@@ -214,6 +215,7 @@ void OptionsWindow::Form_Load() {
     m_noWeb->setChecked(noWeb != 0);
     m_web->setChecked(web != 0);
     m_web->setEnabled(!m_noWeb->isChecked());
+    m_mediaPlayer->setChecked(UserSettings::mediaPlayerPublished());
     m_tabs->setCurrentIndex(0);
 }
 
@@ -256,6 +258,7 @@ void OptionsWindow::cmdOK_Click() {
     }
     for (int n = 1; n <= 4; ++n)
         UserSettings::setComDevice(n, m_device[n - 1]->text().trimmed());
+    UserSettings::setMediaPlayerPublished(m_mediaPlayer->isChecked());
     if (!m_config.WriteConfigFromOptions(v)) {
         m_ui.messageBox(msg(msgid::InputIncorrect), msg(msgid::OptionsWindowCaption),
                         UserInterface::Style::Ok);

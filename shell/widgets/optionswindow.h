@@ -54,6 +54,7 @@ private:
     QCheckBox* m_init = nullptr;
     QCheckBox* m_noWeb = nullptr;
     QCheckBox* m_web = nullptr;
+    QCheckBox* m_mediaPlayer = nullptr;
 };
 
 } // namespace tf

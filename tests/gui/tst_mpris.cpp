@@ -1,0 +1,329 @@
+// The changer as a desktop media player (MPRIS 2), through the whole program against
+// changer-sim, seen by a client on the private session bus the test command starts.
+
+#include "common/programrig.h"
+#include "link/link.h"
+#include "playback/widgets/audiotab.h"
+#include "playback/widgets/statusdisplay.h"
+#include "playback/widgets/transportpanel.h"
+#include "shell/widgets/application.h"
+#include "shell/widgets/mainwindow.h"
+#include "shell/widgets/optionswindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusPendingCallWatcher>
+#include <QDBusVariant>
+#include <QJsonObject>
+#include <QLabel>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace tf;
+using test::ProgramRig;
+
+namespace {
+
+const QString kService = QStringLiteral("org.mpris.MediaPlayer2.trackfen");
+const QString kPath = QStringLiteral("/org/mpris/MediaPlayer2");
+const QString kPlayer = QStringLiteral("org.mpris.MediaPlayer2.Player");
+const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
+
+// A second connection to the bus: what a desktop or phone bridge sees. Calls are asynchronous,
+// so the program keeps running while the client waits.
+class Client : public QObject {
+    Q_OBJECT
+public:
+    QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "client");
+    QList<QVariantMap> changes; // every PropertiesChanged of the Player interface
+
+    Client() {
+        bus.connect(kService, kPath, kProperties, QStringLiteral("PropertiesChanged"), this,
+                    SLOT(changed(QString, QVariantMap, QStringList)));
+    }
+    ~Client() override { QDBusConnection::disconnectFromBus("client"); }
+
+    QDBusMessage call(const QString& interface, const QString& method, const QVariantList& args) {
+        QDBusMessage m = QDBusMessage::createMethodCall(kService, kPath, interface, method);
+        m.setArguments(args);
+        QDBusPendingCallWatcher watch(bus.asyncCall(m));
+        if (!QTest::qWaitFor([&] { return watch.isFinished(); }, 5000))
+            return {};
+        return watch.reply();
+    }
+    QVariant get(const QString& name) {
+        const QDBusMessage r = call(kProperties, QStringLiteral("Get"), {kPlayer, name});
+        return r.arguments().isEmpty() ? QVariant()
+                                       : r.arguments().first().value<QDBusVariant>().variant();
+    }
+    QVariantMap metadata() { return qdbus_cast<QVariantMap>(get(QStringLiteral("Metadata"))); }
+    void method(const QString& name) { call(kPlayer, name, {}); }
+    void set(const QString& name, const QVariant& value) {
+        call(kProperties, QStringLiteral("Set"),
+             {kPlayer, name, QVariant::fromValue(QDBusVariant(value))});
+    }
+    // How many signals carried this value of the property.
+    int signalled(const QString& name, const QVariant& value) const {
+        int n = 0;
+        for (const QVariantMap& c : changes)
+            n += c.contains(name) && c.value(name) == value;
+        return n;
+    }
+
+public slots:
+    void changed(const QString& interface, const QVariantMap& values, const QStringList&) {
+        if (interface == kPlayer)
+            changes << values;
+    }
+};
+
+} // namespace
+
+class TestMpris : public QObject {
+    Q_OBJECT
+
+    ProgramRig* m_p = nullptr;
+    Client* m_client = nullptr;
+
+    // The key codes that arrive after the first `before`, once `count` of them are in.
+    QStringList codesAfter(int before, int count) {
+        if (!QTest::qWaitFor([&] { return m_p->keyCodes().size() >= before + count; }, 5000) ||
+            !m_p->idle())
+            return {QStringLiteral("(still waiting)")};
+        return m_p->keyCodes().mid(before);
+    }
+    // Nothing moves: the simulator has nothing to push, the tab has drawn the playing track
+    // and the link is free. (A command while the changer pushes is ignored, as a click is.)
+    bool settled() {
+        const Link& link = m_p->app->link();
+        return QTest::qWaitFor(
+            [&] {
+                const PlayValues v = link.playValues();
+                const DrawnPlay d = m_p->audio()->statusDisplay()->drawn();
+                const QJsonObject sim = m_p->sim.dump();
+                return sim.value("engine") == "idle" && sim.value("queuedPushes") == 0 &&
+                       v.TocReadyDisc != 0 && d.disc == v.TocReadyDisc && d.track == v.PlayTrack &&
+                       link.linkBusy() == kLinkIdle && !link.commandInProgress();
+            },
+            10000);
+    }
+    // A command that sends nothing is followed by Stop: Stop's must be the only code.
+    bool nothingBeforeStop(int before) {
+        if (!settled())
+            return false;
+        m_client->method(QStringLiteral("Stop"));
+        return codesAfter(before, 1) == QStringList{QStringLiteral("a0 c9")};
+    }
+    // The changer's own panel takes it to this state.
+    bool reach(const QString& status) {
+        auto shows = [&](const QString& s) {
+            return QTest::qWaitFor([&] { return m_client->get("PlaybackStatus") == s; }, 10000) &&
+                   settled();
+        };
+        if (!m_p->sim.ok("key stop") || !shows("Stopped") || status == "Stopped")
+            return true;
+        if (!m_p->sim.ok("key play") || !shows("Playing") || status == "Playing")
+            return status == "Playing";
+        return m_p->sim.ok("key pause") && shows("Paused");
+    }
+
+private slots:
+    void initTestCase() {
+        m_p = new ProgramRig;
+        QVERIFY2(m_p->start(), qPrintable(m_p->sim.lastError()));
+        m_client = new Client;
+        QTRY_VERIFY_WITH_TIMEOUT(m_client->get(QStringLiteral("CanPlay")).toBool(), 5000);
+        // Track up and down take presses once the tab's first two seconds are over.
+        QTRY_VERIFY_WITH_TIMEOUT(!m_p->audio()->transport()->continueDisable().isActive(), 3000);
+    }
+    void cleanupTestCase() {
+        delete m_client;
+        delete m_p;
+    }
+
+    // The changer's own panel changes what it plays; the desktop follows what it pushes,
+    // with one signal for each change. (Rows run in order, each from the state of the last.)
+    void propertiesFollowPushedStatus_data() {
+        QTest::addColumn<QString>("panelKey");
+        QTest::addColumn<QString>("property");
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<int>("signalCount");
+        QTest::newRow("play") << "play"
+                              << "PlaybackStatus" << QVariant("Playing") << 1;
+        QTest::newRow("pause") << "pause"
+                               << "PlaybackStatus" << QVariant("Paused") << 1;
+        QTest::newRow("stop") << "stop"
+                              << "PlaybackStatus" << QVariant("Stopped") << 1;
+        QTest::newRow("repeat on") << "repeat"
+                                   << "LoopStatus" << QVariant("Playlist") << 1;
+        QTest::newRow("repeat off") << "repeat"
+                                    << "LoopStatus" << QVariant("None") << 1;
+        QTest::newRow("one-disc random") << "random"
+                                         << "Shuffle" << QVariant(true) << 1;
+        QTest::newRow("all-disc random") << "random"
+                                         << "Shuffle" << QVariant(true) << 0;
+        QTest::newRow("random off") << "random"
+                                    << "Shuffle" << QVariant(false) << 1;
+    }
+    void propertiesFollowPushedStatus() {
+        QFETCH(QString, panelKey);
+        QFETCH(QString, property);
+        QFETCH(QVariant, value);
+        QFETCH(int, signalCount);
+        const int before = m_client->signalled(property, value);
+        const int mode = m_p->app->link().playValues().PlayMode;
+        QVERIFY(m_p->sim.ok("key " + panelKey));
+        if (panelKey == "random") // the play mode moves on even when Shuffle does not
+            QTRY_VERIFY(m_p->app->link().playValues().PlayMode != mode);
+        QTRY_COMPARE_WITH_TIMEOUT(m_client->get(property), value, 5000);
+        QTRY_COMPARE(m_client->signalled(property, value), before + signalCount);
+    }
+
+    void metadataFromTheLibrary() {
+        // Disc 1's titles come from the sample database at start-up.
+        QVariantMap m = m_client->metadata();
+        QCOMPARE(m.value("mpris:trackid").value<QDBusObjectPath>().path(),
+                 QStringLiteral("/org/trackfen/disc/1/track/1"));
+        QCOMPARE(m.value("xesam:title").toString(), QStringLiteral("Low Tide Overture"));
+        QCOMPARE(m.value("xesam:album").toString(), QStringLiteral("Harbour Lights: Live 1998"));
+        QCOMPARE(m.value("xesam:genre").toStringList(), QStringList{"Rock Music"});
+        QCOMPARE(m.value("xesam:trackNumber").toInt(), 1);
+        QCOMPARE(m.value("xesam:artist").toStringList(), QStringList{"The Tidewater Assembly"});
+        // Disc 2 gets its file from its CD TEXT: full-length titles, "Artist / Title".
+        QVERIFY(m_p->sim.ok("load 2 3"));
+        QTRY_COMPARE_WITH_TIMEOUT(m_client->metadata().value("xesam:trackNumber").toInt(), 3,
+                                  15000);
+        m = m_client->metadata();
+        // (As the title file holds them: the CD TEXT came without its accents.)
+        QCOMPARE(m.value("xesam:title").toString(), QStringLiteral("D?j? l'?t?"));
+        QCOMPARE(m.value("xesam:album").toString(),
+                 QStringLiteral("Chansons pour une ville endormie"));
+        const QStringList artist{QStringLiteral("H?l?ne Marchetti-Duval")};
+        QCOMPARE(m.value("xesam:artist").toStringList(), artist);
+        QCOMPARE(m.value("xesam:albumArtist").toStringList(), artist);
+        QVERIFY(m_p->idle());
+    }
+
+    // Each command sends the audio tab's key codes, only when the state needs them.
+    // (Repeat and random rows run in order, from both off.)
+    void methodsSendTheirCodes_data() {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("method");
+        QTest::addColumn<QVariant>("setTo");
+        QTest::addColumn<QStringList>("codes");
+        const QVariant call;
+        const QStringList none;
+        QTest::newRow("Play, stopped") << "Stopped"
+                                       << "Play" << call << QStringList{"a0 cb"};
+        QTest::newRow("Play, playing") << "Playing"
+                                       << "Play" << call << none;
+        QTest::newRow("Pause, playing") << "Playing"
+                                        << "Pause" << call << QStringList{"a0 cb"};
+        QTest::newRow("Pause, paused") << "Paused"
+                                       << "Pause" << call << none;
+        QTest::newRow("PlayPause") << "Paused"
+                                   << "PlayPause" << call << QStringList{"a0 cb"};
+        QTest::newRow("Next") << "Playing"
+                              << "Next" << call << QStringList{"a0 cf", "ff ff"};
+        QTest::newRow("Previous") << "Playing"
+                                  << "Previous" << call << QStringList{"a0 ce", "ff ff"};
+        QTest::newRow("Stop") << "Playing"
+                              << "Stop" << call << QStringList{"a0 c9"};
+        QTest::newRow("Seek") << "Playing"
+                              << "Seek" << call << none;
+        QTest::newRow("loop on") << "Stopped"
+                                 << "LoopStatus" << QVariant("Track") << QStringList{"a0 cc"};
+        QTest::newRow("loop kept") << "Stopped"
+                                   << "LoopStatus" << QVariant("Playlist") << none;
+        QTest::newRow("shuffle on") << "Stopped"
+                                    << "Shuffle" << QVariant(true) << QStringList{"a1 d4"};
+        QTest::newRow("shuffle kept") << "Stopped"
+                                      << "Shuffle" << QVariant(true) << none;
+    }
+    void methodsSendTheirCodes() {
+        QFETCH(QString, from);
+        QFETCH(QString, method);
+        QFETCH(QVariant, setTo);
+        QFETCH(QStringList, codes);
+        QVERIFY(reach(from));
+        const int before = int(m_p->keyCodes().size());
+        if (setTo.isValid())
+            m_client->set(method, setTo);
+        else if (method == "Seek")
+            m_client->call(kPlayer, method, {qlonglong(1000000)});
+        else
+            m_client->method(method);
+        if (codes.isEmpty())
+            QVERIFY(nothingBeforeStop(before));
+        else
+            QCOMPARE(codesAfter(before, int(codes.size())), codes);
+        if (setTo.isValid()) // drawn before the next row decides on it
+            QTRY_COMPARE_WITH_TIMEOUT(m_client->get(method),
+                                      setTo.toString() == "Track" ? QVariant("Playlist") : setTo,
+                                      5000);
+    }
+
+    void aBusyLinkSendsNothing() {
+        QVERIFY(settled());
+        const int before = int(m_p->keyCodes().size());
+        {
+            const LinkHold download(m_p->app->link(), kLinkStore);
+            m_client->method("PlayPause");
+            m_client->method("Next");
+            m_client->get("PlaybackStatus"); // answered after both commands ran
+        }
+        QVERIFY(nothingBeforeStop(before));
+    }
+
+    void playerctlDrivesIt() {
+        auto playerctl = [](const QStringList& args) {
+            QProcess p;
+            p.start(QStringLiteral("playerctl"), QStringList{"-p", "trackfen"} + args);
+            QSignalSpy done(&p, &QProcess::finished);
+            done.wait(10000);
+            return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+        };
+        QVERIFY(reach("Stopped"));
+        QCOMPARE(playerctl({"status"}), QStringLiteral("Stopped"));
+        QCOMPARE(playerctl({"metadata", "xesam:album"}),
+                 QStringLiteral("Chansons pour une ville endormie"));
+        const int before = int(m_p->keyCodes().size());
+        playerctl({"next"});
+        QCOMPARE(codesAfter(before, 2), (QStringList{"a0 cf", "ff ff"}));
+    }
+
+    void theOptionWithdrawsAndPublishes() {
+        auto published = [&] {
+            const QDBusMessage r = m_client->bus.interface()->call("NameHasOwner", kService);
+            return r.arguments().value(0).toBool();
+        };
+        QVERIFY(published());
+        for (const bool on : {false, true}) {
+            m_p->window->findChild<QAction*>("mnuopt")->trigger();
+            OptionsWindow* options = m_p->window->optionsWindow();
+            options->Form_Load();
+            options->findChild<QCheckBox*>("chkMediaPlayer")->setChecked(on);
+            options->cmdOK_Click();
+            QCOMPARE(published(), on);
+        }
+    }
+};
+
+int main(int argc, char** argv) {
+    // Personal settings go to a folder of this test, never the user's own.
+    QTemporaryDir settings;
+    qputenv("XDG_CONFIG_HOME", settings.path().toLocal8Bit());
+    QApplication app(argc, argv);
+    TestMpris test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_mpris.moc"
