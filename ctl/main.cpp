@@ -5,6 +5,7 @@
 #include "ctl/ctlargs.h"
 #include "ctl/ctlsession.h"
 #include "ctl/librarycommands.h"
+#include "ctl/searchcommand.h"
 #include "link/linktrace.h"
 
 #include <QCoreApplication>
@@ -28,7 +29,8 @@ int main(int argc, char* argv[]) {
         std::puts("trackfen-ctl 1.0.1");
         return kExitOk;
     }
-    const bool known = isChangerCommand(args->command) || isLibraryCommand(args->command);
+    const bool known = isChangerCommand(args->command) || isLibraryCommand(args->command) ||
+                       isSearchCommand(args->command);
     if (args->help || args->command.isEmpty() || !known) {
         const QString help = known ? commandHelp(args->command) : generalHelp();
         if (!args->command.isEmpty() && !known) {
@@ -45,6 +47,8 @@ int main(int argc, char* argv[]) {
     Session session(*args, ui);
     if (isLibraryCommand(args->command))
         return runLibraryCommand(session, *args);
+    if (isSearchCommand(args->command))
+        return runSearchCommand(session, *args);
     session.loadConfiguration();
     return runChangerCommand(session, *args);
 }

@@ -5,7 +5,9 @@
 #include "lookup/widgets/cddbmenu.h"
 #include "lookup/widgets/discinfodialog.h"
 #include "playback/widgets/infolines.h"
+#include "portability/libraryindex.h"
 #include "shell/widgets/mainwindow.h"
+#include "shell/widgets/searchview.h"
 
 #include <QObject>
 
@@ -21,7 +23,7 @@ class TitlesTab;
 // flow and the information lines to the window and to each other: every connection between
 // the program's parts is made here. Created when the main window exists and before it loads;
 // lives as long as the window.
-class Composition : public QObject, public MainWindowParts {
+class Composition : public QObject, public MainWindowParts, public SearchActions {
     Q_OBJECT
 public:
     Composition(Application& app, MainWindow* window);
@@ -41,6 +43,13 @@ public:
     StatusMessenger& statusLines() override { return m_info; }
     UserInterface::Answer askSaveTitles() override;
 
+    // SearchActions
+    QString playResult(int disc, int track) override;
+    void openOnTitlesTab(int disc) override;
+
+    const search::LibraryIndex& library() const { return m_library; }
+    SearchView* searchView() const { return m_search; }
+
 private:
     void connectParts();
     void spreadUserFileNames(const QStringList& names);
@@ -59,6 +68,8 @@ private:
     std::unique_ptr<CddbLookupService> m_lookup;
     std::unique_ptr<CddbMenu> m_menu;
     bool m_discListReady = false;
+    search::LibraryIndex m_library;
+    SearchView* m_search = nullptr;
 };
 
 // The program as main() builds it: every main window the application creates gets its
