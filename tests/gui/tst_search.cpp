@@ -26,8 +26,8 @@
 #include <QTreeWidget>
 
 using namespace tf;
-using test::ScriptedUi;
 using test::HttpStub;
+using test::ScriptedUi;
 using test::SimProcess;
 
 namespace {
