@@ -172,36 +172,45 @@ QString fold(const QString& text) {
 }
 
 void TitleIndex::setDisc(const DiscTexts& texts) {
-    const auto makeTexts = [](const QStringList& titles) {
+    qsizetype allSize = 0;
+    const auto makeTexts = [&allSize](const QStringList& titles) {
         QList<Text> result;
+        result.reserve(titles.size());
         for (const QString& title : titles) {
             const QString folded = fold(title);
             if (folded.isEmpty())
                 continue;
-            const QString spaced = QLatin1Char(' ') + folded + QLatin1Char(' ');
+            QString spaced;
+            spaced.reserve(folded.size() + 2);
+            spaced.append(QLatin1Char(' ')).append(folded).append(QLatin1Char(' '));
             const bool seen = std::any_of(result.cbegin(), result.cend(),
                                           [&](const Text& t) { return t.folded == spaced; });
-            if (!seen)
-                result.append(Text{title, spaced});
+            if (!seen) {
+                allSize += spaced.size();
+                result.append(Text{title, std::move(spaced)});
+            }
         }
         return result;
     };
     DiscEntry entry;
     entry.titles = makeTexts(texts.discTitles);
+    entry.tracks.reserve(texts.tracks.size());
     for (const DiscTexts::Track& track : texts.tracks) {
         TrackEntry t{track.number, makeTexts(track.titles)};
         if (!t.titles.isEmpty())
-            entry.tracks.append(t);
+            entry.tracks.append(std::move(t));
     }
+    if (entry.titles.isEmpty() && entry.tracks.isEmpty()) {
+        m_discs.remove(texts.slot);
+        return;
+    }
+    entry.all.reserve(allSize);
     for (const Text& t : std::as_const(entry.titles))
         entry.all += t.folded;
     for (const TrackEntry& t : std::as_const(entry.tracks))
         for (const Text& title : t.titles)
             entry.all += title.folded;
-    if (entry.titles.isEmpty() && entry.tracks.isEmpty())
-        m_discs.remove(texts.slot);
-    else
-        m_discs.insert(texts.slot, entry);
+    m_discs.insert(texts.slot, std::move(entry));
 }
 
 void TitleIndex::removeDisc(int slot) {
