@@ -224,6 +224,23 @@ constexpr int OptionsWindowCaption = 1410;
 constexpr int ComPortOptionFirst = 1411; // "COM 1" .. "COM 4" follow in order
 constexpr int PublishMediaPlayer = 1430;
 
+// Title search: the field, the result list and why a result was not played.
+constexpr int SearchPlaceholder = 1900;
+constexpr int SearchNoChanger = 1901;
+constexpr int SearchPanelMode = 1902;
+constexpr int SearchNotTrackMode = 1903;
+constexpr int SearchBusy = 1904;
+constexpr int SearchHeaderSlot = 1905;
+constexpr int SearchHeaderTrack = 1906;
+constexpr int SearchHeaderDisc = 1907;
+constexpr int SearchHeaderTitle = 1908;
+constexpr int SearchNoMatch = 1909;
+constexpr int SearchResults = 1910; // followed by the number of results
+constexpr int SearchPlayButton = 1911;
+constexpr int SearchOpenButton = 1912;
+constexpr int SearchPlaying = 1913;      // followed by the disc
+constexpr int SearchPlayingTrack = 1914; // followed by the track
+
 // Label of name box k (1 to 8) in the user-file-name editor.
 constexpr int userFileEditLabel(int k) {
     return UserFileEditLabelFirst + k - 1;

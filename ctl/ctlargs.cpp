@@ -36,6 +36,7 @@ Library commands (no changer needed):
   discid M:S:F ...       disc id and TOC text of a table of contents (tracks, then lead-out)
   export                 write the whole library as JSON or CSV
   import FILE            bring an exported library back into the data folder
+  search WORDS...        find disc and track titles (--json); --play N plays the N-th result
 
 Exit codes:
   0  success
@@ -125,6 +126,18 @@ Prints the CDDB disc id (8 hexadecimal digits) and the TOC text (the start of ev
 and of the lead-out in frames) of a table of contents given as the start of every track
 and then the lead-out, each as minutes:seconds:frames (75 frames a second).
 Example: trackfen-ctl discid 0:2:0 3:10:37 7:1:12   prints 0c01a302 and 150 14287 31587.
+)")},
+        {QStringLiteral("search"),
+         QStringLiteral(R"(Usage: trackfen-ctl search WORDS... [--json] [--play N]
+
+Lists the discs and tracks of the data folder whose titles contain every word, as TrackFen's
+search field does: case, accents and punctuation do not count ("beyonce" finds "Beyoncé",
+"ac dc" finds "AC/DC"), whole words and word starts come first, discs before tracks. One line
+a result: number, slot, track ("-" for the disc), disc title, track title; --json prints a
+JSON array of {"slot", "track", "discTitle", "trackTitle"} (track 0 for the disc).
+--play N  plays the N-th result (a disc from its first track) as the audio tab would: only
+          in plain track play with the changer idle; otherwise nothing is sent and the exit
+          code is 2. A result number beyond the list is a usage error.
 )")},
         {QStringLiteral("export"),
          QStringLiteral(R"(Usage: trackfen-ctl export [--format json|csv] [--output FILE]

@@ -6,6 +6,7 @@
 #include "ctl/ctlsession.h"
 #include "ctl/librarycommands.h"
 #include "ctl/lookupcommand.h"
+#include "ctl/searchcommand.h"
 #include "link/linktrace.h"
 
 #include <QCoreApplication>
@@ -30,7 +31,7 @@ int main(int argc, char* argv[]) {
         return kExitOk;
     }
     const bool known = isChangerCommand(args->command) || isLibraryCommand(args->command) ||
-                       isLookupCommand(args->command);
+                       isLookupCommand(args->command) || isSearchCommand(args->command);
     if (args->help || args->command.isEmpty() || !known) {
         const QString help = known ? commandHelp(args->command) : generalHelp();
         if (!args->command.isEmpty() && !known) {
@@ -47,6 +48,8 @@ int main(int argc, char* argv[]) {
     Session session(*args, ui);
     if (isLibraryCommand(args->command))
         return runLibraryCommand(session, *args);
+    if (isSearchCommand(args->command))
+        return runSearchCommand(session, *args);
     session.loadConfiguration();
     if (isLookupCommand(args->command))
         return runLookupCommand(session, *args);

@@ -29,6 +29,17 @@ void TitlesTab::cmdLoad_Click() {
     loadDisc();
 }
 
+void TitlesTab::openDisc(int disc) {
+    if (m_busy)
+        return;
+    m_grid->commitEdit();
+    // Asked before the list shows the new number, so that Cancel leaves everything as it was.
+    if (m_changed && saveDialog() == Answer::Cancel)
+        return;
+    m_panel->showDisc(disc);
+    loadDisc();
+}
+
 void TitlesTab::cmdReload_Click() {
     reloadDisc();
 }

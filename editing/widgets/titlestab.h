@@ -59,6 +59,9 @@ public:
     void cmdSave_Click();
     void cmdCopy_Click();
     void cmdUFEdit_Click();
+    // Loads `disc` as choosing it in the disc number list and loading would, the question
+    // about unsaved titles first.
+    void openDisc(int disc);
 
     // The save question and the save: Yes saved, No discarded, Cancel kept (also when the
     // save failed). Used by load, reload, save and the main window's close.

@@ -7,6 +7,7 @@
 #include "model/playtables.h"
 #include "operations/appcontext.h"
 #include "operations/playingdisc.h"
+#include "playback/searchplay.h"
 #include "store/config.h"
 #include "store/disclist.h"
 
@@ -280,6 +281,30 @@ void DiscSelectionPanel::cmbTTTL_Click(int index) {
         }
     }
     m_txtTTTL->setText(m_cmbTTTL->currentText());
+}
+
+QString DiscSelectionPanel::playChoice(int disc, int track) {
+    Link& link = m_ctx.link;
+    if (const auto refusal = searchPlayRefusal(link); refusal != SearchPlayRefusal::None)
+        return refusalText(refusal);
+    const bool newDisc = track == 0 || disc != link.playValues().PlayDisc;
+    m_selectedDisc = disc;
+    m_selectedTrack = track > 0 ? track : minTrackOf(disc);
+    m_status.ShowStatusMessage(StatusMessenger::kAudioTab,
+                               newDisc ? status::SelectedDisc : status::SelectedTrack);
+    requestPlay(link, m_selectedDisc, m_selectedTrack);
+    if (newDisc) {
+        // As a disc chosen in the list: the track list is stale until the changer reports.
+        const QString discText = QString::number(disc);
+        m_txtDISC->setText(discText);
+        emit discNumberShown(discText);
+        m_txtTTTL->setText(disclist::slotLabel(m_selectedTrack));
+        m_txtTTTL->show();
+        m_cmbTTTL->setEnabled(false);
+    }
+    m_txtTRACK->setText(QString::number(m_selectedTrack));
+    link.setCommandInProgress(false);
+    return {};
 }
 
 // ---- Keyboard ----

@@ -48,6 +48,11 @@ public:
     // The lowest track of a disc as the disc list records it; 1 when there is no record.
     int minTrackOf(int disc) const;
 
+    // A disc and track chosen elsewhere (a search result; track 0: the disc from its lowest
+    // track), played as a choice in the lists is: the same checks, status text and request.
+    // Empty when the request went out, else why nothing was sent.
+    QString playChoice(int disc, int track);
+
 signals:
     void discNumberShown(const QString& text);
 

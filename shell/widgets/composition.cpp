@@ -5,6 +5,7 @@
 #include "lookup/mbsettings.h"
 #include "operations/readall.h"
 #include "operations/startupread.h"
+#include "playback/searchplay.h"
 #include "playback/widgets/audiotab.h"
 #include "playback/widgets/discselection.h"
 #include "playback/widgets/statusdisplay.h"
@@ -54,6 +55,10 @@ Composition::Composition(Application& app, MainWindow* window)
     m_titles->spreadUserFileNames = [this](const QStringList& names) {
         spreadUserFileNames(names);
     };
+    // The title search: the index is built from the folder now and follows it from then on.
+    m_library.setFolder(ctx.config.settings.dataDir);
+    m_search = new SearchView(m_library.index(), *this, window->tabs());
+
     connectParts();
     composeMediaPlayer();
     window->setParts(this);
@@ -115,11 +120,16 @@ void Composition::spreadUserFileNames(const QStringList& names) {
 
 void Composition::connectParts() {
     Application& app = m_app;
-    connect(m_window, &MainWindow::readAllRequested, this,
-            [this, &app] { readAllDiscs(app.context(), m_discListReady); });
+    connect(m_window, &MainWindow::readAllRequested, this, [this, &app] {
+        readAllDiscs(app.context(), m_discListReady);
+        m_library.update();
+    });
     // The disc number the audio tab shows (playing disc, or the one the user chose or typed)
     // is shown on the titles tab as well.
     connect(m_audio, &AudioTab::discNumberShown, m_titles->lbTextDNO(), &QLabel::setText);
+    connect(&m_library, &search::LibraryIndex::changed, m_search, &SearchView::refresh);
+    connect(m_window, &MainWindow::optionsUpdated, this,
+            [this, &app] { m_library.setFolder(app.config().settings.dataDir); });
 }
 
 void Composition::composeMediaPlayer() {
@@ -210,12 +220,14 @@ void Composition::quitProgram() {
 bool Composition::startUpConversion() {
     const StartUpReadResult result = startUpRead(m_app.link(), m_app.config(), m_app.context().ui);
     m_discListReady = result.discListBuilt;
+    m_library.update();
     return result.discListBuilt;
 }
 
 void Composition::fillDiscListAllSlots() {
     fillDiscListToAllSlots(m_app.config());
     m_discListReady = true;
+    m_library.update();
 }
 
 void Composition::afterModeReaction() {
@@ -236,6 +248,18 @@ void Composition::audioTabSelected() {
 
 UserInterface::Answer Composition::askSaveTitles() {
     return m_titles->confirmClose() ? UserInterface::Answer::Yes : UserInterface::Answer::Cancel;
+}
+
+QString Composition::playResult(int disc, int track) {
+    // Only what the audio tab itself could do: without its tab there is no changer to ask.
+    if (!m_window->audioTabEnabled())
+        return playback::refusalText(playback::SearchPlayRefusal::NoChanger);
+    return m_audio->discSelection()->playChoice(disc, track);
+}
+
+void Composition::openOnTitlesTab(int disc) {
+    m_window->selectTab(MainWindow::kTitlesTab);
+    m_titles->openDisc(disc);
 }
 
 void composeProgram(Application& app) {

@@ -8,7 +8,9 @@
 #include "playback/mediaplayer.h"
 #include "playback/mprisservice.h"
 #include "playback/widgets/infolines.h"
+#include "portability/libraryindex.h"
 #include "shell/widgets/mainwindow.h"
+#include "shell/widgets/searchview.h"
 
 #include <QObject>
 
@@ -24,7 +26,10 @@ class TitlesTab;
 // flow and the information lines to the window and to each other: every connection between
 // the program's parts is made here. Created when the main window exists and before it loads;
 // lives as long as the window.
-class Composition : public QObject, public MainWindowParts, public MediaPlayerCommands {
+class Composition : public QObject,
+                    public MainWindowParts,
+                    public MediaPlayerCommands,
+                    public SearchActions {
     Q_OBJECT
 public:
     Composition(Application& app, MainWindow* window);
@@ -56,6 +61,13 @@ public:
 
     MprisService& mediaPlayerService() { return *m_mpris; }
 
+    // SearchActions
+    QString playResult(int disc, int track) override;
+    void openOnTitlesTab(int disc) override;
+
+    const search::LibraryIndex& library() const { return m_library; }
+    SearchView* searchView() const { return m_search; }
+
 private:
     void connectParts();
     void spreadUserFileNames(const QStringList& names);
@@ -80,6 +92,8 @@ private:
     std::unique_ptr<MediaPlayer> m_player;
     std::unique_ptr<MprisService> m_mpris;
     bool m_discListReady = false;
+    search::LibraryIndex m_library;
+    SearchView* m_search = nullptr;
 };
 
 // The program as main() builds it: every main window the application creates gets its

@@ -292,7 +292,8 @@ private slots:
                      QString("1999, GB, Lumen, disc 1 of 1, 2 tracks"));
             QCOMPARE(QFile::exists(dataDir() + "DISC2.txt"), write);
         }
-        QVERIFY(simDisc(2).value("memoryTitle").toString().startsWith("Alpha feat. Beta / First"));
+        QVERIFY(
+            sim()->disc(2).value("memoryTitle").toString().startsWith("Alpha feat. Beta / First"));
     }
 
     void discId_data() {
