@@ -265,7 +265,10 @@ CddbLookupService::lookUpMusicBrainz(const LookupKey& key, const DiscRecord& dis
             return Step::NotWritten;
         pick = *chosen;
     }
-    const CddbDisc picked = found.at(pick).toDisc();
+    CddbDisc picked = found.at(pick).toDisc();
+    // The medium stands for the looked-up table, as a CDDB record does, so that the CDDB menu
+    // shows it and can tell where corrections to it go.
+    picked.discIds = {key.toc.discId};
     if (picked.namesEmpty())
         return notFound(key, inPass);
     return writeAndSend(key, disc, picked);

@@ -129,7 +129,7 @@ void readRelease(const QJsonObject& release, const MbDiscId& disc, bool exactLoo
 
 CddbDisc MbCandidate::toDisc() const {
     CddbDisc disc;
-    disc.category = QStringLiteral("musicbrainz");
+    disc.category = QLatin1String(kMbCategory);
     disc.artist = artist;
     disc.title = title;
     disc.year = year;
@@ -141,7 +141,7 @@ CddbDisc MbCandidate::toDisc() const {
 
 CddbMatch MbCandidate::toMatch() const {
     CddbMatch match;
-    match.category = QStringLiteral("musicbrainz");
+    match.category = QLatin1String(kMbCategory);
     match.discId = releaseId;
     match.artist = artist;
     match.title = title;

@@ -19,6 +19,8 @@ namespace tf {
 inline constexpr qint64 kMbMaxReplyBytes = 4 * 1024 * 1024;
 inline constexpr int kMbMaxReleases = 100;
 inline constexpr int kMbMaxTextChars = 512;
+// The category a MusicBrainz result carries in place of a CDDB one.
+inline constexpr char kMbCategory[] = "musicbrainz";
 
 // One medium of one release: what the user needs to choose, and the titles it gives the disc.
 struct MbCandidate {

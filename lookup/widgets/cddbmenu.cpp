@@ -5,6 +5,7 @@
 #include "lookup/cddbclient.h"
 #include "lookup/cddblookupservice.h"
 #include "lookup/cddbsettings.h"
+#include "lookup/mbreply.h"
 #include "lookup/widgets/cddbaboutwindow.h"
 #include "lookup/widgets/cddboptionswindow.h"
 
@@ -172,6 +173,9 @@ void CddbMenu::mnuCDDB2_NSM_Click() {
 bool CddbMenu::submit(const CddbDisc& disc, const CddbToc& toc, const QString& caption) {
     // Checked here as well as in the client, so the user reads why before anything is sent.
     QString problem = xmcdSubmissionProblem(disc);
+    if (problem.isEmpty() && disc.category == QLatin1String(kMbCategory))
+        problem = QStringLiteral("These titles came from MusicBrainz: corrections to them are "
+                                 "made on MusicBrainz, not sent to CDDB.");
     if (problem.isEmpty() && !cddbCategories().contains(disc.category))
         problem = QStringLiteral("Choose one of the CDDB categories (%1) before submitting.")
                       .arg(cddbCategories().join(QStringLiteral(", ")));

@@ -109,6 +109,7 @@ private slots:
     void noMatchUpdateInfoMakesANewDisc();
     void newDiscSubmit();
     void musicBrowser();
+    void musicBrainzResultIsCorrectedThere();
 };
 
 void TestCddbMenu::extendedInfoNeedsAMatch() {
@@ -243,6 +244,29 @@ void TestCddbMenu::musicBrowser() {
              (QList<QUrl>{QUrl(QString("http://127.0.0.1:%1/").arg(rig.cddb.stub.port())),
                           QUrl("https://gnudb.org/cd/ro" + kSlot1Id)}));
     QCOMPARE(CddbMenu::musicBrowserUrl(o, nullptr), QUrl("https://gnudb.org/"));
+}
+
+void TestCddbMenu::musicBrainzResultIsCorrectedThere() {
+    MenuRig rig;
+    QVERIFY(rig.startAll({discRecord(1, {"00:02:00", "03:10:37", "07:01:12"})}));
+    HttpStub mb;
+    QVERIFY(mb.listen());
+    const QByteArray reply = readAll(sourcePath("tests/data/musicbrainz/one-release.json"));
+    mb.setHandler([&](const HttpStubRequest&) { return HttpStubReply::text(reply); });
+    MbOptions options;
+    options.order = LookupOrder::MusicBrainzOnly;
+    options.scheme = "http";
+    options.server = "127.0.0.1";
+    options.port = mb.port();
+    rig.musicBrainz.setOptions(options, rig.client.options());
+    QVERIFY(rig.service.Web_search_CDDB(1));
+    // The edit of the MusicBrainz titles is not sent to CDDB as a correction.
+    whenDiscInfo({QString(), "Corrected", {}, {}, true});
+    rig.menu.mnuCDDB2_UDI_Click();
+    QCOMPARE(rig.menu.infoResult, CddbMenu::kInfoChanged);
+    rig.menu.mnuCDDB2_SMI_Click();
+    QVERIFY(rig.posts().isEmpty());
+    QVERIFY2(rig.told("made on MusicBrainz"), qPrintable(rig.ui.texts("message").join('|')));
 }
 
 QTEST_MAIN(TestCddbMenu)

@@ -1,6 +1,6 @@
 // The whole program as main() composes it, against the changer simulator: what crosses from
 // one part of the window to another (the tab control to the audio tab, the audio tab to the
-// titles tab, the keys to the information lines).
+// titles tab, the keys to the information lines, the CDDB options to the lookup).
 
 #include "common/httpstub.h"
 #include "common/scriptedui.h"
@@ -16,6 +16,7 @@
 #include "shell/widgets/composition.h"
 #include "shell/widgets/mainwindow.h"
 #include "store/config.h"
+#include "store/discfile.h"
 #include "store/usersettings.h"
 
 #include <QAction>
@@ -24,11 +25,13 @@
 #include <QFile>
 #include <QJsonObject>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -206,6 +209,38 @@ private slots:
         QVERIFY(p.app->context().lookup.Web_search_CDDB(6));
         QVERIFY(p.window->findChild<QAction*>("mnuCDDB2_EXI")->isEnabled());
         QVERIFY(p.window->findChild<QAction*>("mnuCDDB2_SMI")->isEnabled());
+    }
+
+    void theOptionsWindowsMusicBrainzChoiceReachesTheLookup() {
+        Program p;
+        QVERIFY2(p.start(), qPrintable(p.sim.lastError()));
+        // A mirror on loopback serving the demo's saved reply for slot 120, a disc the CDDB
+        // sample does not know.
+        HttpStub mirror;
+        QVERIFY(mirror.listen());
+        const QByteArray reply = test::readAll(test::sourcePath(
+            QStringLiteral("resources/musicbrainz-demo/FPaUSGN7hBwOmKSM9t3NcuP9Wps-.json")));
+        mirror.setHandler(
+            [&](const test::HttpStubRequest&) { return test::HttpStubReply::text(reply); });
+        QSettings(QStringLiteral("MYAPP"), QStringLiteral("MYAPP"))
+            .setValue("MusicBrainz/Scheme", "http"); // the window offers no scheme
+
+        QTimer::singleShot(0, [&] {
+            QWidget* window = QApplication::activeModalWidget();
+            QVERIFY(window);
+            window->findChild<QComboBox*>("cmbLookupOrder")->setCurrentText("MusicBrainz only");
+            window->findChild<QLineEdit*>("txtMbServer")->setText("127.0.0.1");
+            window->findChild<QLineEdit*>("txtMbPort")->setText(QString::number(mirror.port()));
+            window->findChild<QPushButton*>("cmdOK")->click();
+        });
+        p.window->findChild<QAction*>("mnuCDDB2_OPT")->trigger();
+
+        QVERIFY(p.app->context().lookup.Web_search_CDDB(120));
+        QCOMPARE(mirror.requests().size(), 1);
+        QVERIFY(mirror.requests().first().target.startsWith(
+            "/ws/2/discid/FPaUSGN7hBwOmKSM9t3NcuP9Wps-?"));
+        const QByteArray disc = test::readAll(p.app->config().dataPath(discfile::fileName(120)));
+        QVERIFY2(disc.contains("Night Trains of Lviv"), disc.constData());
     }
 };
 
