@@ -2,7 +2,7 @@
 //
 //   crashchild loop <dataDir> <firstVersion>
 //       Removes left-over scratch files as the application's start-up does and prints
-//       "R <removed>", then replaces the four files of crashwrites.h with versions
+//       "R <removed>", then replaces the files of crashwrites.h with versions
 //       firstVersion, firstVersion + 1, ... until it is killed, printing "<target> <v>" after
 //       each replacement has completed. The first file written rotates with firstVersion.
 //   crashchild full <dataDir> <maxFileBytes>
@@ -20,20 +20,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <sys/resource.h>
-#include <unistd.h>
 
 namespace {
 
-// Unbuffered, so that everything printed before the kill reaches the parent.
+// Flushed at once, so that everything printed before the kill reaches the parent.
 void say(const QByteArray& line) {
-    const QByteArray out = line + '\n';
-    qsizetype done = 0;
-    while (done < out.size()) {
-        const ssize_t n = ::write(STDOUT_FILENO, out.constData() + done, out.size() - done);
-        if (n <= 0)
-            std::_Exit(3);
-        done += n;
-    }
+    std::fputs(line.constData(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
 }
 
 int loop(const QString& dataDir, int firstVersion) {

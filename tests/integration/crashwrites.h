@@ -9,7 +9,6 @@
 #include "store/discdata.h"
 #include "store/discfile.h"
 #include "store/storefiles.h"
-#include "store/textfile.h"
 #include "store/userfiles.h"
 
 #include <QString>
@@ -18,11 +17,11 @@
 namespace tf::crash {
 
 // The files the child replaces, in the order it replaces them.
-enum class Target { TitleFile, MasterBlock, UserFileNames, WholeFile, Count };
+enum class Target { TitleFile, MasterBlock, UserFileNames, Count };
 inline constexpr int kTargetCount = static_cast<int>(Target::Count);
 
 inline QString targetName(Target target) {
-    static const char* const kNames[] = {"DISC5.txt", "discdata.txt", "ufn.txt", "tempdisc.txt"};
+    static const char* const kNames[] = {"DISC5.txt", "discdata.txt", "ufn.txt"};
     return QString::fromLatin1(kNames[int(target)]);
 }
 
@@ -66,14 +65,6 @@ inline QStringList userFileNamesOf(int v) {
     return names;
 }
 
-inline QByteArray wholeFileOf(int v, bool big = false) {
-    QStringList lines;
-    const int count = big ? 4000 : 1 + (v * 37) % 400;
-    for (int i = 0; i < count; ++i)
-        lines.append(QStringLiteral("line %1 of version %2").arg(i).arg(v));
-    return textfile::joinLines(lines);
-}
-
 // The master data file before the child runs: block 3 between two others, so that every
 // replacement moves it to the end and keeps the others.
 inline QStringList initialMasterLines() {
@@ -104,12 +95,10 @@ inline bool writeVersion(const QString& dataDir, Target target, int v, QString* 
             names.fill(QString(120, QLatin1Char('n')));
         return userfiles::write(path, names, error);
     }
-    case Target::WholeFile:
     case Target::Count:
         break;
     }
-    return textfile::replaceFile(path, storefiles::inFolder(dataDir, storefiles::kDiscListScratch),
-                                 wholeFileOf(v, big), error);
+    return false;
 }
 
 } // namespace tf::crash

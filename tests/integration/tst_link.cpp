@@ -15,7 +15,6 @@
 #include <QTimer>
 
 #include <optional>
-#include <stdexcept>
 
 #include <fcntl.h>
 #include <termios.h>
@@ -122,20 +121,6 @@ constexpr int frameOf(quint8 cmd) {
     return 0x100 + cmd;
 }
 
-enum class Exit { End, EarlyReturn, Exception };
-
-// Runs under a store hold and leaves the way `exit` says; records what the hold looked like.
-bool underHold(Link& link, Exit exit, qint16& ownerInside, bool& pollInside) {
-    const LinkHold hold(link, kLinkStore);
-    ownerInside = link.linkBusy();
-    pollInside = link.pollRunning();
-    if (exit == Exit::EarlyReturn)
-        return false;
-    if (exit == Exit::Exception)
-        throw std::runtime_error("gave up");
-    return true;
-}
-
 } // namespace
 
 class TestLink : public QObject {
@@ -220,19 +205,6 @@ private slots:
         QCOMPARE(ui.texts("message"),
                  QStringList{msg(366) + "\r" + msg(367) + "\r\r" + link.openProblemText()});
         QVERIFY(link.openProblemText().startsWith("There is no device /nonexistent/tty."));
-    }
-
-    void longWaitEndsOnTime() {
-        // Waits of 20 s and more (the table of contents is awaited for 45 s) must not be rounded
-        // to whole seconds as Qt's default timers are: this one would end 250 ms early.
-        ScriptedUi ui;
-        Link link(ui);
-        link.setOperationRunning(true);
-        QElapsedTimer clock;
-        clock.start();
-        QVERIFY(!link.waitForToc(7, 20250));
-        const qint64 waited = clock.elapsed();
-        QVERIFY2(waited >= 20250 && waited < 20250 + 150, qPrintable(QString::number(waited)));
     }
 
     void lineSettings() {
@@ -482,37 +454,22 @@ private slots:
             QCOMPARE(text, msg(336));
     }
 
-    void holdGivesTheLinkBackOnEveryExit_data() {
-        QTest::addColumn<Exit>("exit");
-        QTest::newRow("end of scope") << Exit::End;
-        QTest::newRow("early return") << Exit::EarlyReturn;
-        QTest::newRow("exception") << Exit::Exception;
-    }
-
-    void holdGivesTheLinkBackOnEveryExit() {
-        QFETCH(Exit, exit);
+    void holdGivesTheLinkBack() {
         Fixture f;
         QVERIFY(f.up());
         QSignalSpy cursor(&f.link, &Link::busyCursor);
-        qint16 ownerInside = kLinkIdle;
-        bool pollInside = true;
-        try {
-            underHold(f.link, exit, ownerInside, pollInside);
-        } catch (const std::runtime_error&) {
-            QVERIFY(exit == Exit::Exception);
+        {
+            const LinkHold hold(f.link, kLinkStore);
+            QCOMPARE(f.link.linkBusy(), qint16(kLinkStore));
+            QVERIFY(!f.link.pollRunning());
         }
-        QCOMPARE(ownerInside, qint16(kLinkStore));
-        QVERIFY(!pollInside);
         QCOMPARE(f.link.linkBusy(), qint16(kLinkIdle));
         QVERIFY(f.link.pollRunning());
         QCOMPARE(cursor.count(), 2);
         QCOMPARE(cursor.at(0).at(0).toBool(), true);
         QCOMPARE(cursor.at(1).at(0).toBool(), false);
-    }
 
-    void holdWhileOfflineStaysOffline() {
-        Fixture f;
-        QVERIFY(f.up());
+        // A hold while offline leaves the link offline.
         f.link.setOffline(true);
         QVERIFY(!f.link.Tarminal_Base_check());
         {
@@ -536,18 +493,27 @@ private slots:
         QCOMPARE(f.link.linkBusy(), qint16(kLinkIdle));
     }
 
-    void boundedWaitEndsAtItsTimeOut() {
-        Fixture f;
+    void waitsEndOnTime() {
+        ScriptedUi ui;
+        Link link(ui);
         QElapsedTimer clock;
         clock.start();
-        QVERIFY(!f.link.waitUntil([] { return false; }, 100));
+        QVERIFY(!link.waitUntil([] { return false; }, 100));
         QVERIFY(clock.elapsed() >= 90);
         // A setter that changes what a wait waits for wakes it before its time-out.
-        f.link.setOperationRunning(true);
-        QTimer::singleShot(50, &f.link, [&] { f.link.setOperationRunning(false); });
+        link.setOperationRunning(true);
+        QTimer::singleShot(50, &link, [&] { link.setOperationRunning(false); });
         clock.restart();
-        QVERIFY(f.link.waitUntil([&] { return !f.link.operationRunning(); }, 5000));
+        QVERIFY(link.waitUntil([&] { return !link.operationRunning(); }, 5000));
         QVERIFY(clock.elapsed() < 4000);
+
+        // Waits of 20 s and more (the table of contents is awaited for 45 s) must not be rounded
+        // to whole seconds as Qt's default timers are: this one would end 250 ms early.
+        link.setOperationRunning(true);
+        clock.restart();
+        QVERIFY(!link.waitForToc(7, 20250));
+        const qint64 waited = clock.elapsed();
+        QVERIFY2(waited >= 20250 && waited < 20250 + 150, qPrintable(QString::number(waited)));
     }
 
 private:
