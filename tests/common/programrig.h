@@ -30,7 +30,9 @@ struct ProgramRig {
     ProgramRig();
     ~ProgramRig();
     // True once the changer reported mode 0 and the audio tab shows the playing disc.
-    bool start();
+    // `proxyTyped`: the first run's proxy window left a proxy to hand over, and the user
+    // declines the lookup of the playing disc.
+    bool start(bool proxyTyped = false);
     AudioTab* audio() const;
     // The link is free and no command runs.
     bool idle();
