@@ -98,7 +98,7 @@ private slots:
         QVERIFY(!m_tab->changed());
         QVERIFY(test::readAll(m_dataDir + "DISC1.txt")
                     .contains("Uno (full length title, longer than the changer keeps)"));
-        const QJsonObject disc = simDisc(1);
+        const QJsonObject disc = m_sim.disc(1);
         QCOMPARE(disc.value("memoryTitle").toString(), QString("Memoria"));
         const QJsonObject tracks = disc.value("memoryTracks").toObject();
         QCOMPARE(tracks.value("1").toString(), QString("Uno"));
@@ -126,7 +126,7 @@ private slots:
         QVERIFY(m_tab->changed());
         QVERIFY(child<QPushButton>("cmdSave")->isEnabled());
         QVERIFY(QFile::exists(m_dataDir + "DISC7.txt")); // the PC side was saved
-        QVERIFY(simDisc(7).value("memoryTracks").toObject().isEmpty());
+        QVERIFY(m_sim.disc(7).value("memoryTracks").toObject().isEmpty());
     }
 
     void uploadErrorKeepsChangedFlag() {
@@ -143,7 +143,7 @@ private slots:
         m_ui.answers = {Answer::Yes, Answer::Yes};
         QTest::mouseClick(child<QPushButton>("cmdSave"), Qt::LeftButton);
         QVERIFY(!m_tab->changed());
-        QCOMPARE(simDisc(1).value("memoryTracks").toObject().value("3").toString(),
+        QCOMPARE(m_sim.disc(1).value("memoryTracks").toObject().value("3").toString(),
                  QString("Tres"));
     }
 
