@@ -23,10 +23,6 @@ public:
     bool progressOpen = false;
     Progress lastProgress;
     QList<int> progressValues;
-    // Error dialogs close at once unless this is set; then they close after the countdown
-    // as the real dialog does (a zero countdown closes on the next event-loop turn).
-    bool errorDialogRunsCountdown = false;
-
     Answer messageBox(const QString& text, const QString& title, Style style) override {
         shown.append({QStringLiteral("message"), text, title, int(style)});
         if (!answers.isEmpty())
@@ -37,8 +33,7 @@ public:
     void showErrorDialog(const QString& body, const QString& title, int countdownSeconds,
                          std::function<void()> closed) override {
         shown.append({QStringLiteral("error"), body, title, countdownSeconds});
-        const int delay = errorDialogRunsCountdown ? countdownSeconds * 1000 : 0;
-        QTimer::singleShot(delay, [closed = std::move(closed)] { closed(); });
+        QTimer::singleShot(0, [closed = std::move(closed)] { closed(); }); // closed at once
     }
 
     void showProgress(const Progress& progress) override {

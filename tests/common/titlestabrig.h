@@ -85,8 +85,6 @@ protected:
     // Types a disc number into the disc box, replacing what it shows.
     void typeDisc(const QString& disc);
     QStringList messages() const { return m_ui.texts(QStringLiteral("message")); }
-    // The simulator's state of one slot.
-    QJsonObject simDisc(int slot) { return m_sim.disc(slot); }
 
     QTemporaryDir m_libDir;
     QString m_libraryPath;

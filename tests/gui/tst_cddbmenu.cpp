@@ -101,173 +101,163 @@ struct MenuRig : LookupRig {
 class TestCddbMenu : public QObject {
     Q_OBJECT
 private slots:
-    void extendedInfoNeedsAMatch();
-    void submitOnlyAfterAChange();
-    void optionsReplaceTheEditResult();
-    void submissionGuards_data();
-    void submissionGuards();
-    void noMatchUpdateInfoMakesANewDisc();
-    void newDiscSubmit();
-    void musicBrowser();
-    void musicBrainzResultIsCorrectedThere();
+    void extendedInfoNeedsAMatch() {
+        MenuRig rig;
+        QVERIFY(rig.startMenu());
+        rig.menu.mnuCDDB2_EXI_Click(); // before any lookup
+        QCOMPARE(rig.ui.texts("message"), QStringList{msg(msgid::NoMatchesForDisc)});
+
+        rig.cddb.answerExactly(slot1Record());
+        QVERIFY(rig.service.Web_search_CDDB(1));
+        QString artist;
+        whenDiscInfo({QString(), QString(), {}, {}, false}, &artist);
+        rig.menu.mnuCDDB2_EXI_Click();
+        QCOMPARE(artist, QString("The Loopbacks"));
+        QCOMPARE(rig.ui.texts("message").size(), 1);
+    }
+
+    void submitOnlyAfterAChange() {
+        MenuRig rig;
+        QVERIFY(rig.startLookedUp());
+        rig.menu.mnuCDDB2_SMI_Click();                      // nothing edited yet
+        whenDiscInfo({QString(), QString(), {}, {}, true}); // OK without a change
+        rig.menu.mnuCDDB2_UDI_Click();
+        QVERIFY(rig.menu.infoResult != CddbMenu::kInfoChanged);
+        rig.menu.mnuCDDB2_SMI_Click();
+        QVERIFY(rig.posts().isEmpty());
+
+        whenDiscInfo({QString(), QString(), {"Ping", "Pong (live)", "Echo", "Reply"}, {}, true});
+        rig.menu.mnuCDDB2_UDI_Click();
+        QCOMPARE(rig.menu.infoResult, CddbMenu::kInfoChanged);
+        const int before = int(rig.cddb.commands().size());
+        rig.menu.mnuCDDB2_SMI_Click();
+        // The request's bytes are tst_cddbclient's; here that the edited disc is what goes.
+        QCOMPARE(rig.posts().size(), 1);
+        QCOMPARE(rig.posts().first().header("Category"), QByteArray("rock"));
+        QVERIFY(rig.posts().first().body.contains("TTITLE1=Pong (live)\n"));
+        QVERIFY(rig.ui.texts("message").contains(msg(msgid::DiscWasSent)));
+        // The lookup ran again for the same disc and the slot's file was shown anew.
+        QCOMPARE(rig.cddb.commands().size(), before + 2 + 1); // POST, query, read
+        QCOMPARE(rig.changedFiles, QList<int>{1});
+        // Sent once: a second Submit Changes sends nothing more.
+        rig.menu.mnuCDDB2_SMI_Click();
+        QCOMPARE(rig.posts().size(), 1);
+    }
+
+    void optionsReplaceTheEditResult() {
+        MenuRig rig;
+        QVERIFY(rig.startLookedUp());
+        whenDiscInfo({"The Loopbacks Band", QString(), {}, {}, true});
+        rig.menu.mnuCDDB2_UDI_Click();
+        QCOMPARE(rig.menu.infoResult, CddbMenu::kInfoChanged);
+        rig.menu.setPasswordStore(PasswordStore::privateFile(rig.dir.path() + "/secret"));
+        QTimer::singleShot(0, [] { QApplication::activeModalWidget()->close(); });
+        rig.menu.mnuCDDB2_OPT_Click();
+        QCOMPARE(rig.menu.infoResult, CddbMenu::kOptionsCancelled);
+        rig.menu.mnuCDDB2_SMI_Click();
+        QVERIFY(rig.posts().isEmpty());
+    }
+
+    void submissionGuards_data() {
+        // Which discs the record format refuses is tst_cddbprotocol's table; here one refusal for
+        // the disc and one for the options, each told before anything is sent.
+        QTest::addColumn<QStringList>("artistEmailWhy");
+        QTest::newRow("no artist") << QStringList{"", "a@b.org", "no artist"};
+        QTest::newRow("no e-mail") << QStringList{"The Loopbacks", "", "e-mail address"};
+    }
+
+    void submissionGuards() {
+        QFETCH(QStringList, artistEmailWhy);
+        MenuRig rig;
+        QVERIFY(rig.startLookedUp());
+        CddbOptions o = rig.client.options();
+        o.email = artistEmailWhy.at(1);
+        rig.client.setOptions(o);
+        whenDiscInfo({artistEmailWhy.at(0), "Live!", {}, {}, true});
+        rig.menu.mnuCDDB2_UDI_Click();
+        QCOMPARE(rig.menu.infoResult, CddbMenu::kInfoChanged);
+        rig.menu.mnuCDDB2_SMI_Click();
+        QVERIFY(rig.posts().isEmpty());
+        QVERIFY2(rig.told("The disc was not sent.") && rig.told(artistEmailWhy.at(2)),
+                 qPrintable(rig.ui.texts("message").join('|')));
+        QCOMPARE(rig.menu.infoResult, CddbMenu::kInfoChanged); // can be sent once mended
+    }
+
+    void noMatchUpdateInfoMakesANewDisc() {
+        MenuRig rig;
+        QVERIFY(rig.startMenu());
+        QVERIFY(!rig.service.Web_search_CDDB(1)); // 202: no match
+        // A new disc: no category yet, so the first try is refused with the reason.
+        const QStringList tracks{"One", "Two", "Three", "Four"};
+        whenDiscInfo({"New Artist", "New Album", tracks, {}, true});
+        rig.menu.mnuCDDB2_UDI_Click();
+        QCOMPARE(rig.menu.infoResult, CddbMenu::kInfoChanged);
+        rig.menu.mnuCDDB2_SMI_Click();
+        QVERIFY(rig.told("CDDB categories"));
+        QVERIFY(rig.posts().isEmpty());
+
+        whenDiscInfo({QString(), QString(), {}, "misc", true});
+        rig.menu.mnuCDDB2_UDI_Click();
+        rig.menu.mnuCDDB2_SMI_Click();
+        QCOMPARE(rig.posts().size(), 1);
+        QCOMPARE(rig.posts().first().header("Category"), QByteArray("misc"));
+        QVERIFY(rig.posts().first().body.contains("TTITLE3=Four\n"));
+    }
+
+    void newDiscSubmit() {
+        MenuRig rig;
+        QVERIFY(rig.startLookedUp());
+        whenDiscInfo({QString(), QString(), {}, "jazz", false}); // Cancel sends nothing
+        rig.menu.mnuCDDB2_NSM_Click();
+        QVERIFY(rig.posts().isEmpty());
+        // The window starts from the looked-up names; the category is chosen anew.
+        QString artist;
+        whenDiscInfo({QString(), "Localhost Live (2nd pressing)", {}, "jazz", true}, &artist);
+        rig.menu.mnuCDDB2_NSM_Click();
+        QCOMPARE(artist, QString("The Loopbacks"));
+        QCOMPARE(rig.posts().size(), 1);
+        QCOMPARE(rig.posts().first().header("Category"), QByteArray("jazz"));
+        QVERIFY(rig.posts().first().body.contains("Localhost Live (2nd pressing)\n"));
+        QCOMPARE(rig.changedFiles, QList<int>{1});
+    }
+
+    void musicBrowser() {
+        MenuRig rig;
+        QVERIFY(rig.startLookedUp());
+        CddbOptions o = rig.client.options();
+        rig.menu.mnuCDDB2_MBW_Click(); // a server of our own: its front page
+        o.server = "gnudb.gnudb.org";
+        rig.client.setOptions(o);
+        rig.menu.mnuCDDB2_MBW_Click(); // gnudb: the looked-up disc's page
+        QCOMPARE(rig.opened,
+                 (QList<QUrl>{QUrl(QString("http://127.0.0.1:%1/").arg(rig.cddb.stub.port())),
+                              QUrl("https://gnudb.org/cd/ro" + kSlot1Id)}));
+        QCOMPARE(CddbMenu::musicBrowserUrl(o, nullptr), QUrl("https://gnudb.org/"));
+    }
+
+    void musicBrainzResultIsCorrectedThere() {
+        MenuRig rig;
+        QVERIFY(rig.startAll({discRecord(1, {"00:02:00", "03:10:37", "07:01:12"})}));
+        HttpStub mb;
+        QVERIFY(mb.listen());
+        const QByteArray reply = readAll(sourcePath("tests/data/musicbrainz/one-release.json"));
+        mb.setHandler([&](const HttpStubRequest&) { return HttpStubReply::text(reply); });
+        MbOptions options;
+        options.order = LookupOrder::MusicBrainzOnly;
+        options.scheme = "http";
+        options.server = "127.0.0.1";
+        options.port = mb.port();
+        rig.musicBrainz.setOptions(options, rig.client.options());
+        QVERIFY(rig.service.Web_search_CDDB(1));
+        // The edit of the MusicBrainz titles is not sent to CDDB as a correction.
+        whenDiscInfo({QString(), "Corrected", {}, {}, true});
+        rig.menu.mnuCDDB2_UDI_Click();
+        QCOMPARE(rig.menu.infoResult, CddbMenu::kInfoChanged);
+        rig.menu.mnuCDDB2_SMI_Click();
+        QVERIFY(rig.posts().isEmpty());
+        QVERIFY2(rig.told("made on MusicBrainz"), qPrintable(rig.ui.texts("message").join('|')));
+    }
 };
-
-void TestCddbMenu::extendedInfoNeedsAMatch() {
-    MenuRig rig;
-    QVERIFY(rig.startMenu());
-    rig.menu.mnuCDDB2_EXI_Click(); // before any lookup
-    QCOMPARE(rig.ui.texts("message"), QStringList{msg(msgid::NoMatchesForDisc)});
-
-    rig.cddb.answerExactly(slot1Record());
-    QVERIFY(rig.service.Web_search_CDDB(1));
-    QString artist;
-    whenDiscInfo({QString(), QString(), {}, {}, false}, &artist);
-    rig.menu.mnuCDDB2_EXI_Click();
-    QCOMPARE(artist, QString("The Loopbacks"));
-    QCOMPARE(rig.ui.texts("message").size(), 1);
-}
-
-void TestCddbMenu::submitOnlyAfterAChange() {
-    MenuRig rig;
-    QVERIFY(rig.startLookedUp());
-    rig.menu.mnuCDDB2_SMI_Click();                      // nothing edited yet
-    whenDiscInfo({QString(), QString(), {}, {}, true}); // OK without a change
-    rig.menu.mnuCDDB2_UDI_Click();
-    QVERIFY(rig.menu.infoResult != CddbMenu::kInfoChanged);
-    rig.menu.mnuCDDB2_SMI_Click();
-    QVERIFY(rig.posts().isEmpty());
-
-    whenDiscInfo({QString(), QString(), {"Ping", "Pong (live)", "Echo", "Reply"}, {}, true});
-    rig.menu.mnuCDDB2_UDI_Click();
-    QCOMPARE(rig.menu.infoResult, CddbMenu::kInfoChanged);
-    const int before = int(rig.cddb.commands().size());
-    rig.menu.mnuCDDB2_SMI_Click();
-    // The request's bytes are tst_cddbclient's; here that the edited disc is what goes.
-    QCOMPARE(rig.posts().size(), 1);
-    QCOMPARE(rig.posts().first().header("Category"), QByteArray("rock"));
-    QVERIFY(rig.posts().first().body.contains("TTITLE1=Pong (live)\n"));
-    QVERIFY(rig.ui.texts("message").contains(msg(msgid::DiscWasSent)));
-    // The lookup ran again for the same disc and the slot's file was shown anew.
-    QCOMPARE(rig.cddb.commands().size(), before + 2 + 1); // POST, query, read
-    QCOMPARE(rig.changedFiles, QList<int>{1});
-    // Sent once: a second Submit Changes sends nothing more.
-    rig.menu.mnuCDDB2_SMI_Click();
-    QCOMPARE(rig.posts().size(), 1);
-}
-
-void TestCddbMenu::optionsReplaceTheEditResult() {
-    MenuRig rig;
-    QVERIFY(rig.startLookedUp());
-    whenDiscInfo({"The Loopbacks Band", QString(), {}, {}, true});
-    rig.menu.mnuCDDB2_UDI_Click();
-    QCOMPARE(rig.menu.infoResult, CddbMenu::kInfoChanged);
-    rig.menu.setPasswordStore(PasswordStore::privateFile(rig.dir.path() + "/secret"));
-    QTimer::singleShot(0, [] { QApplication::activeModalWidget()->close(); });
-    rig.menu.mnuCDDB2_OPT_Click();
-    QCOMPARE(rig.menu.infoResult, CddbMenu::kOptionsCancelled);
-    rig.menu.mnuCDDB2_SMI_Click();
-    QVERIFY(rig.posts().isEmpty());
-}
-
-void TestCddbMenu::submissionGuards_data() {
-    // Which discs the record format refuses is tst_cddbprotocol's table; here one refusal for
-    // the disc and one for the options, each told before anything is sent.
-    QTest::addColumn<QStringList>("artistEmailWhy");
-    QTest::newRow("no artist") << QStringList{"", "a@b.org", "no artist"};
-    QTest::newRow("no e-mail") << QStringList{"The Loopbacks", "", "e-mail address"};
-}
-
-void TestCddbMenu::submissionGuards() {
-    QFETCH(QStringList, artistEmailWhy);
-    MenuRig rig;
-    QVERIFY(rig.startLookedUp());
-    CddbOptions o = rig.client.options();
-    o.email = artistEmailWhy.at(1);
-    rig.client.setOptions(o);
-    whenDiscInfo({artistEmailWhy.at(0), "Live!", {}, {}, true});
-    rig.menu.mnuCDDB2_UDI_Click();
-    QCOMPARE(rig.menu.infoResult, CddbMenu::kInfoChanged);
-    rig.menu.mnuCDDB2_SMI_Click();
-    QVERIFY(rig.posts().isEmpty());
-    QVERIFY2(rig.told("The disc was not sent.") && rig.told(artistEmailWhy.at(2)),
-             qPrintable(rig.ui.texts("message").join('|')));
-    QCOMPARE(rig.menu.infoResult, CddbMenu::kInfoChanged); // can be sent once mended
-}
-
-void TestCddbMenu::noMatchUpdateInfoMakesANewDisc() {
-    MenuRig rig;
-    QVERIFY(rig.startMenu());
-    QVERIFY(!rig.service.Web_search_CDDB(1)); // 202: no match
-    // A new disc: no category yet, so the first try is refused with the reason.
-    const QStringList tracks{"One", "Two", "Three", "Four"};
-    whenDiscInfo({"New Artist", "New Album", tracks, {}, true});
-    rig.menu.mnuCDDB2_UDI_Click();
-    QCOMPARE(rig.menu.infoResult, CddbMenu::kInfoChanged);
-    rig.menu.mnuCDDB2_SMI_Click();
-    QVERIFY(rig.told("CDDB categories"));
-    QVERIFY(rig.posts().isEmpty());
-
-    whenDiscInfo({QString(), QString(), {}, "misc", true});
-    rig.menu.mnuCDDB2_UDI_Click();
-    rig.menu.mnuCDDB2_SMI_Click();
-    QCOMPARE(rig.posts().size(), 1);
-    QCOMPARE(rig.posts().first().header("Category"), QByteArray("misc"));
-    QVERIFY(rig.posts().first().body.contains("TTITLE3=Four\n"));
-}
-
-void TestCddbMenu::newDiscSubmit() {
-    MenuRig rig;
-    QVERIFY(rig.startLookedUp());
-    whenDiscInfo({QString(), QString(), {}, "jazz", false}); // Cancel sends nothing
-    rig.menu.mnuCDDB2_NSM_Click();
-    QVERIFY(rig.posts().isEmpty());
-    // The window starts from the looked-up names; the category is chosen anew.
-    QString artist;
-    whenDiscInfo({QString(), "Localhost Live (2nd pressing)", {}, "jazz", true}, &artist);
-    rig.menu.mnuCDDB2_NSM_Click();
-    QCOMPARE(artist, QString("The Loopbacks"));
-    QCOMPARE(rig.posts().size(), 1);
-    QCOMPARE(rig.posts().first().header("Category"), QByteArray("jazz"));
-    QVERIFY(rig.posts().first().body.contains("Localhost Live (2nd pressing)\n"));
-    QCOMPARE(rig.changedFiles, QList<int>{1});
-}
-
-void TestCddbMenu::musicBrowser() {
-    MenuRig rig;
-    QVERIFY(rig.startLookedUp());
-    CddbOptions o = rig.client.options();
-    rig.menu.mnuCDDB2_MBW_Click(); // a server of our own: its front page
-    o.server = "gnudb.gnudb.org";
-    rig.client.setOptions(o);
-    rig.menu.mnuCDDB2_MBW_Click(); // gnudb: the looked-up disc's page
-    QCOMPARE(rig.opened,
-             (QList<QUrl>{QUrl(QString("http://127.0.0.1:%1/").arg(rig.cddb.stub.port())),
-                          QUrl("https://gnudb.org/cd/ro" + kSlot1Id)}));
-    QCOMPARE(CddbMenu::musicBrowserUrl(o, nullptr), QUrl("https://gnudb.org/"));
-}
-
-void TestCddbMenu::musicBrainzResultIsCorrectedThere() {
-    MenuRig rig;
-    QVERIFY(rig.startAll({discRecord(1, {"00:02:00", "03:10:37", "07:01:12"})}));
-    HttpStub mb;
-    QVERIFY(mb.listen());
-    const QByteArray reply = readAll(sourcePath("tests/data/musicbrainz/one-release.json"));
-    mb.setHandler([&](const HttpStubRequest&) { return HttpStubReply::text(reply); });
-    MbOptions options;
-    options.order = LookupOrder::MusicBrainzOnly;
-    options.scheme = "http";
-    options.server = "127.0.0.1";
-    options.port = mb.port();
-    rig.musicBrainz.setOptions(options, rig.client.options());
-    QVERIFY(rig.service.Web_search_CDDB(1));
-    // The edit of the MusicBrainz titles is not sent to CDDB as a correction.
-    whenDiscInfo({QString(), "Corrected", {}, {}, true});
-    rig.menu.mnuCDDB2_UDI_Click();
-    QCOMPARE(rig.menu.infoResult, CddbMenu::kInfoChanged);
-    rig.menu.mnuCDDB2_SMI_Click();
-    QVERIFY(rig.posts().isEmpty());
-    QVERIFY2(rig.told("made on MusicBrainz"), qPrintable(rig.ui.texts("message").join('|')));
-}
 
 QTEST_MAIN(TestCddbMenu)
 #include "tst_cddbmenu.moc"

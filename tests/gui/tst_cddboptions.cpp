@@ -99,20 +99,16 @@ private slots:
 
         // A later run reads them back; the password is not in the settings file.
         const CddbOptions o = CddbSettings::load();
-        QCOMPARE(o.scheme, QString("http"));
-        QCOMPARE(o.server, QString("cddb.example.org"));
-        QCOMPARE(o.port, 8880);
-        QCOMPARE(o.email, QString("me@example.org"));
-        QCOMPARE(o.proxyHost, QString("proxy.example.org"));
-        QCOMPARE(o.proxyPort, 3128);
-        QCOMPARE(o.proxyUser, QString("alice"));
-        QVERIFY(o.proxyPassword.isEmpty());
-        QCOMPARE(o.offlineFolder, dir.path());
+        QCOMPARE((QStringList{o.scheme, o.server, QString::number(o.port), o.email, o.proxyHost,
+                              QString::number(o.proxyPort), o.proxyUser, o.proxyPassword,
+                              o.offlineFolder}),
+                 (QStringList{"http", "cddb.example.org", "8880", "me@example.org",
+                              "proxy.example.org", "3128", "alice", "", dir.path()}));
         QCOMPARE(o.offlineMode, CddbOptions::Offline::Instead);
         const MbOptions mb = MbSettings::load();
         QCOMPARE(mb.order, LookupOrder::MusicBrainzThenCddb);
-        QCOMPARE(mb.server, QString("mb.example.org"));
-        QCOMPARE(mb.port, 5000);
+        QCOMPARE((QStringList{mb.server, QString::number(mb.port)}),
+                 (QStringList{"mb.example.org", "5000"}));
         QString password;
         QVERIFY(PasswordStore::privateFile(secret).read(&password));
         QCOMPARE(password, QString("pw"));

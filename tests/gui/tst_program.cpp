@@ -3,8 +3,7 @@
 // titles tab, the keys to the information lines, the CDDB options to the lookup).
 
 #include "common/httpstub.h"
-#include "common/scriptedui.h"
-#include "common/simprocess.h"
+#include "common/programrig.h"
 #include "common/testsupport.h"
 #include "editing/widgets/titlestab.h"
 #include "link/link.h"
@@ -15,9 +14,7 @@
 #include "shell/widgets/application.h"
 #include "shell/widgets/composition.h"
 #include "shell/widgets/mainwindow.h"
-#include "store/config.h"
 #include "store/discfile.h"
-#include "store/usersettings.h"
 
 #include <QAction>
 #include <QApplication>
@@ -33,88 +30,18 @@
 #include <QTest>
 #include <QTimer>
 
-#include <memory>
-
 using namespace tf;
 using test::HttpStub;
-using test::ScriptedUi;
-using test::SimProcess;
+using test::ProgramRig;
 
 namespace {
 
-// TrackFen started as main() starts it, connected to changer-sim holding the demo library.
-// Lookups go to the demo's sample database, never to a server (the proxy is never used).
-struct Program {
-    SimProcess sim;
-    QTemporaryDir program;
-    ScriptedUi ui;
-    std::unique_ptr<Application> app;
-    MainWindow* window = nullptr;
-    Composition* parts = nullptr;
-
-    // `proxyTyped`: the first run's proxy window left a proxy to hand over, and the user
-    // declines the lookup of the playing disc.
-    bool start(bool proxyTyped = false) {
-        QSettings(QStringLiteral("MYAPP"), QStringLiteral("MYAPP")).clear();
-        if (!sim.start(test::sourcePath("resources/demo-library.json"), {"--log"}))
-            return false;
-        Configuration config(program.path());
-        config.LOAD_CONFIG();
-        if (!config.MarkProxyQuestionAnswered())
-            return false;
-        if (proxyTyped) {
-            if (!config.writeProxyHandOver({"proxy.example.org", "pa55", 3128, "alice"}))
-                return false;
-            ui.answers = {UserInterface::Answer::Ok, UserInterface::Answer::No};
-        }
-        UserSettings::setComDevice(1, sim.portPath());
-        QSettings s(QStringLiteral("MYAPP"), QStringLiteral("MYAPP"));
-        s.setValue("CDDB/Server", "127.0.0.1");
-        s.setValue("CDDB/Port", HttpStub::closedPort());
-        s.setValue("CDDB/Scheme", "http");
-        s.setValue("CDDB/OfflineFolder", test::sourcePath("resources/cddb-demo"));
-        s.setValue("CDDB/OfflineMode", "instead");
-        s.sync();
-
-        app = std::make_unique<Application>(program.path(), ui);
-        composeProgram(*app);
-        app->splashDelayMs = 0;
-        if (!app->start() || !QTest::qWaitFor([&] { return app->mainWindow(); }))
-            return false;
-        window = app->mainWindow();
-        parts = window->findChild<Composition*>();
-        // Ready: the changer reported mode 0, the audio tab is up and shows the playing disc.
-        return parts && QTest::qWaitFor(
-                            [&] {
-                                const Link& link = app->link();
-                                return window->tabs()->isVisible() &&
-                                       window->tabs()->currentIndex() == MainWindow::kAudioTab &&
-                                       audio()->isPrepared() && link.linkBusy() == kLinkIdle &&
-                                       !link.commandInProgress() && link.playValues().PlayDisc != 0;
-                            },
-                            20000);
-    }
-    ~Program() {
-        if (window)
-            window->close();
-    }
-
-    AudioTab* audio() const { return parts->audioTab(); }
-    TitlesTab* titles() const { return parts->titlesTab(); }
-    QPushButton* continueKey(int index) const {
-        for (QPushButton* b : audio()->findChildren<QPushButton*>("cmdContinueKEY"))
-            if (b->property("index").toInt() == index)
-                return b;
-        return nullptr;
-    }
-    // How many key codes the simulator received.
-    int keys() { return int(QString::fromLatin1(sim.errorOutput()).count("rx frame 0a")); }
-    bool idle() {
-        return QTest::qWaitFor([&] {
-            return app->link().linkBusy() == kLinkIdle && !app->link().commandInProgress();
-        });
-    }
-};
+QPushButton* continueKey(ProgramRig& p, int index) {
+    for (QPushButton* b : p.audio()->findChildren<QPushButton*>("cmdContinueKEY"))
+        if (b->property("index").toInt() == index)
+            return b;
+    return nullptr;
+}
 
 } // namespace
 
@@ -122,56 +49,43 @@ class TestProgram : public QObject {
     Q_OBJECT
 
 private slots:
-    void selectingTheAudioTabIgnoresContinueKeysForAWhile() {
-        Program p;
+    // Selecting the audio tab ignores its continue keys for two seconds; after that a held key
+    // keeps its text on the info line until it is let go.
+    void continueKeysAfterTheAudioTabIsSelected() {
+        ProgramRig p;
         QVERIFY2(p.start(), qPrintable(p.sim.lastError()));
         QTabWidget* tabs = p.window->tabs();
         tabs->setCurrentIndex(MainWindow::kTitlesTab);
         tabs->setCurrentIndex(MainWindow::kAudioTab); // as the user's click on the tab
-        QVERIFY(p.audio()->transport()->continueDisable().isActive());
-        // The click that selected the tab runs on into a key: nothing is sent. (A press that
-        // is sent has been answered before mousePress returns.)
-        QTest::mousePress(p.continueKey(1), Qt::LeftButton);
-        QTest::mouseRelease(p.continueKey(1), Qt::LeftButton);
-        QVERIFY(p.idle());
-        QCOMPARE(p.keys(), 0);
-        // Well inside the two seconds, a key is still ignored.
-        QTest::qWait(900);
-        QVERIFY(p.audio()->transport()->continueDisable().isActive());
-        QTest::mousePress(p.continueKey(1), Qt::LeftButton);
-        QTest::mouseRelease(p.continueKey(1), Qt::LeftButton);
-        QVERIFY(p.idle());
-        QCOMPARE(p.keys(), 0);
-        // Once the two seconds are over, the key works.
-        QTRY_VERIFY_WITH_TIMEOUT(!p.audio()->transport()->continueDisable().isActive(), 3000);
-        QTest::mousePress(p.continueKey(1), Qt::LeftButton);
-        QTest::mouseRelease(p.continueKey(1), Qt::LeftButton);
-        QTRY_COMPARE(p.keys(), 1);
-    }
-
-    void aHeldKeyKeepsItsTextOnTheInfoLine() {
-        Program p;
-        QVERIFY2(p.start(), qPrintable(p.sim.lastError()));
+        // The click that selected the tab runs on into a key, and a key well inside the two
+        // seconds: nothing is sent. (A press that is sent is answered before the click returns.)
+        for (const int wait : {0, 900}) {
+            QTest::qWait(wait);
+            QVERIFY(p.audio()->transport()->continueDisable().isActive());
+            QTest::mouseClick(continueKey(p, 1), Qt::LeftButton);
+            QVERIFY(p.idle());
+            QCOMPARE(p.keyCodes().size(), 0);
+        }
         // The status text would give way to the play state after 150 ms, and the line
         // refreshes every 20 ms afterwards.
         p.parts->infoLines().setIntervals(150, 20);
         QLabel* line = p.audio()->infoLabel();
         QTRY_VERIFY_WITH_TIMEOUT(!p.audio()->transport()->continueDisable().isActive(), 3000);
-        QTest::mousePress(p.continueKey(3), Qt::LeftButton);
-        QCOMPARE(p.keys(), 1);
+        QTest::mousePress(continueKey(p, 3), Qt::LeftButton);
+        QCOMPARE(p.keyCodes().size(), 1);
         const QString keyText = line->text();
         QVERIFY(!keyText.isEmpty() && keyText != p.audio()->playInfoLabel()->text());
         QTest::qWait(400);
         QCOMPARE(line->text(), keyText);
-        QTest::mouseRelease(p.continueKey(3), Qt::LeftButton);
+        QTest::mouseRelease(continueKey(p, 3), Qt::LeftButton);
         QTRY_COMPARE(p.audio()->transport()->continueKeyState(), 0);
         QTRY_COMPARE(line->text(), p.audio()->playInfoLabel()->text());
     }
 
     void theTitlesTabShowsTheAudioTabsDiscNumber() {
-        Program p;
+        ProgramRig p;
         QVERIFY2(p.start(), qPrintable(p.sim.lastError()));
-        QLabel* dno = p.titles()->lbTextDNO();
+        QLabel* dno = p.parts->titlesTab()->lbTextDNO();
         QCOMPARE(dno->text(), QString::number(p.app->link().playValues().PlayDisc));
 
         // The changer's own panel loads another disc: the number follows what it reports.
@@ -197,7 +111,7 @@ private slots:
     // from then on, the password out of the settings file. What a lookup writes and sends is
     // tst_lookupflow's; here that the CDDB menu's commands follow it.
     void proxyStaysWithTheLookupAndTheMenuFollowsIt() {
-        Program p;
+        ProgramRig p;
         QVERIFY2(p.start(true), qPrintable(p.sim.lastError()));
         QTRY_VERIFY(!QFile::exists(p.program.filePath("proxy.dt")));
         const CddbOptions kept = CddbSettings::load();
@@ -212,7 +126,7 @@ private slots:
     }
 
     void theOptionsWindowsMusicBrainzChoiceReachesTheLookup() {
-        Program p;
+        ProgramRig p;
         QVERIFY2(p.start(), qPrintable(p.sim.lastError()));
         // A mirror on loopback serving the demo's saved reply for slot 120, a disc the CDDB
         // sample does not know.
