@@ -17,16 +17,12 @@ private slots:
         QTest::addColumn<QString>("summary");
         QTest::newRow("enq") << true << QByteArray(1, char(kEnq)) << "send ENQ";
         QTest::newRow("ack") << false << QByteArray(1, char(kAck)) << "recv ACK";
-        QTest::newRow("nak") << false << QByteArray(1, char(kNak)) << "recv NAK";
-        QTest::newRow("eot") << true << QByteArray(1, char(kEot)) << "send EOT";
         QTest::newRow("stray byte") << false << QByteArray(1, char(0x41)) << "recv byte 0x41";
         QTest::newRow("data request")
             << true << buildDataRequest(kRequestDiscId, 12)
             << "send frame cmd 0x03 data request 0x00 0x04 disc 12 track 0 kind 0 d 0";
         QTest::newRow("play") << true << buildPlayRequest(12, 3, 1)
                               << "send frame cmd 0x0b play disc 12 a 3 b 1";
-        QTest::newRow("key") << true << buildKeyCode(0xA0CB)
-                             << "send frame cmd 0x0a key code 0xa0 0xcb";
         QTest::newRow("program") << true << buildProgramList({{3, 5}, {7, 100}})
                                  << "send frame cmd 0x0d program 2 steps 3/5 7/all";
         QTest::newRow("title") << true << buildTitleFrame(12, 0, 0x05, 0, 23, "Blue")
