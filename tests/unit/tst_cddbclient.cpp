@@ -75,17 +75,16 @@ private slots:
                                        "hello=joe+example.org+"),
                  req.target.constData());
         QCOMPARE(req.header("Host"), "127.0.0.1:" + QByteArray::number(m_server->port()));
-        QCOMPARE(req.header("User-Agent"), QByteArray(kCddbClientName) + '/' + kCddbClientVersion);
     }
 
     void failures_data() {
-        QTest::addColumn<int>(
-            "status"); // 0: nobody listens, -1: never answers, -2: answers too much
+        // status 0: nobody listens, -1: never answers, -2: answers too much
+        QTest::addColumn<int>("status");
         QTest::addColumn<int>("code");
         QTest::newRow("500") << 500 << int(CddbResultCode::ServerError);
         QTest::newRow("403") << 403 << int(CddbResultCode::Throttled);
         QTest::newRow("429") << 429 << int(CddbResultCode::Throttled);
-        QTest::newRow("503") << 503 << int(CddbResultCode::Throttled);
+        // 503: throttlingStopsFurtherRequests.
         QTest::newRow("connection refused") << 0 << int(CddbResultCode::NetworkError);
         QTest::newRow("silent server") << -1 << int(CddbResultCode::Timeout);
         QTest::newRow("oversized answer") << -2 << int(CddbResultCode::BadResponse);

@@ -49,8 +49,8 @@ class TestOfflineDb : public QObject {
     Q_OBJECT
 private slots:
     void query_data() {
-        QTest::addColumn<QStringList>(
-            "files"); // "category/id|kind" kind: exact, moved, short, junk
+        // "category/id|kind", kind: exact, moved, short, misfiled or junk
+        QTest::addColumn<QStringList>("files");
         QTest::addColumn<int>("matchCode");
         QTest::addColumn<QStringList>("categories");
 

@@ -25,41 +25,40 @@ private slots:
         QTest::addColumn<QStringList>("present");
         QTest::addColumn<PortProblem>("problem");
         QTest::addColumn<QStringList>("says");
+        QTest::addColumn<QString>("group");
+        const auto row = [](const char* name, int error, int sysError, PortProblem problem,
+                            const QStringList& says, qint64 lockPid = 0,
+                            const QStringList& present = {}, const QString& group = "uucp") {
+            QTest::newRow(name) << error << sysError << lockPid << present << problem << says
+                                << group;
+        };
         const int perm = QSerialPort::PermissionError;
         const int notFound = QSerialPort::DeviceNotFoundError;
         const QStringList fix = {"user 'ann' may not use /dev/ttyUSB0", "group 'uucp'",
                                  "sudo usermod -aG uucp ann", "log in again"};
-        QTest::newRow("EACCES") << perm << EACCES << qint64(0) << QStringList()
-                                << PortProblem::PermissionDenied << fix;
-        QTest::newRow("EPERM") << perm << EPERM << qint64(0) << QStringList()
-                               << PortProblem::PermissionDenied << fix;
-        const QStringList present = {"/dev/serial/by-id/usb-FTDI_FT232R-if00-port0",
-                                     "/dev/ttyUSB0"};
-        QTest::newRow("ENOENT")
-            << notFound << ENOENT << qint64(0) << present << PortProblem::NoSuchDevice
-            << QStringList{"There is no device /dev/ttyUSB0",
-                           "present: /dev/serial/by-id/usb-FTDI_FT232R-if00-port0, /dev/ttyUSB0."};
-        QTest::newRow("ENXIO, nothing present")
-            << notFound << ENXIO << qint64(0) << QStringList() << PortProblem::NoSuchDevice
-            << QStringList{"no serial device is present"};
-        QTest::newRow("not found, no errno")
-            << notFound << 0 << qint64(0) << QStringList() << PortProblem::NoSuchDevice
-            << QStringList{"There is no device"};
-        QTest::newRow("EBUSY") << perm << EBUSY << qint64(0) << QStringList() << PortProblem::InUse
-                               << QStringList{"in use by another program (is TrackFen running?)"};
+        row("EACCES", perm, EACCES, PortProblem::PermissionDenied, fix);
+        row("EPERM", perm, EPERM, PortProblem::PermissionDenied, fix);
+        // Only root may use the device: joining its group would not help, so the fix names dialout.
+        row("EACCES, root's device", perm, EACCES, PortProblem::PermissionDenied,
+            {R"(KERNEL=="ttyUSB0", GROUP="dialout", MODE="0660")", "sudo usermod -aG dialout ann"},
+            0, {}, "root");
+        row("ENOENT", notFound, ENOENT, PortProblem::NoSuchDevice,
+            {"There is no device /dev/ttyUSB0",
+             "present: /dev/serial/by-id/usb-FTDI_FT232R-if00-port0, /dev/ttyUSB0."},
+            0, {"/dev/serial/by-id/usb-FTDI_FT232R-if00-port0", "/dev/ttyUSB0"});
+        row("ENXIO, nothing present", notFound, ENXIO, PortProblem::NoSuchDevice,
+            {"no serial device is present"});
+        row("not found, no errno", notFound, 0, PortProblem::NoSuchDevice, {"There is no device"});
+        row("EBUSY", perm, EBUSY, PortProblem::InUse,
+            {"in use by another program (is TrackFen running?)"});
         // Opens directly but not through QSerialPort: another program's lock.
-        QTest::newRow("locked, holder unknown") << perm << 0 << qint64(0) << QStringList()
-                                                << PortProblem::InUse << QStringList{"is in use"};
-        QTest::newRow("locked by a named process")
-            << perm << EACCES << qint64(4321) << QStringList() << PortProblem::InUse
-            << QStringList{"in use by another program: minicom (process 4321)"};
-        QTest::newRow("EIO") << int(QSerialPort::OpenError) << EIO << qint64(0) << QStringList()
-                             << PortProblem::Other
-                             << QStringList{"cannot be opened: " +
-                                            QString::fromLocal8Bit(strerror(EIO))};
-        QTest::newRow("settings refused")
-            << int(QSerialPort::UnsupportedOperationError) << 0 << qint64(0) << QStringList()
-            << PortProblem::Other << QStringList{"cannot be opened: serial port error"};
+        row("locked, holder unknown", perm, 0, PortProblem::InUse, {"is in use"});
+        row("locked by a named process", perm, EACCES, PortProblem::InUse,
+            {"in use by another program: minicom (process 4321)"}, 4321);
+        row("EIO", QSerialPort::OpenError, EIO, PortProblem::Other,
+            {"cannot be opened: " + QString::fromLocal8Bit(strerror(EIO))});
+        row("settings refused", QSerialPort::UnsupportedOperationError, 0, PortProblem::Other,
+            {"cannot be opened: serial port error"});
     }
 
     void reasons() {
@@ -69,12 +68,14 @@ private slots:
         QFETCH(QStringList, present);
         QFETCH(PortProblem, problem);
         QFETCH(QStringList, says);
+        QFETCH(QString, group);
         PortFacts facts;
         facts.device = QStringLiteral("/dev/ttyUSB0");
         facts.error = QSerialPort::SerialPortError(error);
         facts.sysError = sysError;
         facts.user = QStringLiteral("ann");
-        facts.deviceGroup = QStringLiteral("uucp");
+        facts.deviceGroup = group;
+        facts.groupMayUse = group != "root";
         facts.lockPid = lockPid;
         facts.lockProcess = lockPid ? QStringLiteral("minicom") : QString();
         facts.presentDevices = present;
@@ -82,20 +83,6 @@ private slots:
         const QString text = portProblemText(problem, facts);
         for (const QString& words : says)
             QVERIFY2(text.contains(words), qPrintable(text));
-    }
-
-    // A device only root may use: joining its group would not help, so the fix hands it to dialout.
-    void permissionFixNamesAGroupThatHelps() {
-        PortFacts facts;
-        facts.device = QStringLiteral("/dev/ttyS0");
-        facts.sysError = EACCES;
-        facts.user = QStringLiteral("ann");
-        facts.deviceGroup = QStringLiteral("root");
-        facts.groupMayUse = false;
-        const QString text = portProblemText(classifyPortProblem(facts), facts);
-        QVERIFY2(text.contains(R"(KERNEL=="ttyS0", GROUP="dialout", MODE="0660")") &&
-                     text.contains("sudo usermod -aG dialout ann") && !text.contains("-aG root"),
-                 qPrintable(text));
     }
 
     void devicesListStableNamesFirst() {
