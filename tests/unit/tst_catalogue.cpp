@@ -38,192 +38,134 @@ class TestCatalogue : public QObject {
     Q_OBJECT
 
 private slots:
-    void resourceMatchesSourceFile();
-    void requiredIdsPresent();
-    void idsStayInTheirRanges();
-    void statusTextIsMessage900PlusCode();
-    void namedConstantsExist();
-    void missingIdGivesMarker();
-    void parseProblems_data();
-    void parseProblems();
-    void parseKeepsTextsVerbatim();
-    void literalIdScanner_data();
-    void literalIdScanner();
-    void sourceUsesNamedIds();
-};
-
-// The compiled-in resource must be the checked-in file, byte for byte (line ends, blanks).
-void TestCatalogue::resourceMatchesSourceFile() {
-    QVERIFY2(catalogueProblems().isEmpty(), qPrintable(catalogueProblems().join(u'\n')));
-    QVERIFY(catalogueIds().size() > 150);
-    const QByteArray source =
-        test::readAll(test::sourcePath(QStringLiteral("resources/catalogue.tsv")));
-    QVERIFY(!source.isEmpty());
-    QFile resource(QStringLiteral(":/catalogue.tsv"));
-    QVERIFY(resource.open(QIODevice::ReadOnly));
-    QCOMPARE(resource.readAll(), source);
-    QVERIFY(!source.contains('\r'));
-    const CatalogueParseResult parsed = parseCatalogue(source);
-    QVERIFY2(parsed.problems.isEmpty(), qPrintable(parsed.problems.join(u'\n')));
-}
-
-void TestCatalogue::requiredIdsPresent() {
-    // Every English message that an operation shows, plus the overrun report 344.
-    const QList<QPair<int, int>> englishRanges = {
-        {302, 314}, {316, 317}, {319, 326}, {329, 329}, {336, 340}, {343, 348},
-        {350, 358}, {360, 360}, {362, 370}, {372, 373}, {375, 381}, {383, 384},
-        {386, 389}, {392, 409}, {412, 418}, {428, 443}, {448, 458}};
-    QStringList missing;
-    for (const auto& [first, last] : englishRanges)
-        for (int id = first; id <= last; ++id)
-            if (!hasMessage(id))
-                missing << QString::number(id);
-    for (int code = 0; code <= 32; ++code)
-        if (code != 2 && !hasMessage(900 + code))
-            missing << QString::number(900 + code);
-    QVERIFY2(missing.isEmpty(), qPrintable(missing.join(u' ')));
-    // Gaps inside the ranges stay gaps.
-    for (int id : {341, 342, 902})
-        QVERIFY2(!hasMessage(id), qPrintable(QString::number(id)));
-}
-
-// English 301..458, status 900..932 and our own ids from 1000; nothing from the Japanese range.
-void TestCatalogue::idsStayInTheirRanges() {
-    for (int id : catalogueIds()) {
-        const bool ok =
-            (id >= 301 && id <= 458) || (id >= 900 && id <= 932) || (id >= 1000 && id <= 0xFFFF);
-        QVERIFY2(ok, qPrintable(QStringLiteral("id %1 outside the catalogue ranges").arg(id)));
+    // The compiled-in resource is the checked-in file, byte for byte.
+    void resourceMatchesSourceFile() {
+        QVERIFY2(catalogueProblems().isEmpty(), qPrintable(catalogueProblems().join(u'\n')));
+        QVERIFY(catalogueIds().size() > 150);
+        const QByteArray source =
+            test::readAll(test::sourcePath(QStringLiteral("resources/catalogue.tsv")));
+        QVERIFY(!source.isEmpty());
+        QFile resource(QStringLiteral(":/catalogue.tsv"));
+        QVERIFY(resource.open(QIODevice::ReadOnly));
+        QCOMPARE(resource.readAll(), source);
+        QVERIFY(!source.contains('\r'));
+        const CatalogueParseResult parsed = parseCatalogue(source);
+        QVERIFY2(parsed.problems.isEmpty(), qPrintable(parsed.problems.join(u'\n')));
     }
-}
 
-void TestCatalogue::statusTextIsMessage900PlusCode() {
-    for (int code = 0; code <= 32; ++code) {
-        if (code == 2)
-            continue;
-        QCOMPARE(statusText(code), msg(900 + code));
-    }
-    QVERIFY(statusText(7).endsWith(QStringLiteral("No  ")));
-}
-
-// Every constant declared in the header names an existing message (scanned from the header, so
-// a constant added without its text is caught).
-void TestCatalogue::namedConstantsExist() {
-    const QString header =
-        QString::fromUtf8(test::readAll(test::sourcePath(QStringLiteral("base/catalogue.h"))));
-    static const QRegularExpression constant(QStringLiteral(R"(constexpr int (\w+) = (\d+);)"));
-    int count = 0;
-    QSet<int> seen;
-    for (auto it = constant.globalMatch(header); it.hasNext(); ++count) {
-        const auto m = it.next();
-        const int id = m.captured(2).toInt();
-        QVERIFY2(hasMessage(id), qPrintable(m.captured(1)));
-        QVERIFY2(!seen.contains(id), qPrintable(m.captured(1) + QStringLiteral(" reuses an id")));
-        seen.insert(id);
-    }
-    QVERIFY(count > 50);
-    for (int k = 1; k <= 8; ++k)
-        QCOMPARE(msg(msgid::userFileEditLabel(k)), QStringLiteral("FILE %1:").arg(k));
-    for (int n = 1; n <= 4; ++n)
-        QCOMPARE(msg(msgid::comPortOption(n)), QStringLiteral("COM %1").arg(n));
-}
-
-void TestCatalogue::missingIdGivesMarker() {
-    // What msg() shows for an id the catalogue lacks, once past the debug build's assertion.
-    QTest::ignoreMessage(QtCriticalMsg, "message catalogue: no message 341");
-    QCOMPARE(catalogueText(341), QStringLiteral("[missing message 341]"));
-    QCOMPARE(catalogueText(msgid::ApplicationTitle), msg(msgid::ApplicationTitle));
-}
-
-void TestCatalogue::parseProblems_data() {
-    QTest::addColumn<QByteArray>("tsv");
-    QTest::addColumn<QString>("problem");
-    QTest::addColumn<int>("goodTexts");
-    QTest::newRow("missing tab") << QByteArray("300 Hello\n301\tok\n") << "line 1: no TAB" << 1;
-    QTest::newRow("letters in id") << QByteArray("3a0\tHello\n") << "line 1: bad id \"3a0\"" << 0;
-    QTest::newRow("negative id") << QByteArray("-5\tHello\n") << "bad id \"-5\"" << 0;
-    QTest::newRow("blank before id") << QByteArray(" 300\tHello\n") << "bad id \" 300\"" << 0;
-    QTest::newRow("empty id") << QByteArray("\tHello\n") << "bad id \"\"" << 0;
-    QTest::newRow("six digits") << QByteArray("000300\tHello\n") << "bad id \"000300\"" << 0;
-    QTest::newRow("id too large") << QByteArray("70000\tHello\n") << "bad id \"70000\"" << 0;
-    QTest::newRow("duplicate id") << QByteArray("300\tA\n#\n300\tB\n")
-                                  << "line 3: id 300 defined again (first on line 1)" << 1;
-    QTest::newRow("crlf") << QByteArray("300\tA\r\n301\tB\n") << "line 1: carriage return" << 1;
-    QTest::newRow("empty text") << QByteArray("300\t\n") << "id 300: empty text" << 0;
-    QTest::newRow("second tab") << QByteArray("300\tA\tB\n") << "id 300: more than one TAB" << 0;
-    QTest::newRow("bad utf-8") << QByteArray("300\tA\xff\n") << "id 300: text is not valid UTF-8"
-                               << 0;
-}
-
-void TestCatalogue::parseProblems() {
-    QFETCH(QByteArray, tsv);
-    QFETCH(QString, problem);
-    QFETCH(int, goodTexts);
-    const CatalogueParseResult parsed = parseCatalogue(tsv);
-    QCOMPARE(parsed.problems.size(), 1);
-    QVERIFY2(parsed.problems.first().contains(problem), qPrintable(parsed.problems.first()));
-    QCOMPARE(parsed.texts.size(), goodTexts);
-}
-
-void TestCatalogue::parseKeepsTextsVerbatim() {
-    const QByteArray tsv =
-        "# comment\n\n65535\tLast\n7\tNo  \n8\t  lead # not a comment\n9\t\xc3\xa9t\xc3\xa9";
-    const CatalogueParseResult parsed = parseCatalogue(tsv);
-    QVERIFY2(parsed.problems.isEmpty(), qPrintable(parsed.problems.join(u'\n')));
-    QCOMPARE(parsed.texts.size(), 4);
-    QCOMPARE(parsed.texts.value(65535), QStringLiteral("Last")); // five digits, the largest id
-    QCOMPARE(parsed.texts.value(7), QStringLiteral("No  "));
-    QCOMPARE(parsed.texts.value(8), QStringLiteral("  lead # not a comment"));
-    QCOMPARE(parsed.texts.value(9), QString::fromUtf8("\xc3\xa9t\xc3\xa9")); // no final LF
-}
-
-void TestCatalogue::literalIdScanner_data() {
-    QTest::addColumn<QString>("source");
-    QTest::addColumn<QList<int>>("ids");
-    QTest::newRow("msg") << "box(msg(336), msg( 337 ));" << QList<int>{336, 337};
-    QTest::newRow("qualified") << "tf::msg(449)" << QList<int>{449};
-    QTest::newRow("status text") << "statusText(7) + statusText( 19 )" << QList<int>{907, 919};
-    QTest::newRow("show status") << "ShowStatusMessage(kAudioTab, 23);" << QList<int>{923};
-    QTest::newRow("named ids ignored")
-        << "msg(msgid::DiscWasSent); msg(900 + code)" << QList<int>{};
-    QTest::newRow("other names ignored") << "m_msg(5); hasMessage(12); mymsg(3)" << QList<int>{};
-}
-
-void TestCatalogue::literalIdScanner() {
-    QFETCH(QString, source);
-    QFETCH(QList<int>, ids);
-    QList<int> found;
-    for (const auto& hit : literalMessageIds(source))
-        found << hit.first;
-    QCOMPARE(found, ids);
-}
-
-// Product code names every message id (msgid::, playback::status::); a bare number is easy to
-// get wrong and hard to find again. Report each one, and say when it is not even in the
-// catalogue (a debug build would stop on it at run time).
-void TestCatalogue::sourceUsesNamedIds() {
-    const QStringList folders = QStringLiteral("base model store link operations portability "
-                                               "lookup playback editing shell ctl")
-                                    .split(u' ');
-    QStringList literal;
-    int files = 0;
-    for (const QString& folder : folders) {
-        QDirIterator it(test::sourcePath(folder), {QStringLiteral("*.cpp"), QStringLiteral("*.h")},
-                        QDir::Files, QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            const QString path = it.next();
-            ++files;
-            const QString source = QString::fromUtf8(test::readAll(path));
-            for (const auto& [id, line] : literalMessageIds(source))
-                literal << QStringLiteral("%1:%2: message %3%4")
-                               .arg(path)
-                               .arg(line)
-                               .arg(id)
-                               .arg(hasMessage(id) ? QString() : QStringLiteral(" (missing)"));
+    void statusTextIsMessage900PlusCode() {
+        for (int code = 0; code <= 32; ++code) {
+            if (code == 2)
+                continue;
+            QCOMPARE(statusText(code), msg(900 + code));
         }
     }
-    QVERIFY(files > 0);
-    QVERIFY2(literal.isEmpty(), qPrintable(literal.join(u'\n')));
-}
+
+    // Every constant declared in the header names an existing message (scanned from the header, so
+    // a constant added without its text is caught).
+    void namedConstantsExist() {
+        const QString header =
+            QString::fromUtf8(test::readAll(test::sourcePath(QStringLiteral("base/catalogue.h"))));
+        static const QRegularExpression constant(QStringLiteral(R"(constexpr int (\w+) = (\d+);)"));
+        int count = 0;
+        QSet<int> seen;
+        for (auto it = constant.globalMatch(header); it.hasNext(); ++count) {
+            const auto m = it.next();
+            const int id = m.captured(2).toInt();
+            QVERIFY2(hasMessage(id), qPrintable(m.captured(1)));
+            QVERIFY2(!seen.contains(id),
+                     qPrintable(m.captured(1) + QStringLiteral(" reuses an id")));
+            seen.insert(id);
+        }
+        QVERIFY(count > 50);
+    }
+
+    void missingIdGivesMarker() {
+        // What msg() shows for an id the catalogue lacks, once past the debug build's assertion.
+        QTest::ignoreMessage(QtCriticalMsg, "message catalogue: no message 341");
+        QCOMPARE(catalogueText(341), QStringLiteral("[missing message 341]"));
+        QCOMPARE(catalogueText(msgid::ApplicationTitle), msg(msgid::ApplicationTitle));
+    }
+
+    void parseProblems_data() {
+        QTest::addColumn<QByteArray>("tsv");
+        QTest::addColumn<QString>("problem");
+        QTest::addColumn<int>("goodTexts");
+        QTest::newRow("missing tab") << QByteArray("300 Hello\n301\tok\n") << "line 1: no TAB" << 1;
+        QTest::newRow("letters in id")
+            << QByteArray("3a0\tHello\n") << "line 1: bad id \"3a0\"" << 0;
+        QTest::newRow("negative id") << QByteArray("-5\tHello\n") << "bad id \"-5\"" << 0;
+        QTest::newRow("blank before id") << QByteArray(" 300\tHello\n") << "bad id \" 300\"" << 0;
+        QTest::newRow("empty id") << QByteArray("\tHello\n") << "bad id \"\"" << 0;
+        QTest::newRow("six digits") << QByteArray("000300\tHello\n") << "bad id \"000300\"" << 0;
+        QTest::newRow("id too large") << QByteArray("70000\tHello\n") << "bad id \"70000\"" << 0;
+        QTest::newRow("duplicate id") << QByteArray("300\tA\n#\n300\tB\n")
+                                      << "line 3: id 300 defined again (first on line 1)" << 1;
+        QTest::newRow("crlf") << QByteArray("300\tA\r\n301\tB\n") << "line 1: carriage return" << 1;
+        QTest::newRow("empty text") << QByteArray("300\t\n") << "id 300: empty text" << 0;
+        QTest::newRow("second tab")
+            << QByteArray("300\tA\tB\n") << "id 300: more than one TAB" << 0;
+        QTest::newRow("bad utf-8")
+            << QByteArray("300\tA\xff\n") << "id 300: text is not valid UTF-8" << 0;
+    }
+
+    void parseProblems() {
+        QFETCH(QByteArray, tsv);
+        QFETCH(QString, problem);
+        QFETCH(int, goodTexts);
+        const CatalogueParseResult parsed = parseCatalogue(tsv);
+        QCOMPARE(parsed.problems.size(), 1);
+        QVERIFY2(parsed.problems.first().contains(problem), qPrintable(parsed.problems.first()));
+        QCOMPARE(parsed.texts.size(), goodTexts);
+    }
+
+    void parseKeepsTextsVerbatim() {
+        const QByteArray tsv =
+            "# comment\n\n65535\tLast\n7\tNo  \n8\t  lead # not a comment\n9\t\xc3\xa9t\xc3\xa9";
+        const CatalogueParseResult parsed = parseCatalogue(tsv);
+        QVERIFY2(parsed.problems.isEmpty(), qPrintable(parsed.problems.join(u'\n')));
+        QCOMPARE(parsed.texts.size(), 4);
+        QCOMPARE(parsed.texts.value(65535), QStringLiteral("Last")); // five digits, the largest id
+        QCOMPARE(parsed.texts.value(7), QStringLiteral("No  "));
+        QCOMPARE(parsed.texts.value(8), QStringLiteral("  lead # not a comment"));
+        QCOMPARE(parsed.texts.value(9), QString::fromUtf8("\xc3\xa9t\xc3\xa9")); // no final LF
+    }
+
+    // Product code names every message id (msgid::, playback::status::); a bare number is easy to
+    // get wrong and hard to find again. Report each one, and say when it is not even in the
+    // catalogue (a debug build would stop on it at run time).
+    void sourceUsesNamedIds() {
+        const QStringList folders = QStringLiteral("base model store link operations portability "
+                                                   "lookup playback editing shell ctl")
+                                        .split(u' ');
+        // The scanner finds literal ids and only those.
+        QList<QPair<int, int>> sample =
+            literalMessageIds("tf::msg( 337 ); statusText(7);\nShowStatusMessage(kAudioTab, 23); "
+                              "msg(msgid::DiscWasSent); "
+                              "msg(900 + code); m_msg(5); hasMessage(12)");
+        QCOMPARE(sample, (QList<QPair<int, int>>{{337, 1}, {907, 1}, {923, 2}}));
+        QStringList literal;
+        int files = 0;
+        for (const QString& folder : folders) {
+            QDirIterator it(test::sourcePath(folder),
+                            {QStringLiteral("*.cpp"), QStringLiteral("*.h")}, QDir::Files,
+                            QDirIterator::Subdirectories);
+            while (it.hasNext()) {
+                const QString path = it.next();
+                ++files;
+                const QString source = QString::fromUtf8(test::readAll(path));
+                for (const auto& [id, line] : literalMessageIds(source))
+                    literal << QStringLiteral("%1:%2: message %3%4")
+                                   .arg(path)
+                                   .arg(line)
+                                   .arg(id)
+                                   .arg(hasMessage(id) ? QString() : QStringLiteral(" (missing)"));
+            }
+        }
+        QVERIFY(files > 0);
+        QVERIFY2(literal.isEmpty(), qPrintable(literal.join(u'\n')));
+    }
+};
 
 QTEST_GUILESS_MAIN(TestCatalogue)
 #include "tst_catalogue.moc"

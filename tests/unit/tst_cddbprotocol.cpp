@@ -4,7 +4,6 @@
 #include "lookup/cddbresult.h"
 #include "lookup/xmcd.h"
 
-#include <QRegularExpression>
 #include <QTest>
 
 using namespace tf;
@@ -29,318 +28,293 @@ QByteArray golden(const QString& name) {
 class TestCddbProtocol : public QObject {
     Q_OBJECT
 private slots:
-    void tocFromTimesAndText();
-    void commandUrlsAreByteExact_data();
-    void commandUrlsAreByteExact();
-    void queryAnswers_data();
-    void queryAnswers();
-    void readAndSubmitAnswers_data();
-    void readAndSubmitAnswers();
-    void parseRecords();
-    void hostileRecordStaysBounded();
-    void buildRecordGoldenAndRoundTrip();
-    void longValuesSplitAtLineLimit();
-    void submissionProblems_data();
-    void submissionProblems();
-    void pacerSpacesSlots();
-    void proxyPortFallsBack();
+    void tocFromTimesAndText() {
+        const CddbToc toc = exampleToc();
+        QCOMPARE(toc.discId, QStringLiteral("0c01a302"));
+        QCOMPARE(toc.trackOffsets, (QList<int>{150, 14287}));
+        QCOMPARE(toc.leadOut, 31587);
+        QCOMPARE(toc.lengthSeconds(), 421);
+
+        const auto fromText = CddbToc::fromTocText(QStringLiteral("150 14287 31587"));
+        QVERIFY(fromText);
+        QCOMPARE(fromText->discId, toc.discId);
+
+        QString why;
+        QVERIFY(!CddbToc::fromTocText(QStringLiteral("150 abc 31587"), &why));
+        QVERIFY(!why.isEmpty());
+        QVERIFY(!CddbToc::fromTocText(QStringLiteral("150"), &why)); // no track, only a lead-out
+        QVERIFY(
+            !CddbToc::fromTocText(QStringLiteral("31587 150"), &why)); // lead-out before track 1
+    }
+
+    void commandUrlsAreByteExact_data() {
+        QTest::addColumn<QString>("scheme");
+        QTest::addColumn<int>("port");
+        QTest::addColumn<QString>("email");
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QByteArray>("url"); // up to the hello's user; our name and version follow
+        QTest::newRow("query, default server")
+            << "https" << 0 << "joe@example.org" << cddbQueryCommand(exampleToc())
+            << QByteArray(
+                   "https://gnudb.gnudb.org/~cddb/cddb.cgi?cmd=cddb+query+0c01a302+2+150+14287+"
+                   "421&hello=joe+example.org");
+        QTest::newRow("read, http with port, no e-mail")
+            << "http" << 8880 << "" << cddbReadCommand("rock", "0c01a302")
+            << QByteArray("http://gnudb.gnudb.org:8880/~cddb/cddb.cgi?cmd=cddb+read+rock+0c01a302&"
+                          "hello=anonymous+localhost");
+        // A '+' or '&' in the address must not split or end a word; blanks are dropped.
+        QTest::newRow("address needing escapes")
+            << "https" << 0 << " jo+e&x@ex ample.org" << cddbReadCommand("jazz", "00000001")
+            << QByteArray("https://gnudb.gnudb.org/~cddb/cddb.cgi?cmd=cddb+read+jazz+00000001&"
+                          "hello=jo%2Be%26x+example.org");
+    }
+
+    void commandUrlsAreByteExact() {
+        QFETCH(QString, scheme);
+        QFETCH(int, port);
+        QFETCH(QString, email);
+        QFETCH(QString, command);
+        QFETCH(QByteArray, url);
+        CddbOptions options;
+        options.scheme = scheme;
+        options.port = port;
+        options.email = email;
+        QCOMPARE(cddbCommandUrl(options, command).toEncoded(),
+                 url + '+' + kCddbClientName + '+' + kCddbClientVersion + "&proto=6");
+    }
+
+    void queryAnswers_data() {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<int>("cddbCode");
+        QTest::addColumn<int>("matchCode");
+        QTest::addColumn<QStringList>("matches"); // "category id artist|title|exact"
+        const auto row = [](const char* name, const QByteArray& body, CddbResultCode code,
+                            int cddbCode, int matchCode, const QStringList& matches = {}) {
+            QTest::newRow(name) << body << int(code) << cddbCode << matchCode << matches;
+        };
+        const auto ok = CddbResultCode::Ok;
+        row("200 exact", "200 rock 0c01a302 Motor / Live\r\n", ok, 200, kMatchExact,
+            {"rock 0c01a302 Motor|Live|1"});
+        row("210 one exact in a list",
+            "210 Found exact matches, list follows (until terminating `.')\n"
+            "misc 0c01a302 A / B\n.\n",
+            ok, 210, kMatchExact, {"misc 0c01a302 A|B|1"});
+        row("210 several exact",
+            "210 Found exact matches\r\nrock 0c01a302 A / B\r\njazz 0C01A302 C / D\r\n.\r\n", ok,
+            210, kMatchSeveral, {"rock 0c01a302 A|B|1", "jazz 0c01a302 C|D|1"});
+        row("211 inexact, bad lines skipped",
+            "211 Found inexact matches\nrock 0c01a399 Same Name\n../etc 0c01a302 Evil / Path\n"
+            "rock 0c01a3 Short / Id\nclassical 0c01a301 Bach / Suites\n.\n",
+            ok, 211, kMatchSeveral,
+            {"rock 0c01a399 Same Name|Same Name|0", "classical 0c01a301 Bach|Suites|0"});
+        row("211 single inexact still asks", "211 Found inexact matches\nrock 0c01a399 A / B\n.\n",
+            ok, 211, kMatchSeveral, {"rock 0c01a399 A|B|0"});
+        row("200 after a byte-order mark",
+            "\xef\xbb\xbf"
+            "200 rock 0c01a302 A / B\n",
+            ok, 200, kMatchExact, {"rock 0c01a302 A|B|1"});
+        row("202 none", "202 No match found\n", CddbResultCode::NoMatch, 202, kMatchNone);
+        row("403 corrupt", "403 Database entry is corrupt\n", CddbResultCode::ServerError, 403,
+            kMatchNone);
+        row("list without end", "211 Found inexact matches\nrock 0c01a399 A / B\n",
+            CddbResultCode::BadResponse, 211, kMatchNone);
+        row("html page", "<html><body>Not here</body></html>", CddbResultCode::BadResponse, 0,
+            kMatchNone);
+    }
+
+    void queryAnswers() {
+        QFETCH(QByteArray, body);
+        QFETCH(int, code);
+        QFETCH(int, cddbCode);
+        QFETCH(int, matchCode);
+        QFETCH(QStringList, matches);
+        const CddbQueryResult r = parseCddbQueryAnswer(body);
+        QCOMPARE(int(r.outcome.code), code);
+        QCOMPARE(r.outcome.cddbCode, cddbCode);
+        QCOMPARE(r.matchCode(), matchCode);
+        QStringList got;
+        for (const CddbMatch& m : r.matches)
+            got << QStringLiteral("%1 %2 %3|%4|%5")
+                       .arg(m.category, m.discId, m.artist, m.title)
+                       .arg(m.exact ? 1 : 0);
+        QCOMPARE(got, matches);
+        if (!r.outcome.ok())
+            QVERIFY(!r.outcome.message.isEmpty());
+    }
+
+    void readAndSubmitAnswers_data() {
+        QTest::addColumn<bool>("submit"); // the answer to a submission, else to a read
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<int>("code");
+        const QByteArray record = golden(QStringLiteral("rock-0c01a302.xmcd"));
+        QVERIFY(!record.isEmpty());
+        const auto row = [](const char* name, bool submit, const QByteArray& body,
+                            CddbResultCode code) {
+            QTest::newRow(name) << submit << body << int(code);
+        };
+        row("210 record", false, "210 rock 0c01a302 CD database entry follows\n" + record + ".\n",
+            CddbResultCode::Ok);
+        row("401 not found", false, "401 Specified CDDB entry not found.\n",
+            CddbResultCode::NoMatch);
+        row("record cut short", false, "210 rock 0c01a302 follows\n" + record.left(120),
+            CddbResultCode::BadResponse);
+        row("not a record", false, "210 rock 0c01a302 follows\nhello\n.\n",
+            CddbResultCode::BadResponse);
+        row("submitted", true, "200 CDDB submission OK\n", CddbResultCode::Ok);
+        row("submission refused", true, "500 Missing required header information.\n",
+            CddbResultCode::ServerError);
+        row("submission garbage", true, "OK!", CddbResultCode::BadResponse);
+    }
+
+    void readAndSubmitAnswers() {
+        QFETCH(bool, submit);
+        QFETCH(QByteArray, body);
+        QFETCH(int, code);
+        if (submit) {
+            QCOMPARE(int(parseCddbSubmitAnswer(body).code), code);
+            return;
+        }
+        const CddbReadResult r = parseCddbReadAnswer(body, QStringLiteral("rock"));
+        QCOMPARE(int(r.outcome.code), code);
+        QCOMPARE(r.disc.category, QStringLiteral("rock"));
+        if (r.outcome.ok())
+            QCOMPARE(r.disc.discId(), QStringLiteral("0c01a302"));
+    }
+
+    void parseRecords() {
+        CddbDisc disc;
+        QString why;
+        QVERIFY2(parseXmcd(golden(QStringLiteral("rock-0c01a302.xmcd")), &disc, &why),
+                 qPrintable(why));
+        QCOMPARE(disc.discIds, (QStringList{"0c01a302", "1a2b3c4d"}));
+        QCOMPARE(disc.artist, QStringLiteral("Mot\u00f6rhead Tribute"));
+        QCOMPARE(disc.title, QStringLiteral("\u0396\u03c9\u03ae \u2013 Live"));
+        QCOMPARE(disc.year, QStringLiteral("1999"));
+        QCOMPARE(disc.genre, QStringLiteral("Hard Rock"));
+        QCOMPARE(disc.trackTitles,
+                 (QStringList{"A very long first title that goes on and on across two lines",
+                              "Tab here and line break, back\\slash"}));
+        QCOMPARE(disc.extendedData, QStringLiteral("Recorded live. Second line of notes"));
+        QCOMPARE(disc.trackExtendedData, (QStringList{"", "Bonus"}));
+        QCOMPARE(disc.revision, 4);
+        QCOMPARE(disc.frameOffsets, (QList<int>{150, 14287}));
+        QCOMPARE(disc.lengthSeconds, 421);
+
+        // A record that is not UTF-8 reads as Latin-1.
+        QVERIFY(parseXmcd(golden(QStringLiteral("misc-0c01a302-latin1.xmcd")), &disc));
+        QCOMPARE(disc.artist, QStringLiteral("Bj\u00f6rk"));
+        QCOMPARE(disc.trackTitles,
+                 (QStringList{QStringLiteral("Caf\u00e9 \u00bfs\u00ed?"), "Bell Ring"}));
+        QCOMPARE(disc.revision, 0);
+    }
+
+    void hostileRecordStaysBounded() {
+        QByteArray body = "DISCID=0c01a302\nDTITLE=A / B\nTTITLE4000000000=x\nTTITLE99=y\n"
+                          "TTITLE98=last\nTTITLE0=first\x1b[31m\n#\tnot an offset\n";
+        CddbDisc disc;
+        QVERIFY(parseXmcd(body, &disc));
+        QCOMPARE(disc.trackTitles.size(), kXmcdMaxTracks);
+        QCOMPARE(disc.trackTitles.first(), QStringLiteral("first [31m"));
+        QCOMPARE(disc.trackTitles.last(), QStringLiteral("last"));
+        // Decoding and the record tests read UTF-8 and Latin-1; every control becomes a blank.
+        QCOMPARE(sanitizeCddbText(decodeCddbText("a\tb\rc\x01"
+                                                 "d\x7f"
+                                                 "e\xc2\x85"
+                                                 "f")),
+                 QStringLiteral("a b c d e f"));
+        QString why;
+        QVERIFY(!parseXmcd(QByteArray("DTITLE=A / B\n"), &disc, &why));
+        QVERIFY(why.contains(QStringLiteral("DISCID")));
+        QVERIFY(!parseXmcd(QByteArray("DISCID=0c01a302\n"), &disc, &why));
+        QVERIFY(why.contains(QStringLiteral("DTITLE")));
+    }
+
+    void buildRecordGoldenAndRoundTrip() {
+        CddbDisc disc;
+        QVERIFY(parseXmcd(golden(QStringLiteral("rock-0c01a302.xmcd")), &disc));
+        disc.extendedData = QStringLiteral("Line one\nLine\ttwo \\ end");
+        const QByteArray built = buildXmcd(disc, exampleToc(), nextXmcdRevision(disc));
+        QCOMPARE(built, golden(QStringLiteral("submit-0c01a302.xmcd")));
+
+        CddbDisc again;
+        QVERIFY(parseXmcd(built, &again));
+        QCOMPARE(again.revision, 5);
+        QCOMPARE(again.trackTitles, disc.trackTitles);
+        QCOMPARE(again.extendedData, QStringLiteral("Line one Line two \\ end"));
+
+        QCOMPARE(nextXmcdRevision(CddbDisc::fromToc(exampleToc())), 0);
+    }
+
+    void longValuesSplitAtLineLimit() {
+        CddbDisc disc = CddbDisc::fromToc(exampleToc());
+        disc.artist = QStringLiteral("A");
+        disc.title = QStringLiteral("B");
+        // Two-byte characters and escapes around the limit must not be cut in two.
+        disc.trackTitles[0] =
+            QString(300, QChar(0x00e9)) + QStringLiteral("\\\\\\") + QString(200, QLatin1Char('x'));
+        disc.trackTitles[1] = QStringLiteral("short");
+        const QByteArray built = buildXmcd(disc, exampleToc(), 0);
+        int ttitle0Lines = 0;
+        for (const QByteArray& line : built.split('\n')) {
+            QVERIFY2(line.size() <= kXmcdMaxLineBytes, line.constData());
+            QVERIFY(!decodeCddbText(line).contains(QChar(0xfffd)));
+            if (line.startsWith("TTITLE0="))
+                ++ttitle0Lines;
+        }
+        QVERIFY(ttitle0Lines >= 3);
+        CddbDisc again;
+        QVERIFY(parseXmcd(built, &again));
+        QCOMPARE(again.trackTitles, disc.trackTitles);
+    }
+
+    void submissionProblems_data() {
+        QTest::addColumn<QStringList>("artistTitleTracks");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("good") << QStringList{"A", "B", "One", "Track 2"} << false;
+        QTest::newRow("no artist") << QStringList{"", "B", "One"} << true;
+        QTest::newRow("no title") << QStringList{"A", " ", "One"} << true;
+        QTest::newRow("default titles")
+            << QStringList{"A", "B", "Track 1", "track 02", "TRACK3"} << true;
+        QTest::newRow("empty titles") << QStringList{"A", "B", "", ""} << true;
+    }
+
+    void submissionProblems() {
+        QFETCH(QStringList, artistTitleTracks);
+        QFETCH(bool, refused);
+        CddbDisc disc;
+        disc.artist = artistTitleTracks.at(0);
+        disc.title = artistTitleTracks.at(1);
+        disc.trackTitles = artistTitleTracks.mid(2);
+        QCOMPARE(!xmcdSubmissionProblem(disc).isEmpty(), refused);
+    }
+
+    void pacerSpacesSlots() {
+        CddbPacer pacer(1000);
+        QCOMPARE(pacer.reserve(5000), 0);    // the first request leaves at once
+        QCOMPARE(pacer.reserve(5200), 800);  // 200 ms later it waits for 6000
+        QCOMPARE(pacer.reserve(5300), 1700); // a third, queued behind it, for 7000
+        QCOMPARE(pacer.reserve(9000), 0);    // after a quiet spell none waits
+        QCOMPARE(pacer.reserve(9999), 1);
+        pacer.reset();
+        QCOMPARE(pacer.reserve(10000), 0);
+        CddbPacer off(0);
+        QCOMPARE(off.reserve(1), 0);
+        QCOMPARE(off.reserve(1), 0);
+    }
+
+    void proxyPortFallsBack() {
+        // How the proxy is used, with its log-in, is checked against the loopback server in
+        // tst_cddbclient; here only what the options window can leave behind.
+        CddbOptions options;
+        QCOMPARE(cddbProxy(options).type(), QNetworkProxy::NoProxy);
+        options.proxyHost = QStringLiteral("proxy.local");
+        for (int port : {0, 70000}) { // empty, not a number or out of range in the window
+            options.proxyPort = port;
+            QCOMPARE(cddbProxy(options).port(), quint16(kCddbDefaultProxyPort));
+        }
+    }
 };
-
-void TestCddbProtocol::tocFromTimesAndText() {
-    const CddbToc toc = exampleToc();
-    QCOMPARE(toc.discId, QStringLiteral("0c01a302"));
-    QCOMPARE(toc.trackOffsets, (QList<int>{150, 14287}));
-    QCOMPARE(toc.leadOut, 31587);
-    QCOMPARE(toc.lengthSeconds(), 421);
-
-    const auto fromText = CddbToc::fromTocText(QStringLiteral("150 14287 31587"));
-    QVERIFY(fromText);
-    QCOMPARE(fromText->discId, toc.discId);
-
-    QString why;
-    QVERIFY(!CddbToc::fromTocText(QStringLiteral("150 abc 31587"), &why));
-    QVERIFY(!why.isEmpty());
-    QVERIFY(!CddbToc::fromTocText(QStringLiteral("150"), &why));       // no track, only a lead-out
-    QVERIFY(!CddbToc::fromTocText(QStringLiteral("31587 150"), &why)); // lead-out before track 1
-}
-
-void TestCddbProtocol::commandUrlsAreByteExact_data() {
-    QTest::addColumn<QString>("scheme");
-    QTest::addColumn<int>("port");
-    QTest::addColumn<QString>("email");
-    QTest::addColumn<QString>("command");
-    QTest::addColumn<QByteArray>("url"); // up to the hello's user; our name and version follow
-    QTest::newRow("query, default server")
-        << "https" << 0 << "joe@example.org" << cddbQueryCommand(exampleToc())
-        << QByteArray("https://gnudb.gnudb.org/~cddb/cddb.cgi?cmd=cddb+query+0c01a302+2+150+14287+"
-                      "421&hello=joe+example.org");
-    QTest::newRow("read, http with port, no e-mail")
-        << "http" << 8880 << "" << cddbReadCommand("rock", "0c01a302")
-        << QByteArray("http://gnudb.gnudb.org:8880/~cddb/cddb.cgi?cmd=cddb+read+rock+0c01a302&"
-                      "hello=anonymous+localhost");
-    // A '+' or '&' in the address must not split or end a word; blanks are dropped.
-    QTest::newRow("address needing escapes")
-        << "https" << 0 << " jo+e&x@ex ample.org" << cddbReadCommand("jazz", "00000001")
-        << QByteArray("https://gnudb.gnudb.org/~cddb/cddb.cgi?cmd=cddb+read+jazz+00000001&"
-                      "hello=jo%2Be%26x+example.org");
-}
-
-void TestCddbProtocol::commandUrlsAreByteExact() {
-    QFETCH(QString, scheme);
-    QFETCH(int, port);
-    QFETCH(QString, email);
-    QFETCH(QString, command);
-    QFETCH(QByteArray, url);
-    CddbOptions options;
-    options.scheme = scheme;
-    options.port = port;
-    options.email = email;
-    QCOMPARE(cddbCommandUrl(options, command).toEncoded(),
-             url + '+' + kCddbClientName + '+' + kCddbClientVersion + "&proto=6");
-}
-
-void TestCddbProtocol::queryAnswers_data() {
-    QTest::addColumn<QByteArray>("body");
-    QTest::addColumn<int>("code");
-    QTest::addColumn<int>("cddbCode");
-    QTest::addColumn<int>("matchCode");
-    QTest::addColumn<QStringList>("matches"); // "category id artist|title|exact"
-    QTest::newRow("200 exact") << QByteArray("200 rock 0c01a302 Motor / Live\r\n")
-                               << int(CddbResultCode::Ok) << 200 << kMatchExact
-                               << QStringList{"rock 0c01a302 Motor|Live|1"};
-    QTest::newRow("210 one exact in a list")
-        << QByteArray("210 Found exact matches, list follows (until terminating `.')\n"
-                      "misc 0c01a302 A / B\n.\n")
-        << int(CddbResultCode::Ok) << 210 << kMatchExact << QStringList{"misc 0c01a302 A|B|1"};
-    QTest::newRow("210 several exact")
-        << QByteArray("210 Found exact matches\r\nrock 0c01a302 A / B\r\njazz 0C01A302 C / "
-                      "D\r\n.\r\n")
-        << int(CddbResultCode::Ok) << 210 << kMatchSeveral
-        << QStringList{"rock 0c01a302 A|B|1", "jazz 0c01a302 C|D|1"};
-    QTest::newRow("211 inexact, bad lines skipped")
-        << QByteArray("211 Found inexact matches\n"
-                      "rock 0c01a399 Same Name\n"
-                      "../etc 0c01a302 Evil / Path\n"
-                      "rock 0c01a3 Short / Id\n"
-                      "classical 0c01a301 Bach / Suites\n.\n")
-        << int(CddbResultCode::Ok) << 211 << kMatchSeveral
-        << QStringList{"rock 0c01a399 Same Name|Same Name|0", "classical 0c01a301 Bach|Suites|0"};
-    QTest::newRow("211 single inexact still asks")
-        << QByteArray("211 Found inexact matches\nrock 0c01a399 A / B\n.\n")
-        << int(CddbResultCode::Ok) << 211 << kMatchSeveral << QStringList{"rock 0c01a399 A|B|0"};
-    QTest::newRow("200 after a byte-order mark")
-        << QByteArray("\xef\xbb\xbf"
-                      "200 rock 0c01a302 A / B\n")
-        << int(CddbResultCode::Ok) << 200 << kMatchExact << QStringList{"rock 0c01a302 A|B|1"};
-    QTest::newRow("202 none") << QByteArray("202 No match found\n") << int(CddbResultCode::NoMatch)
-                              << 202 << kMatchNone << QStringList{};
-    QTest::newRow("403 corrupt") << QByteArray("403 Database entry is corrupt\n")
-                                 << int(CddbResultCode::ServerError) << 403 << kMatchNone
-                                 << QStringList{};
-    QTest::newRow("list without end")
-        << QByteArray("211 Found inexact matches\nrock 0c01a399 A / B\n")
-        << int(CddbResultCode::BadResponse) << 211 << kMatchNone << QStringList{};
-    QTest::newRow("html page") << QByteArray("<html><body>Not here</body></html>")
-                               << int(CddbResultCode::BadResponse) << 0 << kMatchNone
-                               << QStringList{};
-}
-
-void TestCddbProtocol::queryAnswers() {
-    QFETCH(QByteArray, body);
-    QFETCH(int, code);
-    QFETCH(int, cddbCode);
-    QFETCH(int, matchCode);
-    QFETCH(QStringList, matches);
-    const CddbQueryResult r = parseCddbQueryAnswer(body);
-    QCOMPARE(int(r.outcome.code), code);
-    QCOMPARE(r.outcome.cddbCode, cddbCode);
-    QCOMPARE(r.matchCode(), matchCode);
-    QStringList got;
-    for (const CddbMatch& m : r.matches)
-        got << QStringLiteral("%1 %2 %3|%4|%5")
-                   .arg(m.category, m.discId, m.artist, m.title)
-                   .arg(m.exact ? 1 : 0);
-    QCOMPARE(got, matches);
-    if (!r.outcome.ok())
-        QVERIFY(!r.outcome.message.isEmpty());
-}
-
-void TestCddbProtocol::readAndSubmitAnswers_data() {
-    QTest::addColumn<bool>("submit"); // the answer to a submission, else to a read
-    QTest::addColumn<QByteArray>("body");
-    QTest::addColumn<int>("code");
-    const QByteArray record = golden(QStringLiteral("rock-0c01a302.xmcd"));
-    QVERIFY(!record.isEmpty());
-    QTest::newRow("210 record") << false
-                                << QByteArray("210 rock 0c01a302 CD database entry follows\n" +
-                                              record + ".\n")
-                                << int(CddbResultCode::Ok);
-    QTest::newRow("401 not found") << false << QByteArray("401 Specified CDDB entry not found.\n")
-                                   << int(CddbResultCode::NoMatch);
-    QTest::newRow("record cut short")
-        << false << QByteArray("210 rock 0c01a302 follows\n" + record.left(120))
-        << int(CddbResultCode::BadResponse);
-    QTest::newRow("not a record") << false << QByteArray("210 rock 0c01a302 follows\nhello\n.\n")
-                                  << int(CddbResultCode::BadResponse);
-    QTest::newRow("submitted") << true << QByteArray("200 CDDB submission OK\n")
-                               << int(CddbResultCode::Ok);
-    QTest::newRow("submission refused")
-        << true << QByteArray("500 Missing required header information.\n")
-        << int(CddbResultCode::ServerError);
-    QTest::newRow("submission garbage")
-        << true << QByteArray("OK!") << int(CddbResultCode::BadResponse);
-}
-
-void TestCddbProtocol::readAndSubmitAnswers() {
-    QFETCH(bool, submit);
-    QFETCH(QByteArray, body);
-    QFETCH(int, code);
-    if (submit) {
-        QCOMPARE(int(parseCddbSubmitAnswer(body).code), code);
-        return;
-    }
-    const CddbReadResult r = parseCddbReadAnswer(body, QStringLiteral("rock"));
-    QCOMPARE(int(r.outcome.code), code);
-    QCOMPARE(r.disc.category, QStringLiteral("rock"));
-    if (r.outcome.ok())
-        QCOMPARE(r.disc.discId(), QStringLiteral("0c01a302"));
-}
-
-void TestCddbProtocol::parseRecords() {
-    CddbDisc disc;
-    QString why;
-    QVERIFY2(parseXmcd(golden(QStringLiteral("rock-0c01a302.xmcd")), &disc, &why), qPrintable(why));
-    QCOMPARE(disc.discIds, (QStringList{"0c01a302", "1a2b3c4d"}));
-    QCOMPARE(disc.artist, QStringLiteral("Mot\u00f6rhead Tribute"));
-    QCOMPARE(disc.title, QStringLiteral("\u0396\u03c9\u03ae \u2013 Live"));
-    QCOMPARE(disc.year, QStringLiteral("1999"));
-    QCOMPARE(disc.genre, QStringLiteral("Hard Rock"));
-    QCOMPARE(disc.trackTitles,
-             (QStringList{"A very long first title that goes on and on across two lines",
-                          "Tab here and line break, back\\slash"}));
-    QCOMPARE(disc.extendedData, QStringLiteral("Recorded live. Second line of notes"));
-    QCOMPARE(disc.trackExtendedData, (QStringList{"", "Bonus"}));
-    QCOMPARE(disc.revision, 4);
-    QCOMPARE(disc.frameOffsets, (QList<int>{150, 14287}));
-    QCOMPARE(disc.lengthSeconds, 421);
-
-    // A record that is not UTF-8 reads as Latin-1.
-    QVERIFY(parseXmcd(golden(QStringLiteral("misc-0c01a302-latin1.xmcd")), &disc));
-    QCOMPARE(disc.artist, QStringLiteral("Bj\u00f6rk"));
-    QCOMPARE(disc.trackTitles,
-             (QStringList{QStringLiteral("Caf\u00e9 \u00bfs\u00ed?"), "Bell Ring"}));
-    QCOMPARE(disc.revision, 0);
-}
-
-void TestCddbProtocol::hostileRecordStaysBounded() {
-    QByteArray body = "DISCID=0c01a302\nDTITLE=A / B\nTTITLE4000000000=x\nTTITLE99=y\n"
-                      "TTITLE98=last\nTTITLE0=first\x1b[31m\n#\tnot an offset\n";
-    CddbDisc disc;
-    QVERIFY(parseXmcd(body, &disc));
-    QCOMPARE(disc.trackTitles.size(), kXmcdMaxTracks);
-    QCOMPARE(disc.trackTitles.first(), QStringLiteral("first [31m"));
-    QCOMPARE(disc.trackTitles.last(), QStringLiteral("last"));
-    // Decoding and the record tests read UTF-8 and Latin-1; every control becomes a blank.
-    QCOMPARE(sanitizeCddbText(decodeCddbText("a\tb\rc\x01"
-                                             "d\x7f"
-                                             "e\xc2\x85"
-                                             "f")),
-             QStringLiteral("a b c d e f"));
-    static const QRegularExpression controls(QStringLiteral("[\\x00-\\x1f\\x7f-\\x9f]"));
-    for (const QString& s : disc.trackTitles)
-        QVERIFY(!s.contains(controls));
-
-    QString why;
-    QVERIFY(!parseXmcd(QByteArray("DTITLE=A / B\n"), &disc, &why));
-    QVERIFY(why.contains(QStringLiteral("DISCID")));
-    QVERIFY(!parseXmcd(QByteArray("DISCID=0c01a302\n"), &disc, &why));
-    QVERIFY(why.contains(QStringLiteral("DTITLE")));
-}
-
-void TestCddbProtocol::buildRecordGoldenAndRoundTrip() {
-    CddbDisc disc;
-    QVERIFY(parseXmcd(golden(QStringLiteral("rock-0c01a302.xmcd")), &disc));
-    disc.extendedData = QStringLiteral("Line one\nLine\ttwo \\ end");
-    const QByteArray built = buildXmcd(disc, exampleToc(), nextXmcdRevision(disc));
-    QCOMPARE(built, golden(QStringLiteral("submit-0c01a302.xmcd")));
-
-    CddbDisc again;
-    QVERIFY(parseXmcd(built, &again));
-    QCOMPARE(again.revision, 5);
-    QCOMPARE(again.trackTitles, disc.trackTitles);
-    QCOMPARE(again.extendedData, QStringLiteral("Line one Line two \\ end"));
-
-    QCOMPARE(nextXmcdRevision(CddbDisc::fromToc(exampleToc())), 0);
-}
-
-void TestCddbProtocol::longValuesSplitAtLineLimit() {
-    CddbDisc disc = CddbDisc::fromToc(exampleToc());
-    disc.artist = QStringLiteral("A");
-    disc.title = QStringLiteral("B");
-    // Two-byte characters and escapes around the limit must not be cut in two.
-    disc.trackTitles[0] =
-        QString(300, QChar(0x00e9)) + QStringLiteral("\\\\\\") + QString(200, QLatin1Char('x'));
-    disc.trackTitles[1] = QStringLiteral("short");
-    const QByteArray built = buildXmcd(disc, exampleToc(), 0);
-    int ttitle0Lines = 0;
-    for (const QByteArray& line : built.split('\n')) {
-        QVERIFY2(line.size() <= kXmcdMaxLineBytes, line.constData());
-        QVERIFY(!decodeCddbText(line).contains(QChar(0xfffd)));
-        if (line.startsWith("TTITLE0="))
-            ++ttitle0Lines;
-    }
-    QVERIFY(ttitle0Lines >= 3);
-    CddbDisc again;
-    QVERIFY(parseXmcd(built, &again));
-    QCOMPARE(again.trackTitles, disc.trackTitles);
-}
-
-void TestCddbProtocol::submissionProblems_data() {
-    QTest::addColumn<QStringList>("artistTitleTracks");
-    QTest::addColumn<bool>("refused");
-    QTest::newRow("good") << QStringList{"A", "B", "One", "Track 2"} << false;
-    QTest::newRow("no artist") << QStringList{"", "B", "One"} << true;
-    QTest::newRow("no title") << QStringList{"A", " ", "One"} << true;
-    QTest::newRow("default titles")
-        << QStringList{"A", "B", "Track 1", "track 02", "TRACK3"} << true;
-    QTest::newRow("empty titles") << QStringList{"A", "B", "", ""} << true;
-}
-
-void TestCddbProtocol::submissionProblems() {
-    QFETCH(QStringList, artistTitleTracks);
-    QFETCH(bool, refused);
-    CddbDisc disc;
-    disc.artist = artistTitleTracks.at(0);
-    disc.title = artistTitleTracks.at(1);
-    disc.trackTitles = artistTitleTracks.mid(2);
-    QCOMPARE(!xmcdSubmissionProblem(disc).isEmpty(), refused);
-}
-
-void TestCddbProtocol::pacerSpacesSlots() {
-    CddbPacer pacer(1000);
-    QCOMPARE(pacer.reserve(5000), 0);    // the first request leaves at once
-    QCOMPARE(pacer.reserve(5200), 800);  // 200 ms later it waits for 6000
-    QCOMPARE(pacer.reserve(5300), 1700); // a third, queued behind it, for 7000
-    QCOMPARE(pacer.reserve(9000), 0);    // after a quiet spell none waits
-    QCOMPARE(pacer.reserve(9999), 1);
-    pacer.reset();
-    QCOMPARE(pacer.reserve(10000), 0);
-    CddbPacer off(0);
-    QCOMPARE(off.reserve(1), 0);
-    QCOMPARE(off.reserve(1), 0);
-}
-
-void TestCddbProtocol::proxyPortFallsBack() {
-    // How the proxy is used, with its log-in, is checked against the loopback server in
-    // tst_cddbclient; here only what the options window can leave behind.
-    CddbOptions options;
-    QCOMPARE(cddbProxy(options).type(), QNetworkProxy::NoProxy);
-    options.proxyHost = QStringLiteral("proxy.local");
-    for (int port : {0, 70000}) { // empty, not a number or out of range in the window
-        options.proxyPort = port;
-        QCOMPARE(cddbProxy(options).port(), quint16(kCddbDefaultProxyPort));
-    }
-}
 
 QTEST_GUILESS_MAIN(TestCddbProtocol)
 #include "tst_cddbprotocol.moc"

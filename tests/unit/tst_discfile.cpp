@@ -39,264 +39,217 @@ bool writeLookup(const QString& dir, int slot, const DiscIdBytes& id, const QStr
 class TestDiscFile : public QObject {
     Q_OBJECT
 private slots:
-    void editorWriterGolden();
-    void lookupWriterGoldenParksOldFile();
-    void unknownIdSavesScratchThenRefresh();
-    void editorSaveRemovesOlderScratch();
-    void readNumbers_data();
-    void readNumbers();
-    void readDiscTitle();
-    void idCheck_data();
-    void idCheck();
-    void parkAndRestoreAcrossSlots();
-    void restoreParksAnotherDiscsFile();
-    void malformedFilesFailAndLoseNothing();
-    void controlCharactersNeverSplitRecords();
-    void failedWriteKeepsOldFile();
-    void ninetyNineTracks();
+    void writersGoldenLookupParksOldFile() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("DISC5.txt");
+        const DiscIdentity identity{5, kBlueTrain};
+        QCOMPARE(discfile::editorTarget(path, identity), path);
+        QString error;
+        QVERIFY2(discfile::writeFromEditor(path, identity, blueTrainRows(), &error),
+                 qPrintable(error));
+        QCOMPARE(test::readAll(path), golden("disc5-editor.txt"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"DISC5.txt"});
+
+        // The lookup's writer parks the editor's file. The data folder as configured ends in a
+        // separator.
+        QVERIFY2(discfile::writeFromLookup(dir.path() + "/", {5, kBlueTrain}, 1, 3, "Blue Train",
+                                           {"Blue Train", "Moment's Notice", "Lazy Bird"}, &error),
+                 qPrintable(error));
+        QCOMPARE(test::readAll(dir.filePath("DISC5.txt")), golden("disc5-lookup.txt"));
+        // Upper-case ID in the editor's file, lower-case parked name all the same.
+        QCOMPARE(test::readAll(dir.filePath("t001aff07._xt")), golden("disc5-editor.txt"));
+    }
+
+    void unknownIdSavesScratchThenRefresh() {
+        QTemporaryDir dir;
+        const QString txt = dir.filePath("DISC5.txt");
+        const QString tmp = dir.filePath("DISC5.tmp");
+        const DiscIdentity unknown{5, {}};
+        QCOMPARE(discfile::editorTarget(txt, unknown), tmp);
+        auto rows = blueTrainRows();
+        rows.discTitle.clear(); // an empty disc title keeps its line
+        QVERIFY(discfile::writeFromEditor(txt, unknown, rows));
+        QVERIFY(!QFile::exists(txt));
+        QCOMPARE(test::readAll(tmp), golden("disc5-unknown.tmp"));
+
+        QString error;
+        QCOMPARE(discfile::refreshIdentifier(tmp, {5, kBlueTrain}, 1, 3, &error),
+                 discfile::RefreshResult::Refreshed);
+        QCOMPARE(test::readAll(txt), golden("disc5-refreshed.txt"));
+        QVERIFY(!QFile::exists(tmp));
+        QCOMPARE(discfile::refreshIdentifier(tmp, {5, kBlueTrain}, 1, 3),
+                 discfile::RefreshResult::NoScratchFile);
+        QCOMPARE(test::readAll(txt), golden("disc5-refreshed.txt"));
+    }
+
+    void editorSaveRemovesOlderScratch() {
+        QTemporaryDir dir;
+        const QString txt = dir.filePath("DISC5.txt");
+        QVERIFY(discfile::writeFromEditor(txt, {5, {}}, {1, "old", {"old"}}));
+        QVERIFY(QFile::exists(dir.filePath("DISC5.tmp")));
+        QVERIFY(discfile::writeFromEditor(txt, {5, kBlueTrain}, blueTrainRows()));
+        // A later refresh of the old scratch file would overwrite the newer titles.
+        QVERIFY(!QFile::exists(dir.filePath("DISC5.tmp")));
+        QCOMPARE(test::readAll(txt), golden("disc5-editor.txt"));
+        QCOMPARE(discfile::editorScratchPath("/data.d/DISC5"), QStringLiteral("/data.d/DISC5.tmp"));
+    }
+
+    void readNumbers_data() {
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QList<int>>("numbers");
+        QTest::newRow("printed") << QStringList{"DISC NO =", "12",        "MIN TNO =",
+                                                " 1 ",       "MAX TNO =", " 14 "}
+                                 << QList<int>{12, 1, 14};
+        QTest::newRow("bare") << QStringList{"DISC NO =", "7", "MIN TNO =", "2", "MAX TNO =", "9"}
+                              << QList<int>{7, 2, 9};
+        QTest::newRow("missing min ends the lookup")
+            << QStringList{"DISC NO =", "7", "MAX TNO =", "9"} << QList<int>{7, 0, 0};
+        QTest::newRow("out of order: no going back")
+            << QStringList{"MAX TNO =", "9", "DISC NO =", "7", "MIN TNO =", "2"}
+            << QList<int>{7, 2, 0};
+        QTest::newRow("key case matters")
+            << QStringList{"disc no =", "7", "MIN TNO =", "2", "MAX TNO =", "9"}
+            << QList<int>{0, 0, 0};
+        QTest::newRow("not a number")
+            << QStringList{"DISC NO =", "x", "MIN TNO =", "2"} << QList<int>{0, 2, 0};
+    }
+
+    void readNumbers() {
+        QFETCH(QStringList, lines);
+        QFETCH(QList<int>, numbers);
+        const auto n = discfile::readNumbers(lines);
+        QCOMPARE((QList<int>{n.discNo, n.minTno, n.maxTno}), numbers);
+    }
+
+    void readDiscTitle() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("DISC5.txt");
+        QCOMPARE(discfile::readDiscTitle(path), std::nullopt);
+        QVERIFY(!discfile::readNumbers(path));
+        QVERIFY(test::writeAll(path, golden("disc5-unknown.tmp")));
+        QCOMPARE(discfile::readDiscTitle(path), std::optional<QString>(QString()));
+        QVERIFY(test::writeAll(path, "DISC ID =\r\n001aff07\r\n"));
+        QCOMPARE(discfile::readDiscTitle(path), std::nullopt);
+        QVERIFY(test::writeAll(path, golden("disc5-lookup.txt")));
+        const auto content = discfile::readDiscFile(path);
+        QVERIFY(content);
+        QCOMPARE(content->discTitle, QStringLiteral("Blue Train"));
+        QCOMPARE(content->trackTitles, (QStringList{"Blue Train", "Moment's Notice", "Lazy Bird"}));
+        QCOMPARE(content->numbers.maxTno, qint16(3));
+    }
+
+    void idCheck_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("result");
+        QTest::newRow("no file") << QByteArray() << int(discfile::IdCheck::NoFile);
+        QTest::newRow("lower-case match")
+            << golden("disc5-lookup.txt") << int(discfile::IdCheck::Match);
+        QTest::newRow("upper-case match")
+            << golden("disc5-editor.txt") << int(discfile::IdCheck::Match);
+        QTest::newRow("other disc")
+            << QByteArray("DISC ID =\r\n8a0b3c0d\r\n") << int(discfile::IdCheck::Mismatch);
+        QTest::newRow("no ID line")
+            << QByteArray("DISC NO =\r\n5\r\n") << int(discfile::IdCheck::Mismatch);
+    }
+
+    void idCheck() {
+        QFETCH(QByteArray, file);
+        QFETCH(int, result);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("DISC5.txt");
+        if (!file.isEmpty())
+            QVERIFY(test::writeAll(path, file));
+        QCOMPARE(int(discfile::checkId(path, {5, kBlueTrain})), result);
+    }
+
+    void parkAndRestoreAcrossSlots() {
+        QTemporaryDir dir;
+        QVERIFY(writeLookup(dir.path(), 3, kKindOfBlue, "Kind of Blue"));
+        const QStringList before = linesOf(dir.filePath("DISC3.txt"));
+        QCOMPARE(discfile::park(dir.filePath("DISC3.txt")), discfile::ParkResult::Parked);
+        QVERIFY(!QFile::exists(dir.filePath("DISC3.txt")));
+        QVERIFY(QFile::exists(dir.filePath("t8a0b3c0d._xt")));
+        QCOMPARE(discfile::park(dir.filePath("DISC3.txt")), discfile::ParkResult::NoFile);
+
+        QString error;
+        QCOMPARE(discfile::restore(dir.path(), {12, kKindOfBlue}, &error),
+                 discfile::RestoreResult::Restored);
+        QVERIFY(!QFile::exists(dir.filePath("t8a0b3c0d._xt")));
+        QStringList expected = before;
+        expected[3] = "12"; // the line after "DISC NO ="
+        QCOMPARE(linesOf(dir.filePath("DISC12.txt")), expected);
+        QCOMPARE(discfile::restore(dir.path(), {12, kKindOfBlue}),
+                 discfile::RestoreResult::NotFound);
+    }
+
+    void malformedFilesFailAndLoseNothing() {
+        QTemporaryDir dir;
+        const QString txt = dir.filePath("DISC5.txt");
+        const QByteArray damaged("DISC ID =\r\n../x\r\nDISC NO =\r\n5\r\n");
+        QVERIFY(test::writeAll(txt, damaged));
+        QString error;
+        QCOMPARE(discfile::park(txt, &error), discfile::ParkResult::Failed);
+        QVERIFY(error.contains("no valid disc ID"));
+        QVERIFY(!writeLookup(dir.path(), 5, kBlueTrain, "x", &error));
+        QCOMPARE(test::readAll(txt), damaged);
+        QVERIFY(!writeLookup(dir.path(), 0, kBlueTrain, "no slot", &error));
+        QVERIFY(error.contains("disc number"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"DISC5.txt"});
+
+        // A scratch file out of the fixed line order is not refreshed.
+        const QString tmp = dir.filePath("DISC6.tmp");
+        const QByteArray shuffled("DISC NO =\r\n6\r\nDISC ID =\r\n00000000\r\n");
+        QVERIFY(test::writeAll(tmp, shuffled));
+        QCOMPARE(discfile::refreshIdentifier(tmp, {6, kBlueTrain}, 1, 3, &error),
+                 discfile::RefreshResult::Failed);
+        QVERIFY(error.contains("DISC6.tmp"));
+        QCOMPARE(test::readAll(tmp), shuffled);
+        QVERIFY(!QFile::exists(dir.filePath("DISC6.txt")));
+
+        // A parked file without a disc number line stays parked.
+        const QString parked = dir.filePath("t8a0b3c0d._xt");
+        QVERIFY(test::writeAll(parked, "DISC ID =\r\n8a0b3c0d\r\n"));
+        QCOMPARE(discfile::restore(dir.path(), {7, kKindOfBlue}, &error),
+                 discfile::RestoreResult::Failed);
+        QVERIFY(QFile::exists(parked));
+        QVERIFY(!QFile::exists(dir.filePath("DISC7.txt")));
+
+        // Restoring over a slot file that cannot be parked leaves both as they were.
+        QVERIFY(test::writeAll(parked, golden("disc5-lookup.txt")));
+        QCOMPARE(discfile::restore(dir.path(), {5, kKindOfBlue}, &error),
+                 discfile::RestoreResult::Failed);
+        QCOMPARE(test::readAll(txt), damaged);
+        QCOMPARE(test::readAll(parked), golden("disc5-lookup.txt"));
+    }
+
+    void failedWriteKeepsOldFile() {
+        QTemporaryDir dir;
+        const QString txt = dir.filePath("DISC5.txt");
+        QVERIFY(test::writeAll(txt, golden("disc5-lookup.txt")));
+        // A directory where the scratch file must go makes the write fail, even for root. (A failed
+        // editor write keeps the old file: tst_crashsafety fills the disk under every writer.)
+        QVERIFY(QDir(dir.path()).mkdir("DISC5.txt.new"));
+        // A refresh that cannot write keeps its scratch file.
+        QVERIFY(test::writeAll(dir.filePath("DISC5.tmp"), golden("disc5-unknown.tmp")));
+        QCOMPARE(discfile::refreshIdentifier(dir.filePath("DISC5.tmp"), {5, kBlueTrain}, 1, 3),
+                 discfile::RefreshResult::Failed);
+        QCOMPARE(test::readAll(dir.filePath("DISC5.tmp")), golden("disc5-unknown.tmp"));
+        QCOMPARE(test::readAll(txt), golden("disc5-lookup.txt"));
+    }
+
+    void ninetyNineTracks() {
+        QTemporaryDir dir;
+        QStringList titles;
+        for (int i = 1; i <= 99; ++i)
+            titles.append(QStringLiteral("Track %1").arg(i));
+        QVERIFY(discfile::writeFromLookup(dir.path(), {200, kKindOfBlue}, 1, 99, "Long", titles));
+        const auto content = discfile::readDiscFile(dir.filePath("DISC200.txt"));
+        QVERIFY(content);
+        const auto& n = content->numbers;
+        QCOMPARE((QList<int>{n.discNo, n.minTno, n.maxTno}), (QList<int>{200, 1, 99}));
+        QCOMPARE(content->trackTitles, titles);
+    }
 };
-
-void TestDiscFile::editorWriterGolden() {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("DISC5.txt");
-    const DiscIdentity identity{5, kBlueTrain};
-    QCOMPARE(discfile::editorTarget(path, identity), path);
-    QString error;
-    QVERIFY2(discfile::writeFromEditor(path, identity, blueTrainRows(), &error), qPrintable(error));
-    QCOMPARE(test::readAll(path), golden("disc5-editor.txt"));
-    QVERIFY(!QFile::exists(dir.filePath("DISC5.tmp")));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"DISC5.txt"});
-}
-
-void TestDiscFile::lookupWriterGoldenParksOldFile() {
-    QTemporaryDir dir;
-    QVERIFY(discfile::writeFromEditor(dir.filePath("DISC5.txt"), {5, kBlueTrain}, blueTrainRows()));
-    QString error;
-    // The data folder as configured ends in a separator.
-    QVERIFY2(discfile::writeFromLookup(dir.path() + "/", {5, kBlueTrain}, 1, 3, "Blue Train",
-                                       {"Blue Train", "Moment's Notice", "Lazy Bird"}, &error),
-             qPrintable(error));
-    QCOMPARE(test::readAll(dir.filePath("DISC5.txt")), golden("disc5-lookup.txt"));
-    // Upper-case ID in the editor's file, lower-case parked name all the same.
-    QCOMPARE(discfile::parkedFileName(kBlueTrain), QStringLiteral("t001aff07._xt"));
-    QCOMPARE(test::readAll(dir.filePath("t001aff07._xt")), golden("disc5-editor.txt"));
-}
-
-void TestDiscFile::unknownIdSavesScratchThenRefresh() {
-    QTemporaryDir dir;
-    const QString txt = dir.filePath("DISC5.txt");
-    const QString tmp = dir.filePath("DISC5.tmp");
-    const DiscIdentity unknown{5, {}};
-    QCOMPARE(discfile::editorTarget(txt, unknown), tmp);
-    auto rows = blueTrainRows();
-    rows.discTitle.clear(); // an empty disc title keeps its line
-    QVERIFY(discfile::writeFromEditor(txt, unknown, rows));
-    QVERIFY(!QFile::exists(txt));
-    QCOMPARE(test::readAll(tmp), golden("disc5-unknown.tmp"));
-
-    QString error;
-    QCOMPARE(discfile::refreshIdentifier(tmp, {5, kBlueTrain}, 1, 3, &error),
-             discfile::RefreshResult::Refreshed);
-    QCOMPARE(test::readAll(txt), golden("disc5-refreshed.txt"));
-    QVERIFY(!QFile::exists(tmp));
-    QCOMPARE(discfile::refreshIdentifier(tmp, {5, kBlueTrain}, 1, 3),
-             discfile::RefreshResult::NoScratchFile);
-    QCOMPARE(test::readAll(txt), golden("disc5-refreshed.txt"));
-}
-
-void TestDiscFile::editorSaveRemovesOlderScratch() {
-    QTemporaryDir dir;
-    const QString txt = dir.filePath("DISC5.txt");
-    QVERIFY(discfile::writeFromEditor(txt, {5, {}}, {1, "old", {"old"}}));
-    QVERIFY(QFile::exists(dir.filePath("DISC5.tmp")));
-    QVERIFY(discfile::writeFromEditor(txt, {5, kBlueTrain}, blueTrainRows()));
-    // A later refresh of the old scratch file would overwrite the newer titles.
-    QVERIFY(!QFile::exists(dir.filePath("DISC5.tmp")));
-    QCOMPARE(test::readAll(txt), golden("disc5-editor.txt"));
-    QCOMPARE(discfile::editorScratchPath("/data.d/DISC5"), QStringLiteral("/data.d/DISC5.tmp"));
-}
-
-void TestDiscFile::readNumbers_data() {
-    QTest::addColumn<QStringList>("lines");
-    QTest::addColumn<QList<int>>("numbers");
-    QTest::newRow("printed") << QStringList{"DISC NO =", "12",        "MIN TNO =",
-                                            " 1 ",       "MAX TNO =", " 14 "}
-                             << QList<int>{12, 1, 14};
-    QTest::newRow("bare") << QStringList{"DISC NO =", "7", "MIN TNO =", "2", "MAX TNO =", "9"}
-                          << QList<int>{7, 2, 9};
-    QTest::newRow("missing min ends the lookup")
-        << QStringList{"DISC NO =", "7", "MAX TNO =", "9"} << QList<int>{7, 0, 0};
-    QTest::newRow("out of order: no going back")
-        << QStringList{"MAX TNO =", "9", "DISC NO =", "7", "MIN TNO =", "2"} << QList<int>{7, 2, 0};
-    QTest::newRow("key case matters")
-        << QStringList{"disc no =", "7", "MIN TNO =", "2", "MAX TNO =", "9"} << QList<int>{0, 0, 0};
-    QTest::newRow("not a number") << QStringList{"DISC NO =", "x", "MIN TNO =", "2"}
-                                  << QList<int>{0, 2, 0};
-}
-
-void TestDiscFile::readNumbers() {
-    QFETCH(QStringList, lines);
-    QFETCH(QList<int>, numbers);
-    const auto n = discfile::readNumbers(lines);
-    QCOMPARE((QList<int>{n.discNo, n.minTno, n.maxTno}), numbers);
-}
-
-void TestDiscFile::readDiscTitle() {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("DISC5.txt");
-    QCOMPARE(discfile::readDiscTitle(path), std::nullopt);
-    QVERIFY(!discfile::readNumbers(path));
-    QVERIFY(test::writeAll(path, golden("disc5-unknown.tmp")));
-    QCOMPARE(discfile::readDiscTitle(path), std::optional<QString>(QString()));
-    QVERIFY(test::writeAll(path, "DISC ID =\r\n001aff07\r\n"));
-    QCOMPARE(discfile::readDiscTitle(path), std::nullopt);
-    QVERIFY(test::writeAll(path, golden("disc5-lookup.txt")));
-    const auto content = discfile::readDiscFile(path);
-    QVERIFY(content);
-    QCOMPARE(content->discTitle, QStringLiteral("Blue Train"));
-    QCOMPARE(content->trackTitles, (QStringList{"Blue Train", "Moment's Notice", "Lazy Bird"}));
-    QCOMPARE(content->numbers.maxTno, qint16(3));
-}
-
-void TestDiscFile::idCheck_data() {
-    QTest::addColumn<QByteArray>("file");
-    QTest::addColumn<int>("result");
-    QTest::newRow("no file") << QByteArray() << int(discfile::IdCheck::NoFile);
-    QTest::newRow("lower-case match")
-        << golden("disc5-lookup.txt") << int(discfile::IdCheck::Match);
-    QTest::newRow("upper-case match")
-        << golden("disc5-editor.txt") << int(discfile::IdCheck::Match);
-    QTest::newRow("other disc") << QByteArray("DISC ID =\r\n8a0b3c0d\r\n")
-                                << int(discfile::IdCheck::Mismatch);
-    QTest::newRow("no ID line") << QByteArray("DISC NO =\r\n5\r\n")
-                                << int(discfile::IdCheck::Mismatch);
-}
-
-void TestDiscFile::idCheck() {
-    QFETCH(QByteArray, file);
-    QFETCH(int, result);
-    QTemporaryDir dir;
-    const QString path = dir.filePath("DISC5.txt");
-    if (!file.isEmpty())
-        QVERIFY(test::writeAll(path, file));
-    QCOMPARE(int(discfile::checkId(path, {5, kBlueTrain})), result);
-}
-
-void TestDiscFile::parkAndRestoreAcrossSlots() {
-    QTemporaryDir dir;
-    QVERIFY(writeLookup(dir.path(), 3, kKindOfBlue, "Kind of Blue"));
-    const QStringList before = linesOf(dir.filePath("DISC3.txt"));
-    QCOMPARE(discfile::park(dir.filePath("DISC3.txt")), discfile::ParkResult::Parked);
-    QVERIFY(!QFile::exists(dir.filePath("DISC3.txt")));
-    QVERIFY(QFile::exists(dir.filePath("t8a0b3c0d._xt")));
-    QCOMPARE(discfile::park(dir.filePath("DISC3.txt")), discfile::ParkResult::NoFile);
-
-    QString error;
-    QCOMPARE(discfile::restore(dir.path(), {12, kKindOfBlue}, &error),
-             discfile::RestoreResult::Restored);
-    QVERIFY(!QFile::exists(dir.filePath("t8a0b3c0d._xt")));
-    QStringList expected = before;
-    expected[3] = "12"; // the line after "DISC NO ="
-    QCOMPARE(linesOf(dir.filePath("DISC12.txt")), expected);
-    QCOMPARE(discfile::restore(dir.path(), {12, kKindOfBlue}), discfile::RestoreResult::NotFound);
-}
-
-void TestDiscFile::restoreParksAnotherDiscsFile() {
-    QTemporaryDir dir;
-    QVERIFY(writeLookup(dir.path(), 3, kKindOfBlue, "Kind of Blue"));
-    QCOMPARE(discfile::park(dir.filePath("DISC3.txt")), discfile::ParkResult::Parked);
-    QVERIFY(writeLookup(dir.path(), 12, kBlueTrain, "Blue Train"));
-    const QByteArray blueTrain = test::readAll(dir.filePath("DISC12.txt"));
-
-    QCOMPARE(discfile::restore(dir.path(), {12, kKindOfBlue}), discfile::RestoreResult::Restored);
-    QCOMPARE(discfile::checkId(dir.filePath("DISC12.txt"), {12, kKindOfBlue}),
-             discfile::IdCheck::Match);
-    // The disc that held slot 12 before is parked, not overwritten.
-    QCOMPARE(test::readAll(dir.filePath("t001aff07._xt")), blueTrain);
-}
-
-void TestDiscFile::malformedFilesFailAndLoseNothing() {
-    QTemporaryDir dir;
-    const QString txt = dir.filePath("DISC5.txt");
-    const QByteArray damaged("DISC ID =\r\n../x\r\nDISC NO =\r\n5\r\n");
-    QVERIFY(test::writeAll(txt, damaged));
-    QString error;
-    QCOMPARE(discfile::park(txt, &error), discfile::ParkResult::Failed);
-    QVERIFY(error.contains("no valid disc ID"));
-    QVERIFY(!writeLookup(dir.path(), 5, kBlueTrain, "x", &error));
-    QCOMPARE(test::readAll(txt), damaged);
-    QVERIFY(!writeLookup(dir.path(), 0, kBlueTrain, "no slot", &error));
-    QVERIFY(error.contains("disc number"));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"DISC5.txt"});
-
-    // A scratch file out of the fixed line order is not refreshed.
-    const QString tmp = dir.filePath("DISC6.tmp");
-    const QByteArray shuffled("DISC NO =\r\n6\r\nDISC ID =\r\n00000000\r\n");
-    QVERIFY(test::writeAll(tmp, shuffled));
-    QCOMPARE(discfile::refreshIdentifier(tmp, {6, kBlueTrain}, 1, 3, &error),
-             discfile::RefreshResult::Failed);
-    QVERIFY(error.contains("DISC6.tmp"));
-    QCOMPARE(test::readAll(tmp), shuffled);
-    QVERIFY(!QFile::exists(dir.filePath("DISC6.txt")));
-
-    // A parked file without a disc number line stays parked.
-    const QString parked = dir.filePath("t8a0b3c0d._xt");
-    QVERIFY(test::writeAll(parked, "DISC ID =\r\n8a0b3c0d\r\n"));
-    QCOMPARE(discfile::restore(dir.path(), {7, kKindOfBlue}, &error),
-             discfile::RestoreResult::Failed);
-    QVERIFY(QFile::exists(parked));
-    QVERIFY(!QFile::exists(dir.filePath("DISC7.txt")));
-
-    // Restoring over a slot file that cannot be parked leaves both as they were.
-    QVERIFY(test::writeAll(parked, golden("disc5-lookup.txt")));
-    QCOMPARE(discfile::restore(dir.path(), {5, kKindOfBlue}, &error),
-             discfile::RestoreResult::Failed);
-    QCOMPARE(test::readAll(txt), damaged);
-    QCOMPARE(test::readAll(parked), golden("disc5-lookup.txt"));
-}
-
-void TestDiscFile::controlCharactersNeverSplitRecords() {
-    QTemporaryDir dir;
-    const QString txt = dir.filePath("DISC5.txt");
-    const QString nasty = QStringLiteral("A\r\nB\tC") + QChar(0) + QStringLiteral("D\x1b");
-    QVERIFY(discfile::writeFromEditor(txt, {5, kBlueTrain}, {1, nasty, {nasty, "ok", nasty}}));
-    const auto content = discfile::readDiscFile(txt);
-    QVERIFY(content);
-    QCOMPARE(linesOf(txt).size(), 11 + 3);
-    QCOMPARE(content->discTitle, QStringLiteral("A  B C D "));
-    QCOMPARE(content->trackTitles, (QStringList{"A  B C D ", "ok", "A  B C D "}));
-
-    QVERIFY(discfile::writeFromLookup(dir.path(), {5, kBlueTrain}, 1, 2, nasty, {nasty, nasty}));
-    QCOMPARE(linesOf(txt).size(), 11 + 2);
-}
-
-void TestDiscFile::failedWriteKeepsOldFile() {
-    QTemporaryDir dir;
-    const QString txt = dir.filePath("DISC5.txt");
-    QVERIFY(test::writeAll(txt, golden("disc5-lookup.txt")));
-    // A directory where the scratch file must go makes the write fail, even for root. (A failed
-    // editor write keeps the old file: tst_crashsafety fills the disk under every writer.)
-    QVERIFY(QDir(dir.path()).mkdir("DISC5.txt.new"));
-    // A refresh that cannot write keeps its scratch file.
-    QVERIFY(test::writeAll(dir.filePath("DISC5.tmp"), golden("disc5-unknown.tmp")));
-    QCOMPARE(discfile::refreshIdentifier(dir.filePath("DISC5.tmp"), {5, kBlueTrain}, 1, 3),
-             discfile::RefreshResult::Failed);
-    QCOMPARE(test::readAll(dir.filePath("DISC5.tmp")), golden("disc5-unknown.tmp"));
-    QCOMPARE(test::readAll(txt), golden("disc5-lookup.txt"));
-}
-
-void TestDiscFile::ninetyNineTracks() {
-    QTemporaryDir dir;
-    QStringList titles;
-    for (int i = 1; i <= 99; ++i)
-        titles.append(QStringLiteral("Track %1").arg(i));
-    QVERIFY(discfile::writeFromLookup(dir.path(), {200, kKindOfBlue}, 1, 99, "Long", titles));
-    const auto content = discfile::readDiscFile(dir.filePath("DISC200.txt"));
-    QVERIFY(content);
-    const auto& n = content->numbers;
-    QCOMPARE((QList<int>{n.discNo, n.minTno, n.maxTno}), (QList<int>{200, 1, 99}));
-    QCOMPARE(content->trackTitles, titles);
-}
 
 QTEST_GUILESS_MAIN(TestDiscFile)
 #include "tst_discfile.moc"

@@ -37,166 +37,137 @@ void prepareConversion(const Folders& f) {
 class TestDiscList : public QObject {
     Q_OBJECT
 private slots:
-    void slotLabels_data();
-    void slotLabels();
-    void conversionGolden();
-    void conversionMissingOrFailing();
-    void fillGolden();
-    void fillToTwoHundredSlots();
-    void selectionListCreatedWhenMissing();
-    void selectionListFromFile();
-    void findSlotItem_data();
-    void findSlotItem();
-    void titleUpdateOnSave();
+    void slotLabels_data() {
+        QTest::addColumn<int>("slot");
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("item");
+        for (const auto& [slot, item] :
+             {std::pair{7, "  7"}, {12, " 12"}, {123, "123"}, {200, "200"}})
+            QTest::addRow("%d", slot) << slot << QStringLiteral("[%1] ").arg(item) << QString(item);
+    }
+
+    void slotLabels() {
+        QFETCH(int, slot);
+        QFETCH(QString, label);
+        QFETCH(QString, item);
+        QCOMPARE(disclist::slotLabel(slot), label);
+        QCOMPARE(disclist::slotItem(slot), item);
+        QCOMPARE(disclist::slotOfLine(label + "Some title"), std::optional<int>(slot));
+    }
+
+    void conversionGolden() {
+        Folders f;
+        prepareConversion(f);
+        QString error;
+        QCOMPARE(disclist::convertAllDiscs(f.allDisc(), f.data.path(), {7, 1, 9}, &error),
+                 disclist::Result::Done);
+        QCOMPARE(test::readAll(f.discList()), golden("tempdisc-converted.txt"));
+        QVERIFY(!QFile::exists(f.allDisc()));
+        QVERIFY(!QFile::exists(f.data.filePath("tempd.tmp")));
+
+        const auto entries = disclist::read(f.data.path());
+        QVERIFY(entries);
+        QCOMPARE(entries->size(), 4);
+        QCOMPARE(entries->at(1).title, QStringLiteral("Kind of Blue"));
+        QCOMPARE(entries->at(1).userFileByte, 5);
+        QCOMPARE(entries->at(1).musicType, 14);
+        QCOMPARE(entries->at(1).maxTno, 9);
+        QCOMPARE(entries->at(3).slot, 123);
+    }
+
+    void conversionMissingOrFailing() {
+        Folders f;
+        QCOMPARE(disclist::convertAllDiscs(f.allDisc(), f.data.path(), {}),
+                 disclist::Result::NoSource);
+        QVERIFY(!QFile::exists(f.discList()));
+
+        // A list that cannot be written keeps alldisc.txt and the old list.
+        prepareConversion(f);
+        QVERIFY(test::writeAll(f.discList(), golden("tempdisc-filled12.txt")));
+        QVERIFY(QDir(f.data.path()).mkdir("tempd.tmp"));
+        QString error;
+        QCOMPARE(disclist::convertAllDiscs(f.allDisc(), f.data.path(), {}, &error),
+                 disclist::Result::Failed);
+        QVERIFY(error.contains("tempd.tmp"));
+        QCOMPARE(test::readAll(f.allDisc()), golden("alldisc.txt"));
+        QCOMPARE(test::readAll(f.discList()), golden("tempdisc-filled12.txt"));
+
+        // A record cut short at the end of the file keeps its place.
+        QVERIFY(QDir(f.data.path()).rmdir("tempd.tmp"));
+        QVERIFY(test::writeAll(f.allDisc(), "##3\r\n#0\r\nHalf"));
+        QCOMPARE(disclist::convertAllDiscs(f.allDisc(), f.data.path(), {}), disclist::Result::Done);
+        QCOMPARE(test::readAll(f.discList()), QByteArray("[  3] Half\r\n0\r\n0\r\n1\r\n1\r\n"));
+    }
+
+    void fillGolden() {
+        Folders f;
+        QCOMPARE(disclist::fillToAllSlots(f.data.path(), 12), disclist::Result::NoSource);
+        QVERIFY(test::writeAll(f.discList(), golden("tempdisc-converted.txt")));
+        QCOMPARE(disclist::fillToAllSlots(f.data.path(), 12), disclist::Result::Done);
+        QCOMPARE(test::readAll(f.discList()), golden("tempdisc-filled12.txt"));
+    }
+
+    void selectionListCreatedWhenMissing() {
+        Folders f;
+        const disclist::SelectionList list = disclist::Create_cmbDNO_List(f.data.path(), "  7");
+        QVERIFY(list.created);
+        QVERIFY(list.error.isEmpty());
+        QCOMPARE(list.items.size(), 200);
+        QCOMPARE(list.items.at(6), QStringLiteral("  7"));
+        QCOMPARE(list.items.at(122), QStringLiteral("123"));
+        QCOMPARE(list.selected, 6);
+        const QStringList lines = textfile::readLines(f.discList()).value();
+        QCOMPARE(lines.size(), 1000);
+        QCOMPARE(lines.mid(0, 5), (QStringList{"[  1] Unknown DISC", "0", "0", "1", "99"}));
+    }
+
+    void selectionListFromFile() {
+        Folders f;
+        QVERIFY(test::writeAll(f.discList(), golden("tempdisc-converted.txt")));
+        disclist::SelectionList list = disclist::Create_cmbDNO_List(f.data.path(), " 12");
+        QVERIFY(!list.created);
+        QCOMPARE(list.items, (QStringList{"  1", "  7", " 12", "123"}));
+        QCOMPARE(list.selected, 2);
+        QCOMPARE(disclist::Create_cmbDNO_List(f.data.path(), "5").selected, -1);
+        QCOMPARE(disclist::Create_cmbDNO_List(f.data.path(), QString()).selected, -1);
+        QCOMPARE(test::readAll(f.discList()), golden("tempdisc-converted.txt"));
+    }
+
+    void findSlotItem_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("index");
+        QTest::newRow("plain") << "7" << 1;
+        QTest::newRow("blank") << " 7" << 1;
+        QTest::newRow("leading zeros") << "007" << 1;
+        QTest::newRow("three digits") << "123" << 3;
+        QTest::newRow("not listed") << "5" << -1;
+        QTest::newRow("not a number") << "abc" << -1;
+        QTest::newRow("empty") << "" << -1;
+    }
+
+    void findSlotItem() {
+        QFETCH(QString, typed);
+        QFETCH(int, index);
+        QCOMPARE(disclist::findSlotItem({"  1", "  7", " 12", "123"}, typed), index);
+    }
+
+    void titleUpdateOnSave() {
+        Folders f;
+        QCOMPARE(disclist::updateTitle(f.data.path(), 7, "x"), disclist::Result::NoSource);
+        QVERIFY(test::writeAll(f.discList(), golden("tempdisc-converted.txt")));
+        QString error;
+        QCOMPARE(disclist::updateTitle(f.data.path(), 7, "Sketches\r\nof Spain", &error),
+                 disclist::Result::Done);
+        QStringList expected = textfile::splitLines(golden("tempdisc-converted.txt"));
+        expected[5] = "[  7] Sketches  of Spain";
+        QCOMPARE(textfile::readLines(f.discList()).value(), expected);
+        QVERIFY(!QFile::exists(f.data.filePath("tmpd.dsc")));
+
+        QVERIFY(QDir(f.data.path()).mkdir("tmpd.dsc"));
+        QCOMPARE(disclist::updateTitle(f.data.path(), 1, "y", &error), disclist::Result::Failed);
+        QCOMPARE(textfile::readLines(f.discList()).value(), expected);
+    }
 };
-
-void TestDiscList::slotLabels_data() {
-    QTest::addColumn<int>("slot");
-    QTest::addColumn<QString>("label");
-    QTest::addColumn<QString>("item");
-    for (const auto& [slot, item] : {std::pair{7, "  7"}, {12, " 12"}, {123, "123"}, {200, "200"}})
-        QTest::addRow("%d", slot) << slot << QStringLiteral("[%1] ").arg(item) << QString(item);
-}
-
-void TestDiscList::slotLabels() {
-    QFETCH(int, slot);
-    QFETCH(QString, label);
-    QFETCH(QString, item);
-    QCOMPARE(disclist::slotLabel(slot), label);
-    QCOMPARE(disclist::slotItem(slot), item);
-    QCOMPARE(disclist::slotOfLine(label + "Some title"), std::optional<int>(slot));
-}
-
-void TestDiscList::conversionGolden() {
-    Folders f;
-    prepareConversion(f);
-    QString error;
-    QCOMPARE(disclist::convertAllDiscs(f.allDisc(), f.data.path(), {7, 1, 9}, &error),
-             disclist::Result::Done);
-    QCOMPARE(test::readAll(f.discList()), golden("tempdisc-converted.txt"));
-    QVERIFY(!QFile::exists(f.allDisc()));
-    QVERIFY(!QFile::exists(f.data.filePath("tempd.tmp")));
-
-    const auto entries = disclist::read(f.data.path());
-    QVERIFY(entries);
-    QCOMPARE(entries->size(), 4);
-    QCOMPARE(entries->at(1).title, QStringLiteral("Kind of Blue"));
-    QCOMPARE(entries->at(1).userFileByte, 5);
-    QCOMPARE(entries->at(1).musicType, 14);
-    QCOMPARE(entries->at(1).maxTno, 9);
-    QCOMPARE(entries->at(3).slot, 123);
-
-    // Without the player's disc every entry keeps tracks 1..1.
-    prepareConversion(f);
-    QCOMPARE(disclist::convertAllDiscs(f.allDisc(), f.data.path(), {}), disclist::Result::Done);
-    const QList<disclist::Entry> plain = disclist::read(f.data.path()).value();
-    QCOMPARE(plain.size(), 4);
-    for (const disclist::Entry& e : plain)
-        QCOMPARE((QList<int>{e.minTno, e.maxTno}), (QList<int>{1, 1}));
-}
-
-void TestDiscList::conversionMissingOrFailing() {
-    Folders f;
-    QCOMPARE(disclist::convertAllDiscs(f.allDisc(), f.data.path(), {}), disclist::Result::NoSource);
-    QVERIFY(!QFile::exists(f.discList()));
-
-    // A list that cannot be written keeps alldisc.txt and the old list.
-    prepareConversion(f);
-    QVERIFY(test::writeAll(f.discList(), golden("tempdisc-filled12.txt")));
-    QVERIFY(QDir(f.data.path()).mkdir("tempd.tmp"));
-    QString error;
-    QCOMPARE(disclist::convertAllDiscs(f.allDisc(), f.data.path(), {}, &error),
-             disclist::Result::Failed);
-    QVERIFY(error.contains("tempd.tmp"));
-    QCOMPARE(test::readAll(f.allDisc()), golden("alldisc.txt"));
-    QCOMPARE(test::readAll(f.discList()), golden("tempdisc-filled12.txt"));
-
-    // A record cut short at the end of the file keeps its place.
-    QVERIFY(QDir(f.data.path()).rmdir("tempd.tmp"));
-    QVERIFY(test::writeAll(f.allDisc(), "##3\r\n#0\r\nHalf"));
-    QCOMPARE(disclist::convertAllDiscs(f.allDisc(), f.data.path(), {}), disclist::Result::Done);
-    QCOMPARE(test::readAll(f.discList()), QByteArray("[  3] Half\r\n0\r\n0\r\n1\r\n1\r\n"));
-}
-
-void TestDiscList::fillGolden() {
-    Folders f;
-    QCOMPARE(disclist::fillToAllSlots(f.data.path(), 12), disclist::Result::NoSource);
-    QVERIFY(test::writeAll(f.discList(), golden("tempdisc-converted.txt")));
-    QCOMPARE(disclist::fillToAllSlots(f.data.path(), 12), disclist::Result::Done);
-    QCOMPARE(test::readAll(f.discList()), golden("tempdisc-filled12.txt"));
-}
-
-void TestDiscList::fillToTwoHundredSlots() {
-    Folders f;
-    QVERIFY(test::writeAll(f.discList(), golden("tempdisc-converted.txt")));
-    QCOMPARE(disclist::fillToAllSlots(f.data.path()), disclist::Result::Done);
-    const QStringList lines = textfile::readLines(f.discList()).value();
-    QCOMPARE(lines.size(), 200 * 5);
-    QCOMPARE(lines.mid(4 * 5, 5), (QStringList{"[  5] Unknown DISC", "0", "0", "1", "99"}));
-    QCOMPARE(lines.mid(122 * 5, 5), (QStringList{"[123] * NO TITLE *", "128", "1", "1", "99"}));
-    QCOMPARE(lines.last(), QStringLiteral("99"));
-}
-
-void TestDiscList::selectionListCreatedWhenMissing() {
-    Folders f;
-    const disclist::SelectionList list = disclist::Create_cmbDNO_List(f.data.path(), "  7");
-    QVERIFY(list.created);
-    QVERIFY(list.error.isEmpty());
-    QCOMPARE(list.items.size(), 200);
-    QCOMPARE(list.items.at(6), QStringLiteral("  7"));
-    QCOMPARE(list.items.at(122), QStringLiteral("123"));
-    QCOMPARE(list.selected, 6);
-    const QStringList lines = textfile::readLines(f.discList()).value();
-    QCOMPARE(lines.size(), 1000);
-    QCOMPARE(lines.mid(0, 5), (QStringList{"[  1] Unknown DISC", "0", "0", "1", "99"}));
-}
-
-void TestDiscList::selectionListFromFile() {
-    Folders f;
-    QVERIFY(test::writeAll(f.discList(), golden("tempdisc-converted.txt")));
-    disclist::SelectionList list = disclist::Create_cmbDNO_List(f.data.path(), " 12");
-    QVERIFY(!list.created);
-    QCOMPARE(list.items, (QStringList{"  1", "  7", " 12", "123"}));
-    QCOMPARE(list.selected, 2);
-    QCOMPARE(disclist::Create_cmbDNO_List(f.data.path(), "5").selected, -1);
-    QCOMPARE(disclist::Create_cmbDNO_List(f.data.path(), QString()).selected, -1);
-    QCOMPARE(test::readAll(f.discList()), golden("tempdisc-converted.txt"));
-}
-
-void TestDiscList::findSlotItem_data() {
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<int>("index");
-    QTest::newRow("plain") << "7" << 1;
-    QTest::newRow("blank") << " 7" << 1;
-    QTest::newRow("leading zeros") << "007" << 1;
-    QTest::newRow("three digits") << "123" << 3;
-    QTest::newRow("not listed") << "5" << -1;
-    QTest::newRow("not a number") << "abc" << -1;
-    QTest::newRow("empty") << "" << -1;
-}
-
-void TestDiscList::findSlotItem() {
-    QFETCH(QString, typed);
-    QFETCH(int, index);
-    QCOMPARE(disclist::findSlotItem({"  1", "  7", " 12", "123"}, typed), index);
-}
-
-void TestDiscList::titleUpdateOnSave() {
-    Folders f;
-    QCOMPARE(disclist::updateTitle(f.data.path(), 7, "x"), disclist::Result::NoSource);
-    QVERIFY(test::writeAll(f.discList(), golden("tempdisc-converted.txt")));
-    QString error;
-    QCOMPARE(disclist::updateTitle(f.data.path(), 7, "Sketches\r\nof Spain", &error),
-             disclist::Result::Done);
-    QStringList expected = textfile::splitLines(golden("tempdisc-converted.txt"));
-    expected[5] = "[  7] Sketches  of Spain";
-    QCOMPARE(textfile::readLines(f.discList()).value(), expected);
-    QVERIFY(!QFile::exists(f.data.filePath("tmpd.dsc")));
-
-    QVERIFY(QDir(f.data.path()).mkdir("tmpd.dsc"));
-    QCOMPARE(disclist::updateTitle(f.data.path(), 1, "y", &error), disclist::Result::Failed);
-    QCOMPARE(textfile::readLines(f.discList()).value(), expected);
-}
 
 QTEST_GUILESS_MAIN(TestDiscList)
 #include "tst_disclist.moc"

@@ -11,50 +11,43 @@ class TestLinkTrace : public QObject {
     Q_OBJECT
 
 private slots:
+    // A summary begins "send" for a unit sent, "recv" for one received.
     void describe_data() {
-        QTest::addColumn<bool>("sent");
         QTest::addColumn<QByteArray>("unit");
         QTest::addColumn<QString>("summary");
-        QTest::newRow("enq") << true << QByteArray(1, char(kEnq)) << "send ENQ";
-        QTest::newRow("ack") << false << QByteArray(1, char(kAck)) << "recv ACK";
-        QTest::newRow("nak") << false << QByteArray(1, char(kNak)) << "recv NAK";
-        QTest::newRow("eot") << true << QByteArray(1, char(kEot)) << "send EOT";
-        QTest::newRow("stray byte") << false << QByteArray(1, char(0x41)) << "recv byte 0x41";
-        QTest::newRow("data request")
-            << true << buildDataRequest(kRequestDiscId, 12)
-            << "send frame cmd 0x03 data request 0x00 0x04 disc 12 track 0 kind 0 d 0";
-        QTest::newRow("play") << true << buildPlayRequest(12, 3, 1)
-                              << "send frame cmd 0x0b play disc 12 a 3 b 1";
-        QTest::newRow("key") << true << buildKeyCode(0xA0CB)
-                             << "send frame cmd 0x0a key code 0xa0 0xcb";
-        QTest::newRow("program") << true << buildProgramList({{3, 5}, {7, 100}})
-                                 << "send frame cmd 0x0d program 2 steps 3/5 7/all";
-        QTest::newRow("title") << true << buildTitleFrame(12, 0, 0x05, 0, 23, "Blue")
-                               << "send frame cmd 0xfe title disc 12 item 0 kind 0 user-files "
-                                  "0x05 music-type 23 \"Blue\"";
-        const QByteArray status("\x0c\x00\x03\x00\x17\x05\x00\x00\x01", 9);
-        QTest::newRow("play status")
-            << false << buildFrame(kPushPlayStatus, status)
-            << "recv frame cmd 0x12 play status disc 12 track 3 step 0 music-type 23 "
-               "user-files 0x05 status7 0x00 mode 0 repeat 1";
-        QTest::newRow("toc ready") << false << buildFrame(kPushTocReady, QByteArray("\x07\x00", 2))
-                                   << "recv frame cmd 0x14 toc ready disc 7";
-        QTest::newRow("music type")
-            << false << buildFrame(kReplyMusicType, QByteArray("\x00\x10\x05", 3))
-            << "recv frame cmd 0x08 music type 5";
+        const auto row = [](const char* name, const QByteArray& unit, const QString& summary) {
+            QTest::newRow(name) << unit << summary;
+        };
+        row("enq", QByteArray(1, char(kEnq)), "send ENQ");
+        row("ack", QByteArray(1, char(kAck)), "recv ACK");
+        row("stray byte", QByteArray(1, char(0x41)), "recv byte 0x41");
+        row("data request", buildDataRequest(kRequestDiscId, 12),
+            "send frame cmd 0x03 data request 0x00 0x04 disc 12 track 0 kind 0 d 0");
+        row("play", buildPlayRequest(12, 3, 1), "send frame cmd 0x0b play disc 12 a 3 b 1");
+        row("program", buildProgramList({{3, 5}, {7, 100}}),
+            "send frame cmd 0x0d program 2 steps 3/5 7/all");
+        row("title", buildTitleFrame(12, 0, 0x05, 0, 23, "Blue"),
+            "send frame cmd 0xfe title disc 12 item 0 kind 0 user-files 0x05 music-type 23 "
+            "\"Blue\"");
+        row("play status",
+            buildFrame(kPushPlayStatus, QByteArray("\x0c\x00\x03\x00\x17\x05\x00\x00\x01", 9)),
+            "recv frame cmd 0x12 play status disc 12 track 3 step 0 music-type 23 user-files 0x05 "
+            "status7 0x00 mode 0 repeat 1");
+        row("toc ready", buildFrame(kPushTocReady, QByteArray("\x07\x00", 2)),
+            "recv frame cmd 0x14 toc ready disc 7");
+        row("music type", buildFrame(kReplyMusicType, QByteArray("\x00\x10\x05", 3)),
+            "recv frame cmd 0x08 music type 5");
         QByteArray bad = buildFrame(kPushTocReady, QByteArray("\x07\x00", 2));
         bad[bad.size() - 1] = char(bad.at(bad.size() - 1) + 1);
-        QTest::newRow("bad checksum")
-            << false << bad
-            << "recv bad frame (bad checksum) " + QString::fromLatin1(bad.toHex(' '));
-        QTest::newRow("short reply") << false << buildFrame(kReplyMusicType, QByteArray(1, 0))
-                                     << "recv frame cmd 0x08 (not understood)";
+        row("bad checksum", bad,
+            "recv bad frame (bad checksum) " + QString::fromLatin1(bad.toHex(' ')));
+        row("short reply", buildFrame(kReplyMusicType, QByteArray(1, 0)),
+            "recv frame cmd 0x08 (not understood)");
     }
     void describe() {
-        QFETCH(bool, sent);
         QFETCH(QByteArray, unit);
         QFETCH(QString, summary);
-        QCOMPARE(describeUnit(sent, unit), summary);
+        QCOMPARE(describeUnit(summary.startsWith(QStringLiteral("send ")), unit), summary);
     }
 
     void offByDefaultAndSwitchable() {

@@ -30,154 +30,138 @@ using Replies = QList<QPair<int, QString>>; // status and fixture ("" empty, "{"
 class TestMusicBrainz : public QObject {
     Q_OBJECT
 private slots:
-    void discIdFromLibdiscid_data();
-    void discIdFromLibdiscid();
-    void lookup_data();
-    void lookup();
-    void requestsAsMusicBrainzWantsThem();
-};
-
-void TestMusicBrainz::discIdFromLibdiscid_data() {
-    QTest::addColumn<QString>("toc");
-    QTest::addColumn<QString>("id");
-    // libdiscid's own example disc (its test suite and documentation).
-    QTest::newRow("libdiscid example")
-        << "150 18901 39738 59557 79152 100126 124833 147278 166336 182560 206535"
-        << "Wn8eRBtfLDfM0qjYPdxrz.Zjs_U-";
-    QTest::newRow("two-track test disc") << "150 14287 31587" << kTwoTrackId;
-}
-
-void TestMusicBrainz::discIdFromLibdiscid() {
-    QFETCH(QString, toc);
-    QFETCH(QString, id);
-    const auto cddb = CddbToc::fromTocText(toc);
-    QVERIFY(cddb);
-    const auto disc = mbDiscId(*cddb);
-    QVERIFY(disc);
-    QCOMPARE(disc->id, id);
-    const QStringList words = toc.split(' ');
-    // "first last lead-out offsets..."
-    QCOMPARE(disc->toc, QStringLiteral("1 %1 %2 %3")
-                            .arg(words.size() - 1)
-                            .arg(words.last())
-                            .arg(words.mid(0, words.size() - 1).join(' ')));
-    QVERIFY(disc->submissionUrl.toString().contains(id));
-    QVERIFY(!mbDiscId(CddbToc{}));
-}
-
-void TestMusicBrainz::lookup_data() {
-    QTest::addColumn<Replies>("replies");
-    QTest::addColumn<int>("code");
-    QTest::addColumn<int>("count");
-    QTest::addColumn<QString>("artist");
-    QTest::addColumn<QString>("details");
-    QTest::addColumn<QString>("firstTrack");
-    QTest::addColumn<bool>("exact");
-    using R = Replies;
-    const int ok = int(CddbResultCode::Ok);
-    QTest::newRow("one release") << R{{200, "one-release.json"}} << ok << 1 << "Alpha feat. Beta"
-                                 << "1999, GB, Lumen, disc 1 of 1, 2 tracks"
-                                 << "Dawn" << true;
-    QTest::newRow("several releases") << R{{200, "several-releases.json"}} << ok << 2 << "Alpha"
-                                      << "1999, GB, Lumen, disc 1 of 1, 2 tracks"
-                                      << "Dawn" << true;
-    QTest::newRow("only medium 2 of a set matches")
-        << R{{200, "multi-disc.json"}} << ok << 1 << "Gamma"
-        << "2010, DE, Kiel, disc 2 of 2, 2 tracks"
-        << "Four" << true;
-    QTest::newRow("various artists")
-        << R{{200, "various-artists.json"}} << ok << 1 << "Various Artists"
-        << "2001, XE, Comp, disc 1 of 1, 2 tracks"
-        << "Gamma / Opening" << true;
-    QTest::newRow("unknown id, found by TOC")
-        << R{{404, ""}, {200, "fuzzy.json"}} << ok << 1 << "Zeta"
-        << "1988, JP, Nami, disc 1 of 1, 2 tracks"
-        << "Near" << false;
-    QTest::newRow("503 then success")
-        << R{{503, ""}, {200, "one-release.json"}} << ok << 1 << "Alpha feat. Beta"
-        << "1999, GB, Lumen, disc 1 of 1, 2 tracks"
-        << "Dawn" << true;
-    QTest::newRow("503 every time")
-        << R{{503, ""}, {503, ""}, {503, ""}} << int(CddbResultCode::Throttled) << 0 << ""
-        << ""
-        << "" << false;
-    QTest::newRow("malformed reply") << R{{200, "{"}} << int(CddbResultCode::BadResponse) << 0 << ""
-                                     << ""
-                                     << "" << false;
-    QTest::newRow("unknown everywhere")
-        << R{{404, ""}, {400, ""}} << int(CddbResultCode::NoMatch) << 0 << ""
-        << ""
-        << "" << false;
-}
-
-void TestMusicBrainz::lookup() {
-    QFETCH(Replies, replies);
-    QFETCH(int, code);
-    QFETCH(int, count);
-    QFETCH(QString, artist);
-    QFETCH(QString, details);
-    QFETCH(QString, firstTrack);
-    QFETCH(bool, exact);
-    HttpStub server;
-    QVERIFY(server.listen());
-    int next = 0;
-    server.setHandler([&](const HttpStubRequest&) {
-        const auto [status, name] = replies.value(next++, {500, QString()});
-        const QByteArray body = name.isEmpty() ? QByteArray()
-                                : name == "{"  ? QByteArray("{\"releases\": [{\"media\":")
-                                               : fixture(name);
-        return HttpStubReply::text(body, status, status == 200 ? "OK" : "No");
-    });
-    MbClient client;
-    MbOptions options;
-    options.scheme = "http";
-    options.server = "127.0.0.1";
-    options.port = server.port();
-    options.spacingMs = 50;
-    options.backoffMs = 300;
-    client.setOptions(options, CddbOptions{});
-
-    const MbLookupResult result = client.lookupAndWait(twoTrackDisc());
-    QCOMPARE(int(result.outcome.code), code);
-    QCOMPARE(server.requests().size(), replies.size());
-    QCOMPARE(result.candidates.size(), count);
-    if (replies.first().first == 503) // the pause before the second try
-        QVERIFY(server.requests().at(1).receivedAtMs - server.requests().at(0).receivedAtMs >= 300);
-    if (count == 0) {
-        QVERIFY(code == int(CddbResultCode::NoMatch) || !result.outcome.message.isEmpty());
-        return;
+    void discIdFromLibdiscid_data() {
+        QTest::addColumn<QString>("toc");
+        QTest::addColumn<QString>("id");
+        // libdiscid's own example disc (its test suite and documentation).
+        QTest::newRow("libdiscid example")
+            << "150 18901 39738 59557 79152 100126 124833 147278 166336 182560 206535"
+            << "Wn8eRBtfLDfM0qjYPdxrz.Zjs_U-";
+        QTest::newRow("two-track test disc") << "150 14287 31587" << kTwoTrackId;
     }
-    const CddbMatch shown = result.candidates.first().toMatch();
-    QCOMPARE(shown.artist, artist);
-    QCOMPARE(shown.details, details);
-    QCOMPARE(shown.source, QString("MusicBrainz"));
-    QCOMPARE(shown.exact, exact);
-    QCOMPARE(result.candidates.first().toDisc().trackTitles.value(0), firstTrack);
-}
 
-void TestMusicBrainz::requestsAsMusicBrainzWantsThem() {
-    HttpStub server;
-    QVERIFY(server.listen());
-    server.setHandler([](const HttpStubRequest&) { return HttpStubReply::text({}, 404, "No"); });
-    MbClient client;
-    MbOptions options;
-    options.scheme = "http";
-    options.server = "127.0.0.1";
-    options.port = server.port();
-    CddbOptions shared;
-    shared.email = "joe@example.org";
-    client.setOptions(options, shared);
+    void discIdFromLibdiscid() {
+        QFETCH(QString, toc);
+        QFETCH(QString, id);
+        const auto cddb = CddbToc::fromTocText(toc);
+        QVERIFY(cddb);
+        const auto disc = mbDiscId(*cddb);
+        QVERIFY(disc);
+        QCOMPARE(disc->id, id);
+        const QStringList words = toc.split(' ');
+        // "first last lead-out offsets..."
+        QCOMPARE(disc->toc, QStringLiteral("1 %1 %2 %3")
+                                .arg(words.size() - 1)
+                                .arg(words.last())
+                                .arg(words.mid(0, words.size() - 1).join(' ')));
+        QVERIFY(disc->submissionUrl.toString().contains(id));
+        QVERIFY(!mbDiscId(CddbToc{}));
+    }
 
-    QCOMPARE(int(client.lookupAndWait(twoTrackDisc()).outcome.code), int(CddbResultCode::NoMatch));
-    const QList<HttpStubRequest>& sent = server.requests();
-    QCOMPARE(sent.size(), 2);
-    QCOMPARE(sent.at(0).target, "/ws/2/discid/" + kTwoTrackId.toLatin1() +
-                                    "?inc=recordings+artist-credits+labels&fmt=json");
-    QVERIFY(sent.at(1).target.startsWith("/ws/2/discid/-?toc=1+2+31587+150+14287&"));
-    QCOMPARE(sent.at(0).header("User-Agent"), QByteArray("TrackFen/1.0.1 ( joe@example.org )"));
-    // One request a second, as MusicBrainz's rate limit asks.
-    QVERIFY(sent.at(1).receivedAtMs - sent.at(0).receivedAtMs >= 950);
-}
+    void lookup_data() {
+        QTest::addColumn<Replies>("replies");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QString>("artist");
+        QTest::addColumn<QString>("details");
+        QTest::addColumn<QString>("firstTrack");
+        QTest::addColumn<bool>("exact");
+        const auto row = [](const char* name, const Replies& replies, CddbResultCode code,
+                            const QString& artist = {}, const QString& details = {},
+                            const QString& firstTrack = {}, bool exact = true, int count = 1) {
+            QTest::newRow(name) << replies << int(code) << (artist.isEmpty() ? 0 : count) << artist
+                                << details << firstTrack << (exact && !artist.isEmpty());
+        };
+        const auto ok = CddbResultCode::Ok;
+        const QString lumen = "1999, GB, Lumen, disc 1 of 1, 2 tracks";
+        row("one release", {{200, "one-release.json"}}, ok, "Alpha feat. Beta", lumen, "Dawn");
+        row("several releases", {{200, "several-releases.json"}}, ok, "Alpha", lumen, "Dawn", true,
+            2);
+        row("only medium 2 of a set matches", {{200, "multi-disc.json"}}, ok, "Gamma",
+            "2010, DE, Kiel, disc 2 of 2, 2 tracks", "Four");
+        row("various artists", {{200, "various-artists.json"}}, ok, "Various Artists",
+            "2001, XE, Comp, disc 1 of 1, 2 tracks", "Gamma / Opening");
+        row("unknown id, found by TOC", {{404, ""}, {200, "fuzzy.json"}}, ok, "Zeta",
+            "1988, JP, Nami, disc 1 of 1, 2 tracks", "Near", false);
+        row("503 then success", {{503, ""}, {200, "one-release.json"}}, ok, "Alpha feat. Beta",
+            lumen, "Dawn");
+        row("503 every time", {{503, ""}, {503, ""}, {503, ""}}, CddbResultCode::Throttled);
+        row("malformed reply", {{200, "{"}}, CddbResultCode::BadResponse);
+        row("unknown everywhere", {{404, ""}, {400, ""}}, CddbResultCode::NoMatch);
+    }
+
+    void lookup() {
+        QFETCH(Replies, replies);
+        QFETCH(int, code);
+        QFETCH(int, count);
+        QFETCH(QString, artist);
+        QFETCH(QString, details);
+        QFETCH(QString, firstTrack);
+        QFETCH(bool, exact);
+        HttpStub server;
+        QVERIFY(server.listen());
+        int next = 0;
+        server.setHandler([&](const HttpStubRequest&) {
+            const auto [status, name] = replies.value(next++, {500, QString()});
+            const QByteArray body = name.isEmpty() ? QByteArray()
+                                    : name == "{"  ? QByteArray("{\"releases\": [{\"media\":")
+                                                   : fixture(name);
+            return HttpStubReply::text(body, status, status == 200 ? "OK" : "No");
+        });
+        MbClient client;
+        MbOptions options;
+        options.scheme = "http";
+        options.server = "127.0.0.1";
+        options.port = server.port();
+        options.spacingMs = 50;
+        options.backoffMs = 300;
+        client.setOptions(options, CddbOptions{});
+
+        const MbLookupResult result = client.lookupAndWait(twoTrackDisc());
+        QCOMPARE(int(result.outcome.code), code);
+        QCOMPARE(server.requests().size(), replies.size());
+        QCOMPARE(result.candidates.size(), count);
+        if (replies.first().first == 503) // the pause before the second try
+            QVERIFY(server.requests().at(1).receivedAtMs - server.requests().at(0).receivedAtMs >=
+                    300);
+        if (count == 0) {
+            QVERIFY(code == int(CddbResultCode::NoMatch) || !result.outcome.message.isEmpty());
+            return;
+        }
+        const CddbMatch shown = result.candidates.first().toMatch();
+        QCOMPARE(shown.artist, artist);
+        QCOMPARE(shown.details, details);
+        QCOMPARE(shown.source, QString("MusicBrainz"));
+        QCOMPARE(shown.exact, exact);
+        QCOMPARE(result.candidates.first().toDisc().trackTitles.value(0), firstTrack);
+    }
+
+    void requestsAsMusicBrainzWantsThem() {
+        HttpStub server;
+        QVERIFY(server.listen());
+        server.setHandler(
+            [](const HttpStubRequest&) { return HttpStubReply::text({}, 404, "No"); });
+        MbClient client;
+        MbOptions options;
+        options.scheme = "http";
+        options.server = "127.0.0.1";
+        options.port = server.port();
+        CddbOptions shared;
+        shared.email = "joe@example.org";
+        client.setOptions(options, shared);
+
+        QCOMPARE(int(client.lookupAndWait(twoTrackDisc()).outcome.code),
+                 int(CddbResultCode::NoMatch));
+        const QList<HttpStubRequest>& sent = server.requests();
+        QCOMPARE(sent.size(), 2);
+        QCOMPARE(sent.at(0).target, "/ws/2/discid/" + kTwoTrackId.toLatin1() +
+                                        "?inc=recordings+artist-credits+labels&fmt=json");
+        QVERIFY(sent.at(1).target.startsWith("/ws/2/discid/-?toc=1+2+31587+150+14287&"));
+        QCOMPARE(sent.at(0).header("User-Agent"), QByteArray("TrackFen/1.0.1 ( joe@example.org )"));
+        // One request a second, as MusicBrainz's rate limit asks.
+        QVERIFY(sent.at(1).receivedAtMs - sent.at(0).receivedAtMs >= 950);
+    }
+};
 
 QTEST_GUILESS_MAIN(TestMusicBrainz)
 #include "tst_musicbrainz.moc"

@@ -48,156 +48,146 @@ bool put(const QString& root, const QString& relative, const QByteArray& bytes) 
 class TestOfflineDb : public QObject {
     Q_OBJECT
 private slots:
-    void query_data();
-    void query();
-    void readRejectsNamesThatAreNotWords();
-    void oversizedRecordIsRefused();
-    void clientUsesCopy_data();
-    void clientUsesCopy();
+    void query_data() {
+        // "category/id|kind", kind: exact, moved, short, misfiled or junk
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<int>("matchCode");
+        QTest::addColumn<QStringList>("categories");
+
+        QTest::newRow("exact") << QStringList{"rock/0200b402|exact"} << kMatchExact
+                               << QStringList{"rock"};
+        QTest::newRow("none") << QStringList{"rock/0300b403|exact"} << kMatchNone << QStringList{};
+        QTest::newRow("damaged beside a good one")
+            << QStringList{"jazz/0200b402|junk", "rock/0200b402|exact"} << kMatchExact
+            << QStringList{"rock"};
+        QTest::newRow("other offsets: close match")
+            << QStringList{"rock/0200b402|moved"} << kMatchSeveral << QStringList{"rock"};
+        QTest::newRow("other track count: another disc")
+            << QStringList{"rock/0200b402|short"} << kMatchNone << QStringList{};
+        QTest::newRow("misfiled record")
+            << QStringList{"rock/0200b402|misfiled"} << kMatchNone << QStringList{};
+        QTest::newRow("two categories: the user chooses")
+            << QStringList{"rock/0200b402|exact", "misc/0200b402|exact"} << kMatchSeveral
+            << QStringList{"misc", "rock"};
+        QTest::newRow("folder that is not a category is never read")
+            << QStringList{"Rock Music/0200b402|exact", "..x/0200b402|exact"} << kMatchNone
+            << QStringList{};
+    }
+
+    void query() {
+        QFETCH(QStringList, files);
+        QFETCH(int, matchCode);
+        QFETCH(QStringList, categories);
+        QTemporaryDir dir;
+        for (const QString& f : files) {
+            const QString path = f.section('|', 0, 0);
+            const QString kind = f.section('|', 1);
+            QByteArray bytes;
+            if (kind == "exact")
+                bytes = record("0200b402", "Artist / Album", {150, 7500}, 2);
+            else if (kind == "moved")
+                bytes = record("0200b402", "Artist / Album", {150, 7600}, 2);
+            else if (kind == "short")
+                bytes = record("0200b402", "Artist / Album", {150}, 1);
+            else if (kind == "misfiled")
+                bytes = record("0badf00d", "Artist / Album", {150, 7500}, 2);
+            else
+                bytes = QByteArray("\x00\x01garbage\r\n=\r\n", 14);
+            QVERIFY(put(dir.path(), path, bytes));
+        }
+        const CddbQueryResult result = OfflineCddb(dir.path()).query(twoTracks());
+        QCOMPARE(result.matchCode(), matchCode);
+        QStringList found;
+        for (const CddbMatch& m : result.matches)
+            found << m.category;
+        QCOMPARE(found, categories);
+        if (matchCode == kMatchNone) {
+            QCOMPARE(result.outcome.code, CddbResultCode::NoMatch);
+        } else {
+            QCOMPARE(result.matches.first().artist, QString("Artist"));
+            const CddbReadResult read = OfflineCddb(dir.path()).read(found.first(), "0200b402");
+            QVERIFY(read.outcome.ok());
+            QCOMPARE(read.disc.title, QString("Album"));
+            QCOMPARE(read.disc.trackTitles, (QStringList{"Song 1", "Song 2"}));
+            QCOMPARE(read.disc.revision, 3);
+        }
+    }
+
+    void readRejectsNamesThatAreNotWords() {
+        QTemporaryDir dir;
+        QVERIFY(put(dir.path(), "rock/0200b402", record("0200b402", "A / B", {150, 7500}, 2)));
+        // A secret beside the folder that a crafted name would reach.
+        QVERIFY(put(dir.path(), "secret", record("0200b402", "Secret / File", {150, 7500}, 2)));
+        const OfflineCddb db(dir.path() + "/rock");
+        for (const auto& [category, id] : QList<QPair<QString, QString>>{
+                 {"..", "secret"}, {"../rock", "0200b402"}, {"rock", "../../x"}, {"", "0200b402"}})
+            QCOMPARE(db.read(category, id).outcome.code, CddbResultCode::BadRequest);
+        QCOMPARE(OfflineCddb(dir.path()).read("jazz", "0200b402").outcome.code,
+                 CddbResultCode::NoMatch);
+    }
+
+    void oversizedRecordIsRefused() {
+        QTemporaryDir dir;
+        QByteArray big = record("0200b402", "Big / Record", {150, 7500}, 2);
+        big += "EXTD=" + QByteArray(kCddbMaxResponseBytes, 'x') + '\n';
+        QVERIFY(put(dir.path(), "rock/0200b402", big));
+        QCOMPARE(OfflineCddb(dir.path()).read("rock", "0200b402").outcome.code,
+                 CddbResultCode::BadResponse);
+        QCOMPARE(OfflineCddb(dir.path()).query(twoTracks()).matchCode(), kMatchNone);
+    }
+
+    void clientUsesCopy_data() {
+        QTest::addColumn<bool>("instead");
+        QTest::addColumn<bool>("inCopy");
+        QTest::addColumn<int>("matchCode");
+        QTest::addColumn<int>("serverRequests");
+
+        // (Instead, in the copy, with no server: tst_lookupflow's demo disc.)
+        QTest::newRow("before, in the copy") << false << true << kMatchExact << 0;
+        QTest::newRow("before, not in the copy: server") << false << false << kMatchExact << 2;
+        QTest::newRow("instead, not in the copy: no server") << true << false << kMatchNone << 0;
+    }
+
+    void clientUsesCopy() {
+        QFETCH(bool, instead);
+        QFETCH(bool, inCopy);
+        QFETCH(int, matchCode);
+        QFETCH(int, serverRequests);
+
+        QTemporaryDir dir;
+        if (inCopy)
+            QVERIFY(put(dir.path(), "folk/0200b402",
+                        record("0200b402", "Copy / Disc", {150, 7500}, 2)));
+        HttpStub stub;
+        stub.setHandler([](const HttpStubRequest& r) {
+            if (r.target.contains("query"))
+                return HttpStubReply::text("200 rock 0200b402 Server / Disc\r\n");
+            return HttpStubReply::text("210 rock 0200b402\r\nDISCID=0200b402\r\nDTITLE=Server / "
+                                       "Disc\r\nTTITLE0=a\r\nTTITLE1=b\r\n.\r\n");
+        });
+        QVERIFY(stub.listen());
+
+        CddbOptions options;
+        options.scheme = "http";
+        options.server = "127.0.0.1";
+        options.port = stub.port();
+        options.offlineFolder = dir.path();
+        options.offlineMode =
+            instead ? CddbOptions::Offline::Instead : CddbOptions::Offline::Before;
+        CddbClient client;
+        client.setOptions(options);
+
+        const CddbQueryResult query = client.queryAndWait(twoTracks());
+        QCOMPARE(query.matchCode(), matchCode);
+        if (matchCode == kMatchExact) {
+            const CddbMatch m = query.matches.first();
+            const CddbReadResult read = client.readAndWait(m.category, m.discId);
+            QVERIFY2(read.outcome.ok(), qPrintable(read.outcome.message));
+            QCOMPARE(read.disc.artist, inCopy ? QString("Copy") : QString("Server"));
+        }
+        QCOMPARE(int(stub.requests().size()), serverRequests);
+    }
 };
-
-void TestOfflineDb::query_data() {
-    QTest::addColumn<QStringList>("files"); // "category/id|kind" kind: exact, moved, short, junk
-    QTest::addColumn<int>("matchCode");
-    QTest::addColumn<QStringList>("categories");
-
-    QTest::newRow("exact") << QStringList{"rock/0200b402|exact"} << kMatchExact
-                           << QStringList{"rock"};
-    QTest::newRow("none") << QStringList{"rock/0300b403|exact"} << kMatchNone << QStringList{};
-    QTest::newRow("damaged is skipped")
-        << QStringList{"rock/0200b402|junk"} << kMatchNone << QStringList{};
-    QTest::newRow("damaged beside a good one")
-        << QStringList{"jazz/0200b402|junk", "rock/0200b402|exact"} << kMatchExact
-        << QStringList{"rock"};
-    QTest::newRow("other offsets: close match")
-        << QStringList{"rock/0200b402|moved"} << kMatchSeveral << QStringList{"rock"};
-    QTest::newRow("other track count: another disc")
-        << QStringList{"rock/0200b402|short"} << kMatchNone << QStringList{};
-    QTest::newRow("misfiled record")
-        << QStringList{"rock/0200b402|misfiled"} << kMatchNone << QStringList{};
-    QTest::newRow("two categories: the user chooses")
-        << QStringList{"rock/0200b402|exact", "misc/0200b402|exact"} << kMatchSeveral
-        << QStringList{"misc", "rock"};
-    QTest::newRow("folder that is not a category is never read")
-        << QStringList{"Rock Music/0200b402|exact", "..x/0200b402|exact"} << kMatchNone
-        << QStringList{};
-}
-
-void TestOfflineDb::query() {
-    QFETCH(QStringList, files);
-    QFETCH(int, matchCode);
-    QFETCH(QStringList, categories);
-    QTemporaryDir dir;
-    for (const QString& f : files) {
-        const QString path = f.section('|', 0, 0);
-        const QString kind = f.section('|', 1);
-        QByteArray bytes;
-        if (kind == "exact")
-            bytes = record("0200b402", "Artist / Album", {150, 7500}, 2);
-        else if (kind == "moved")
-            bytes = record("0200b402", "Artist / Album", {150, 7600}, 2);
-        else if (kind == "short")
-            bytes = record("0200b402", "Artist / Album", {150}, 1);
-        else if (kind == "misfiled")
-            bytes = record("0badf00d", "Artist / Album", {150, 7500}, 2);
-        else
-            bytes = QByteArray("\x00\x01garbage\r\n=\r\n", 14);
-        QVERIFY(put(dir.path(), path, bytes));
-    }
-    const CddbQueryResult result = OfflineCddb(dir.path()).query(twoTracks());
-    QCOMPARE(result.matchCode(), matchCode);
-    QStringList found;
-    for (const CddbMatch& m : result.matches)
-        found << m.category;
-    QCOMPARE(found, categories);
-    if (matchCode == kMatchNone) {
-        QCOMPARE(result.outcome.code, CddbResultCode::NoMatch);
-    } else {
-        QCOMPARE(result.matches.first().artist, QString("Artist"));
-        const CddbReadResult read = OfflineCddb(dir.path()).read(found.first(), "0200b402");
-        QVERIFY(read.outcome.ok());
-        QCOMPARE(read.disc.title, QString("Album"));
-        QCOMPARE(read.disc.trackTitles, (QStringList{"Song 1", "Song 2"}));
-        QCOMPARE(read.disc.revision, 3);
-    }
-}
-
-void TestOfflineDb::readRejectsNamesThatAreNotWords() {
-    QTemporaryDir dir;
-    QVERIFY(put(dir.path(), "rock/0200b402", record("0200b402", "A / B", {150, 7500}, 2)));
-    // A secret beside the folder that a crafted name would reach.
-    QVERIFY(put(dir.path(), "secret", record("0200b402", "Secret / File", {150, 7500}, 2)));
-    const OfflineCddb db(dir.path() + "/rock");
-    for (const auto& [category, id] : QList<QPair<QString, QString>>{
-             {"..", "secret"}, {"../rock", "0200b402"}, {"rock", "../../x"}, {"", "0200b402"}})
-        QCOMPARE(db.read(category, id).outcome.code, CddbResultCode::BadRequest);
-    QCOMPARE(OfflineCddb(dir.path()).read("jazz", "0200b402").outcome.code,
-             CddbResultCode::NoMatch);
-}
-
-void TestOfflineDb::oversizedRecordIsRefused() {
-    QTemporaryDir dir;
-    QByteArray big = record("0200b402", "Big / Record", {150, 7500}, 2);
-    big += "EXTD=" + QByteArray(kCddbMaxResponseBytes, 'x') + '\n';
-    QVERIFY(put(dir.path(), "rock/0200b402", big));
-    QCOMPARE(OfflineCddb(dir.path()).read("rock", "0200b402").outcome.code,
-             CddbResultCode::BadResponse);
-    QCOMPARE(OfflineCddb(dir.path()).query(twoTracks()).matchCode(), kMatchNone);
-}
-
-void TestOfflineDb::clientUsesCopy_data() {
-    QTest::addColumn<bool>("instead");
-    QTest::addColumn<bool>("inCopy");
-    QTest::addColumn<bool>("serverUp");
-    QTest::addColumn<int>("matchCode");
-    QTest::addColumn<int>("serverRequests");
-
-    QTest::newRow("before, in the copy") << false << true << true << kMatchExact << 0;
-    QTest::newRow("before, not in the copy: server") << false << false << true << kMatchExact << 2;
-    QTest::newRow("instead, in the copy, server down") << true << true << false << kMatchExact << 0;
-    QTest::newRow("instead, not in the copy: no server")
-        << true << false << true << kMatchNone << 0;
-}
-
-void TestOfflineDb::clientUsesCopy() {
-    QFETCH(bool, instead);
-    QFETCH(bool, inCopy);
-    QFETCH(bool, serverUp);
-    QFETCH(int, matchCode);
-    QFETCH(int, serverRequests);
-
-    QTemporaryDir dir;
-    if (inCopy)
-        QVERIFY(
-            put(dir.path(), "folk/0200b402", record("0200b402", "Copy / Disc", {150, 7500}, 2)));
-    HttpStub stub;
-    stub.setHandler([](const HttpStubRequest& r) {
-        if (r.target.contains("query"))
-            return HttpStubReply::text("200 rock 0200b402 Server / Disc\r\n");
-        return HttpStubReply::text("210 rock 0200b402\r\nDISCID=0200b402\r\nDTITLE=Server / "
-                                   "Disc\r\nTTITLE0=a\r\nTTITLE1=b\r\n.\r\n");
-    });
-    QVERIFY(stub.listen());
-
-    CddbOptions options;
-    options.scheme = "http";
-    options.server = "127.0.0.1";
-    options.port = serverUp ? stub.port() : HttpStub::closedPort();
-    options.offlineFolder = dir.path();
-    options.offlineMode = instead ? CddbOptions::Offline::Instead : CddbOptions::Offline::Before;
-    CddbClient client;
-    client.setOptions(options);
-
-    const CddbQueryResult query = client.queryAndWait(twoTracks());
-    QCOMPARE(query.matchCode(), matchCode);
-    if (matchCode == kMatchExact) {
-        const CddbMatch m = query.matches.first();
-        const CddbReadResult read = client.readAndWait(m.category, m.discId);
-        QVERIFY2(read.outcome.ok(), qPrintable(read.outcome.message));
-        QCOMPARE(read.disc.artist, inCopy ? QString("Copy") : QString("Server"));
-    }
-    QCOMPARE(int(stub.requests().size()), serverRequests);
-}
 
 QTEST_GUILESS_MAIN(TestOfflineDb)
 #include "tst_offlinedb.moc"

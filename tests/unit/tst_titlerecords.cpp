@@ -61,192 +61,173 @@ QStringList titles(const QString& dir) {
 class TestTitleRecords : public QObject {
     Q_OBJECT
 private slots:
-    void trackDownloadGolden();
-    void lastItemMarkOnExistingRecord();
-    void continuationWithoutRecordIsDropped();
-    void continuationJoinsLatestRecordOfItsTrack();
-    void statusTexts_data();
-    void statusTexts();
-    void userFileNames();
-    void allDiscsHandOver();
-    void controlCharactersStayInOneLine();
-    void damagedRecordFileIsNotRewritten();
-    void ninetyNineTracksInPieces();
-};
-
-void TestTitleRecords::trackDownloadGolden() {
-    QTemporaryDir dir;
-    QVERIFY(DiscTextFrame(discText(9, 0, "Kind of Blue"), dir.path()));
-    const QList<TextFrame> pieces{trackText(9, 1, 1, "So What"), trackText(9, 2, 1, "Freddie Free"),
-                                  trackText(9, 2, 2, "loader")};
-    for (const TextFrame& f : pieces) {
-        const TrackTextResult r = TrackTextFrame(f, 5, dir.path());
-        QVERIFY2(r.ok, qPrintable(r.error));
-        QCOMPARE(r.lastItemFlag, quint8(0));
+    void trackDownloadGolden() {
+        QTemporaryDir dir;
+        QVERIFY(DiscTextFrame(discText(9, 0, "Kind of Blue"), dir.path()));
+        const QList<TextFrame> pieces{trackText(9, 1, 1, "So What"),
+                                      trackText(9, 2, 1, "Freddie Free"),
+                                      trackText(9, 2, 2, "loader")};
+        for (const TextFrame& f : pieces) {
+            const TrackTextResult r = TrackTextFrame(f, 5, dir.path());
+            QVERIFY2(r.ok, qPrintable(r.error));
+            QCOMPARE(r.lastItemFlag, quint8(0));
+        }
+        // No title from track 3 on: tracks 3 to 5 all get a record.
+        const TrackTextResult last = TrackTextFrame(trackText(9, 3, 2, "\x01"), 5, dir.path());
+        QVERIFY(last.ok);
+        QCOMPARE(last.lastItemFlag, kLastItemReached);
+        QCOMPARE(test::readAll(dir.filePath("tmpttl.txt")), golden("tmpttl-tracks.txt"));
+        QVERIFY(!QFile::exists(dir.filePath("tmpttl1.txt")));
     }
-    // No title from track 3 on: tracks 3 to 5 all get a record.
-    const TrackTextResult last = TrackTextFrame(trackText(9, 3, 2, "\x01"), 5, dir.path());
-    QVERIFY(last.ok);
-    QCOMPARE(last.lastItemFlag, kLastItemReached);
-    QCOMPARE(test::readAll(dir.filePath("tmpttl.txt")), golden("tmpttl-tracks.txt"));
-    QVERIFY(!QFile::exists(dir.filePath("tmpttl1.txt")));
-}
 
-void TestTitleRecords::lastItemMarkOnExistingRecord() {
-    QTemporaryDir dir;
-    QVERIFY(TrackTextFrame(trackText(9, 1, 1, "So What"), 4, dir.path()).ok);
-    QVERIFY(TrackTextFrame(trackText(9, 2, 1, "Blue in Gr"), 4, dir.path()).ok);
-    const auto r = TrackTextFrame(trackText(9, 2, 3, "\x01"), 4, dir.path());
-    QCOMPARE(r.lastItemFlag, kLastItemReached);
-    QCOMPARE(titles(dir.path()),
-             (QStringList{"So What", "* NO TITLE *", "* NO TITLE *", "* NO TITLE *"}));
-    const QStringList lines = records(dir.path());
-    QCOMPARE(lines.size(), 4 * 5);
-    QCOMPARE(lines.at(16), QStringLiteral("#4"));
+    void lastItemMarkOnExistingRecord() {
+        QTemporaryDir dir;
+        QVERIFY(TrackTextFrame(trackText(9, 1, 1, "So What"), 4, dir.path()).ok);
+        QVERIFY(TrackTextFrame(trackText(9, 2, 1, "Blue in Gr"), 4, dir.path()).ok);
+        const auto r = TrackTextFrame(trackText(9, 2, 3, "\x01"), 4, dir.path());
+        QCOMPARE(r.lastItemFlag, kLastItemReached);
+        QCOMPARE(titles(dir.path()),
+                 (QStringList{"So What", "* NO TITLE *", "* NO TITLE *", "* NO TITLE *"}));
+        const QStringList lines = records(dir.path());
+        QCOMPARE(lines.size(), 4 * 5);
+        QCOMPARE(lines.at(16), QStringLiteral("#4"));
 
-    // A status 1 that begins its entry is an ordinary "no title", not the last item.
-    const auto plain = TrackTextFrame(trackText(9, 5, 1, "\x01"), 4, dir.path());
-    QCOMPARE(plain.lastItemFlag, quint8(0));
-    QCOMPARE(records(dir.path()).size(), 5 * 5);
-}
+        // A status 1 that begins its entry is an ordinary "no title", not the last item.
+        const auto plain = TrackTextFrame(trackText(9, 5, 1, "\x01"), 4, dir.path());
+        QCOMPARE(plain.lastItemFlag, quint8(0));
+        QCOMPARE(records(dir.path()).size(), 5 * 5);
+    }
 
-void TestTitleRecords::continuationWithoutRecordIsDropped() {
-    QTemporaryDir dir;
-    const auto none = TrackTextFrame(trackText(9, 4, 2, "orphan"), 9, dir.path());
-    QVERIFY(none.ok);
-    QCOMPARE(none.lastItemFlag, quint8(0));
-    QVERIFY(!QFile::exists(dir.filePath("tmpttl.txt")));
+    void continuationWithoutRecordIsDropped() {
+        QTemporaryDir dir;
+        const auto none = TrackTextFrame(trackText(9, 4, 2, "orphan"), 9, dir.path());
+        QVERIFY(none.ok);
+        QCOMPARE(none.lastItemFlag, quint8(0));
+        QVERIFY(!QFile::exists(dir.filePath("tmpttl.txt")));
 
-    QVERIFY(TrackTextFrame(trackText(9, 1, 1, "One"), 9, dir.path()).ok);
-    const QByteArray before = test::readAll(dir.filePath("tmpttl.txt"));
-    QVERIFY(TrackTextFrame(trackText(9, 4, 2, "orphan"), 9, dir.path()).ok);
-    // A piece for another disc's track 1 finds nothing either.
-    QVERIFY(TrackTextFrame(trackText(10, 1, 2, "orphan"), 9, dir.path()).ok);
-    QCOMPARE(test::readAll(dir.filePath("tmpttl.txt")), before);
-}
+        QVERIFY(TrackTextFrame(trackText(9, 1, 1, "One"), 9, dir.path()).ok);
+        const QByteArray before = test::readAll(dir.filePath("tmpttl.txt"));
+        QVERIFY(TrackTextFrame(trackText(9, 4, 2, "orphan"), 9, dir.path()).ok);
+        // A piece for another disc's track 1 finds nothing either.
+        QVERIFY(TrackTextFrame(trackText(10, 1, 2, "orphan"), 9, dir.path()).ok);
+        QCOMPARE(test::readAll(dir.filePath("tmpttl.txt")), before);
+    }
 
-void TestTitleRecords::continuationJoinsLatestRecordOfItsTrack() {
-    QTemporaryDir dir;
-    // A title that looks like a track line must not be taken for one.
-    QVERIFY(TrackTextFrame(trackText(9, 1, 1, "#2"), 9, dir.path()).ok);
-    QVERIFY(TrackTextFrame(trackText(9, 2, 1, "Blue in "), 9, dir.path()).ok);
-    QVERIFY(TrackTextFrame(trackText(9, 3, 1, "All Blues"), 9, dir.path()).ok);
-    QVERIFY(TrackTextFrame(trackText(9, 2, 0, "Green"), 9, dir.path()).ok);
-    QCOMPARE(titles(dir.path()), (QStringList{"#2", "Blue in Green", "All Blues"}));
-    QCOMPARE(records(dir.path()).size(), 15);
-}
+    void continuationJoinsLatestRecordOfItsTrack() {
+        QTemporaryDir dir;
+        // A title that looks like a track line must not be taken for one.
+        QVERIFY(TrackTextFrame(trackText(9, 1, 1, "#2"), 9, dir.path()).ok);
+        QVERIFY(TrackTextFrame(trackText(9, 2, 1, "Blue in "), 9, dir.path()).ok);
+        QVERIFY(TrackTextFrame(trackText(9, 3, 1, "All Blues"), 9, dir.path()).ok);
+        QVERIFY(TrackTextFrame(trackText(9, 2, 0, "Green"), 9, dir.path()).ok);
+        QCOMPARE(titles(dir.path()), (QStringList{"#2", "Blue in Green", "All Blues"}));
+        QCOMPARE(records(dir.path()).size(), 15);
+    }
 
-void TestTitleRecords::statusTexts_data() {
-    QTest::addColumn<bool>("trackLevel");
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<int>("item");
-    QTest::addColumn<QByteArray>("tail");
-    QTest::addColumn<QString>("text");
-    auto row = [](const char* name, bool track, int kind, int item, const QByteArray& tail,
-                  const QString& text) {
-        QTest::newRow(name) << track << kind << item << tail << text;
-    };
-    const QByteArray noDisc(1, '\0');
-    row("0xFE no disc", false, 0, 0, noDisc, "* NO DISC *");
-    row("0xFE no title", false, 0, 0, "\x01", "* NO TITLE *");
-    row("0xFE one character", false, 0, 0, "A", "A");
-    row("0xFD no disc", true, 1, 3, noDisc, "* NO DISC *");
-    row("0xFD no title", true, 1, 3, "\x01", "* NO TITLE *");
-    row("0xFD one character", true, 1, 3, "B", "B");
-    row("user file 3 without name", false, 7, 0x04, noDisc, "USER FILE 3");
-    row("user file 8 no title", true, 7, 0x80, "\x01", "USER FILE 8");
-    row("cp1252 text", false, 0, 0, "Caf\xe9 \x80", "Caf\u00e9 \u20ac");
-}
+    void statusTexts_data() {
+        QTest::addColumn<bool>("trackLevel");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("item");
+        QTest::addColumn<QByteArray>("tail");
+        QTest::addColumn<QString>("text");
+        auto row = [](const char* name, bool track, int kind, int item, const QByteArray& tail,
+                      const QString& text) {
+            QTest::newRow(name) << track << kind << item << tail << text;
+        };
+        const QByteArray noDisc(1, '\0');
+        row("0xFE no disc", false, 0, 0, noDisc, "* NO DISC *");
+        row("0xFE no title", false, 0, 0, "\x01", "* NO TITLE *");
+        row("0xFE one character", false, 0, 0, "A", "A");
+        row("0xFD no disc", true, 1, 3, noDisc, "* NO DISC *");
+        row("0xFD no title", true, 1, 3, "\x01", "* NO TITLE *");
+        row("0xFD one character", true, 1, 3, "B", "B");
+        row("user file 3 without name", false, 7, 0x04, noDisc, "USER FILE 3");
+        row("user file 8 no title", true, 7, 0x80, "\x01", "USER FILE 8");
+        row("cp1252 text", false, 0, 0, "Caf\xe9 \x80", "Caf\u00e9 \u20ac");
+    }
 
-void TestTitleRecords::statusTexts() {
-    QFETCH(bool, trackLevel);
-    QFETCH(int, kind);
-    QFETCH(int, item);
-    QFETCH(QByteArray, tail);
-    QFETCH(QString, text);
-    const TextFrame f = trackLevel ? trackText(1, item, 1, tail, kind)
-                                   : frame(kReplyDiscText, 1, item, kind, 1, tail);
-    QCOMPARE(titleRecordText(f), text);
-}
+    void statusTexts() {
+        QFETCH(bool, trackLevel);
+        QFETCH(int, kind);
+        QFETCH(int, item);
+        QFETCH(QByteArray, tail);
+        QFETCH(QString, text);
+        const TextFrame f = trackLevel ? trackText(1, item, 1, tail, kind)
+                                       : frame(kReplyDiscText, 1, item, kind, 1, tail);
+        QCOMPARE(titleRecordText(f), text);
+    }
 
-void TestTitleRecords::userFileNames() {
-    QTemporaryDir dir;
-    QVERIFY(DiscTextFrame(discText(0, 0x04, "Jazz nights", kTextKindUserFileName), dir.path()));
-    QVERIFY(TrackTextFrame(trackText(0, 0x80, 1, "Road trip", kTextKindUserFileName), 8, dir.path())
-                .ok);
-    QVERIFY(
-        DiscTextFrame(discText(0, 0x01, QByteArray(1, '\0'), kTextKindUserFileName), dir.path()));
-    QString error;
-    QVERIFY(
-        !DiscTextFrame(discText(0, 0x03, "Two bits", kTextKindUserFileName), dir.path(), &error));
-    QVERIFY(error.contains("no single user file"));
-
-    const QString ufn = dir.filePath("ufn.txt");
-    QVERIFY(userfiles::writeDefaults(ufn));
-    QVERIFY(handOverTitleRecords(dir.path(), ufn, &error));
-    QVERIFY(!QFile::exists(dir.filePath("tmpttl.txt")));
-    // A name never sent leaves an empty record.
-    QCOMPARE(userfiles::read(ufn),
-             (QStringList{"USER FILE 1", "", "Jazz nights", "", "", "", "", "Road trip"}));
-}
-
-void TestTitleRecords::allDiscsHandOver() {
-    QTemporaryDir dir;
-    QVERIFY(DiscTextFrame(discText(1, 1, "Abbey Road", kTextKindDisc), dir.path()));
-    QVERIFY(DiscTextFrame(discText(2, 2, QByteArray(1, '\0'), kTextKindDisc), dir.path()));
-    QVERIFY(DiscTextFrame(discText(200, 200, "\x01", kTextKindDisc), dir.path()));
-    const QByteArray expected = textfile::joinLines(titleRecord(1, 1, "Abbey Road", 5, 14) +
-                                                    titleRecord(2, 2, "* NO DISC *", 5, 14) +
-                                                    titleRecord(200, 200, "* NO TITLE *", 5, 14));
-    QCOMPARE(test::readAll(dir.filePath("tmpttl.txt")), expected);
-
-    const QString alldisc = dir.filePath("alldisc.txt");
-    QVERIFY(handOverTitleRecords(dir.path(), alldisc));
-    QCOMPARE(test::readAll(alldisc), expected);
-    QVERIFY(!QFile::exists(dir.filePath("tmpttl.txt")));
-    // Nothing received: the destination stays as it was.
-    QString error;
-    QVERIFY(!handOverTitleRecords(dir.path(), alldisc, &error));
-    QVERIFY(!error.isEmpty());
-    QCOMPARE(test::readAll(alldisc), expected);
-
-    QVERIFY(DiscTextFrame(discText(1, 1, "x", kTextKindDisc), dir.path()));
-    clearTitleRecords(dir.path());
-    QVERIFY(!QFile::exists(dir.filePath("tmpttl.txt")));
-}
-
-void TestTitleRecords::controlCharactersStayInOneLine() {
-    QTemporaryDir dir;
-    QVERIFY(TrackTextFrame(trackText(9, 1, 1, "So\r\nWhat"), 9, dir.path()).ok);
-    QVERIFY(TrackTextFrame(trackText(9, 1, 2, "\n!"), 9, dir.path()).ok);
-    QVERIFY(DiscTextFrame(discText(9, 0, QByteArray("A\0Z", 3)), dir.path()));
-    QCOMPARE(records(dir.path()).size(), 10);
-    QCOMPARE(titles(dir.path()), (QStringList{"So  What !", "A Z"}));
-}
-
-void TestTitleRecords::damagedRecordFileIsNotRewritten() {
-    QTemporaryDir dir;
-    const QByteArray damaged("##9\r\n#1\r\nhalf\r\n");
-    QVERIFY(test::writeAll(dir.filePath("tmpttl.txt"), damaged));
-    const auto r = TrackTextFrame(trackText(9, 1, 2, "more"), 9, dir.path());
-    QVERIFY(!r.ok);
-    QVERIFY(r.error.contains("whole title records"));
-    QCOMPARE(test::readAll(dir.filePath("tmpttl.txt")), damaged);
-}
-
-void TestTitleRecords::ninetyNineTracksInPieces() {
-    QTemporaryDir dir;
-    QStringList expected;
-    for (int k = 1; k <= 99; ++k) {
+    void userFileNames() {
+        QTemporaryDir dir;
+        QVERIFY(DiscTextFrame(discText(0, 0x04, "Jazz nights", kTextKindUserFileName), dir.path()));
         QVERIFY(
-            TrackTextFrame(trackText(200, k, 1, "Track " + QByteArray::number(k)), 99, dir.path())
+            TrackTextFrame(trackText(0, 0x80, 1, "Road trip", kTextKindUserFileName), 8, dir.path())
                 .ok);
-        QVERIFY(TrackTextFrame(trackText(200, k, 2, " (live)"), 99, dir.path()).ok);
-        expected.append(QStringLiteral("Track %1 (live)").arg(k));
+        QVERIFY(DiscTextFrame(discText(0, 0x01, QByteArray(1, '\0'), kTextKindUserFileName),
+                              dir.path()));
+        QString error;
+        QVERIFY(!DiscTextFrame(discText(0, 0x03, "Two bits", kTextKindUserFileName), dir.path(),
+                               &error));
+        QVERIFY(error.contains("no single user file"));
+
+        const QString ufn = dir.filePath("ufn.txt");
+        QVERIFY(userfiles::writeDefaults(ufn));
+        QVERIFY(handOverTitleRecords(dir.path(), ufn, &error));
+        QVERIFY(!QFile::exists(dir.filePath("tmpttl.txt")));
+        // A name never sent leaves an empty record.
+        QCOMPARE(userfiles::read(ufn),
+                 (QStringList{"USER FILE 1", "", "Jazz nights", "", "", "", "", "Road trip"}));
     }
-    QCOMPARE(titles(dir.path()), expected);
-    QCOMPARE(records(dir.path()).size(), 99 * 5);
-}
+
+    void allDiscsHandOver() {
+        QTemporaryDir dir;
+        QVERIFY(DiscTextFrame(discText(1, 1, "Abbey Road", kTextKindDisc), dir.path()));
+        QVERIFY(DiscTextFrame(discText(2, 2, QByteArray(1, '\0'), kTextKindDisc), dir.path()));
+        QVERIFY(DiscTextFrame(discText(200, 200, "\x01", kTextKindDisc), dir.path()));
+        const QByteArray expected = textfile::joinLines(
+            titleRecord(1, 1, "Abbey Road", 5, 14) + titleRecord(2, 2, "* NO DISC *", 5, 14) +
+            titleRecord(200, 200, "* NO TITLE *", 5, 14));
+        QCOMPARE(test::readAll(dir.filePath("tmpttl.txt")), expected);
+
+        const QString alldisc = dir.filePath("alldisc.txt");
+        QVERIFY(handOverTitleRecords(dir.path(), alldisc));
+        QCOMPARE(test::readAll(alldisc), expected);
+        QVERIFY(!QFile::exists(dir.filePath("tmpttl.txt")));
+        // Nothing received: the destination stays as it was.
+        QString error;
+        QVERIFY(!handOverTitleRecords(dir.path(), alldisc, &error));
+        QVERIFY(!error.isEmpty());
+        QCOMPARE(test::readAll(alldisc), expected);
+
+        QVERIFY(DiscTextFrame(discText(1, 1, "x", kTextKindDisc), dir.path()));
+        clearTitleRecords(dir.path());
+        QVERIFY(!QFile::exists(dir.filePath("tmpttl.txt")));
+    }
+
+    void damagedRecordFileIsNotRewritten() {
+        QTemporaryDir dir;
+        const QByteArray damaged("##9\r\n#1\r\nhalf\r\n");
+        QVERIFY(test::writeAll(dir.filePath("tmpttl.txt"), damaged));
+        const auto r = TrackTextFrame(trackText(9, 1, 2, "more"), 9, dir.path());
+        QVERIFY(!r.ok);
+        QVERIFY(r.error.contains("whole title records"));
+        QCOMPARE(test::readAll(dir.filePath("tmpttl.txt")), damaged);
+    }
+
+    void ninetyNineTracksInPieces() {
+        QTemporaryDir dir;
+        QStringList expected;
+        for (int k = 1; k <= 99; ++k) {
+            QVERIFY(TrackTextFrame(trackText(200, k, 1, "Track " + QByteArray::number(k)), 99,
+                                   dir.path())
+                        .ok);
+            QVERIFY(TrackTextFrame(trackText(200, k, 2, " (live)"), 99, dir.path()).ok);
+            expected.append(QStringLiteral("Track %1 (live)").arg(k));
+        }
+        QCOMPARE(titles(dir.path()), expected);
+        QCOMPARE(records(dir.path()).size(), 99 * 5);
+    }
+};
 
 QTEST_GUILESS_MAIN(TestTitleRecords)
 #include "tst_titlerecords.moc"
