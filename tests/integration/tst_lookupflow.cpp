@@ -1,7 +1,6 @@
 // The lookup flow end to end: master file -> CDDB server on loopback -> DISC<n>.txt ->
-// titles in the changer (changer-sim). Also the demo's lookup: the bundled sample database
-// used instead of the server, with no server to reach; every disc of the demo library has its
-// record there.
+// titles in the changer (changer-sim); every disc of the demo library has its record in the
+// bundled sample database (the demo's lookup itself is tst_lookupflow_mb's).
 
 #include "tst_lookupflow_fixture.h"
 
@@ -14,11 +13,8 @@
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <algorithm>
 
 using namespace tf;
 using namespace tf::test;
@@ -81,7 +77,6 @@ private slots:
     void passStopsWhenThrottled();
     void passHonoursNoWebSearch();
     void demoRecordsCoverTheDemoLibrary();
-    void demoDiscFoundInSampleDatabase();
     void secondLookupDuringAWaitIsRefused();
 };
 
@@ -99,13 +94,8 @@ void TestLookupFlow::exactMatchWritesAndUploads() {
     const auto content = discfile::readDiscFile(rig.dataPath("DISC1.txt"));
     QVERIFY(content);
     QCOMPARE(content->discTitle, QString("The Loopbacks / Localhost Live"));
-    // "É" fits the file's code page and is kept.
     QCOMPARE(content->trackTitles.value(2), QString("Échappé"));
-
-    const QJsonObject disc = rig.simDisc(1);
-    QCOMPARE(disc.value("memoryTitle").toString(), QString("The Loopbacks / Localhost"));
-    QCOMPARE(disc.value("memoryTracks").toObject().value("4").toString(),
-             QString("A track title that is lon"));
+    QCOMPARE(rig.simDisc(1).value("memoryTitle").toString(), QString("The Loopbacks / Localhost"));
     QCOMPARE(rig.service.lastMatchCode, kMatchExact);
 }
 
@@ -241,8 +231,6 @@ void TestLookupFlow::cdTextDiscNeverGoesOnline() {
     const auto content = discfile::readDiscFile(rig.dataPath("DISC2.txt"));
     QVERIFY(content);
     QVERIFY(content->discTitle.endsWith(QString("Chansons pour une ville endormie")));
-    QCOMPARE(content->trackTitles.size(), 3);
-    QVERIFY(!QFile::exists(rig.programPath("tempcdt.txt")));
     // The CD TEXT went back into the changer's memory, cut to 25 characters.
     QCOMPARE(rig.simDisc(2).value("memoryTitle").toString().size(), 25);
 }
@@ -312,85 +300,35 @@ void TestLookupFlow::passHonoursNoWebSearch() {
     QVERIFY(rig.ui.texts("progress").isEmpty());
 }
 
-// The demo library holds every kind of disc the program has to show, and the sample database
-// an exact record of each of its discs.
+// The sample database holds an exact record of every disc of the demo library (but the one
+// left, on purpose, to MusicBrainz's saved replies).
 void TestLookupFlow::demoRecordsCoverTheDemoLibrary() {
     const QString path = sourcePath("resources/demo-library.json");
     sim::ChangerLibrary library;
     QString error;
     QVERIFY2(sim::loadLibraryFile(path, &library, &error), qPrintable(error));
-    QVERIFY(library.loadedCount() >= 24 && library.loadedCount() < sim::kSlotCount);
     const QJsonArray discs = QJsonDocument::fromJson(readAll(path)).object()["discs"].toArray();
+    QVERIFY(discs.size() >= 24);
     const OfflineCddb sample(sourcePath("resources/cddb-demo"));
-    bool oneTrack = false, longDisc = false, latin1CdText = false, longCdText = false;
-    bool fullMemoryTitle = false, untitled = false;
-    QSet<int> musicTypes, userFiles;
     for (const auto& value : discs) {
         const QJsonObject entry = value.toObject();
-        const int slot = entry.value("slot").toInt();
-        const sim::SimDisc& disc = library.disc(slot);
-        oneTrack |= disc.trackCount() == 1;
-        longDisc |= disc.trackCount() == 99;
-        for (const QByteArray& title : disc.cdTextTracks) {
-            latin1CdText |=
-                std::any_of(title.begin(), title.end(), [](char c) { return quint8(c) > 0x7F; });
-            longCdText |= title.size() > 25;
-        }
-        fullMemoryTitle |= disc.memoryTitle.size() == 25;
-        untitled |= !disc.hasMemoryTitles() && !disc.hasCdText();
-        musicTypes.insert(disc.musicType);
-        for (int bit = 0; bit < 8; ++bit)
-            if (disc.userFileByte & (1 << bit))
-                userFiles.insert(bit);
-
         QList<TocTime> table;
-        for (const sim::Msf& t : disc.toc)
+        for (const sim::Msf& t : library.disc(entry.value("slot").toInt()).toc)
             table.append(TocTime{quint8(t.minutes), quint8(t.seconds), quint8(t.frames)});
         const auto toc = CddbToc::fromTocTimes(table);
         QVERIFY(toc);
-        // The demo's disc for MusicBrainz is, on purpose, unknown to the CDDB sample.
         const auto mb = mbDiscId(*toc);
+        const CddbQueryResult found = sample.query(*toc);
         if (mb && QFile::exists(sourcePath("resources/musicbrainz-demo/" + mb->id + ".json"))) {
-            QVERIFY(sample.query(*toc).matches.isEmpty());
+            QVERIFY(found.matches.isEmpty());
             continue;
         }
-        const CddbQueryResult found = sample.query(*toc);
-        QVERIFY2(
-            found.matchCode() == kMatchExact,
-            qPrintable(QString("slot %1 (%2) has no exact record").arg(slot).arg(toc->discId)));
+        QVERIFY2(found.matchCode() == kMatchExact, qPrintable(toc->discId));
         const CddbReadResult read = sample.read(found.matches.first().category, toc->discId);
-        QVERIFY(read.outcome.ok());
         QCOMPARE(read.disc.artist, entry.value("artist").toString());
         QCOMPARE(read.disc.title, entry.value("album").toString());
         QCOMPARE(read.disc.trackTitles.size(), toc->trackCount());
     }
-    QVERIFY(oneTrack && longDisc && latin1CdText && longCdText && fullMemoryTitle && untitled);
-    QVERIFY(musicTypes.size() >= 5);
-    QVERIFY(userFiles.size() >= 3);
-}
-
-void TestLookupFlow::demoDiscFoundInSampleDatabase() {
-    // The second disc of a set starts at track 13: the record's first title is track 13's.
-    const int slot = 199;
-    const QString discTitle = "Orin Blackwell Trio / Complete Copper Room Sets, Disc 2";
-    LookupRig rig; // no master file: the table comes from the changer
-    QVERIFY(rig.start({}, sourcePath("resources/demo-library.json")));
-    rig.client.setOptions(copyInstead(sourcePath("resources/cddb-demo")));
-
-    QVERIFY2(rig.service.Web_search_CDDB(slot), qPrintable(rig.ui.texts("error").join('|')));
-    QCOMPARE(rig.link.linkBusy(), qint16(kLinkIdle));
-
-    const auto file = discfile::readDiscFile(rig.dataPath(discfile::fileName(slot)));
-    QVERIFY(file);
-    QCOMPARE(file->discTitle, discTitle);
-    QVERIFY(rig.service.currentDisc);
-    const QStringList recordTitles = rig.service.currentDisc->trackTitles;
-    QCOMPARE(file->trackTitles, recordTitles);
-
-    const QJsonObject disc = rig.simDisc(slot);
-    QCOMPARE(disc.value("memoryTitle").toString(), discTitle.left(25));
-    const QJsonObject tracks = disc.value("memoryTracks").toObject();
-    QCOMPARE(tracks.value("13").toString(), recordTitles.first().left(25));
 }
 
 void TestLookupFlow::secondLookupDuringAWaitIsRefused() {

@@ -32,18 +32,11 @@ struct SlotTruth {
     int musicType;
 };
 SlotTruth slotTruth(int slot) {
-    switch (slot) {
-    case 1:
-        return {QStringLiteral("Memory Disc"), 5, 23};
-    case 2:
-        return {kCdTextTitle, 2, 28};
-    case 3:
-        return {QStringLiteral("Locked"), 0, 5};
-    case 6:
-        return {QStringLiteral("* NO TITLE *"), 0, 14};
-    default:
-        return {QStringLiteral("* NO DISC *"), 0, 0};
-    }
+    static const QHash<int, SlotTruth> known{{1, {"Memory Disc", 5, 23}},
+                                             {2, {kCdTextTitle, 2, 28}},
+                                             {3, {"Locked", 0, 5}},
+                                             {6, {"* NO TITLE *", 0, 14}}};
+    return known.value(slot, {"* NO DISC *", 0, 0});
 }
 
 // A changer played byte by byte: it answers the text request of disc 9 with the disc title,

@@ -37,11 +37,8 @@ private slots:
     void uploadTitles_data();
     void uploadTitles();
     void uploadEditorTitles();
-    void userFileNames_data();
     void userFileNames();
-    void userFileNamesRefused();
-    void programListRoundTrip();
-    void programListRefused();
+    void programList();
 };
 
 void TestOpsUpload::offlineUploadIsReported() {
@@ -154,50 +151,31 @@ void TestOpsUpload::uploadEditorTitles() {
     QVERIFY(!rig.ui.progressOpen);
 }
 
-void TestOpsUpload::userFileNames_data() {
-    QTest::addColumn<QStringList>("boxes");
-    QTest::addColumn<QStringList>("stored");
-    QTest::addColumn<QStringList>("file");
-    QTest::newRow("some names") << QStringList{"Jazz", "", "Rock Classics", "", "", "", "", "Z"}
-                                << QStringList{"Jazz", "", "Rock Classics", "", "", "", "", "Z"}
-                                << QStringList{
-                                       "Jazz",        "USER FILE 2", "Rock Classics", "USER FILE 4",
-                                       "USER FILE 5", "USER FILE 6", "USER FILE 7",   "Z"};
-    QTest::newRow("all empty") << QStringList(8, QString()) << QStringList(8, QString())
-                               << QStringList{"USER FILE 1", "USER FILE 2", "USER FILE 3",
-                                              "USER FILE 4", "USER FILE 5", "USER FILE 6",
-                                              "USER FILE 7", "USER FILE 8"};
-}
-
 void TestOpsUpload::userFileNames() {
-    QFETCH(QStringList, boxes);
-    QFETCH(QStringList, stored);
-    QFETCH(QStringList, file);
     OpsRig rig;
     QVERIFY(rig.start());
+    const QStringList boxes{"Jazz", "", "Rock Classics", "", "", "", "", "Z"};
     QCOMPARE(sendUserFileNames(rig.link, rig.config, rig.ui, boxes), UserFileNamesResult::Sent);
-    // Each name went to the user file of its bit (1, 2, 4 ... 128).
-    QCOMPARE(rig.sim.dump().value("userFileNames").toArray(), QJsonArray::fromStringList(stored));
-    QCOMPARE(readAll(rig.dataPath("ufn.txt")), records(file));
+    // Each name went to the user file of its bit (1, 2, 4 ... 128); the file names the empty.
+    QCOMPARE(rig.sim.dump().value("userFileNames").toArray(), QJsonArray::fromStringList(boxes));
+    QCOMPARE(readAll(rig.dataPath("ufn.txt")),
+             records({"Jazz", "USER FILE 2", "Rock Classics", "USER FILE 4", "USER FILE 5",
+                      "USER FILE 6", "USER FILE 7", "Z"}));
     QCOMPARE(rig.ui.progressValues, (QList<int>{1, 1, 2, 3, 4, 5, 6, 7, 8}));
     QCOMPARE(rig.link.linkBusy(), qint16(kLinkIdle));
-}
 
-void TestOpsUpload::userFileNamesRefused() {
-    OpsRig rig;
-    QVERIFY(rig.start());
+    // A refused name leaves the changer's names and the file as they were.
+    const QByteArray file = readAll(rig.dataPath("ufn.txt"));
     QVERIFY(rig.sim.ok("fault refuse title 1"));
-    QVERIFY(writeAll(rig.dataPath("ufn.txt"), records({"Old"})));
     QCOMPARE(sendUserFileNames(rig.link, rig.config, rig.ui, {"New"}), UserFileNamesResult::Failed);
     QCOMPARE(rig.ui.texts("error"), QStringList{msg(418)});
     QCOMPARE(rig.ui.shown.last().title, msg(417));
     QVERIFY(!rig.ui.progressOpen);
-    QCOMPARE(readAll(rig.dataPath("ufn.txt")), records({"Old"}));
-    QCOMPARE(rig.sim.dump().value("userFileNames").toArray().first().toString(),
-             QString("Road Trip"));
+    QCOMPARE(readAll(rig.dataPath("ufn.txt")), file);
+    QCOMPARE(rig.sim.dump().value("userFileNames").toArray().first().toString(), QString("Jazz"));
 }
 
-void TestOpsUpload::programListRoundTrip() {
+void TestOpsUpload::programList() {
     OpsRig rig;
     QVERIFY(rig.start());
     const QString path = rig.dataPath("temppgm.txt");
@@ -218,27 +196,25 @@ void TestOpsUpload::programListRoundTrip() {
     QCOMPARE(rig.sim.dump().value("program").toArray(), programJson({{4, 2}}));
     QCOMPARE(readChangerProgram(rig.link, rig.config), (QList<ProgramStep>{{4, 2}}));
 
-    // No steps clear the changer's program.
-    QVERIFY(stageProgram(rig.config, {}));
-    QVERIFY(sendStagedProgram(rig.link, rig.config));
-    QCOMPARE(rig.sim.dump().value("program").toArray(), QJsonArray());
-}
-
-void TestOpsUpload::programListRefused() {
-    OpsRig rig;
-    QVERIFY(rig.start());
+    // A refused program is the program set-up's to report; the changer keeps its own.
     QVERIFY(rig.sim.ok("fault refuse program"));
     QVERIFY(programfile::write(rig.dataPath("temppgm.txt"), {{4, 4}}));
     QVERIFY(!holding(rig.link, [&] { return UploadProgramList(rig.link, rig.config, 1); }));
     QCOMPARE(rig.link.lastResult(), kResultFailed);
-    QVERIFY(rig.ui.shown.isEmpty()); // the program set-up reports it
-    QCOMPARE(rig.sim.dump().value("program").toArray().size(), 2);
+    QVERIFY(rig.ui.shown.isEmpty());
+    QCOMPARE(rig.sim.dump().value("program").toArray(), programJson({{4, 2}}));
 
     // A damaged working file is refused before anything is sent.
     QVERIFY(writeAll(rig.dataPath("temppgm.txt"), records({"[  4][  4]", "garbage"})));
     QString error;
     QVERIFY(!holding(rig.link, [&] { return UploadProgramList(rig.link, rig.config, 2, &error); }));
     QVERIFY(error.contains("Record 2"));
+
+    // No steps clear the changer's program.
+    QVERIFY(rig.sim.ok("fault clear"));
+    QVERIFY(stageProgram(rig.config, {}));
+    QVERIFY(sendStagedProgram(rig.link, rig.config));
+    QCOMPARE(rig.sim.dump().value("program").toArray(), QJsonArray());
 }
 
 QTEST_GUILESS_MAIN(TestOpsUpload)

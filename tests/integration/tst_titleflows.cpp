@@ -17,9 +17,8 @@ using namespace tf::test;
 class TestTitleFlows : public QObject {
     Q_OBJECT
 private slots:
-    void loadWithoutLibraryReadsTheChanger();
+    void loadAndReloadReadTheChanger();
     void saveReachesBothAndLoadsBack();
-    void reloadPutsTheDiscIntoThePlayer();
     void memoryTitlesOfAFileCutShort();
     void loadFromThePcFilesAlone_data();
     void loadFromThePcFilesAlone();
@@ -50,7 +49,7 @@ TitlesToSave editedTitles(const LoadedDisc& loaded, const QString& memoryTitle) 
 
 } // namespace
 
-void TestTitleFlows::loadWithoutLibraryReadsTheChanger() {
+void TestTitleFlows::loadAndReloadReadTheChanger() {
     OpsRig rig;
     QVERIFY(startQuiet(rig));
     // A disc not in the player tells too little without a library: its values are read, the
@@ -81,6 +80,21 @@ void TestTitleFlows::loadWithoutLibraryReadsTheChanger() {
     QCOMPARE(block->identity.id, loaded.identity.id);
     QCOMPARE(block->toc, loaded.toc);
     QVERIFY(rig.ui.texts("message").isEmpty());
+
+    // A reload puts the disc into the player; with no lookup to run (web search off), the file
+    // already there is shown.
+    QVERIFY(writeAll(rig.dataPath("DISC6.txt"),
+                     crlf({"DISC ID =", "00000000", "DISC NO =", "6", "MIN TNO =", "1",
+                           "MAX TNO =", "25", "Disc Title =", "Kept", "Track Title =", "K1"})));
+    const LoadedDisc reloaded = reloadDisc(rig.ctx, 6);
+    QCOMPARE(reloaded.status, LoadedDisc::Status::Loaded);
+    QCOMPARE(reloaded.pcDiscTitle.value_or(QString()), QStringLiteral("Kept"));
+    QCOMPARE(rig.sim.dump().value("play").toObject().value("disc").toInt(), 6);
+    QCOMPARE(reloaded.lastTrack, 25);
+    QVERIFY(reloaded.memory);
+    QCOMPARE(
+        discdata::readBlock(rig.dataPath(storefiles::kDiscData), 6).value_or(DiscRecord{}).maxTno,
+        25);
     QVERIFY(rig.ui.texts("error").isEmpty());
 }
 
@@ -113,26 +127,6 @@ void TestTitleFlows::saveReachesBothAndLoadsBack() {
     QCOMPARE(rig.simDisc(1).value("memoryTitle").toString(), QStringLiteral("Second Save"));
 }
 
-void TestTitleFlows::reloadPutsTheDiscIntoThePlayer() {
-    OpsRig rig;
-    QVERIFY(startQuiet(rig));
-    // With no lookup to run (web search off), the file already there is shown.
-    QVERIFY(writeAll(rig.dataPath("DISC6.txt"),
-                     crlf({"DISC ID =", "00000000", "DISC NO =", "6", "MIN TNO =", "1",
-                           "MAX TNO =", "25", "Disc Title =", "Kept", "Track Title =", "K1"})));
-    const LoadedDisc loaded = reloadDisc(rig.ctx, 6);
-    QCOMPARE(loaded.pcDiscTitle.value_or(QString()), QStringLiteral("Kept"));
-    QCOMPARE(loaded.status, LoadedDisc::Status::Loaded);
-    QCOMPARE(rig.sim.dump().value("play").toObject().value("disc").toInt(), 6);
-    QCOMPARE(loaded.lastTrack, 25);
-    QCOMPARE(int(loaded.musicType), 14);
-    QVERIFY(loaded.memory);
-    const auto block = discdata::readBlock(rig.dataPath(storefiles::kDiscData), 6);
-    QVERIFY(block);
-    QCOMPARE(block->maxTno, 25);
-    QVERIFY(rig.ui.texts("error").isEmpty());
-}
-
 // A download cut short after a title line still yields that title; a record out of order is
 // passed over. Records count from the disc title on, and a title line is never taken for a key.
 void TestTitleFlows::memoryTitlesOfAFileCutShort() {
@@ -152,18 +146,6 @@ void TestTitleFlows::memoryTitlesOfAFileCutShort() {
     QVERIFY(!memorytitles::fromRecords({"##4", "#0"}).discTitle); // key on the last line
 }
 
-namespace {
-
-// A title file of disc 5 as the PC keeps them.
-QByteArray disc5File(const char* id, const QString& title, const QStringList& tracks) {
-    return crlf(QStringList{"DISC ID =", id, "DISC NO =", "5", "MIN TNO =", "1",
-                            "MAX TNO =", QString::number(tracks.size()), "Disc Title =", title,
-                            "Track Title ="} +
-                tracks);
-}
-
-} // namespace
-
 // Without a changer the load takes what the PC's files know of slot 5 (identifier 001aff07,
 // three tracks in its master block): which file the titles come from, and what is parked.
 void TestTitleFlows::loadFromThePcFilesAlone_data() {
@@ -176,15 +158,15 @@ void TestTitleFlows::loadFromThePcFilesAlone_data() {
     auto texts = [](int first, int second) {
         return msg(first) + '\r' + msg(second);
     };
-    QTest::newRow("own file") << true << "DISC5.txt" << disc5File("001aff07", "Own", {"O1"})
+    QTest::newRow("own file") << true << "DISC5.txt" << discFile("001aff07", 5, {"Own", "O1"})
                               << QStringList() << "Own" << 1;
     // The slot's file is another disc's, and this disc's titles are parked: the other disc's
     // file is parked first, so both sets survive.
     QTest::newRow("file of another disc")
-        << true << "DISC5.txt" << disc5File("8a0b3c0d", "Other", {"X"}) << QStringList() << "Parked"
-        << 1;
+        << true << "DISC5.txt" << discFile("8a0b3c0d", 5, {"Other", "X"}) << QStringList()
+        << "Parked" << 1;
     // Titles saved before the disc's identifier was known take it, and the block's range.
-    QTest::newRow("scratch file") << true << "DISC5.tmp" << disc5File("00000000", "Early", {"E1"})
+    QTest::newRow("scratch file") << true << "DISC5.tmp" << discFile("00000000", 5, {"Early", "E1"})
                                   << QStringList() << "Early" << 3;
     QTest::newRow("no file: warned, web search offered")
         << true << "" << QByteArray()
@@ -215,7 +197,7 @@ void TestTitleFlows::loadFromThePcFilesAlone() {
         QVERIFY(writeAll(rig.dataPath(file), bytes));
     const bool otherDisc = bytes.contains("8a0b3c0d");
     if (otherDisc)
-        QVERIFY(writeAll(rig.dataPath("t001aff07._xt"), disc5File("001aff07", "Parked", {"P1"})));
+        QVERIFY(writeAll(rig.dataPath("t001aff07._xt"), discFile("001aff07", 5, {"Parked", "P1"})));
     rig.ui.answers = {UserInterface::Answer::Ok, UserInterface::Answer::Yes};
 
     const LoadedDisc loaded = loadDisc(rig.ctx, 5);
