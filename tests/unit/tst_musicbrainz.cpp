@@ -157,7 +157,8 @@ private slots:
         QCOMPARE(sent.at(0).target, "/ws/2/discid/" + kTwoTrackId.toLatin1() +
                                         "?inc=recordings+artist-credits+labels&fmt=json");
         QVERIFY(sent.at(1).target.startsWith("/ws/2/discid/-?toc=1+2+31587+150+14287&"));
-        QCOMPARE(sent.at(0).header("User-Agent"), QByteArray("TrackFen/1.0.1 ( joe@example.org )"));
+        QCOMPARE(sent.at(0).header("User-Agent"),
+                 QByteArray("TrackFen/") + kCddbClientVersion + " ( joe@example.org )");
         // One request a second, as MusicBrainz's rate limit asks.
         QVERIFY(sent.at(1).receivedAtMs - sent.at(0).receivedAtMs >= 950);
     }
