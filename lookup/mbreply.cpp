@@ -134,8 +134,7 @@ CddbDisc MbCandidate::toDisc() const {
     disc.title = title;
     disc.year = year;
     disc.trackTitles = trackTitles;
-    for (int i = 0; i < trackTitles.size(); ++i)
-        disc.trackExtendedData.append(QString());
+    disc.trackExtendedData = QStringList(trackTitles.size());
     return disc;
 }
 

@@ -401,7 +401,9 @@ private slots:
         QVERIFY(!f.link.operationRunning());
         QVERIFY(!f.link.modeChanged());
         push(buildFrame(kPushChangerMode, QByteArray("\x00", 1))); // the same mode again
-        QTest::qWait(50);
+        // Pushes are handled in order: once the next one is seen, the repeat has been handled.
+        push(buildFrame(kPushPlayState, QByteArray("\x04", 1)));
+        QTRY_COMPARE(f.link.playValues().PlayStateCode, qint16(4));
         QCOMPARE(reaction.count(), 1);
         QVERIFY(changed.count() >= 6);
     }
