@@ -77,8 +77,8 @@ private slots:
         row("one release", {{200, "one-release.json"}}, ok, "Alpha feat. Beta", lumen, "Dawn");
         row("several releases", {{200, "several-releases.json"}}, ok, "Alpha", lumen, "Dawn", true,
             2);
-        row("only medium 2 of a set matches", {{200, "multi-disc.json"}}, ok, "Gamma",
-            "2010, DE, Kiel, disc 2 of 2, 2 tracks", "Four");
+        row("medium 2 has the id, medium 1 only the length", {{200, "multi-disc.json"}}, ok,
+            "Gamma", "2010, DE, Kiel, disc 2 of 2, 2 tracks", "Four");
         row("various artists", {{200, "various-artists.json"}}, ok, "Various Artists",
             "2001, XE, Comp, disc 1 of 1, 2 tracks", "Gamma / Opening");
         row("unknown id, found by TOC", {{404, ""}, {200, "fuzzy.json"}}, ok, "Zeta",
