@@ -17,33 +17,13 @@ QByteArray bytes(std::initializer_list<int> values) {
     return out;
 }
 
-// The BCD byte of a value 0..99.
-quint8 bcd(int v) {
-    return static_cast<quint8>(((v / 10) << 4) | (v % 10));
-}
-
-// A plausible start time for entry k of a long disc: all three fields move.
-TocTime tocTimeFor(int k) {
-    return {static_cast<quint8>(k % 80), static_cast<quint8>((k * 7) % 60),
-            static_cast<quint8>((k * 13) % 75)};
-}
-
+// Table-of-contents bytes for `count` entries from `fromEntry` on: entry k starts at minute k,
+// sent as the byte k (BCD up to 9; 0x0A reads as 10 as well).
 QByteArray tocBytes(int fromEntry, int count) {
     QByteArray out;
-    for (int k = fromEntry; k < fromEntry + count; ++k) {
-        const TocTime t = tocTimeFor(k);
-        out.append(static_cast<char>(bcd(t.minutes)));
-        out.append(static_cast<char>(bcd(t.seconds)));
-        out.append(static_cast<char>(bcd(t.frames)));
-    }
+    for (int k = fromEntry; k < fromEntry + count; ++k)
+        out.append(char(k)).append("\0\0", 2);
     return out;
-}
-
-QString numbers(std::initializer_list<int> values) {
-    QStringList out;
-    for (int v : values)
-        out << QString::number(v);
-    return out.join(' ');
 }
 
 // What a reply decoder makes of a frame, as text; empty when it refuses the frame.
@@ -55,12 +35,13 @@ QString decodeBy(const QString& decoder, const Frame& f) {
         return isHandshakeReply(f) ? QStringLiteral("accepted") : QString();
     if (decoder == "minMaxTno") {
         const auto v = decodeMinMaxTno(f);
-        return v ? numbers({v->lowest, v->highest, v->third}) : QString();
+        return v ? QString::asprintf("%d %d %d", v->lowest, v->highest, v->third) : QString();
     }
     if (decoder == "playStatus") {
         const auto v = decodePlayStatus(f);
-        return v ? numbers({v->disc, v->track, v->programStep, v->musicType, v->userFileBits,
-                            v->status7, v->playMode, v->repeat})
+        return v ? QString::asprintf("%d %d %d %d %d %d %d %d", v->disc, v->track, v->programStep,
+                                     v->musicType, v->userFileBits, v->status7, v->playMode,
+                                     v->repeat)
                  : QString();
     }
     if (decoder == "program") {
@@ -135,11 +116,8 @@ private slots:
         QTest::newRow("handshake") << buildHandshake() << hex("02 00 06 00 49 27 6D 20 50 43 6A");
         QTest::newRow("disc 5 identifier request")
             << buildDataRequest(kRequestDiscId, 5) << hex("02 03 07 00 00 04 05 00 00 00 00 ED");
-        QTest::newRow("LEN 0, CMD 0x12") << buildFrame(0x12, {}) << hex("02 12 00 00 EE");
         QTest::newRow("sum a multiple of 256")
             << buildFrame(0x0A, bytes({0xF4, 0x00})) << hex("02 0A 02 00 F4 00 00");
-        QTest::newRow("title-input check, disc 200") << buildDataRequest(kRequestTitleInput, 200)
-                                                     << hex("02 03 07 00 80 00 C8 00 00 00 00 AE");
         QTest::newRow("text request, all fields")
             << buildDataRequest(kRequestText.group, kRequestText.code, 0x1234, 7,
                                 kTextKindUserFileName, 9)
@@ -149,18 +127,36 @@ private slots:
         QTest::newRow("play disc 456")
             << buildPlayRequest(0x01C8, 0, 255) << hex("02 0B 04 00 C8 01 00 FF 29");
         QTest::newRow("play mode") << buildPlayModeRequest(2, 1) << hex("02 0C 02 00 02 01 EF");
-        QTest::newRow("program of 0 steps") << buildProgramList({}) << hex("02 0D 01 00 00 F2");
-        QTest::newRow("program with a whole disc")
-            << buildProgramList({{7, 12}, {123, kWholeDiscTrack}})
-            << hex("02 0D 07 00 02 07 00 0C 7B 00 AA B2");
         QTest::newRow("track 100 goes as whole disc") << buildProgramList({{7, 12}, {123, 100}})
                                                       << hex("02 0D 07 00 02 07 00 0C 7B 00 AA B2");
-        QTest::newRow("track title, disc 300")
-            << buildTitleFrame(300, 3, 0, kTextKindTrack, 0, "Hey")
-            << hex("02 FE 0A 00 2C 01 03 00 01 00 00 48 65 79 A1");
-        QTest::newRow("user-file name")
-            << buildTitleFrame(0, 0x10, 0, kTextKindUserFileName, 0, "Jazz")
-            << hex("02 FE 0B 00 00 00 10 00 07 00 00 4A 61 7A 7A 41");
+        // Frames the changer could not take are not built at all.
+        QTest::newRow("251 DATA bytes") << buildFrame(0x06, QByteArray(251, 'x')) << QByteArray();
+        QList<ProgramStep> steps(kMaxProgramSteps, {1, 1});
+        QTest::newRow("program of the most steps, head")
+            << buildProgramList(steps).left(5) << hex("02 0D 61 00 20");
+        steps.append({1, 1});
+        QTest::newRow("program of a step more") << buildProgramList(steps) << QByteArray();
+
+        // A title of track 12 of disc 263, user-file byte 0x05, music type 23, as the changer
+        // stores it: the text after seven bytes of head, or 0x01 for no title.
+        auto title = [](const QString& text) {
+            return buildTitleFrame(0x0107, 12, 0x05, kTextKindTrack, 23, text);
+        };
+        auto stored = [](const QByteArray& text) {
+            return buildFrame(kCmdTitleFrame, hex("07 01 0C 05 01 17 00") + text);
+        };
+        const QString alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+        QTest::newRow("title longer than 25 is cut")
+            << title(alphabet) << stored(alphabet.left(25).toLatin1());
+        QTest::newRow("empty title") << title(QString()) << stored(hex("01"));
+        QTest::newRow("no-title placeholder") << title("* NO TITLE *") << stored(hex("01"));
+        QTest::newRow("placeholder in other case is text")
+            << title("* no title *") << stored("* no title *");
+        QTest::newRow("CR LF become blanks")
+            << title("Side A\r\nSide B") << stored("Side A  Side B");
+        QTest::newRow("emoji is one character")
+            << title(alphabet.left(24) + QString::fromUtf8("\xF0\x9F\x98\x80") + "Z")
+            << stored(alphabet.left(24).toLatin1() + "?");
     }
 
     void builtFrames() {
@@ -172,38 +168,28 @@ private slots:
     void parse_data() {
         QTest::addColumn<QByteArray>("unit");
         QTest::addColumn<FrameError>("error");
-        QTest::addColumn<bool>("sumOk");            // frameChecksumOk: STX is not summed
         QTest::addColumn<QByteArray>("cmdAndData"); // what the parse gives, CMD first
 
         using E = FrameError;
-        QTest::newRow("handshake reply") << buildFrame(0x00, "I'm QX-517V") << E::None << true
-                                         << QByteArray("\0I'm QX-517V", 12);
-        QTest::newRow("LEN 0") << hex("02 14 00 00 EC") << E::None << true << hex("14");
-        QTest::newRow("SUM 0x00") << hex("02 0A 02 00 F4 00 00") << E::None << true
-                                  << hex("0A F4 00");
+        QTest::newRow("LEN 0") << hex("02 14 00 00 EC") << E::None << hex("14");
         QTest::newRow("250 DATA bytes") << buildFrame(0x06, QByteArray(250, '\x11')) << E::None
-                                        << true << hex("06") + QByteArray(250, '\x11');
-        QTest::newRow("four bytes") << hex("02 14 00 00") << E::TooShort << false << QByteArray();
+                                        << hex("06") + QByteArray(250, '\x11');
         QTest::newRow("a byte too many")
-            << hex("02 14 00 00 EC 00") << E::LengthMismatch << true << QByteArray();
-        QTest::newRow("a byte missing")
-            << hex("02 13 01 00 EC") << E::LengthMismatch << true << QByteArray();
+            << hex("02 14 00 00 EC 00") << E::LengthMismatch << QByteArray();
         // 251 DATA bytes whose checksum is right: refused on length alone.
-        QByteArray tooLong = hex("02 06 FB 00") + QByteArray(251, '\0');
-        tooLong.append(static_cast<char>(0x100 - 0x06 - 0xFB));
-        QTest::newRow("LEN 251") << tooLong << E::TooLong << true << QByteArray();
+        QTest::newRow("LEN 251") << hex("02 06 FB 00") + QByteArray(251, '\0') + '\xFF'
+                                 << E::TooLong << QByteArray();
         QTest::newRow("one DATA byte changed")
-            << hex("02 00 06 00 49 27 6E 20 50 43 6A") << E::BadChecksum << false << QByteArray();
-        QTest::newRow("not STX") << hex("FF 14 00 00 EC") << E::NotStx << true << QByteArray();
+            << hex("02 00 06 00 49 27 6E 20 50 43 6A") << E::BadChecksum << QByteArray();
+        // The checksum is tested first, and STX is not summed.
+        QTest::newRow("not STX") << hex("FF 14 00 00 EC") << E::NotStx << QByteArray();
     }
 
     void parse() {
         QFETCH(QByteArray, unit);
         QFETCH(FrameError, error);
-        QFETCH(bool, sumOk);
         QFETCH(QByteArray, cmdAndData);
 
-        QCOMPARE(frameChecksumOk(unit), sumOk);
         FrameError reason = FrameError::TooShort;
         const auto frame = parseFrame(unit, &reason);
         QCOMPARE(int(reason), int(error));
@@ -212,65 +198,10 @@ private slots:
             QCOMPARE(char(frame->cmd) + frame->data, cmdAndData);
     }
 
-    void oversizedFramesAreNotBuilt() {
-        QVERIFY(buildFrame(0x06, QByteArray(251, 'x')).isEmpty());
-        QCOMPARE(buildFrame(0x06, QByteArray(250, 'x')).size(), 255);
-
-        QList<ProgramStep> steps;
-        for (int i = 1; i <= kMaxProgramSteps; ++i)
-            steps.append({quint16(i), quint8(i)});
-        const QByteArray full = buildProgramList(steps);
-        QCOMPARE(full.size(), 102);
-        QCOMPARE(static_cast<quint8>(full[2]), quint8(97));
-        steps.append({1, 1});
-        QVERIFY(buildProgramList(steps).isEmpty());
-    }
-
-    void titleFrame_data() {
-        QTest::addColumn<QString>("title");
-        QTest::addColumn<QByteArray>("text");
-
-        const QString alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-        QTest::newRow("25 characters") << alphabet.left(25) << alphabet.left(25).toLatin1();
-        QTest::newRow("longer than 25 is cut") << alphabet << alphabet.left(25).toLatin1();
-        QTest::newRow("empty") << QString() << hex("01");
-        QTest::newRow("no-title placeholder") << "* NO TITLE *" << hex("01");
-        QTest::newRow("placeholder in other case is text")
-            << "* no title *" << QByteArray("* no title *");
-        QTest::newRow("CR LF become blanks") << "Side A\r\nSide B" << QByteArray("Side A  Side B");
-        QTest::newRow("emoji is one character")
-            << alphabet.left(24) + QString::fromUtf8("\xF0\x9F\x98\x80") + "Z"
-            << alphabet.left(24).toLatin1() + "?";
-    }
-
-    void titleFrame() {
-        QFETCH(QString, title);
-        QFETCH(QByteArray, text);
-
-        const QByteArray frame = buildTitleFrame(0x0107, 12, 0x05, kTextKindTrack, 23, title);
-        QCOMPARE(frame.size(), 7 + text.size() + kFrameOverhead);
-        QVERIFY(frameChecksumOk(frame));
-        const auto parsed = parseFrame(frame);
-        QVERIFY(parsed);
-        QCOMPARE(int(parsed->cmd), int(kCmdTitleFrame));
-        QCOMPARE(parsed->data.left(7).toHex(' '), hex("07 01 0C 05 01 17 00").toHex(' '));
-        QCOMPARE(parsed->data.mid(7).toHex(' '), text.toHex(' '));
-    }
-
-    void bcd_data() {
-        QTest::addColumn<int>("byte");
-        QTest::addColumn<int>("value");
-        QTest::newRow("0x10") << 0x10 << 10;
-        QTest::newRow("0x99") << 0x99 << 99;
-        // Not BCD: the nibbles are still weighted as the changer's values are read.
-        QTest::newRow("0x0A") << 0x0A << 10;
-        QTest::newRow("0xFF") << 0xFF << 165;
-    }
-
     void bcd() {
-        QFETCH(int, byte);
-        QFETCH(int, value);
-        QCOMPARE(fromBcd(static_cast<quint8>(byte)), value);
+        QCOMPARE(fromBcd(0x99), 99);
+        // Not BCD: the nibbles are still weighted as the changer's values are read.
+        QCOMPARE(fromBcd(0xFF), 165);
     }
 
     void replies_data() {
@@ -286,76 +217,50 @@ private slots:
         const QString no;
         row("handshake, exact", "handshake", 0x00, "I'm QX-517V", "accepted");
         row("handshake, longer", "handshake", 0x00, "I'm QX-517V ", no);
-        row("handshake, our own greeting", "handshake", 0x00, "I'm PC", no);
-        row("handshake, wrong CMD", "handshake", 0x06, "I'm QX-517V", no);
 
         row("min/max", "minMaxTno", 0x04, bytes({5, 0, 1, 12, 7}), "1 12 7");
         row("min/max, longer LEN", "minMaxTno", 0x04, bytes({5, 0, 3, 99, 0, 0xEE}), "3 99 0");
         row("min/max, LEN 4", "minMaxTno", 0x04, bytes({5, 0, 1, 12}), no);
-        row("min/max, wrong CMD", "minMaxTno", 0x07, bytes({5, 0, 1, 12, 7}), no);
         row("user file", "userFile", 0x07, bytes({5, 0, 0x85}), "133");
-        row("user file, longer LEN", "userFile", 0x07, bytes({5, 0, 0x01, 0xFF}), "1");
         row("user file, LEN 2", "userFile", 0x07, bytes({5, 0}), no);
         row("music type", "musicType", 0x08, bytes({5, 0, 28}), "28");
         row("music type, LEN 2", "musicType", 0x08, bytes({5, 0}), no);
         row("music type, user-file CMD", "musicType", 0x07, bytes({5, 0, 28}), no);
         row("confirm", "confirm", 0x09, bytes({0x03}), "3");
-        row("confirm, longer LEN", "confirm", 0x09, bytes({0x00, 0x01}), "0");
         row("confirm, LEN 0", "confirm", 0x09, QByteArray(), no);
         row("play status", "playStatus", 0x12, bytes({12, 0, 5, 2, 20, 0x81, 9, 3, 1}),
             "12 5 2 20 129 9 3 1");
-        row("play status, disc 256", "playStatus", 0x12, bytes({0, 1, 99, 0, 0, 0, 0, 0, 0}),
-            "256 99 0 0 0 0 0 0");
         row("play status, LEN 8", "playStatus", 0x12, bytes({12, 0, 5, 2, 20, 0x81, 9, 3}), no);
         row("play state", "playState", 0x13, bytes({3}), "3");
         row("play state, LEN 0", "playState", 0x13, QByteArray(), no);
         row("TOC ready", "tocReady", 0x14, bytes({0x2C, 0x01}), "300");
         row("TOC ready, LEN 1", "tocReady", 0x14, bytes({0x2C}), no);
         row("changer mode", "changerMode", 0x15, bytes({1}), "1");
-        row("changer mode, play-state CMD", "changerMode", 0x13, bytes({1}), no);
 
         // Track 100 and up is the whole disc (*).
         row("program, empty", "program", 0x0D, bytes({0}), "steps");
         row("program, three steps", "program", 0x0D,
-            bytes({3, 7, 0, 12, 123, 0, 0xAA, 0xC8, 0, 99}), "steps 7/12 123/170* 200/99");
-        row("program, track 100", "program", 0x0D, bytes({1, 0x2C, 0x01, 100}), "steps 300/100*");
+            bytes({3, 7, 0, 12, 0x2C, 0x01, 100, 0xC8, 0, 99}), "steps 7/12 300/100* 200/99");
         row("program, trailing byte", "program", 0x0D, bytes({1, 1, 0, 1, 0}), "steps 1/1");
         row("program, LEN short for n", "program", 0x0D, bytes({2, 7, 0, 12, 8, 0}), no);
         row("program, LEN 0", "program", 0x0D, QByteArray(), no);
-        row("program, wrong CMD", "program", 0x09, bytes({0}), no);
 
         // disc 5 (or 300), item, user-file byte 0x81, kind, music type 20, DATA[7], DATA[8]
         auto head = [](int disc, int item, int kind, int eighth) {
             return bytes({disc & 0xFF, disc >> 8, item, 0x81, kind, 20, 0, eighth});
         };
-        row("disc title", "text", 0xFE, head(5, 0, 0, 'A') + "bbey Road",
-            "FE 5/0 81 kind 0 type 20 begins \"Abbey Road\"");
         row("disc 300, no disc", "text", 0xFE, head(300, 0, 0, 0),
             "FE 300/0 81 kind 0 type 20 begins status 0 \"\"");
-        row("disc, no title", "text", 0xFE, head(5, 0, 0, 1),
-            "FE 5/0 81 kind 0 type 20 begins status 1 \"\"");
-        row("disc, one-character title", "text", 0xFE, head(5, 0, 0, 'Q'),
-            "FE 5/0 81 kind 0 type 20 begins status 81 \"Q\"");
         row("disc, LEN 7", "text", 0xFE, head(5, 0, 0, 0).left(7), no);
         row("code page and controls", "text", 0xFE, head(5, 0, 0, 'C') + "af\xE9\r\n\x80",
             "FE 5/0 81 kind 0 type 20 begins \"Café  €\"");
-        row("track, begins", "text", 0xFD, head(5, 3, 1, 1) + "Song",
-            "FD 5/3 81 kind 1 type 20 begins \"Song\"");
         row("track, continues", "text", 0xFD, head(5, 3, 1, 2) + " two",
             "FD 5/3 81 kind 1 type 20 continues \" two\"");
-        row("track, no title", "text", 0xFD, head(5, 4, 1, 1) + bytes({1}),
-            "FD 5/4 81 kind 1 type 20 begins status 1 \"\"");
         row("track, no title, last item", "text", 0xFD, head(5, 4, 1, 2) + bytes({1}),
             "FD 5/4 81 kind 1 type 20 continues status 1 \"\" last");
-        row("track, no disc", "text", 0xFD, head(5, 1, 1, 2) + bytes({0}),
-            "FD 5/1 81 kind 1 type 20 continues status 0 \"\"");
         row("track, one character", "text", 0xFD, head(5, 2, 1, 1) + bytes({0xE9}),
             "FD 5/2 81 kind 1 type 20 begins status 233 \"é\"");
         row("track, LEN 8", "text", 0xFD, head(5, 3, 1, 1), no);
-        row("user-file name in 0xFD", "text", 0xFD, head(0, 0x04, 7, 1) + "Jazz",
-            "FD 0/4 81 kind 7 type 20 begins \"Jazz\"");
-        row("user-file name in 0xFE", "text", 0xFE, head(0, 0x80, 7, 'R') + "ock",
-            "FE 0/128 81 kind 7 type 20 begins \"Rock\"");
         row("text, wrong CMD", "text", 0x06, head(5, 0, 0, 'A') + "bc", no);
 
         // A first block: tracks 1..3 and the lead-out, and one stray byte: (LEN - 6) / 3 entries.
@@ -365,11 +270,8 @@ private slots:
             "block 1 info 16 tracks 1-3 0:2:0 4:35:74 10:0:1 59:59:74");
         row("disc id, next block", "discId", 0x06, bytes({7, 0, 2, 0x12, 0x34, 0x56}),
             "block 2 12:34:56");
-        row("disc id, no entries yet", "discId", 0x06, bytes({7, 0, 1, 0, 1, 3}),
-            "block 1 info 0 tracks 1-3");
         row("disc id, first block short", "discId", 0x06, bytes({7, 0, 1, 0x10, 1}), no);
         row("disc id, LEN 2", "discId", 0x06, bytes({7, 0}), no);
-        row("disc id, wrong CMD", "discId", 0x07, bytes({7, 0, 2, 0x12, 0x34, 0x56}), no);
     }
 
     void replies() {
@@ -380,83 +282,55 @@ private slots:
         QCOMPARE(decodeBy(decoder, Frame{static_cast<quint8>(cmd), data}), decoded);
     }
 
-    void userFileMask_data() {
-        QTest::addColumn<int>("mask");
-        QTest::addColumn<int>("userFile");
-        QTest::newRow("0x01") << 0x01 << 1;
-        QTest::newRow("0x04") << 0x04 << 3;
-        QTest::newRow("0x80") << 0x80 << 8;
-        QTest::newRow("no bit") << 0x00 << 0;
-        QTest::newRow("two bits") << 0x03 << 0;
-    }
-
-    void userFileMask() {
-        QFETCH(int, mask);
-        QFETCH(int, userFile);
-        QCOMPARE(userFileFromMask(static_cast<quint8>(mask)), userFile);
-    }
-
     void discIdAssembly_data() {
         QTest::addColumn<QList<QByteArray>>("blocks"); // DATA of each 0x06 frame
-        QTest::addColumn<int>("lastStep");
-        QTest::addColumn<int>("columns");
-        QTest::addColumn<int>("firstFilled"); // index of the first entry that is not zero
+        QTest::addColumn<int>("columns");              // of the complete table; 0: the last is bad
+        QTest::addColumn<int>("firstFilled");          // index of the first entry that is not zero
 
-        const int needMore = int(DiscIdAssembler::Step::NeedMore);
-        const int complete = int(DiscIdAssembler::Step::Complete);
-        const int bad = int(DiscIdAssembler::Step::Bad);
         const QByteArray head = bytes({1, 0, 1, 0});
         // 99 tracks in two blocks, and an empty slot: tst_link reads them.
         QTest::newRow("lowest 3: columns below stay zero")
-            << QList{head + bytes({3, 5}) + tocBytes(1, 4)} << complete << 6 << 2;
+            << QList{head + bytes({3, 5}) + tocBytes(1, 4)} << 6 << 2;
         QTest::newRow("entries past the lead-out dropped")
-            << QList{head + bytes({1, 2}) + tocBytes(1, 5)} << complete << 3 << 0;
-        QTest::newRow("second block still short")
-            << QList{head + bytes({1, 9}) + tocBytes(1, 4), bytes({1, 0, 2}) + tocBytes(5, 3)}
-            << needMore << 10 << 0;
+            << QList{head + bytes({1, 2}) + tocBytes(1, 5)} << 3 << 0;
         QTest::newRow("third block completes")
             << QList{head + bytes({1, 9}) + tocBytes(1, 4), bytes({1, 0, 2}) + tocBytes(5, 3),
                      bytes({1, 0, 3}) + tocBytes(8, 3)}
-            << complete << 10 << 0;
+            << 10 << 0;
         QTest::newRow("nothing after a complete table")
-            << QList{head + bytes({1, 2}) + tocBytes(1, 3), bytes({1, 0, 2}) + tocBytes(4, 1)}
-            << bad << 0 << -1;
+            << QList{head + bytes({1, 2}) + tocBytes(1, 3), bytes({1, 0, 2}) + tocBytes(4, 1)} << 0
+            << 0;
         QTest::newRow("repeated first block starts over")
             << QList{head + bytes({1, 9}) + tocBytes(1, 4), head + bytes({1, 2}) + tocBytes(1, 3)}
-            << complete << 3 << 0;
-        QTest::newRow("continuation first")
-            << QList{bytes({1, 0, 2}) + tocBytes(1, 3)} << bad << 0 << -1;
+            << 3 << 0;
+        QTest::newRow("continuation first") << QList{bytes({1, 0, 2}) + tocBytes(1, 3)} << 0 << 0;
         QTest::newRow("lowest above highest")
-            << QList{head + bytes({5, 4}) + tocBytes(1, 3)} << bad << 0 << -1;
-        QTest::newRow("lowest 0") << QList{head + bytes({0, 4}) + tocBytes(1, 6)} << bad << 0 << -1;
-        QTest::newRow("highest 100")
-            << QList{head + bytes({1, 100}) + tocBytes(1, 3)} << bad << 0 << -1;
+            << QList{head + bytes({5, 4}) + tocBytes(1, 3)} << 0 << 0;
+        QTest::newRow("lowest 0") << QList{head + bytes({0, 4}) + tocBytes(1, 6)} << 0 << 0;
+        QTest::newRow("highest 100") << QList{head + bytes({1, 100}) + tocBytes(1, 3)} << 0 << 0;
     }
 
     void discIdAssembly() {
         QFETCH(QList<QByteArray>, blocks);
-        QFETCH(int, lastStep);
         QFETCH(int, columns);
         QFETCH(int, firstFilled);
 
         DiscIdAssembler assembler;
-        DiscIdAssembler::Step step = DiscIdAssembler::Step::Bad;
+        auto step = DiscIdAssembler::Step::Bad;
         for (const QByteArray& data : blocks) {
             const auto block = decodeDiscIdBlock(Frame{kReplyDiscId, data});
             QVERIFY(block);
             step = assembler.add(*block);
         }
-        QCOMPARE(int(step), lastStep);
-        if (step == DiscIdAssembler::Step::Bad)
+        using Step = DiscIdAssembler::Step;
+        QCOMPARE(int(step), int(columns ? Step::Complete : Step::Bad));
+        if (columns == 0)
             return;
         const DiscToc& toc = assembler.toc();
         QCOMPARE(toc.entries.size(), columns);
-        for (int i = 0; i < columns; ++i) {
-            if (i < firstFilled)
-                QCOMPARE(toc.entries[i], TocTime());
-            else if (step == DiscIdAssembler::Step::Complete)
-                QCOMPARE(toc.entries[i], tocTimeFor(i - firstFilled + 1));
-        }
+        for (int i = 0; i < columns; ++i)
+            QCOMPARE(toc.entries[i],
+                     (i < firstFilled ? TocTime() : TocTime{quint8(i - firstFilled + 1), 0, 0}));
     }
 };
 
