@@ -11,8 +11,6 @@ class LinkTestAccess {
 public:
     static LinkTimings& timings(Link& link) { return link.m_timings; }
     static PlayValues& play(Link& link) { return link.m_play; }
-    // Stands in for another holder of the link (a title download) without its cursor and poll.
-    static void setLinkBusy(Link& link, qint16 owner) { link.setLinkBusy(owner); }
     static void setModeCode(Link& link, qint16 code) { link.m_modeCode = code; }
     static void setLinkState(Link& link, qint16 state) { link.m_linkState = state; }
     static void setLinkEstablished(Link& link, bool established) {

@@ -23,7 +23,6 @@ public:
     PtyPeer();
     ~PtyPeer() override;
 
-    bool isOpen() const { return m_master >= 0; }
     QString slavePath() const { return m_slavePath; }
 
     // Called with each unit the application sent, in order.
@@ -35,7 +34,6 @@ public:
 
     QList<QByteArray> received; // every unit the application sent
     int count(quint8 controlByte) const;
-    int countFrames(quint8 cmd) const;
 
 private:
     void readable();
