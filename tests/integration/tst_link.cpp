@@ -109,10 +109,6 @@ struct Fixture {
     }
 };
 
-QByteArray discIdFrame(int block, const QByteArray& body) {
-    return buildFrame(kReplyDiscId, QByteArray("\x00\x00", 2) + char(block) + body);
-}
-
 // How the changer fails the handshake.
 enum class Answers { WrongModel, NoClosingEot, None, EnqOnly };
 
@@ -248,8 +244,10 @@ private slots:
         QByteArray entries;
         for (int k = 0; k < 100; ++k)
             entries.append(char(((k / 10) << 4) | (k % 10))).append("\x02\x00", 2);
-        f.answerRequest({discIdFrame(1, QByteArray("\x10\x01\x63", 3) + entries.left(243)),
-                         discIdFrame(2, entries.mid(243))});
+        // Disc 0 (two bytes), block 1, disc information, tracks 1 to 99, entries; block 2.
+        f.answerRequest(
+            {buildFrame(kReplyDiscId, QByteArray("\0\0\1\x10\1\x63", 6) + entries.left(243)),
+             buildFrame(kReplyDiscId, QByteArray("\0\0\2", 3) + entries.mid(243))});
         DiscToc toc;
         QVERIFY(f.link.ReadDiscId(5, toc));
         QCOMPARE(toc.highest, quint8(99));
@@ -259,7 +257,7 @@ private slots:
         QVERIFY(f.peer.received.contains(buildDataRequest(kRequestDiscId, 5)));
 
         // An empty slot: no table, and nothing left from the disc before.
-        f.answerRequest({discIdFrame(1, QByteArray(3, '\0'))});
+        f.answerRequest({buildFrame(kReplyDiscId, QByteArray("\0\0\1\0\0\0", 6))});
         QVERIFY(f.link.ReadDiscId(0, toc));
         QCOMPARE(toc.highest, quint8(0));
         QVERIFY(toc.entries.isEmpty());
@@ -318,10 +316,7 @@ private slots:
             else if (isFrame(u, kCmdDataRequest))
                 f.peer.write(script == Script::NakRequest ? kNakB : kEotB);
         };
-        auto count = [&] {
-            return int(f.peer.received.count(counted));
-        };
-        const int before = count();
+        f.peer.received.clear(); // the handshake's units
         DiscToc toc;
         quint8 value = 0;
         MinMaxTno range;
@@ -331,7 +326,7 @@ private slots:
                                                             : f.link.SendKeyCode(0x00, 0x21);
         QVERIFY(!done);
         QCOMPARE(f.link.lastResult(), kResultFailed);
-        QTRY_COMPARE(count() - before, times);
+        QTRY_COMPARE(int(f.peer.received.count(counted)), times);
         QCOMPARE(f.ui.texts("error"), QStringList{msg(message)});
         QCOMPARE(f.ui.shown.last().number, 0); // the countdown the test set
         QCOMPARE(f.link.currentTransaction(), qint16(0));
