@@ -1,35 +1,24 @@
 #pragma once
 
-#include "link/unitassembler.h"
-
 #include <QByteArray>
 #include <QJsonObject>
 #include <QProcess>
-#include <QSocketNotifier>
 #include <QString>
 #include <QStringList>
-
-#include <memory>
-#include <optional>
-
-class QEventLoop;
 
 namespace tf::test {
 
 // Runs changer-sim for an integration test: starts it with a library and options, reads the
 // pseudo-terminal it opened, sends control commands and waits for their answers, and stops it.
-// Every wait is an event loop woken by the process's output or by its time-out.
+// Every wait for an answer is an event loop woken by the process's output or by its time-out.
 class SimProcess {
 public:
-    SimProcess();
     ~SimProcess();
-    SimProcess(const SimProcess&) = delete;
-    SimProcess& operator=(const SimProcess&) = delete;
 
     // Path of the changer-sim executable of this build.
     static QString executable();
 
-    // Starts the simulator; true once it has printed its pseudo-terminal (or device) path.
+    // Starts the simulator; true once it has printed its pseudo-terminal's path.
     bool start(const QString& libraryPath, const QStringList& options = {}, int timeoutMs = 10000);
 
     QString portPath() const { return m_portPath; }
@@ -50,8 +39,8 @@ public:
     // Waits for the process to end by itself (e.g. after a failed start); its exit code, or -1.
     int waitForExit(int timeoutMs = 5000);
 
-    // Asks the simulator to quit, and kills it when it does not; true when it quit cleanly.
-    bool stop(int timeoutMs = 5000);
+    // Asks the simulator to quit, and kills it when it does not.
+    void stop(int timeoutMs = 5000);
 
     // Everything the process wrote on stderr so far (its log with --log, and its errors).
     QByteArray errorOutput();
@@ -63,42 +52,9 @@ private:
     bool readLine(QString* line, int timeoutMs);
 
     QProcess m_process;
-    QByteArray m_output;
     QByteArray m_errors;
     QString m_portPath;
     QString m_lastError;
-};
-
-// The PC's end of the simulator's pseudo-terminal for byte-exact tests: raw bytes out, and in
-// units (one control byte or one whole frame), cut by the link's assembler. Waits are event
-// loops woken by arriving bytes.
-class RawLine {
-public:
-    RawLine() = default;
-    ~RawLine();
-    RawLine(const RawLine&) = delete;
-    RawLine& operator=(const RawLine&) = delete;
-
-    bool open(const QString& path);
-    void close();
-    void send(const QByteArray& bytes);
-
-    // The next unit, or nothing when none completes within the time-out.
-    std::optional<QByteArray> next(int timeoutMs = 3000);
-
-    // Bytes that could not start a unit.
-    qsizetype noiseBytes() const { return m_assembler.skippedBytes(); }
-    // True once the simulator's end has gone away.
-    bool hungUp() const { return m_hungUp; }
-
-private:
-    void readAvailable();
-
-    int m_fd = -1;
-    std::unique_ptr<QSocketNotifier> m_notifier;
-    UnitAssembler m_assembler;
-    QEventLoop* m_wake = nullptr;
-    bool m_hungUp = false;
 };
 
 } // namespace tf::test

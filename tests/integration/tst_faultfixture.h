@@ -2,8 +2,8 @@
 
 // Fault injection against changer-sim: one simulator and one link per test program; each seed
 // picks an operation, a fault and the unit it hits, runs the operation and compares what the
-// application reports and writes with the simulator's truth. The faults are switched through
-// the simulator's control channel, so one process serves every seed of a class.
+// application reports and writes with a clean run's. The faults are switched through the
+// simulator's control channel, so one process serves every seed of a class.
 //
 // What an operation does on a failure answer (its message, the files it keeps) belongs to the
 // operation tests; here a failure only has to be reported once, leave every file as it was and
@@ -30,9 +30,8 @@ inline const QList<Op> kAllOps{Op::Handshake, Op::MinMax,  Op::DiscId, Op::Downl
                                Op::Upload,    Op::ReadAll, Op::Push};
 
 inline QString opName(Op op) {
-    static const char* const kNames[] = {"handshake", "minmax",  "discid", "download",
-                                         "upload",    "readall", "push"};
-    return QString::fromLatin1(kNames[int(op)]);
+    return QStringList{"handshake", "minmax", "discid", "download", "upload", "readall", "push"}.at(
+        int(op));
 }
 
 enum class Expect { Succeed, Fail, Either };
@@ -40,9 +39,8 @@ enum class Expect { Succeed, Fail, Either };
 // Seeds per fault class: 100 unless TRACKFEN_FAULT_SEEDS asks for more (or fewer, when
 // chasing one case).
 inline int faultSeeds() {
-    bool ok = false;
-    const int n = qEnvironmentVariableIntValue("TRACKFEN_FAULT_SEEDS", &ok);
-    return ok && n > 0 ? n : 100;
+    const int n = qEnvironmentVariableIntValue("TRACKFEN_FAULT_SEEDS");
+    return n > 0 ? n : 100;
 }
 
 // Short time-outs so a failing case costs a fraction of a second; the attempts stay four.
@@ -55,26 +53,14 @@ inline LinkTimings faultTimings() {
     return t;
 }
 
-// Units that crossed the line in one case, as the application saw them.
-struct Traffic {
-    QList<QByteArray> sent;
-    QList<QByteArray> received;
-    QStringList log; // both directions in order, for failure messages
-    // The longest run of one unit sent again and again (ACKs aside: a multi-frame answer is
-    // acknowledged frame by frame).
-    int longestRepeat() const {
-        int best = 0;
-        int run = 0;
-        QByteArray last;
-        for (const QByteArray& u : sent) {
-            if (u == QByteArray(1, char(kAck)))
-                continue;
-            run = u == last ? run + 1 : 1;
-            last = u;
-            best = qMax(best, run);
-        }
-        return best;
-    }
+// How a clean run of an operation went: the units it exchanged, where faults are aimed, and
+// what it produced, the right result of a run under faults (the operation tests own what a
+// clean run gives).
+struct Profile {
+    int units = 0;         // units the changer sends
+    int pcFrames = 0;      // frames the application sends
+    QList<int> frameSizes; // of the frames the changer sends, in order
+    QByteArray result;
 };
 
 // A disc's memory titles in the changer: the disc title, then tracks 1 to 3.
@@ -86,15 +72,18 @@ inline QStringList memoryTitles(const QJsonObject& disc) {
 
 class FaultRig : public OpsRig {
 public:
-    Traffic traffic;
-    QString context;              // the case being run, for failure messages
-    QMetaObject::Connection hook; // a class's own hook on the traffic, for one case
-
     static constexpr int kUploadDisc = 6;
     static constexpr int kDownloadDisc = 2; // CD TEXT in continuation pieces
     static constexpr int kTocDisc = 1;
     static constexpr int kRangeDisc = 6;
     const QList<int> kReadAllDiscs{1, 3};
+
+    // Units that crossed the line in one case, as the application saw them.
+    QList<QByteArray> sent;
+    QList<QByteArray> received;
+    QStringList log;              // both directions in order, for failure messages
+    QString context;              // the case being run, for failure messages
+    QMetaObject::Connection hook; // a class's own hook on the traffic, for one case
 
     bool start() {
         if (!launch({"--think-ms", "2", "--load-ms", "0", "--piece", "10"}))
@@ -103,22 +92,22 @@ public:
         if (!sim.ok("set push-retry-ms 100"))
             return false;
         link.setTimings(faultTimings());
-        QObject::connect(&link, &Link::traffic, [this](bool sent, const QByteArray& unit) {
-            (sent ? traffic.sent : traffic.received).append(unit);
-            traffic.log << (sent ? QStringLiteral("pc ") : QStringLiteral("changer ")) +
-                               QString::fromLatin1(unit.toHex(' '));
+        QObject::connect(&link, &Link::traffic, [this](bool out, const QByteArray& unit) {
+            (out ? sent : received).append(unit);
+            log << (out ? QStringLiteral("pc ") : QStringLiteral("changer ")) +
+                       QString::fromLatin1(unit.toHex(' '));
         });
         return openLink(sim.portPath()) && settle();
     }
 
     // Both ends quiet: no fault, no exchange open, no changer message waiting, link idle.
-    bool settle(int timeoutMs = 20000) {
+    bool settle() {
         if (!sim.ok("fault clear"))
             return false;
         QElapsedTimer clock;
         clock.start();
         int quiet = 0; // quiet looks in a row: a last unit may be on its way
-        while (clock.elapsed() < timeoutMs) {
+        while (clock.elapsed() < 20000) {
             const QJsonObject d = sim.dump();
             const bool still = d.value("engine").toString() == "idle" &&
                                d.value("queuedPushes").toInt() == 0 &&
@@ -154,51 +143,65 @@ public:
     };
 
     Old prepare(Op op, int seed) {
+        ui.shown.clear();
+        sent.clear();
+        received.clear();
+        log.clear();
+        link.recordResult(true);
         Old old;
-        switch (op) {
-        case Op::Download:
+        if (op == Op::Download) {
             writeAll(config.programPath("texttmp.txt"), "OLD\r\n");
-            break;
-        case Op::ReadAll:
+        } else if (op == Op::ReadAll) {
             writeDiscList(kReadAllDiscs);
             writeAll(dataPath("discdata.txt"), "OLD MASTER FILE\r\n");
-            break;
-        case Op::Upload: {
+        } else if (op == Op::Upload) {
             old.uploadDisc = simDisc(kUploadDisc);
             const QString s = QStringLiteral("S%1 ").arg(seed);
             old.uploadTitles = QStringList{s + "disc", s + "one", s + "two", s + "three"};
             writeAll(uploadPath(), discFile("00000000", kUploadDisc, old.uploadTitles));
-            break;
-        }
-        case Op::Push:
+        } else if (op == Op::Push) {
             old.pushDisc = dumpPlayDisc() == 1 ? 3 : 1;
-            break;
-        default:
-            break;
         }
         old.files = files();
         return old;
     }
 
-    // Runs the operation; true when it reported success.
+    // Runs the operation and keeps what it produced; true when it reported success.
     bool execute(Op op, const Old& old) {
+        m_result.clear();
+        m_skipped = 0;
         switch (op) {
         case Op::Handshake:
             link.RS232C_Changer_INIT();
             return link.linkState() == kLinkUp && link.linkBusy() == kLinkIdle;
-        case Op::MinMax:
-            return holding(link, [&] { return link.ReadMinMaxTno(kRangeDisc, m_range); });
-        case Op::DiscId:
-            return holding(link, [&] { return link.ReadDiscId(kTocDisc, m_toc); });
-        case Op::Download:
-            return holding(link, [&] {
+        case Op::MinMax: {
+            MinMaxTno range;
+            const bool ok = holding(link, [&] { return link.ReadMinMaxTno(kRangeDisc, range); });
+            m_result = QByteArray::number(range.lowest) + '-' + QByteArray::number(range.highest);
+            return ok;
+        }
+        case Op::DiscId: {
+            DiscToc toc;
+            const bool ok = holding(link, [&] { return link.ReadDiscId(kTocDisc, toc); });
+            for (const TocTime& t : toc.entries)
+                m_result += QByteArray::number((t.minutes * 60 + t.seconds) * 75 + t.frames) + ' ';
+            return ok;
+        }
+        case Op::Download: {
+            const bool ok = holding(link, [&] {
                 return downloadEditorTitles(link, config, ui, kDownloadDisc, 3, 2, 28);
             });
+            m_result = readAll(config.programPath("texttmp.txt"));
+            return ok;
+        }
         case Op::Upload:
             return UploadTitles(link, uploadPath());
-        case Op::ReadAll:
-            m_readAll = readAllDiscsPass(ctx);
-            return m_readAll.outcome == ReadAllOutcome::Completed;
+        case Op::ReadAll: {
+            const ReadAllResult pass = readAllDiscsPass(ctx);
+            m_skipped = pass.discsSkipped;
+            m_result = readAll(dataPath("discdata.txt"));
+            return pass.outcome == ReadAllOutcome::Completed;
+        }
         case Op::Push:
             // The changer loads another disc from its panel and reports it by itself.
             sim.ok(QStringLiteral("load %1").arg(old.pushDisc));
@@ -213,100 +216,74 @@ public:
     // Checks one finished case. Empty when everything holds, else what went wrong.
     QString verify(Op op, bool succeeded, Expect expect, const Old& old) {
         if (expect == Expect::Succeed && !succeeded)
-            return QStringLiteral("failed where retries should have carried it: %1")
-                .arg(shownText());
+            return "failed where retries should have carried it: " + shownText();
         if (expect == Expect::Fail && succeeded && op != Op::Push)
             return "reported success where it must fail";
-        const int budget = op == Op::Handshake ? kHandshakeAttempts : kAttempts;
-        if (traffic.longestRepeat() > budget)
-            return QStringLiteral("a unit was sent %1 times in a row").arg(traffic.longestRepeat());
+        if (longestRepeat() > (op == Op::Handshake ? kHandshakeAttempts : kAttempts))
+            return QStringLiteral("a unit was sent %1 times in a row").arg(longestRepeat());
         if (op == Op::Upload) {
-            const QString problem = checkUpload(old, succeeded);
-            if (!problem.isEmpty())
-                return problem;
+            // Every title the changer holds is the new one, or after a failure still the old
+            // one (the titles accepted before it stay); the frames carry the disc's user-file
+            // byte and music type back unchanged.
+            const QJsonObject disc = simDisc(kUploadDisc);
+            const QStringList now = memoryTitles(disc);
+            const QStringList before = memoryTitles(old.uploadDisc);
+            for (int i = 0; i < now.size(); ++i)
+                if (now.at(i) != old.uploadTitles.at(i) && (succeeded || now.at(i) != before.at(i)))
+                    return QStringLiteral("the changer holds title %1 in place of %2")
+                        .arg(now.at(i), old.uploadTitles.at(i));
+            for (const char* key : {"userFileByte", "musicType"})
+                if (disc.value(key) != old.uploadDisc.value(key))
+                    return QStringLiteral("%1 changed to %2").arg(key).arg(disc.value(key).toInt());
         }
-        return succeeded ? verifySuccess(op) : verifyFailure(op, old);
-    }
-
-    QString verifySuccess(Op op) {
+        if (!succeeded) {
+            if (op == Op::Push)
+                return "the pushed disc never arrived";
+            if (op != Op::Handshake && link.lastResult() != kResultFailed)
+                return QStringLiteral("failure with LastResult %1").arg(link.lastResult());
+            if (ui.texts(op == Op::Handshake ? "message" : "error").size() != 1)
+                return "failure reported as: " + shownText();
+            if (files() != old.files)
+                return QStringLiteral("a failed %1 changed the files").arg(opName(op));
+            return {};
+        }
         if (!ui.texts("error").isEmpty() || (op != Op::ReadAll && !ui.texts("message").isEmpty()))
-            return QStringLiteral("success, yet shown: %1").arg(shownText());
+            return "success, yet shown: " + shownText();
         if (link.lastResult() != kResultOk)
             return QStringLiteral("success with LastResult %1").arg(link.lastResult());
-        const Profile& clean = m_profiles[op];
-        switch (op) {
-        case Op::MinMax:
-            if (m_range.lowest != clean.range.lowest || m_range.highest != clean.range.highest)
-                return "wrong track range";
-            return {};
-        case Op::DiscId:
-            if (m_toc.entries != clean.toc)
-                return QStringLiteral("wrong table of %1 entries").arg(m_toc.entries.size());
-            return {};
-        case Op::Download: {
-            const QByteArray file = readAll(config.programPath("texttmp.txt"));
-            if (file != clean.download)
-                return "texttmp.txt differs from a clean run's:\n" + QString::fromLatin1(file);
-            return {};
-        }
-        case Op::ReadAll: {
-            const QByteArray file = readAll(dataPath("discdata.txt"));
-            // A disc whose "disc ready" report never came is skipped, as the pass says.
-            if (m_readAll.discsSkipped == 1 && (file == readAllTruth(kReadAllDiscs.first()) ||
-                                                file == readAllTruth(kReadAllDiscs.last())))
-                return {};
-            if (m_readAll.discsSkipped != 0 || file != readAllTruth())
-                return QStringLiteral("discdata.txt differs from the changer's discs:\n%1")
-                    .arg(QString::fromLatin1(file));
-            return {};
-        }
-        default:
-            return {};
-        }
-    }
-
-    QString verifyFailure(Op op, const Old& old) {
-        if (op == Op::Push)
-            return "the pushed disc never arrived";
-        if (op != Op::Handshake && link.lastResult() != kResultFailed)
-            return QStringLiteral("failure with LastResult %1").arg(link.lastResult());
-        if (ui.texts(op == Op::Handshake ? QStringLiteral("message") : QStringLiteral("error"))
-                .size() != 1)
-            return QStringLiteral("failure reported as: %1").arg(shownText());
-        if (files() != old.files)
-            return QStringLiteral("a failed %1 changed the files").arg(opName(op));
+        // A disc whose "disc ready" report never came is skipped, as the pass says, and the
+        // master file holds the other disc alone.
+        bool right = m_result == m_profiles[op].result;
+        if (op == Op::ReadAll && m_skipped != 0)
+            right = m_skipped == 1 && (m_result == discBlock(kReadAllDiscs.first()) ||
+                                       m_result == discBlock(kReadAllDiscs.last()));
+        if (!right)
+            return "the result differs from a clean run's:\n" + QString::fromLatin1(m_result);
         return {};
     }
 
-    // Every title the changer holds is the new one, or after a failure still the old one (the
-    // titles accepted before it stay); the frames carry the disc's user-file byte and music
-    // type back unchanged.
-    QString checkUpload(const Old& old, bool succeeded) {
-        const QJsonObject disc = simDisc(kUploadDisc);
-        const QStringList now = memoryTitles(disc);
-        const QStringList before = memoryTitles(old.uploadDisc);
-        for (int i = 0; i < now.size(); ++i)
-            if (now.at(i) != old.uploadTitles.at(i) && (succeeded || now.at(i) != before.at(i)))
-                return QStringLiteral("the changer holds title %1 in place of %2")
-                    .arg(now.at(i), old.uploadTitles.at(i));
-        for (const char* key : {"userFileByte", "musicType"})
-            if (disc.value(key) != old.uploadDisc.value(key))
-                return QStringLiteral("%1 changed to %2").arg(key).arg(disc.value(key).toInt());
-        return {};
+    // One disc's master block as the changer's values make it.
+    QByteArray discBlock(int slot) {
+        const QJsonObject disc = simDisc(slot);
+        return crlf(masterBlock(slot, tocOf(slot), disc.value("info").toInt(),
+                                disc.value("userFileByte").toInt(),
+                                disc.value("musicType").toInt()));
     }
 
-    // The master file of the pass over the changer's discs (or over one of them).
-    QByteArray readAllTruth(int only = 0) {
-        QStringList lines;
-        for (int slot : kReadAllDiscs) {
-            if (only != 0 && slot != only)
+    // The longest run of one unit sent again and again (ACKs aside: a multi-frame answer is
+    // acknowledged frame by frame).
+    int longestRepeat() const {
+        int best = 0;
+        int run = 0;
+        QByteArray last;
+        for (const QByteArray& u : sent) {
+            if (u == QByteArray(1, char(kAck)))
                 continue;
-            const QJsonObject disc = simDisc(slot);
-            lines +=
-                masterBlock(slot, tocOf(slot), disc.value("info").toInt(),
-                            disc.value("userFileByte").toInt(), disc.value("musicType").toInt());
+            run = u == last ? run + 1 : 1;
+            last = u;
+            best = qMax(best, run);
         }
-        return crlf(lines);
+        return best;
     }
 
     // After a case the link must work again: a clean transaction succeeds. The waits are the
@@ -330,55 +307,25 @@ public:
         MinMaxTno range;
         if (!succeeded && (!holding(link, [&] { return link.ReadMinMaxTno(kRangeDisc, range); }) ||
                            range.highest != 25))
-            return QStringLiteral("the link is not usable after the case: %1").arg(shownText());
+            return "the link is not usable after the case: " + shownText();
         return {};
     }
 
-    QString shownText() const {
-        QStringList out;
-        for (const auto& s : ui.shown)
-            if (s.kind != "progress")
-                out << s.kind + ": " + s.text;
-        return out.isEmpty() ? QStringLiteral("nothing") : out.join(" | ");
-    }
-
-    void resetCase() {
-        ui.shown.clear();
-        ui.progressValues.clear();
-        traffic = Traffic();
-        link.recordResult(true);
-        m_range = {};
-        m_toc = {};
-        m_readAll = {};
-    }
+    QString shownText() const { return (ui.texts("message") + ui.texts("error")).join(" | "); }
 
     QString uploadPath() const { return dataPath(QStringLiteral("DISC%1.txt").arg(kUploadDisc)); }
 
-    // How many units a clean run of each operation exchanges, and what it read: the right
-    // result of a run under faults (the operation tests own what a clean run gives).
-    struct Profile {
-        int units = 0;         // units the changer sends
-        int pcFrames = 0;      // frames the application sends
-        QList<int> frameSizes; // of the frames the changer sends, in order
-        MinMaxTno range;
-        QList<TocTime> toc;
-        QByteArray download; // texttmp.txt
-    };
-
     const Profile& profile(Op op) {
         if (!m_profiles.contains(op)) {
-            resetCase();
             execute(op, prepare(op, 0));
             Profile p;
-            p.units = int(traffic.received.size());
-            for (const QByteArray& u : traffic.received)
+            p.units = int(received.size());
+            for (const QByteArray& u : received)
                 if (u.size() > 1)
                     p.frameSizes << int(u.size());
-            for (const QByteArray& u : traffic.sent)
+            for (const QByteArray& u : sent)
                 p.pcFrames += u.size() > 1;
-            p.range = m_range;
-            p.toc = m_toc.entries;
-            p.download = readAll(config.programPath("texttmp.txt"));
+            p.result = m_result;
             m_profiles.insert(op, p);
             settle();
         }
@@ -387,21 +334,22 @@ public:
 
 private:
     QHash<Op, Profile> m_profiles;
-    MinMaxTno m_range;
-    DiscToc m_toc;
-    ReadAllResult m_readAll;
+    QByteArray m_result; // what the operation produced: its values or the file it wrote
+    int m_skipped = 0;   // discs the read-all pass skipped
 };
 
 // One fault class: per seed an operation (round robin over `ops`), a fault command made from
 // the operation's clean profile and a generator seeded with the seed, the run, the checks.
 struct FaultClass {
     QString name = {};
-    QList<Op> ops = {};
+    QList<Op> ops = kAllOps;
     // The fault to switch on through the control channel ("" for none).
-    std::function<QString(Op, const FaultRig::Profile&, QRandomGenerator&)> fault = {};
-    std::function<Expect(Op, const QString& fault)> expect = {};
+    std::function<QString(Op, const Profile&, QRandomGenerator&)> fault = {};
+    std::function<Expect(Op, const QString& fault)> expect = [](Op, const QString&) {
+        return Expect::Either;
+    };
     // Optional: more arming (hooks on the traffic); returns a description for messages.
-    std::function<QString(FaultRig&, Op, const FaultRig::Profile&, QRandomGenerator&)> arm = {};
+    std::function<QString(FaultRig&, QRandomGenerator&)> arm = {};
     // Optional: checks of its own after the run, before the common ones; may settle the case
     // (returns true in *done) or report a problem.
     std::function<QString(FaultRig&, Op, bool succeeded, bool* done)> afterRun = {};
@@ -411,8 +359,20 @@ inline Expect succeed(Op, const QString&) {
     return Expect::Succeed;
 }
 
-inline Expect either(Op, const QString&) {
-    return Expect::Either;
+// A skip that lands on one of `count` units (at least one).
+inline int landOn(QRandomGenerator& random, qsizetype count) {
+    return random.bounded(int(qMax<qsizetype>(1, count)));
+}
+
+// A class whose fault is `name` and the arguments `args` makes for the case.
+inline FaultClass aimed(const QString& name,
+                        const std::function<QString(const Profile&, QRandomGenerator&)>& args,
+                        const std::function<Expect(Op, const QString&)>& expect = {}) {
+    FaultClass c{.name = name, .fault = [=](Op, const Profile& p, QRandomGenerator& r) {
+                     return name + ' ' + args(p, r);
+                 }};
+    c.expect = expect ? expect : c.expect;
+    return c;
 }
 
 // The fault classes of one test case on one simulator and link.
@@ -427,8 +387,6 @@ class FaultSuite {
 protected:
     FaultRig m_rig;
 
-    void startRig() { QVERIFY(m_rig.start()); }
-
     // One row per class, for a test function that runs its row with runClass().
     static void addClassRows(const QList<FaultClass>& classes) {
         QTest::addColumn<FaultClass>("faultClass");
@@ -436,9 +394,11 @@ protected:
             QTest::newRow(qPrintable(c.name)) << c;
     }
 
-    // Runs every seed of a class; fails with the first case that did not hold, with its seed
-    // and fault so that it can be replayed alone.
-    void runClass(const FaultClass& c) {
+    // Runs every seed of the row's class; fails with the first case that did not hold, with
+    // its seed and fault so that it can be replayed alone.
+    void runClass() {
+        QFETCH(FaultClass, faultClass);
+        const FaultClass& c = faultClass;
         const int rerunLimit = qMax(3, faultSeeds() / 10);
         int succeeded = 0;
         int reruns = 0;
@@ -457,7 +417,7 @@ protected:
                 problem = runCase(c, seed, op, true, &ok, &expect);
             }
             QVERIFY2(problem.isEmpty(), qPrintable(m_rig.context + ": " + problem + "\nline:\n  " +
-                                                   m_rig.traffic.log.join("\n  ")));
+                                                   m_rig.log.join("\n  ")));
             succeeded += ok;
         }
         qInfo("%s: %d cases, %d succeeded, the others failed and were reported, %d re-run with "
@@ -469,16 +429,15 @@ private:
     QString runCase(const FaultClass& c, int seed, Op op, bool relaxed, bool* succeeded,
                     Expect* expect) {
         FaultRig& rig = m_rig;
-        const FaultRig::Profile profile = rig.profile(op);
+        const Profile profile = rig.profile(op);
         QRandomGenerator random(quint32(seed) * 7919u + quint32(qHash(c.name)));
         if (!rig.settle())
             return "the line did not come to rest before the case";
-        rig.resetCase();
         rig.link.setTimings(relaxed ? productTimings() : faultTimings());
         rig.sim.ok(QStringLiteral("set seed %1").arg(seed));
         const FaultRig::Old old = rig.prepare(op, seed);
         const QString fault = c.fault ? c.fault(op, profile, random) : QString();
-        const QString armed = c.arm ? c.arm(rig, op, profile, random) : QString();
+        const QString armed = c.arm ? c.arm(rig, random) : QString();
         rig.context = QStringLiteral("%1 seed %2 %3%4: %5%6")
                           .arg(c.name)
                           .arg(seed)
@@ -502,11 +461,6 @@ private:
         return problem;
     }
 };
-
-// A skip that lands on one of `count` units (at least one).
-inline int landOn(QRandomGenerator& random, qsizetype count) {
-    return random.bounded(int(qMax<qsizetype>(1, count)));
-}
 
 } // namespace tf::test
 

@@ -15,63 +15,42 @@ using namespace tf::test;
 class TestFaultInjection : public QObject, public FaultSuite {
     Q_OBJECT
 private slots:
-    void initTestCase() { startRig(); }
+    void initTestCase() { QVERIFY(m_rig.start()); }
     void damagedUnit_data();
-    void damagedUnit() {
-        QFETCH(FaultClass, faultClass);
-        runClass(faultClass);
-    }
+    void damagedUnit() { runClass(); }
 };
 
 void TestFaultInjection::damagedUnit_data() {
-    const auto lengthClass = [](const QString& kind) {
-        return FaultClass{.name = "len-" + kind,
-                          .ops = kAllOps,
-                          .fault =
-                              [kind](Op, const FaultRig::Profile& p, QRandomGenerator& r) {
-                                  return QStringLiteral("len %1 %2")
-                                      .arg(kind)
-                                      .arg(landOn(r, p.frameSizes.size()));
-                              },
-                          .expect = either};
+    // The n-th frame the changer sends.
+    const auto anyFrame = [](const Profile& p, QRandomGenerator& r) {
+        return QString::number(landOn(r, p.frameSizes.size()));
     };
     addClassRows({
-        FaultClass{.name = "noise",
-                   .ops = kAllOps,
-                   .fault =
-                       [](Op, const FaultRig::Profile& p, QRandomGenerator& r) {
-                           return QStringLiteral("noise %1 %2")
-                               .arg(1 + r.bounded(20))
-                               .arg(landOn(r, p.units));
-                       },
-                   .expect = either},
+        aimed("noise",
+              [](const Profile& p, QRandomGenerator& r) {
+                  return QStringLiteral("%1 %2").arg(1 + r.bounded(20)).arg(landOn(r, p.units));
+              }),
         // A bit of CMD, DATA or SUM: STX and LEN damage is the business of the rows below.
-        FaultClass{
-            .name = "flip",
-            .ops = kAllOps,
-            .fault =
-                [](Op, const FaultRig::Profile& p, QRandomGenerator& r) {
-                    const int frame = landOn(r, p.frameSizes.size());
-                    const int size = p.frameSizes.value(frame, 5);
-                    int byte = 1 + r.bounded(size - 3);
-                    if (byte >= 2)
-                        byte += 2; // past the length field
-                    return QStringLiteral("flip %1 %2").arg(byte * 8 + r.bounded(8)).arg(frame);
-                },
-            .expect = succeed},
+        aimed(
+            "flip",
+            [](const Profile& p, QRandomGenerator& r) {
+                const int frame = landOn(r, p.frameSizes.size());
+                int byte = 1 + r.bounded(p.frameSizes.value(frame, 5) - 3);
+                if (byte >= 2)
+                    byte += 2; // past the length field
+                return QStringLiteral("%1 %2").arg(byte * 8 + r.bounded(8)).arg(frame);
+            },
+            succeed),
         // Any frame of any operation, cut anywhere (the cut is taken modulo the frame's length).
-        FaultClass{.name = "truncate",
-                   .ops = kAllOps,
-                   .fault =
-                       [](Op, const FaultRig::Profile& p, QRandomGenerator& r) {
-                           return QStringLiteral("truncate %1 %2")
-                               .arg(r.bounded(255))
-                               .arg(landOn(r, p.frameSizes.size()));
-                       },
-                   .expect = either},
-        lengthClass("small"),
-        lengthClass("large"),
-        lengthClass("ffff"),
+        aimed("truncate",
+              [anyFrame](const Profile& p, QRandomGenerator& r) {
+                  const int cut = r.bounded(255);
+                  return QString::number(cut) + ' ' + anyFrame(p, r);
+              }),
+        // A length field one short, one long, or 0xFFFF.
+        aimed("len small", anyFrame),
+        aimed("len large", anyFrame),
+        aimed("len ffff", anyFrame),
     });
 }
 

@@ -13,12 +13,9 @@ using namespace tf::test;
 class TestFaultInjectionTiming : public QObject, public FaultSuite {
     Q_OBJECT
 private slots:
-    void initTestCase() { startRig(); }
+    void initTestCase() { QVERIFY(m_rig.start()); }
     void refusalAndTime_data();
-    void refusalAndTime() {
-        QFETCH(FaultClass, faultClass);
-        runClass(faultClass);
-    }
+    void refusalAndTime() { runClass(); }
 };
 
 void TestFaultInjectionTiming::refusalAndTime_data() {
@@ -28,7 +25,7 @@ void TestFaultInjectionTiming::refusalAndTime_data() {
             .name = "nak",
             .ops = {Op::Handshake, Op::MinMax, Op::DiscId, Op::Download, Op::Upload, Op::ReadAll},
             .fault =
-                [](Op, const FaultRig::Profile& p, QRandomGenerator& r) {
+                [](Op, const Profile& p, QRandomGenerator& r) {
                     return QStringLiteral("nak %1 %2")
                         .arg(1 + r.bounded(5))
                         .arg(landOn(r, p.pcFrames));
@@ -43,9 +40,8 @@ void TestFaultInjectionTiming::refusalAndTime_data() {
         // repeated by the changer once it talks again; the read-all pass skips a disc whose
         // "disc ready" report does not come, and may finish without it.
         FaultClass{.name = "silence",
-                   .ops = kAllOps,
                    .fault =
-                       [](Op, const FaultRig::Profile& p, QRandomGenerator& r) {
+                       [](Op, const Profile& p, QRandomGenerator& r) {
                            return QStringLiteral("mute %1").arg(landOn(r, p.units));
                        },
                    .expect =
@@ -57,26 +53,21 @@ void TestFaultInjectionTiming::refusalAndTime_data() {
         // A unit held back a little longer than the wait for it: the application has moved on
         // (sent again, or given up) when it arrives. Either outcome may be right; neither may
         // store wrong data or wedge the link.
-        FaultClass{.name = "late",
-                   .ops = kAllOps,
-                   .fault =
-                       [this](Op, const FaultRig::Profile& p, QRandomGenerator& r) {
-                           const LinkTimings& t = m_rig.link.timings();
-                           const int waits[] = {t.enqMs, t.controlMs, t.replyMs};
-                           return QStringLiteral("late %1 %2")
-                               .arg(waits[r.bounded(3)] + 5 + r.bounded(30))
-                               .arg(landOn(r, p.units));
-                       },
-                   .expect = either},
+        aimed("late",
+              [this](const Profile& p, QRandomGenerator& r) {
+                  const LinkTimings& t = m_rig.link.timings();
+                  const int waits[] = {t.enqMs, t.controlMs, t.replyMs};
+                  return QStringLiteral("%1 %2")
+                      .arg(waits[r.bounded(3)] + 5 + r.bounded(30))
+                      .arg(landOn(r, p.units));
+              }),
         // The line vanishes in place of any unit: the application says so (message 339, then
         // it asks to close), the operation ends without wrong data, and nothing spins.
         FaultClass{.name = "hangup",
-                   .ops = kAllOps,
                    .fault =
-                       [](Op, const FaultRig::Profile& p, QRandomGenerator& r) {
+                       [](Op, const Profile& p, QRandomGenerator& r) {
                            return QStringLiteral("cut %1").arg(landOn(r, p.units));
                        },
-                   .expect = either,
                    .afterRun = [](FaultRig& rig, Op op, bool succeeded, bool* done) -> QString {
                        // The unit counts of a pushed exchange vary a little from run to run: the
                        // cut may come after the last unit, and then the case ran clean.
@@ -84,13 +75,8 @@ void TestFaultInjectionTiming::refusalAndTime_data() {
                            return QString();
                        if (!QTest::qWaitFor([&rig] { return !rig.link.isOpen(); }, 3000))
                            return "the port is still open after the hang-up";
-                       const QString lost = msg(339);
-                       int shown = 0;
-                       for (int i = rig.ui.shown.size() - 1; i >= 0; --i)
-                           if (rig.ui.shown.at(i).text == lost) {
-                               ++shown;
-                               rig.ui.shown.removeAt(i);
-                           }
+                       const qsizetype shown = rig.ui.shown.removeIf(
+                           [](const ScriptedUi::Shown& s) { return s.text == msg(339); });
                        if (shown != 1)
                            return QStringLiteral("message 339 shown %1 times").arg(shown);
                        // A push cannot arrive over a dead line; a handshake cannot finish.

@@ -4,48 +4,107 @@
 #include "common/simprocess.h"
 #include "common/testsupport.h"
 #include "link/frame.h"
-#include "sim/simlibrary.h"
+#include "link/unitassembler.h"
 
+#include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRandomGenerator>
+#include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <optional>
 
 using namespace tf;
-using tf::test::RawLine;
 using tf::test::SimProcess;
 
 namespace {
 
-const QByteArray kAckB(1, char(kAck));
-const QByteArray kEnqB(1, char(kEnq));
-const QByteArray kEotB(1, char(kEot));
-const QByteArray kNakB(1, char(kNak));
+// The PC's end of the simulator's pseudo-terminal: raw bytes out, and in units (one control
+// byte or one whole frame), cut by the link's assembler. A wait is an event loop woken by
+// arriving bytes, so the simulator's own output is taken in meanwhile.
+class RawLine {
+public:
+    bool open(const QString& path) {
+        m_port.close();
+        m_assembler = UnitAssembler();
+        m_port.setPortName(path);
+        return m_port.open(QIODevice::ReadWrite);
+    }
+
+    void send(const QByteArray& bytes) {
+        m_port.write(bytes);
+        m_port.flush();
+    }
+
+    // The next unit, or nothing when none completes within the time-out.
+    std::optional<QByteArray> next(int timeoutMs = 3000) {
+        const QDeadlineTimer deadline(timeoutMs);
+        while (true) {
+            m_assembler.feed(m_port.readAll());
+            if (m_assembler.hasUnit())
+                return m_assembler.takeUnit();
+            if (hungUp() || deadline.hasExpired())
+                return std::nullopt;
+            QEventLoop loop;
+            QObject::connect(&m_port, &QSerialPort::readyRead, &loop, &QEventLoop::quit);
+            QObject::connect(&m_port, &QSerialPort::errorOccurred, &loop, &QEventLoop::quit);
+            QTimer::singleShot(int(qMax<qint64>(1, deadline.remainingTime())), &loop,
+                               &QEventLoop::quit);
+            loop.exec();
+        }
+    }
+
+    qsizetype noiseBytes() const { return m_assembler.skippedBytes(); }
+    // A vanished line reads as an error (which one depends on the Qt version).
+    bool hungUp() const { return m_port.error() != QSerialPort::NoError; }
+
+private:
+    QSerialPort m_port;
+    UnitAssembler m_assembler;
+};
 
 // A title frame with its text as raw bytes, so that the simulator's own cut can be seen.
-QByteArray titleFrame(int disc, quint8 track, quint8 userFiles, quint8 kind, quint8 musicType,
-                      const QByteArray& text) {
+QByteArray titleFrame(int disc, quint8 track, quint8 kind, const QByteArray& text) {
     QByteArray d;
-    d.append(char(disc & 0xFF)).append(char(disc >> 8)).append(char(track)).append(char(userFiles));
-    d.append(char(kind)).append(char(musicType)).append(char(0));
+    d.append(char(disc & 0xFF)).append(char(disc >> 8)).append(char(track)).append('\x81');
+    d.append(char(kind)).append(char(14)).append(char(0));
     d.append(text.isEmpty() ? QByteArray(1, '\x01') : text);
     return buildFrame(kCmdTitleFrame, d);
 }
 
-QString msf(int frames) {
-    return QStringLiteral("%1:%2:%3")
-        .arg(frames / 75 / 60, 2, 10, QLatin1Char('0'))
-        .arg(frames / 75 % 60, 2, 10, QLatin1Char('0'))
-        .arg(frames % 75, 2, 10, QLatin1Char('0'));
-}
+// Handshake, then the changer's state as it reports it once the link is up: play status,
+// transport state, disc ready and mode.
+const QString kLinkUp = ">ENQ | <ACK | >F00:\"I'm PC\" | <ACK | <F00:\"I'm QX-517V\" | >ACK | "
+                        "<EOT | >ACK | ^F12:010001001701000000 | ^F13:40 | ^F14:0100 | ^F15:00";
 
 // Start of track k (k = 100: the lead-out) of the 99-track test disc, in frames.
 int longDiscStart(int k) {
     return 150 + (k - 1) * (40 * 75 + k);
+}
+
+// A step's bytes: ENQ, ACK, NAK or EOT; "F<cmd>:<data>" a frame with its data in hex, or as
+// text in quotes; anything else plain hex.
+QByteArray bytes(const QString& s) {
+    static const QHash<QString, char> kControl{
+        {"ENQ", char(kEnq)}, {"ACK", char(kAck)}, {"NAK", char(kNak)}, {"EOT", char(kEot)}};
+    if (kControl.contains(s))
+        return QByteArray(1, kControl.value(s));
+    if (!s.startsWith('F'))
+        return QByteArray::fromHex(s.toLatin1());
+    const QString data = s.section(':', 1);
+    return buildFrame(quint8(s.mid(1, 2).toUInt(nullptr, 16)),
+                      data.startsWith('"') ? data.mid(1, data.size() - 2).toLatin1()
+                                           : QByteArray::fromHex(data.toLatin1()));
+}
+
+// The PC's request (a data request frame's data) and the one frame that answers it.
+QString request(const QString& data, const QString& reply) {
+    return ">ENQ | <ACK | >F03:" + data + " | <ACK | <" + reply + " | >ACK | <EOT | >ACK";
 }
 
 } // namespace
@@ -56,77 +115,143 @@ class TestSimulator : public QObject {
 private slots:
     void initTestCase() {
         QVERIFY(m_dir.isValid());
-        QVERIFY2(!SimProcess::executable().isEmpty(), "built without changer-sim");
-        QJsonArray longToc;
-        for (int k = 1; k <= 100; ++k)
-            longToc.append(msf(longDiscStart(k)));
-        const QJsonArray discs{
-            QJsonObject{{"slot", 1},
-                        {"toc", QJsonArray{"00:02:00", "04:00:10", "07:30:00", "11:00:00"}},
-                        {"userFiles", QJsonArray{1}},
-                        {"musicType", 23}},
-            QJsonObject{
-                {"slot", 3}, {"toc", QJsonArray{"00:02:00", "58:14:33"}}, {"musicType", 17}},
-            QJsonObject{{"slot", 4}, {"toc", longToc}},
-            QJsonObject{{"slot", 6},
-                        {"lengths", QJsonArray::fromStringList(QStringList(25, "3:00"))}},
-            QJsonObject{{"slot", 7}, {"lengths", QJsonArray{"3:00"}}, {"titleLocked", true}},
-        };
-        const QJsonObject library{
-            {"userFileNames", QJsonArray{"Road Trip", "", "Party"}},
-            {"play", QJsonObject{{"disc", 1}, {"track", 1}, {"state", "stopped"}}},
-            {"discs", discs}};
+        QStringList longToc;
+        for (int k = 1; k <= 100; ++k) {
+            const int f = longDiscStart(k);
+            longToc << QStringLiteral("\"%1:%2:%3\"")
+                           .arg(f / 75 / 60, 2, 10, QLatin1Char('0'))
+                           .arg(f / 75 % 60, 2, 10, QLatin1Char('0'))
+                           .arg(f % 75, 2, 10, QLatin1Char('0'));
+        }
+        const QString library = QStringLiteral(R"({"play": {"disc": 1, "track": 1}, "discs": [
+            {"slot": 1, "toc": ["00:02:00", "04:00:10", "07:30:00", "11:00:00"], "userFiles": [1],
+             "musicType": 23},
+            {"slot": 3, "toc": ["00:02:00", "58:14:33"], "musicType": 17},
+            {"slot": 4, "toc": [%1]},
+            {"slot": 6, "lengths": [%2]},
+            {"slot": 7, "lengths": ["3:00"], "titleLocked": true}]})");
         m_libraryPath = m_dir.filePath("library.json");
-        QVERIFY(tf::test::writeAll(m_libraryPath, QJsonDocument(library).toJson()));
+        QVERIFY(tf::test::writeAll(
+            m_libraryPath,
+            library.arg(longToc.join(", "), QStringList(25, "\"3:00\"").join(", ")).toUtf8()));
     }
 
     void init() {
-        m_why.clear();
         QVERIFY2(m_sim.start(m_libraryPath, {"--load-ms", "100", "--log"}),
                  qPrintable(m_sim.lastError()));
         QVERIFY(m_line.open(m_sim.portPath()));
     }
 
     void cleanup() {
-        m_line.close();
         if (QTest::currentTestFailed())
             qWarning().noquote() << "simulator log:\n" << m_sim.errorOutput().right(4000);
         m_sim.stop();
     }
 
-    void handshakeNeedsTheExactGreeting() {
+    // Exchanges unit by unit. A step is ">X" the PC sends X; "<X" the PC receives X next ("-":
+    // nothing within a short wait, "bad": a frame whose checksum fails, "hup": the line is hung
+    // up, "*": any units until the line is quiet); "=X" a command exchange of frame X; "^X"
+    // the changer's own exchange carrying X; "!C" the control command C ("linkup": handshake
+    // and the pushes after it, "reopen": a new line after a hang-up); "?K=V" the value K of
+    // the simulator's state (a path into its dump, a list in compact JSON; or "noise": the
+    // bytes the PC skipped) comes to be V.
+    void exchanges_data() {
+        QTest::addColumn<QString>("steps"); // separated by '|'
+        const QString userFile = "00080100000000";
+        const QString reply = " | <F07:010001 | >ACK | <EOT | >ACK"; // to the user-file request
         // The other cases link up with "I'm PC"; one letter off is refused.
-        for (const QByteArray& greeting : {QByteArray("I'm pc"), QByteArray("I'm PC!")}) {
-            QVERIFY2(refused(buildFrame(kCmdHandshake, greeting)), qPrintable(m_why));
-            QCOMPARE(m_sim.dump().value("linked").toBool(), false);
-        }
+        for (const QString greeting : {"I'm pc", "I'm PC!"})
+            QTest::newRow(qPrintable(greeting))
+                << ">ENQ | <ACK | >F00:\"" + greeting + "\" | <EOT | >ACK | ?linked=false";
+        // The user-file request with its checksum one off.
+        QTest::newRow("bad checksum")
+            << ">ENQ | <ACK | >0203070000080100000000EE | <NAK | >F03:" + userFile + " | <ACK" +
+                   reply + " | ?stats.badFramesReceived=1 | ?stats.naksSent=1";
+        QTest::newRow("titles, loaded disc") << request("80000100000000", "F09:01");
+        QTest::newRow("titles, empty slot, locked disc")
+            << request("80000500000000", "F09:00") + " | " + request("80000700000000", "F09:00");
+        QTest::newRow("user-file names, program, play set-up")
+            << request("40000000000000", "F09:02") + " | " + request("20000000000000", "F09:04") +
+                   " | " + request("10000000000000", "F09:08");
+        QTest::newRow("program, play set-up, changer mode 1")
+            << "!set mode 1 | " + request("20000000000000", "F09:00") + " | " +
+                   request("10000000000000", "F09:00");
+        // A program of two steps, and one of 33, more than the changer keeps: refused, the
+        // program stays.
+        const QString program = R"(?program=[{"disc":3,"track":1},{"disc":4,"track":"all"}])";
+        QTest::newRow("program list")
+            << "=F0D:020300010400AA | " + program + " | ?play.playMode=3 | >ENQ | <ACK | >F0D:21" +
+                   QString("010001").repeated(33) + " | <EOT | >ACK | " + program;
+        // Searching at once; after the load time the new disc, playing, and its TOC ready.
+        QTest::newRow("play request") << "!linkup | =F0B:03000101 | ^F13:60 | "
+                                         "^F12:030001001100000000 | ^F13:70 | ^F14:0300 | "
+                                         "?play.disc=3 | ?play.state=112";
+        // Stop, repeat and random as the application sees them: gui.tst_audiotab. A key the
+        // changer does not know is refused.
+        QTest::newRow("transport keys")
+            << "!linkup | =F0A:A0CB | ^F12:010001001701000000 | ^F13:70 | "
+               "=F0A:A0CB | ^F13:80 | =F0A:A007 | ^F13:90 | =F0A:FFFF | ^F13:80 | "
+               ">ENQ | <ACK | >F0A:A000 | <EOT | >ACK";
+        // Its own message is opened again while the PC does not answer.
+        QTest::newRow("push repeats ENQ") << "!linkup | !push state | <ENQ | <ENQ | >ACK | "
+                                             "<F13:40 | >ACK | <EOT | >ACK | "
+                                             "?queuedPushes=0";
+        // Bytes that start nothing, a frame announcing an impossible length, then half a frame
+        // that swallows the ENQ until it is given up.
+        QTest::newRow("noise") << ">00FF7F41 0203FFFF 3F 02030700 | >ENQ | <ACK | >EOT | "
+                                  "<ACK";
+        // Random bytes of every value: whatever the changer makes of them, it keeps running.
+        QRandomGenerator random(517);
+        QByteArray noise(4000, '\0');
+        for (char& c : noise)
+            c = char(random.bounded(256));
+        QTest::newRow("random bytes")
+            << ">" + QString::fromLatin1(noise.toHex()) + " | <* | !linkup";
+        QTest::newRow("fault refuse enq")
+            << "!fault refuse enq 1 | >ENQ | <EOT | >ACK | >ENQ | <ACK";
+        QTest::newRow("fault silence") << "!fault silence | >ENQ | <- | !fault clear | >ENQ | <ACK";
+        QTest::newRow("fault garbage")
+            << "!fault garbage 3 10 | " + request(userFile, "F07:010001") + " | ?noise=3";
+        // A NAKed reply is sent again.
+        QTest::newRow("fault checksum-next")
+            << "!fault checksum-next 1 | >ENQ | <ACK | >F03:" + userFile + " | <ACK | <bad | >NAK" +
+                   reply;
+        // The ACK is lost on the way.
+        QTest::newRow("fault drop-next") << "!fault drop-next 1 | >ENQ | <- | >ENQ | <ACK";
+        QTest::newRow("fault hangup")
+            << "!fault hangup 0 | <hup | ?portOpen=false | !reopen | !linkup";
+    }
+
+    void exchanges() {
+        QFETCH(QString, steps);
+        QVERIFY2(run(steps), qPrintable(m_why));
     }
 
     void discIdentifier_data() {
         QTest::addColumn<int>("slot");
         QTest::addColumn<int>("highest");
-        QTest::addColumn<int>("frames");
-        QTest::newRow("99 tracks in two frames") << 4 << 99 << 2;
-        QTest::newRow("empty slot") << 5 << 0 << 1;
+        QTest::newRow("99 tracks, in two frames") << 4 << 99;
+        QTest::newRow("empty slot") << 5 << 0;
     }
 
     void discIdentifier() {
         QFETCH(int, slot);
         QFETCH(int, highest);
-        QFETCH(int, frames);
-        const auto replies = request(buildDataRequest(kRequestDiscId, quint16(slot)));
-        QVERIFY2(replies, qPrintable(m_why));
-        QCOMPARE(replies->size(), frames);
+        const QByteArray ask = buildDataRequest(kRequestDiscId, quint16(slot));
+        QVERIFY2(run(">ENQ | <ACK | >" + ask.toHex() + " | <ACK"), qPrintable(m_why));
         DiscIdAssembler assembler;
-        for (const QByteArray& reply : *replies) {
-            const auto block = decodeDiscIdBlock(parseFrame(reply).value_or(Frame{}));
-            QVERIFY(block);
-            QCOMPARE(int(block->block), int(replies->indexOf(reply)) + 1);
-            QCOMPARE(quint16(quint8(reply.at(4)) | quint8(reply.at(5)) << 8), quint16(slot));
-            if (block->isFirst() && highest == 99)
-                QCOMPARE(block->entries.size(), 81); // as many as one frame holds
-            assembler.add(*block);
+        int block = 0;
+        for (auto reply = m_line.next(); reply != bytes("EOT"); reply = m_line.next()) {
+            const auto decoded =
+                decodeDiscIdBlock(parseFrame(reply.value_or("")).value_or(Frame{}));
+            QVERIFY2(decoded, qPrintable(hex(reply)));
+            QCOMPARE(int(decoded->block), ++block);
+            QCOMPARE(quint16(quint8(reply->at(4)) | quint8(reply->at(5)) << 8), quint16(slot));
+            assembler.add(*decoded);
+            m_line.send(bytes("ACK"));
         }
+        m_line.send(bytes("ACK"));
+        QCOMPARE(block, highest == 99 ? 2 : 1);
         QVERIFY(assembler.isComplete());
         QCOMPARE(int(assembler.toc().lowest), highest == 0 ? 0 : 1);
         QCOMPARE(int(assembler.toc().highest), highest);
@@ -140,16 +265,18 @@ private slots:
 
     void titleUploadIsStored() {
         const QByteArray title25("A Title Of 25 Characters!");
-        QVERIFY2(command({titleFrame(6, 0, 0x81, 0, 14, title25),
-                          titleFrame(6, 1, 0x81, 1, 14, "Thirty characters of a title!!"),
-                          titleFrame(6, 2, 0x81, 1, 14, QByteArray()),
-                          titleFrame(6, 3, 0x81, 1, 14, "Caf\xE9"),
-                          titleFrame(6, 21, 0x81, 1, 14, "Beyond the memory")}),
-                 qPrintable(m_why));
-
-        // Refused: a slot without a disc, a disc that takes no titles.
+        QString steps = ">ENQ | <ACK";
+        for (const QByteArray& frame :
+             {titleFrame(6, 0, 0, title25), titleFrame(6, 1, 1, "Thirty characters of a title!!"),
+              titleFrame(6, 2, 1, QByteArray()), titleFrame(6, 3, 1, "Caf\xE9"),
+              titleFrame(6, 21, 1, "Beyond the memory")})
+            steps += " | >" + frame.toHex() + " | <ACK";
+        // Then refused: a slot without a disc, a disc that takes no titles.
+        steps += " | >EOT | <ACK";
         for (const int slot : {5, 7})
-            QVERIFY2(refused(titleFrame(slot, 0, 0, 0, 0, "Nope")), qPrintable(m_why));
+            steps +=
+                " | >ENQ | <ACK | >" + titleFrame(slot, 0, 0, "Nope").toHex() + " | <EOT | >ACK";
+        QVERIFY2(run(steps), qPrintable(m_why));
 
         const QJsonObject disc = m_sim.disc(6);
         QCOMPARE(disc.value("memoryTitle").toString(), QString::fromLatin1(title25));
@@ -162,363 +289,114 @@ private slots:
         // What the changer holds can be saved as a library and read back.
         const QString saved = m_dir.filePath("saved.json");
         QVERIFY(m_sim.ok("save " + saved));
-        tf::sim::ChangerLibrary library;
-        QString error;
-        QVERIFY2(tf::sim::loadLibraryFile(saved, &library, &error), qPrintable(error));
-        QCOMPARE(library.disc(6).memoryTitle, title25);
+        SimProcess again;
+        QVERIFY2(again.start(saved), qPrintable(again.lastError()));
+        QCOMPARE(again.disc(6).value("memoryTitle").toString(), QString::fromLatin1(title25));
     }
 
-    void badChecksumGetsNak() {
-        m_line.send(kEnqB);
-        QVERIFY2(expect(kAckB), qPrintable(m_why));
-        QByteArray bad = buildDataRequest(kRequestUserFile, 1);
-        bad[bad.size() - 1] = char(bad.back() + 1);
-        m_line.send(bad);
-        QVERIFY2(expect(kNakB), qPrintable(m_why));
-        m_line.send(buildDataRequest(kRequestUserFile, 1));
-        QVERIFY2(expect(kAckB), qPrintable(m_why));
-        QVERIFY2(expect(buildFrame(0x07, QByteArray::fromHex("010001"))), qPrintable(m_why));
-        m_line.send(kAckB); // a NAKed reply is sent again: the checksum-next fault below
-        QVERIFY2(expect(kEotB), qPrintable(m_why));
-        m_line.send(kAckB);
-        const QJsonObject stats = m_sim.dump().value("stats").toObject();
-        QCOMPARE(stats.value("badFramesReceived").toInt(), 1);
-        QCOMPARE(stats.value("naksSent").toInt(), 1);
-    }
-
-    void permissions_data() {
-        QTest::addColumn<int>("group");
-        QTest::addColumn<int>("disc");
-        QTest::addColumn<int>("mode");
-        QTest::addColumn<int>("answer");
-        QTest::newRow("titles, loaded disc") << 0x80 << 1 << 0 << 0x01;
-        QTest::newRow("titles, empty slot") << 0x80 << 5 << 0 << 0x00;
-        QTest::newRow("titles, locked disc") << 0x80 << 7 << 0 << 0x00;
-        QTest::newRow("user-file names") << 0x40 << 0 << 0 << 0x02;
-        QTest::newRow("program") << 0x20 << 0 << 0 << 0x04;
-        QTest::newRow("program, changer mode 1") << 0x20 << 0 << 1 << 0x00;
-        QTest::newRow("play set-up") << 0x10 << 0 << 0 << 0x08;
-        QTest::newRow("play set-up, changer mode 1") << 0x10 << 0 << 1 << 0x00;
-    }
-
-    void permissions() {
-        QFETCH(int, group);
-        QFETCH(int, disc);
-        QFETCH(int, mode);
-        QFETCH(int, answer);
-        QVERIFY(m_sim.ok(QStringLiteral("set mode %1").arg(mode)));
-        const auto replies = request(buildDataRequest(quint8(group), 0x00, quint16(disc)));
-        QVERIFY2(replies, qPrintable(m_why));
-        QCOMPARE(replies->size(), 1);
-        QCOMPARE(replies->at(0), buildFrame(0x09, QByteArray(1, char(answer))));
-    }
-
-    void programIsStored() {
-        QVERIFY2(command({buildFrame(0x0D, QByteArray::fromHex("02"
-                                                               "030001"
-                                                               "0400AA"))}),
-                 qPrintable(m_why));
-        const QJsonObject dump = m_sim.dump();
-        QCOMPARE(dump.value("program").toArray(),
-                 (QJsonArray{QJsonObject{{"disc", 3}, {"track", 1}},
-                             QJsonObject{{"disc", 4}, {"track", "all"}}}));
-        QCOMPARE(dump.value("play").toObject().value("playMode").toInt(), 3);
-
-        // 33 steps are more than the changer keeps: refused, the program stays.
-        QByteArray tooMany(1, char(33));
-        for (int i = 0; i < 33; ++i)
-            tooMany += QByteArray::fromHex("010001");
-        QVERIFY2(refused(buildFrame(0x0D, tooMany)), qPrintable(m_why));
-        QCOMPARE(m_sim.dump().value("program").toArray().size(), 2);
-    }
-
-    void playRequestPushesAfterLoad() {
-        QVERIFY2(linkUp(), qPrintable(m_why));
-        QVERIFY2(command({buildFrame(0x0B, QByteArray::fromHex("03000101"))}), qPrintable(m_why));
-        // Searching at once; after the load time the new disc, playing, and its TOC ready.
-        const QList<QByteArray> expected{
-            buildFrame(0x13, QByteArray::fromHex("60")),
-            buildFrame(0x12, QByteArray::fromHex("03000100110000"
-                                                 "0000")),
-            buildFrame(0x13, QByteArray::fromHex("70")),
-            buildFrame(0x14, QByteArray::fromHex("0300")),
-        };
-        for (const QByteArray& wanted : expected) {
-            const std::optional<QByteArray> pushed = takePush();
-            QVERIFY2(pushed, qPrintable(m_why));
-            QCOMPARE(pushed->toHex(' '), wanted.toHex(' '));
-        }
-        const QJsonObject play = m_sim.dump().value("play").toObject();
-        QCOMPARE(play.value("disc").toInt(), 3);
-        QCOMPARE(play.value("state").toInt(), 0x70);
-    }
-
-    void transportKeys() {
-        // Stop, repeat and random as the application sees them: gui.tst_audiotab.
-        QVERIFY2(linkUp(), qPrintable(m_why));
-        struct Step {
-            const char* key;
-            QList<QByteArray> pushes;
-        };
-        const QList<Step> steps{
-            {"A0CB",
-             {buildFrame(0x12, QByteArray::fromHex("010001001701000000")),
-              buildFrame(0x13, "\x70")}},
-            {"A0CB", {buildFrame(0x13, QByteArray::fromHex("80"))}},
-            {"A007", {buildFrame(0x13, QByteArray::fromHex("90"))}},
-            {"FFFF", {buildFrame(0x13, QByteArray::fromHex("80"))}},
-        };
-        for (const Step& step : steps) {
-            QVERIFY2(command({buildFrame(0x0A, QByteArray::fromHex(step.key))}), qPrintable(m_why));
-            for (const QByteArray& wanted : step.pushes) {
-                const std::optional<QByteArray> pushed = takePush();
-                QVERIFY2(pushed, qPrintable(m_why + " after key " + step.key));
-                QCOMPARE(pushed->toHex(' '), wanted.toHex(' '));
-            }
-        }
-        // A key the changer does not know is refused.
-        QVERIFY2(refused(buildFrame(0x0A, QByteArray::fromHex("A000"))), qPrintable(m_why));
-    }
-
-    void pushRepeatsEnqUntilAnswered() {
-        QVERIFY2(linkUp(), qPrintable(m_why));
-        QVERIFY(m_sim.ok("push state"));
-        QVERIFY2(expect(kEnqB), qPrintable(m_why)); // left unanswered
-        QVERIFY2(expect(kEnqB), qPrintable(m_why));
-        m_line.send(kAckB);
-        QVERIFY2(expect(buildFrame(0x13, QByteArray::fromHex("40"))), qPrintable(m_why));
-        m_line.send(kAckB);
-        QVERIFY2(expect(kEotB), qPrintable(m_why));
-        m_line.send(kAckB);
-        QTRY_COMPARE(m_sim.dump().value("queuedPushes").toInt(), 0);
-    }
-
-    void faults_data() {
-        QTest::addColumn<QString>("fault");
-        QTest::newRow("refuse enq") << "refuse enq 1";
-        QTest::newRow("silence") << "silence";
-        QTest::newRow("garbage") << "garbage 3 10";
-        QTest::newRow("checksum-next") << "checksum-next 1";
-        QTest::newRow("drop-next") << "drop-next 1";
-        QTest::newRow("hangup") << "hangup 0";
-    }
-
-    void faults() {
-        QFETCH(QString, fault);
-        QVERIFY2(m_sim.ok("fault " + fault), qPrintable(m_sim.lastError()));
-        const QString name = fault.section(' ', 0, 1);
-        const QByteArray userFileRequest = buildDataRequest(kRequestUserFile, 1);
-        const QByteArray userFileReply = buildFrame(0x07, QByteArray::fromHex("010001"));
-
-        if (name == "refuse enq") {
-            m_line.send(kEnqB);
-            QVERIFY2(expect(kEotB), qPrintable(m_why));
-            m_line.send(kAckB);
-            m_line.send(kEnqB); // the refusal was for one ENQ only
-            QVERIFY2(expect(kAckB), qPrintable(m_why));
-        } else if (name.startsWith("silence")) {
-            m_line.send(kEnqB);
-            QVERIFY(!m_line.next(300));
-            QVERIFY(m_sim.ok("fault clear"));
-            m_line.send(kEnqB);
-            QVERIFY2(expect(kAckB), qPrintable(m_why));
-        } else if (name.startsWith("garbage")) {
-            const auto replies = request(userFileRequest);
-            QVERIFY2(replies, qPrintable(m_why));
-            QCOMPARE(replies->value(0), userFileReply);
-            QCOMPARE(m_line.noiseBytes(), 3);
-        } else if (name.startsWith("checksum-next")) {
-            m_line.send(kEnqB);
-            QVERIFY2(expect(kAckB), qPrintable(m_why));
-            m_line.send(userFileRequest);
-            QVERIFY2(expect(kAckB), qPrintable(m_why));
-            const std::optional<QByteArray> bad = m_line.next();
-            QVERIFY(bad && !frameChecksumOk(*bad));
-            m_line.send(kNakB);
-            QVERIFY2(expect(userFileReply), qPrintable(m_why));
-            m_line.send(kAckB);
-            QVERIFY2(expect(kEotB), qPrintable(m_why));
-            m_line.send(kAckB);
-        } else if (name.startsWith("drop-next")) {
-            m_line.send(kEnqB);
-            QVERIFY(!m_line.next(300)); // the ACK was lost on the way
-            m_line.send(kEnqB);
-            QVERIFY2(expect(kAckB), qPrintable(m_why));
-        } else if (name.startsWith("hangup")) {
-            QTRY_VERIFY(m_line.next(200) == std::nullopt && m_line.hungUp());
-            QVERIFY(!m_sim.dump().value("portOpen").toBool());
-            const QString answer = m_sim.command("reopen");
-            QVERIFY2(answer.startsWith("OK PTY /"), qPrintable(answer));
-            m_line.close();
-            QVERIFY(m_line.open(answer.section(' ', 2)));
-            QVERIFY2(linkUp(), qPrintable(m_why));
-        } else {
-            QFAIL("no scenario for this fault");
-        }
-    }
-
-    void resynchronisesAfterNoise() {
-        // Bytes that start nothing, a frame announcing an impossible length, then half a frame.
-        m_line.send(QByteArray::fromHex("00FF7F41"
-                                        "0203FFFF"
-                                        "3F"
-                                        "02030700"));
-        m_line.send(kEnqB); // swallowed by the half frame until it is given up
-        QVERIFY2(expect(kAckB), qPrintable(m_why));
-        m_line.send(kEotB);
-        QVERIFY2(expect(kAckB), qPrintable(m_why));
-
-        // Random bytes of every value: whatever the changer makes of them, it keeps running.
-        QRandomGenerator random(517);
-        QByteArray noise;
-        for (int i = 0; i < 4000; ++i)
-            noise.append(char(random.bounded(256)));
-        m_line.send(noise);
-        while (m_line.next(500)) {
-        }
-        QVERIFY(m_sim.isRunning());
-        QVERIFY2(linkUp(), qPrintable(m_why));
-    }
-
+    // A row's file is tests/data/sim/bad-<row>.json.
     void malformedLibraryIsRejected_data() {
-        QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("message");
-        QTest::newRow("syntax") << "bad-json.json"
-                                << "not valid JSON at line 4";
-        QTest::newRow("toc order") << "bad-toc-order.json"
-                                   << "slot 4: \"toc\" entries must increase";
-        QTest::newRow("memory title") << "bad-memory-length.json"
-                                      << "slot 9, memory title: 43 characters where at most 25 fit";
-        QTest::newRow("slot") << "bad-slot.json"
-                              << "\"slot\" must be a whole number from 1 to 200";
-        QTest::newRow("duplicate") << "bad-duplicate-slot.json"
-                                   << "slot 12: listed twice";
-        QTest::newRow("unknown key") << "bad-unknown-key.json"
-                                     << "slot 3: unknown key \"titel\"";
-        QTest::newRow("play empty slot") << "bad-play-empty-slot.json"
-                                         << "play: slot 8 holds no disc";
-        QTest::newRow("cd text tracks") << "bad-cdtext-tracks.json"
-                                        << "3 track titles for 2 tracks";
+        QTest::newRow("json") << "not valid JSON at line 4";
+        QTest::newRow("toc-order") << "slot 4: \"toc\" entries must increase";
+        QTest::newRow("memory-length")
+            << "slot 9, memory title: 43 characters where at most 25 fit";
+        QTest::newRow("slot") << "\"slot\" must be a whole number from 1 to 200";
+        QTest::newRow("duplicate-slot") << "slot 12: listed twice";
+        QTest::newRow("unknown-key") << "slot 3: unknown key \"titel\"";
+        QTest::newRow("play-empty-slot") << "play: slot 8 holds no disc";
+        QTest::newRow("cdtext-tracks") << "3 track titles for 2 tracks";
     }
 
     void malformedLibraryIsRejected() {
-        QFETCH(QString, file);
         QFETCH(QString, message);
-        const QString path = tf::test::sourcePath("tests/data/sim/" + file);
-        tf::sim::ChangerLibrary library;
-        library.changerMode = 1;
-        QString error;
-        QVERIFY(!tf::sim::loadLibraryFile(path, &library, &error));
-        QVERIFY2(error.contains(message), qPrintable(error));
-        QVERIFY(error.startsWith(path));
-        QCOMPARE(library.changerMode, 1); // nothing half-loaded
-
+        const QString path = tf::test::sourcePath(
+            QStringLiteral("tests/data/sim/bad-%1.json").arg(QTest::currentDataTag()));
         SimProcess sim;
         QVERIFY(!sim.start(path));
         QCOMPARE(sim.waitForExit(), 2);
-        QVERIFY2(QString::fromUtf8(sim.errorOutput()).contains(message),
-                 sim.errorOutput().constData());
+        const QString errors = QString::fromUtf8(sim.errorOutput());
+        QVERIFY2(errors.contains(path + ": ") && errors.contains(message), qPrintable(errors));
     }
 
 private:
-    bool expect(const QByteArray& wanted, int timeoutMs = 3000) {
-        const std::optional<QByteArray> unit = m_line.next(timeoutMs);
-        if (unit == wanted)
-            return true;
-        m_why = QStringLiteral("expected %1, got %2")
-                    .arg(QString::fromLatin1(wanted.toHex(' ')),
-                         unit ? QString::fromLatin1(unit->toHex(' ')) : QStringLiteral("nothing"));
-        return false;
+    static QString hex(const std::optional<QByteArray>& unit) {
+        return unit ? QString::fromLatin1(unit->toHex(' ')) : QStringLiteral("nothing");
     }
 
-    // Handshake, then the four frames a changer pushes once the link is up.
-    bool linkUp() {
-        m_line.send(kEnqB);
-        if (!expect(kAckB))
-            return false;
-        m_line.send(buildHandshake());
-        if (!expect(kAckB) || !expect(buildFrame(kReplyHandshake, "I'm QX-517V")))
-            return false;
-        m_line.send(kAckB);
-        if (!expect(kEotB))
-            return false;
-        m_line.send(kAckB);
-        for (const quint8 cmd : {0x12, 0x13, 0x14, 0x15}) {
-            const std::optional<QByteArray> f = takePush();
-            if (!f || quint8(f->at(1)) != cmd) {
-                m_why += QStringLiteral(" (initial push %1)").arg(cmd, 0, 16);
+    // Runs steps separated by '|'; false at the first that does not hold, m_why says which.
+    bool run(const QString& steps) {
+        for (const QString& part : steps.split('|')) {
+            const QString step = part.trimmed();
+            m_why.clear();
+            if (!runStep(step.at(0).toLatin1(), step.mid(1))) {
+                m_why = step + ": " + m_why;
                 return false;
             }
         }
         return true;
     }
 
-    // The changer's own exchange: ENQ, ACK, frame, ACK, EOT, ACK.
-    std::optional<QByteArray> takePush() {
-        if (!expect(kEnqB))
-            return std::nullopt;
-        m_line.send(kAckB);
-        std::optional<QByteArray> f = m_line.next();
-        while (f == kEnqB) // an ENQ repeated before our ACK arrived; the frame follows
-            f = m_line.next();
-        if (!f || quint8(f->at(0)) != kStx || !frameChecksumOk(*f)) {
-            m_why = QStringLiteral("no good pushed frame");
-            return std::nullopt;
-        }
-        m_line.send(kAckB);
-        if (!expect(kEotB))
-            return std::nullopt;
-        m_line.send(kAckB);
-        return f;
-    }
-
-    // A data request: ENQ, request, every reply frame acknowledged, the changer's EOT.
-    std::optional<QList<QByteArray>> request(const QByteArray& requestFrame) {
-        m_line.send(kEnqB);
-        if (!expect(kAckB))
-            return std::nullopt;
-        m_line.send(requestFrame);
-        if (!expect(kAckB))
-            return std::nullopt;
-        QList<QByteArray> replies;
-        while (true) {
-            const std::optional<QByteArray> unit = m_line.next();
-            if (unit == kEotB) {
-                m_line.send(kAckB);
-                return replies;
-            }
-            if (!unit || quint8(unit->at(0)) != kStx || !frameChecksumOk(*unit)) {
-                m_why = QStringLiteral("bad reply after %1 frames").arg(replies.size());
-                return std::nullopt;
-            }
-            replies.append(*unit);
-            m_line.send(kAckB);
-        }
-    }
-
-    // A command exchange: ENQ, each frame acknowledged, EOT acknowledged.
-    bool command(const QList<QByteArray>& frames) {
-        m_line.send(kEnqB);
-        if (!expect(kAckB))
-            return false;
-        for (const QByteArray& f : frames) {
-            m_line.send(f);
-            if (!expect(kAckB))
+    bool runStep(char kind, const QString& arg) {
+        std::optional<QByteArray> unit;
+        switch (kind) {
+        case '>':
+            m_line.send(bytes(arg));
+            return true;
+        case '=':
+            return run(">ENQ | <ACK | >" + arg + " | <ACK | >EOT | <ACK");
+        case '^':
+            // The changer's ENQ may come again before the PC's ACK reaches it.
+            if (!run("<ENQ | >ACK"))
                 return false;
+            do
+                unit = m_line.next();
+            while (unit == bytes("ENQ"));
+            m_why = "got " + hex(unit);
+            return unit == bytes(arg) && run(">ACK | <EOT | >ACK");
+        case '!':
+            if (arg == "linkup")
+                return run(kLinkUp);
+            m_why = m_sim.command(arg);
+            return m_why.startsWith("OK") &&
+                   (arg != "reopen" || m_line.open(m_why.section(' ', 2)));
+        case '?':
+            return holds(arg.section('=', 0, 0), arg.section('=', 1));
         }
-        m_line.send(kEotB);
-        return expect(kAckB);
+        if (arg == "*") {
+            while (m_line.next(500)) {
+            }
+            return true;
+        }
+        if (arg == "hup")
+            return QTest::qWaitFor([this] { return !m_line.next(200) && m_line.hungUp(); }, 5000);
+        unit = m_line.next(arg == "-" ? 300 : 3000);
+        m_why = "got " + hex(unit);
+        if (arg == "-")
+            return !unit;
+        if (arg == "bad")
+            return unit && unit->startsWith(char(kStx)) && !frameChecksumOk(*unit);
+        return unit == bytes(arg);
     }
 
-    // ENQ acknowledged, then `f` refused with EOT, which is acknowledged.
-    bool refused(const QByteArray& f) {
-        m_line.send(kEnqB);
-        if (!expect(kAckB))
-            return false;
-        m_line.send(f);
-        const bool eot = expect(kEotB);
-        m_line.send(kAckB);
-        return eot;
+    // The value at a dotted path of the simulator's state (or the noise bytes the PC skipped)
+    // comes to be `want`.
+    bool holds(const QString& key, const QString& want) {
+        QString got;
+        const bool ok = QTest::qWaitFor(
+            [&] {
+                QJsonValue value = m_sim.dump();
+                for (const QString& part : key.split('.'))
+                    value = value.toObject().value(part);
+                got = key == "noise" ? QString::number(m_line.noiseBytes())
+                      : value.isArray()
+                          ? QJsonDocument(value.toArray()).toJson(QJsonDocument::Compact)
+                          : value.toVariant().toString();
+                return got == want;
+            },
+            3000);
+        m_why = "got " + got;
+        return ok;
     }
 
     QTemporaryDir m_dir;
