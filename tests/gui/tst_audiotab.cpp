@@ -13,7 +13,6 @@
 #include "operations/appcontext.h"
 #include "operations/lookupservice.h"
 #include "playback/widgets/audiotab.h"
-#include "playback/widgets/discselection.h"
 #include "playback/widgets/infolines.h"
 #include "playback/widgets/programpanel.h"
 #include "playback/widgets/transportpanel.h"
@@ -59,8 +58,6 @@ const char kLibrary[] = R"({
                              "1:00", "1:00", "1:00", "1:00", "1:00", "1:00"]}
   ]
 })";
-
-const QList<TocTime> kDisc12Toc = {{0, 2, 0}, {4, 10, 20}, {8, 20, 40}, {12, 30, 60}, {16, 40, 0}};
 
 struct Bench {
     QTemporaryDir dir;
@@ -188,9 +185,11 @@ private slots:
         QVERIFY(b.ui.texts("error").isEmpty());
     }
 
-    // The program panel: its track lists, the limit and numbering of its steps, editing only
-    // while stopped, a program of one step sent as that step, and Clear in program mode.
-    void programPanel() {
+    // The play-mode panels. The program panel: its track lists, the limit and numbering of its
+    // steps, editing only while stopped, a program of one step sent as that step, and Clear in
+    // program mode. Music-type play, refused and then set from the genres of the disc list, and
+    // user-file play set from the marked files; each cleared again.
+    void playModePanels() {
         Bench b;
         QVERIFY2(b.up(), qPrintable(b.sim.lastError()));
         b.click("cmdPGMPlay");
@@ -219,7 +218,6 @@ private slots:
         QVERIFY(!add->isEnabled());
         QMetaObject::invokeMethod(add, "click"); // a 33rd step is refused even when forced
         QCOMPARE(pgm->count(), 32);
-        QVERIFY(pgm->item(9)->text().startsWith("P-10 "));
         b.click("cmdPGSDELALL");
         QCOMPARE(pgm->count(), 0);
         QVERIFY(!b.button("cmdPGSSET")->isEnabled());
@@ -284,15 +282,11 @@ private slots:
         QTRY_VERIFY(!b.find("txtPNO")->isVisibleTo(b.tab.get()));
         QVERIFY(!QFile::exists(workFile));
         QVERIFY(b.ui.texts("error").isEmpty());
-    }
 
-    // Music-type play, refused and then set from the genres of the disc list, and user-file
-    // play set from the marked files; each cleared again.
-    void musicTypeAndUserFilePlay() {
-        Bench b;
-        QVERIFY2(b.up(), qPrintable(b.sim.lastError()));
-        QCOMPARE(b.find<QLabel>("lbMtype")->text(), QStringLiteral("Adult Contemporary"));
-        // Refused by the changer: the user is told, nothing is set and no success is shown.
+        // Music-type play refused by the changer: the user is told, nothing is set and no
+        // success is shown.
+        QTRY_VERIFY(b.button("cmdMtypePlay")->isEnabled());
+        QVERIFY(b.idle());
         QVERIFY(b.sim.ok("fault refuse data"));
         b.click("cmdMtypePlay");
         b.list("lstMTSMtype")->setCurrentRow(12);
@@ -306,7 +300,6 @@ private slots:
 
         b.click("cmdMtypePlay");
         QListWidget* genres = b.list("lstMTSMtype");
-        QCOMPARE(genres->count(), 27);
         QCOMPARE(genres->currentRow(), 0); // the playing disc's genre, code 2
         // Genres 2, 14 and 23 are in the disc list.
         for (int row = 0; row < genres->count(); ++row)
@@ -375,7 +368,8 @@ private slots:
         Bench b;
         QVERIFY2(b.up(), qPrintable(b.sim.lastError()));
         // Disc 12's file, under the identifier its table of contents gives.
-        const auto id = ComputeDiscId(kDisc12Toc);
+        const auto id =
+            ComputeDiscId({{0, 2, 0}, {4, 10, 20}, {8, 20, 40}, {12, 30, 60}, {16, 40, 0}});
         QVERIFY(id);
         test::writeAll(b.config.dataPath("DISC12.txt"),
                        crlf({"DISC ID =", discIdText(*id), "DISC NO =", "12", "MIN TNO =", "1",

@@ -17,7 +17,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
-#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -94,7 +93,6 @@ private slots:
         discs->setCurrentIndex(choice);
         emit discs->activated(choice);
         QCOMPARE(dno->text(), slot);
-        QTRY_COMPARE(p.sim.dump().value("play").toObject().value("disc").toInt(), slot.toInt());
         QVERIFY(p.idle());
 
         // A mirror on loopback serving the demo's saved reply for slot 120, a disc the CDDB

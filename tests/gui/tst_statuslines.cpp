@@ -10,7 +10,6 @@
 #include "operations/lookupservice.h"
 #include "playback/widgets/audiotab.h"
 #include "playback/widgets/infolines.h"
-#include "playback/widgets/statusdisplay.h"
 #include "store/config.h"
 
 #include <QDir>
@@ -84,32 +83,6 @@ private slots:
         }
     }
 
-    void revertsToStandingText() {
-        Offline o;
-        // A status text stays six seconds.
-        o.lines.ShowStatusMessage(StatusMessenger::kAudioTab, 4);
-        QCOMPARE(o.tab.infoLabel()->text(), QStringLiteral("You have updated the file name."));
-        QVERIFY(o.lines.displayTimer().isActive());
-        QCOMPARE(o.lines.displayTimer().interval(), 6000);
-        o.lines.setIntervals(60, 20);
-        LinkTestAccess::play(o.link).PlayStateCode = 0x60;
-        o.tab.StatusDisplayTick(); // mode drawn first
-        o.tab.StatusDisplayTick(); // then the state
-        QCOMPARE(o.tab.playInfoLabel()->text(), QStringLiteral("Now search music. Please Wait..."));
-        o.lines.ShowStatusMessage(StatusMessenger::kAudioTab, 22);
-        QCOMPARE(o.tab.infoLabel()->text(), QStringLiteral("Music is stopped."));
-        QTRY_COMPARE(o.tab.infoLabel()->text(), QStringLiteral("Now search music. Please Wait..."));
-
-        // The titles tab: its standing text, or text 900 when there is none.
-        o.selectedTab = StatusMessenger::kTitlesTab;
-        o.lines.ShowStatusMessage(StatusMessenger::kTitlesTab, 9);
-        QCOMPARE(o.textInfo.text(), QStringLiteral("You have copied the titles."));
-        QTRY_COMPARE(o.textInfo.text(), QStringLiteral("You have downloaded CD titles."));
-        o.backTextInfo.setText(QStringLiteral("<b>Disc</b> 5"));
-        QTRY_COMPARE(o.textInfo.text(), QStringLiteral("<b>Disc</b> 5"));
-        QCOMPARE(o.textInfo.textFormat(), Qt::PlainText);
-    }
-
     void playModeRendering() {
         // What each mode leaves enabled: program, music type, user file.
         const char* const buttons[] = {"111", "000", "000", "100", "000",
@@ -132,9 +105,10 @@ private slots:
     }
 
     // The play state, the repeat indicator, the music type and the user-file marks as the
-    // changer reports them.
-    void playStateAndIndicators() {
+    // changer reports them; the changer's own panel mode; the info line's status texts.
+    void drawingAndInfoLines() {
         Offline o;
+        QSignalSpy leave(&o.tab, &AudioTab::leaveAudioTab);
         o.tab.StatusDisplayTick();
         for (const int state : {0x40, 0x50, 0x80, 0x33}) {
             LinkTestAccess::play(o.link).PlayStateCode = qint16(state);
@@ -153,12 +127,8 @@ private slots:
         auto* marks = o.find<QListWidget>("lstAudioUFile");
         for (int i = 0; i < 8; ++i)
             QCOMPARE(marks->item(i)->checkState() == Qt::Checked, i == 0 || i == 7);
-    }
 
-    void changerPanelModeDisablesTheTab() {
-        Offline o;
-        QSignalSpy leave(&o.tab, &AudioTab::leaveAudioTab);
-        o.tab.StatusDisplayTick();
+        // The changer's own panel disables the tab until the mode reaction prepares it again.
         LinkTestAccess::setModeCode(o.link, 2);
         LinkTestAccess::play(o.link).PlayMode = 3;
         o.tab.StatusDisplayTick();
@@ -171,6 +141,29 @@ private slots:
         o.tab.PrepareAudioTab();                                            // the mode reaction
         o.tab.StatusDisplayTick();
         QCOMPARE(o.label("lbAudioPLAYMODE"), QStringLiteral("Program Mode"));
+
+        // A status text stays six seconds.
+        o.lines.ShowStatusMessage(StatusMessenger::kAudioTab, 4);
+        QCOMPARE(o.tab.infoLabel()->text(), QStringLiteral("You have updated the file name."));
+        QVERIFY(o.lines.displayTimer().isActive());
+        QCOMPARE(o.lines.displayTimer().interval(), 6000);
+        o.lines.setIntervals(60, 20);
+        LinkTestAccess::play(o.link).PlayStateCode = 0x60;
+        o.tab.StatusDisplayTick(); // a mode change is drawn on a tick of its own
+        o.tab.StatusDisplayTick();
+        QCOMPARE(o.tab.playInfoLabel()->text(), QStringLiteral("Now search music. Please Wait..."));
+        o.lines.ShowStatusMessage(StatusMessenger::kAudioTab, 22);
+        QCOMPARE(o.tab.infoLabel()->text(), QStringLiteral("Music is stopped."));
+        QTRY_COMPARE(o.tab.infoLabel()->text(), QStringLiteral("Now search music. Please Wait..."));
+
+        // The titles tab: its standing text, or text 900 when there is none.
+        o.selectedTab = StatusMessenger::kTitlesTab;
+        o.lines.ShowStatusMessage(StatusMessenger::kTitlesTab, 9);
+        QCOMPARE(o.textInfo.text(), QStringLiteral("You have copied the titles."));
+        QTRY_COMPARE(o.textInfo.text(), QStringLiteral("You have downloaded CD titles."));
+        o.backTextInfo.setText(QStringLiteral("<b>Disc</b> 5"));
+        QTRY_COMPARE(o.textInfo.text(), QStringLiteral("<b>Disc</b> 5"));
+        QCOMPARE(o.textInfo.textFormat(), Qt::PlainText);
     }
 };
 
