@@ -24,7 +24,7 @@ ProgramRig::~ProgramRig() {
         window->close();
 }
 
-bool ProgramRig::start(bool proxyTyped) {
+bool ProgramRig::start() {
     QSettings(QStringLiteral("MYAPP"), QStringLiteral("MYAPP")).clear();
     if (!sim.start(sourcePath("resources/demo-library.json"), {"--log"}))
         return false;
@@ -32,11 +32,6 @@ bool ProgramRig::start(bool proxyTyped) {
     config.LOAD_CONFIG();
     if (!config.MarkProxyQuestionAnswered())
         return false;
-    if (proxyTyped) {
-        if (!config.writeProxyHandOver({"proxy.example.org", "pa55", 3128, "alice"}))
-            return false;
-        ui.answers = {UserInterface::Answer::Ok, UserInterface::Answer::No};
-    }
     UserSettings::setComDevice(1, sim.portPath());
     QSettings s(QStringLiteral("MYAPP"), QStringLiteral("MYAPP"));
     s.setValue("CDDB/Server", "127.0.0.1");

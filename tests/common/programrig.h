@@ -30,8 +30,7 @@ struct ProgramRig {
     ProgramRig();
     ~ProgramRig();
     // True once the changer reported mode 0 and the audio tab shows the playing disc.
-    // `proxyTyped`: a proxy is left to hand over; the user declines the playing disc's lookup.
-    bool start(bool proxyTyped = false);
+    bool start();
     AudioTab* audio() const;
     // The link is free and no command runs.
     bool idle();

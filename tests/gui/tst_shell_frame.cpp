@@ -20,18 +20,14 @@
 #include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScrollBar>
-#include <QSerialPortInfo>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <QToolButton>
 
 #include <functional>
 
@@ -56,9 +52,6 @@ struct Fixture {
     Fixture() {
         config.LOAD_CONFIG();
         link.setOffline(true);
-    }
-    template <typename T> T* child(const char* name) {
-        return window.findChild<T*>(QLatin1String(name));
     }
 };
 
@@ -94,14 +87,6 @@ struct RecordingParts : MainWindowParts, StatusMessenger {
     Answer askSaveTitles() override { return answer(); }
 };
 
-// Runs a real event loop for a while: the window reacts when the loop goes idle, which a
-// processEvents() pass never does.
-void runEventLoop(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
 } // namespace
 
 class TestShellFrame : public QObject {
@@ -110,142 +95,65 @@ class TestShellFrame : public QObject {
 private slots:
     void init() { QSettings(QStringLiteral("MYAPP"), QStringLiteral("MYAPP")).clear(); }
 
-    void readAllMenuAsksForIt() {
-        Fixture f;
-        QSignalSpy readAll(&f.window, &MainWindow::readAllRequested);
-        f.window.findChild<QAction*>("mnuAllRead")->trigger();
-        QCOMPARE(readAll.count(), 1);
-    }
-
-    void pagesPlugInAndSwitch() {
+    // The audio tab is prepared only for a changer in mode 0 that has reported its player;
+    // each tab is prepared once, later visits only switch the page. The read-all menu asks for
+    // it.
+    void tabChangeHandling() {
+        const struct {
+            qint16 mode, playDisc;
+            bool offline;
+        } refused[] = {{1, 0, false}, {2, 12, false}, {1, 12, true}};
+        for (const auto& r : refused) {
+            Fixture f;
+            f.link.setOffline(r.offline);
+            LinkTestAccess::setModeCode(f.link, r.mode);
+            LinkTestAccess::play(f.link).PlayDisc = r.playDisc;
+            RecordingParts parts(f.window);
+            f.window.tabs()->setCurrentIndex(1); // as the user's click
+            QCOMPARE(parts.calls, QStringList());
+        }
         Fixture f;
         auto* titles = new QLabel(QStringLiteral("titles"));
-        titles->setMinimumSize(900, 600);
         auto* audio = new QLabel(QStringLiteral("audio"));
         f.window.setTitlesPage(titles);
         f.window.setAudioPage(audio);
-        // The stand-in pages are gone.
-        QTRY_VERIFY(!f.window.findChild<QWidget*>(QStringLiteral("picStab0")));
-        // The picture grows to hold the larger page.
-        QVERIFY(f.window.picture()->width() >= 900);
-        QCOMPARE(f.window.maximumSize(), f.window.fullSize());
-
-        f.window.pageSwitch(1);
-        QVERIFY(titles->isHidden() && !titles->isEnabled());
-        QVERIFY(!audio->isHidden() && audio->isEnabled());
-        f.window.pageSwitch(2);
-        QVERIFY(titles->isHidden() && audio->isHidden());
-        f.window.pageSwitch(0);
-        QVERIFY(!titles->isHidden() && titles->isEnabled() && audio->isHidden());
-    }
-
-    void tabChangeHandling_data() {
-        QTest::addColumn<qint16>("mode");
-        QTest::addColumn<qint16>("playDisc");
-        QTest::addColumn<bool>("offline");
-        QTest::addColumn<bool>("audioPrepared");
-        QTest::newRow("ready") << qint16(1) << qint16(12) << false << true;
-        QTest::newRow("no disc in player") << qint16(1) << qint16(0) << false << false;
-        QTest::newRow("panel mode") << qint16(2) << qint16(12) << false << false;
-        QTest::newRow("offline") << qint16(1) << qint16(12) << true << false;
-    }
-
-    void tabChangeHandling() {
-        QFETCH(qint16, mode);
-        QFETCH(qint16, playDisc);
-        QFETCH(bool, offline);
-        QFETCH(bool, audioPrepared);
-        Fixture f;
-        f.link.setOffline(offline);
-        LinkTestAccess::setModeCode(f.link, mode);
-        LinkTestAccess::play(f.link).PlayDisc = playDisc;
+        f.link.setOffline(false);
+        LinkTestAccess::setModeCode(f.link, 1);
+        LinkTestAccess::play(f.link).PlayDisc = 12;
         RecordingParts parts(f.window);
         QStringList& calls = parts.calls;
-
-        f.window.tabs()->setCurrentIndex(1); // as the user's click
-        const QStringList audio{"selected audio", "prepare audio", "status 1 1"};
-        QCOMPARE(calls, audioPrepared ? audio : QStringList());
+        f.window.tabs()->setCurrentIndex(1);
+        QCOMPARE(calls, (QStringList{"selected audio", "prepare audio", "status 1 1"}));
         calls.clear();
         f.window.tabs()->setCurrentIndex(0);
         QCOMPARE(calls, (QStringList{"prepare titles", "status 0 0"}));
         calls.clear();
         f.window.tabs()->setCurrentIndex(1);
         f.window.tabs()->setCurrentIndex(0);
-        // Prepared once: later visits only switch the page.
-        QCOMPARE(calls.count(QStringLiteral("prepare titles")), 0);
-        QCOMPARE(calls.count(QStringLiteral("prepare audio")), 0);
+        QCOMPARE(calls, (QStringList{"selected audio", "status 1 1", "status 0 0"}));
+        QVERIFY(!titles->isHidden() && titles->isEnabled() && audio->isHidden());
+        f.window.tabs()->setCurrentIndex(1);
+        QVERIFY(titles->isHidden() && !titles->isEnabled());
+        QVERIFY(!audio->isHidden() && audio->isEnabled());
+
+        QSignalSpy readAll(&f.window, &MainWindow::readAllRequested);
+        f.window.findChild<QAction*>("mnuAllRead")->trigger();
+        QCOMPARE(readAll.count(), 1);
     }
 
-    // A running command disables the picture, and a close waits until it has ended.
-    void commandInProgressHoldsTheWindow() {
-        Fixture f;
-        QSignalSpy closed(&f.window, &MainWindow::closed);
-        f.window.show();
-        f.link.setCommandInProgress(true);
-        f.window.close();
-        runEventLoop(30);
-        QVERIFY(!f.window.picture()->isEnabled());
-        QVERIFY(f.window.isVisible());
-        QCOMPARE(closed.count(), 0);
-        f.link.setCommandInProgress(false);
-        runEventLoop(30);
-        QCOMPARE(closed.count(), 1);
-    }
-
-    void sizeRule() {
-        Fixture f;
-        f.window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&f.window));
-        const QSize full = f.window.fullSize();
-        auto* hbar = f.window.findChild<QScrollBar*>(QStringLiteral("HScroll1"));
-        auto* vbar = f.window.findChild<QScrollBar*>(QStringLiteral("VScroll1"));
-
-        // Never larger than the full size.
-        f.window.resize(full + QSize(300, 200));
-        QTRY_COMPARE(f.window.size(), full);
-        QTRY_VERIFY(!hbar->isVisible() && !vbar->isVisible());
-
-        // One pixel narrower: the picture scrolls sideways.
-        f.window.resize(full - QSize(1, 0));
-        QTRY_VERIFY(hbar->isVisible());
-        // Smaller both ways: both bars, and the picture moves with them.
-        f.window.resize(full / 2);
-        QTRY_VERIFY(hbar->isVisible() && vbar->isVisible());
-        hbar->setValue(hbar->maximum());
-        QVERIFY(f.window.picture()->x() < 0);
-
-        // A double-click on the picture does nothing; on the window's own surface (the
-        // corner between the bars) it restores the full size.
-        QTest::mouseDClick(f.window.picture(), Qt::LeftButton, {}, QPoint(5, 5));
-        QCOMPARE(f.window.size(), full / 2);
-        QWidget* corner = f.window.findChild<QWidget*>(QStringLiteral("picCorner"));
-        QVERIFY(corner && corner->isVisible());
-        QTest::mouseDClick(corner, Qt::LeftButton, {}, QPoint(2, 2));
-        QTRY_COMPARE(f.window.size(), full);
-        QTRY_VERIFY(!hbar->isVisible() && !vbar->isVisible());
-    }
-
-    void closing_data() {
-        QTest::addColumn<int>("answer");
-        QTest::addColumn<bool>("closes");
-        QTest::newRow("cancel keeps the program") << int(Answer::Cancel) << false;
-        QTest::newRow("no") << int(Answer::No) << true;
-        QTest::newRow("yes") << int(Answer::Yes) << true;
-    }
-
+    // A close waits for a running command (the picture is disabled meanwhile), then asks about
+    // unsaved titles while the link is held. Cancel keeps the window and stores nothing; No
+    // closes it and stores its place in twips for the next start.
     void closing() {
-        QFETCH(int, answer);
-        QFETCH(bool, closes);
         Fixture f;
         const QString workFile = f.config.dataPath(QStringLiteral("temppgm.txt"));
         QVERIFY(test::writeAll(workFile, QByteArray(128, ' ')));
         RecordingParts parts(f.window);
-        int asked = 0;
-        bool flagDuringQuestion = false;
+        QList<bool> heldDuringQuestion;
+        Answer answer = Answer::Cancel;
         parts.answer = [&] {
-            ++asked;
-            flagDuringQuestion = f.link.commandInProgress();
-            return Answer(answer);
+            heldDuringQuestion << f.link.commandInProgress();
+            return answer;
         };
         QSignalSpy closed(&f.window, &MainWindow::closed);
         f.window.show();
@@ -255,55 +163,32 @@ private slots:
         const QPoint pos = f.window.pos();
         const QSize size = f.window.size();
 
+        f.link.setCommandInProgress(true);
         f.window.close();
-        QCOMPARE(asked, 1);
-        QVERIFY(flagDuringQuestion);
-        QVERIFY(!f.link.commandInProgress());
+        // A real event loop for a while: the window reacts when the loop goes idle, which a
+        // processEvents() pass never does.
+        QEventLoop idle;
+        QTimer::singleShot(30, &idle, &QEventLoop::quit);
+        idle.exec();
+        QVERIFY(!f.window.picture()->isEnabled());
+        QVERIFY(heldDuringQuestion.isEmpty());
+        f.link.setCommandInProgress(false);
+        QTRY_COMPARE(heldDuringQuestion.size(), 1); // the close taken up again, and cancelled
         QVERIFY(!QFileInfo::exists(workFile));
-        QCOMPARE(f.window.isVisible(), !closes);
-        QCOMPARE(closed.count(), closes ? 1 : 0);
-        // Cancel stores nothing; the next start restores the stored twips.
+        QVERIFY(f.window.isVisible());
+        QCOMPARE(closed.count(), 0);
+        QVERIFY(!UserSettings::windowPositionTwips());
+        answer = Answer::No;
+        f.window.close();
+        QCOMPARE(heldDuringQuestion, (QList<bool>{true, true}));
+        QVERIFY(!f.link.commandInProgress());
+        QVERIFY(!f.window.isVisible());
+        QCOMPARE(closed.count(), 1);
         const auto stored = UserSettings::windowPositionTwips();
-        QCOMPARE(stored, closes ? std::optional(QRect(pos * 15, size * 15)) : std::nullopt);
-        if (closes) {
-            Fixture next;
-            next.window.applyPositionTwips(*stored);
-            QCOMPARE(QRect(next.window.pos(), next.window.size()), QRect(pos, size));
-        }
-    }
-
-    void helpPageIsInstalled() {
-        Fixture f;
-        QVERIFY(f.window.helpPagePath().endsWith(QStringLiteral("/trackfen help contents.htm")));
-        // The build puts the page into the program's folder.
-        const QString built =
-            QStringLiteral(TRACKFEN_BINARY_DIR "/shell/trackfen help contents.htm");
-        const QByteArray page = test::readAll(built);
-        QVERIFY2(page.contains("<title>TrackFen Help</title>"), qPrintable(built));
-    }
-
-    void optionsOfferTheSystemsSerialPorts() {
-        Fixture f;
-        f.window.show();
-        f.window.mnuopt_Click();
-        OptionsWindow* options = f.window.optionsWindow();
-        QVERIFY(options);
-        auto* button = options->findChild<QToolButton*>(QStringLiteral("cmdComPorts2"));
-        auto* device = options->findChild<QLineEdit*>(QStringLiteral("txtComDevice2"));
-        QVERIFY(button && button->menu() && device);
-        // The system's ports, listed once however often the menu opens; none: one disabled
-        // entry says so.
-        QMenu* menu = button->menu();
-        emit menu->aboutToShow();
-        emit menu->aboutToShow();
-        const auto ports = QSerialPortInfo::availablePorts();
-        const QList<QAction*> actions = menu->actions();
-        QCOMPARE(actions.size(), qMax<qsizetype>(1, ports.size()));
-        QCOMPARE(actions.first()->isEnabled(), !ports.isEmpty());
-        if (!ports.isEmpty()) {
-            actions.last()->trigger();
-            QCOMPARE(device->text(), ports.last().systemLocation());
-        }
+        QCOMPARE(stored, std::optional(QRect(pos * 15, size * 15)));
+        Fixture next;
+        next.window.applyPositionTwips(*stored);
+        QCOMPARE(QRect(next.window.pos(), next.window.size()), QRect(pos, size));
     }
 
     void optionsUpdateWritesAndRereads() {
@@ -318,6 +203,20 @@ private slots:
         auto* folder = static_cast<QLineEdit*>(get("dltDrive"));
         QCOMPARE(folder->text() + QDir::separator(), f.config.settings.dataDir);
         QVERIFY(static_cast<QRadioButton*>(get("optCom1"))->isChecked());
+
+        // A folder that cannot be used (relative, or under a file) is refused; nothing is written.
+        const QString file = f.program.filePath(QStringLiteral("plain"));
+        QVERIFY(test::writeAll(file, "x"));
+        const QByteArray before = test::readAll(f.config.configPath());
+        for (const QString& unusable :
+             {QStringLiteral("data here"), file + QStringLiteral("/sub")}) {
+            folder->setText(unusable);
+            static_cast<QPushButton*>(get("cmdOK"))->click();
+            QVERIFY(options->isVisible());
+        }
+        QCOMPARE(f.ui.texts(QStringLiteral("message")), (QStringList{msg(383), msg(383)}));
+        QCOMPARE(test::readAll(f.config.configPath()), before);
+        f.ui.shown.clear();
 
         const QString newData = f.program.filePath(QStringLiteral("library"));
         folder->setText(newData);
@@ -349,61 +248,31 @@ private slots:
         QCOMPARE(shown.size(), 1);
         QVERIFY(shown[0].startsWith(msg(366) + '\r' + msg(367) + "\r\r"));
 
-        // Opening again shows the file's values.
+        // Opening again shows the file's values. The two switches are kept apart (never-search
+        // off, always-search on), and with a changer on the chosen port the update brings the
+        // offline link up; the changer's mode report then opens the audio tab.
+        SimProcess sim;
+        QVERIFY2(sim.start(test::sourcePath(QStringLiteral("resources/demo-library.json"))),
+                 qPrintable(sim.lastError()));
+        f.window.enterTextOnlyMode();
+        QVERIFY(!f.window.audioTabEnabled());
+        f.ui.shown.clear();
         f.window.mnuopt_Click();
         QCOMPARE(folder->text(), newData);
         QVERIFY(static_cast<QRadioButton*>(get("optCom3"))->isChecked());
         QVERIFY(!web->isEnabled());
-        // The two switches are kept apart: never-search off, always-search on.
         noWeb->click();
         QVERIFY(web->isEnabled() && web->isChecked());
+        static_cast<QRadioButton*>(get("optCom2"))->setChecked(true);
+        static_cast<QLineEdit*>(get("txtComDevice2"))->setText(sim.portPath());
         static_cast<QPushButton*>(get("cmdOK"))->click();
         QVERIFY(!options->isVisible());
         QCOMPARE(int(f.config.settings.noWebSearch), 0);
         QCOMPARE(int(f.config.settings.alwaysWebSearch), 1);
-    }
-
-    void optionsRejectUnusableFolder_data() {
-        QTest::addColumn<QString>("folder");
-        QTest::newRow("empty") << QString();
-        QTest::newRow("relative") << QStringLiteral("data here");
-        QTest::newRow("under a file") << QStringLiteral("FILE/sub");
-    }
-
-    void optionsRejectUnusableFolder() {
-        QFETCH(QString, folder);
-        Fixture f;
-        const QString file = f.program.filePath(QStringLiteral("plain"));
-        QVERIFY(test::writeAll(file, "x"));
-        folder.replace(QStringLiteral("FILE"), file);
-        const QByteArray before = test::readAll(f.config.configPath());
-        f.window.mnuopt_Click();
-        OptionsWindow* options = f.window.optionsWindow();
-        options->findChild<QLineEdit*>("dltDrive")->setText(folder);
-        options->findChild<QPushButton*>("cmdOK")->click();
-        QCOMPARE(f.ui.texts(QStringLiteral("message")), QStringList{msg(383)});
-        QVERIFY(options->isVisible());
-        QCOMPARE(test::readAll(f.config.configPath()), before);
-    }
-
-    void optionsUpdateBringsOfflineLinkUp() {
-        SimProcess sim;
-        QVERIFY2(sim.start(test::sourcePath(QStringLiteral("resources/demo-library.json"))),
-                 qPrintable(sim.lastError()));
-        Fixture f;
-        f.window.show();
-        f.window.enterTextOnlyMode();
-        QVERIFY(!f.window.audioTabEnabled());
-        f.window.mnuopt_Click();
-        OptionsWindow* options = f.window.optionsWindow();
-        options->findChild<QRadioButton*>("optCom2")->setChecked(true);
-        options->findChild<QLineEdit*>("txtComDevice2")->setText(sim.portPath());
-        options->findChild<QPushButton*>("cmdOK")->click();
         QVERIFY2(f.ui.shown.isEmpty(), qPrintable(f.ui.texts("message").join('|')));
         QCOMPARE(f.link.linkState(), kLinkUp);
         QCOMPARE(f.link.linkBusy(), qint16(kLinkIdle));
         QVERIFY(!f.link.linkEstablished()); // only start-up and reconnect set it
-        // The changer's mode report then opens the audio tab.
         QTRY_VERIFY_WITH_TIMEOUT(f.window.audioTabEnabled(), 10000);
         QCOMPARE(f.window.tabs()->currentIndex(), 1);
     }
