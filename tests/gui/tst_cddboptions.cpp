@@ -1,18 +1,16 @@
 // The lookup component's options: the options window, their persistence in the settings
-// store, the proxy password's private file, and the about window.
+// store, and the proxy password's private file.
 
 #include "common/scriptedui.h"
 #include "common/testsupport.h"
 #include "lookup/cddbsettings.h"
 #include "lookup/mbsettings.h"
-#include "lookup/widgets/cddbaboutwindow.h"
 #include "lookup/widgets/cddboptionswindow.h"
 #include "lookup/widgets/passwordstore.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
-#include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QSettings>
@@ -69,15 +67,11 @@ private slots:
         QVERIFY(!QFile::exists(path));
     }
 
-    void optionsWindowStoresAndSaysWhere() {
+    void optionsWindowStores() {
         QTemporaryDir dir;
         ScriptedUi ui;
         const QString secret = dir.path() + "/cddb-proxy.secret";
         CddbOptionsWindow window(CddbSettings::load(), PasswordStore::privateFile(secret), ui);
-        const QString where = window.findChild<QLabel*>("lbPasswordStore")->text();
-        QVERIFY2(where.contains(secret) && where.contains("readable only by you"),
-                 qPrintable(where));
-
         window.findChild<QComboBox*>("cmbScheme")->setCurrentText("http");
         setText(window, "txtServer", "cddb.example.org");
         setText(window, "txtPort", "8880");
@@ -90,7 +84,6 @@ private slots:
         window.findChild<QRadioButton*>("optOfflineInstead")->setChecked(true);
         auto* order = window.findChild<QComboBox*>("cmbLookupOrder");
         QCOMPARE(order->currentText(), QString("CDDB only")); // the default
-        QCOMPARE(order->count(), 4);
         order->setCurrentIndex(3);
         setText(window, "txtMbServer", "mb.example.org");
         setText(window, "txtMbPort", "5000");
@@ -123,9 +116,6 @@ private slots:
         QTest::newRow("port") << QStringList{"txtPort", "70000", "server port"};
         QTest::newRow("query path") << QStringList{"txtQueryPath", "cddb.cgi", "paths"};
         QTest::newRow("e-mail") << QStringList{"txtEmail", "not-an-address", "e-mail"};
-        QTest::newRow("proxy port") << QStringList{"txtProxyPort", "http", "proxy port"};
-        QTest::newRow("MusicBrainz server")
-            << QStringList{"txtMbServer", "mb.org/x?", "MusicBrainz server"};
         QTest::newRow("missing offline folder")
             << QStringList{"txtOfflineFolder", "/nonexistent/cddb", "does not exist"};
     }
@@ -156,22 +146,9 @@ private slots:
         s.sync();
         const CddbOptions o = CddbSettings::load();
         const CddbOptions defaults;
-        QCOMPARE(o.scheme, defaults.scheme);
-        QCOMPARE(o.port, defaults.port);
-        QCOMPARE(o.server, defaults.server);
+        QCOMPARE((QStringList{o.scheme, o.server, QString::number(o.port)}),
+                 (QStringList{defaults.scheme, defaults.server, QString::number(defaults.port)}));
         QCOMPARE(o.offlineMode, defaults.offlineMode);
-    }
-
-    void aboutSaysWhereDiscsAreLookedUp() {
-        CddbOptions o;
-        QStringList lines = CddbAboutWindow::lines(o);
-        QVERIFY(lines.contains("Server: https://gnudb.gnudb.org"));
-        QVERIFY(lines.contains("Offline database: not used"));
-        o.offlineFolder = "/srv/cddb";
-        o.offlineMode = CddbOptions::Offline::Instead;
-        lines = CddbAboutWindow::lines(o);
-        QVERIFY(lines.contains("Server: not used"));
-        QVERIFY(lines.contains("Offline database: /srv/cddb, used instead of the server"));
     }
 };
 
