@@ -50,8 +50,9 @@ private slots:
     }
     void cleanup() { tearDown(); }
 
-    // What a load shows of the PC's files, then the cell editor: how it opens, what Esc, Enter,
-    // losing the focus and the arrows commit, and the memory column's 25 characters.
+    // What a load shows of the PC's files, what a wrong disc number does, then the cell editor:
+    // how it opens, what Esc, Enter, losing the focus and the arrows commit, and the memory
+    // column's 25 characters.
     void loadAndEditCells() {
         loadDisc("5");
         QVERIFY(m_tab->discLoaded());
@@ -63,6 +64,18 @@ private slots:
         QVERIFY(m_status.shown.contains(8));
         QVERIFY(!child<QPushButton>("cmdSave")->isEnabled());
         QVERIFY(messages().isEmpty());
+        // A number no slot has is refused and the loaded disc stays. With nothing typed
+        // (Backspace turned the load off), Enter does nothing at all.
+        QComboBox* dno = child<QComboBox>("cmbTextDno");
+        for (const QString typed : {"0", "201", ""}) {
+            loadDisc(typed);
+            QCOMPARE(messages(), typed.isEmpty() ? QStringList{} : QStringList{msg(392)});
+            if (!typed.isEmpty())
+                QCOMPARE(dno->currentText().trimmed(), QString("5"));
+            QCOMPARE(m_tab->currentDisc(), 5);
+            QVERIFY(m_tab->discLoaded());
+            m_ui.shown.clear();
+        }
         // Double-click: the whole title, caret at the start.
         doubleClick(0, 1);
         QVERIFY(editor()->isVisible());
@@ -161,25 +174,10 @@ private slots:
         QCOMPARE(cell(0, 0), QString("1"));
     }
 
-    // A number no slot has is refused and the loaded disc stays. With nothing typed (Backspace
-    // turned the load off), Enter does nothing at all.
-    void invalidDiscKeepsLoadedDisc() {
-        loadDisc("5");
-        QComboBox* dno = child<QComboBox>("cmbTextDno");
-        for (const QString typed : {"0", "201", ""}) {
-            m_ui.shown.clear();
-            loadDisc(typed);
-            QCOMPARE(messages(), typed.isEmpty() ? QStringList{} : QStringList{msg(392)});
-            if (!typed.isEmpty())
-                QCOMPARE(dno->currentText().trimmed(), QString("5"));
-            QCOMPARE(m_tab->currentDisc(), 5);
-            QCOMPARE(cell(0, 1), QString("Low Tide"));
-            QVERIFY(m_tab->discLoaded());
-        }
-    }
-
-    // The music type is saved as its code; "Erotic" is refused, the entry before it taken.
-    void saveWritesWhatWasEdited() {
+    // Copy fills the memory titles from the full ones, cut to 25 characters, and keeps the
+    // memory title of a track without a full one. The save writes the full titles, the checked
+    // user files and the music type as its code ("Erotic" is refused, the entry before taken).
+    void copyAndSave() {
         loadDisc("5");
         QComboBox* mtype = child<QComboBox>("cmbTextMType");
         mtype->setFocus();
@@ -189,25 +187,33 @@ private slots:
         QVERIFY(m_tab->changed());
         mtype->setCurrentIndex(4); // code 5
         emit mtype->activated(4);
+        const QString discTitle = "A Longer Name For <b>Harbour</b> Lights";
         QLineEdit* title = child<QLineEdit>("TxtDTitle1");
         title->setFocus();
         title->setCursorPosition(0);
-        QTest::keyClicks(title, "A ");
+        QTest::keyClicks(title, "A Longer Name For ");
+        editCell(0, 1, QString(30, 't'));
+        grid()->item(1, 2)->setText("kept"); // track 2 has no full title
+        QTest::mouseClick(child<QPushButton>("cmdCopy"), Qt::LeftButton);
+        QCOMPARE(child<QLineEdit>("TxtDTitle2")->text(), discTitle.left(25));
+        QCOMPARE(cell(0, 2), QString(25, 't'));
+        QCOMPARE(cell(1, 2), QString("kept"));
+        QCOMPARE(cell(2, 2), QString("Lanterns"));
+        QCOMPARE(m_status.shown.last(), 9);
         child<QListWidget>("lstTextUFile")->item(7)->setCheckState(Qt::Checked);
         editCell(1, 1, "Middle");
-        QVERIFY(m_tab->changed());
         m_ui.answers = {Answer::Yes, Answer::Yes}; // save? update the data?
         QTest::mouseClick(child<QPushButton>("cmdSave"), Qt::LeftButton);
         QCOMPARE(messages(), QStringList({msg(402), msg(405)}));
         const auto saved = discfile::readDiscFile(m_dataDir + "DISC5.txt");
         QVERIFY(saved);
-        QCOMPARE(saved->discTitle, QString("A <b>Harbour</b> Lights"));
-        QCOMPARE(saved->trackTitles, QStringList({"Low Tide", "Middle", "Lanterns"}));
+        QCOMPARE(saved->discTitle, discTitle);
+        QCOMPARE(saved->trackTitles, QStringList({QString(30, 't'), "Middle", "Lanterns"}));
         const auto block = discdata::readBlock(m_dataDir + "discdata.txt", 5);
         QCOMPARE(int(block->userFileByte), 128);
         QCOMPARE(int(block->musicType), 5);
         const auto list = textfile::readLines(m_dataDir + "tempdisc.txt");
-        QVERIFY(list && list->contains("[  5] A <b>Harbour</b> Lights"));
+        QVERIFY(list && list->contains("[  5] " + discTitle));
         QVERIFY(!m_tab->changed());
         QVERIFY(!child<QPushButton>("cmdSave")->isEnabled());
         QVERIFY(child<QPushButton>("cmdLoad")->isEnabled());
@@ -250,23 +256,6 @@ private slots:
         QCOMPARE(child<QPushButton>("cmdSave")->isEnabled(), cancelled);
         if (cancelled && !closing)
             QCOMPARE(cell(2, 1), QString("Edited Lanterns"));
-    }
-
-    void copyCutsAndKeepsEmpty() {
-        loadDisc("5");
-        QLineEdit* title = child<QLineEdit>("TxtDTitle1");
-        title->setFocus();
-        title->selectAll();
-        QTest::keyClicks(title, QString(40, 'd'));
-        editCell(0, 1, QString(30, 't'));
-        grid()->item(1, 2)->setText("kept"); // track 2 has no PC title
-        QTest::mouseClick(child<QPushButton>("cmdCopy"), Qt::LeftButton);
-        QCOMPARE(child<QLineEdit>("TxtDTitle2")->text(), QString(25, 'd'));
-        QCOMPARE(cell(0, 2), QString(25, 't'));
-        QCOMPARE(cell(1, 2), QString("kept"));
-        QCOMPARE(cell(2, 2), QString("Lanterns"));
-        QCOMPARE(m_status.shown.last(), 9);
-        QVERIFY(m_tab->changed());
     }
 
     // Entering the tab keeps unsaved edits. A read-all pass cannot be cancelled, so neither can
