@@ -43,8 +43,9 @@ private slots:
     void cleanup() { tearDown(); }
 
     // The editor over the list: its keys, the 25-character limit and change detection; the close
-    // box asks about changes and CANCEL closes without asking, neither sends anything.
-    void editAndClose() {
+    // box asks about changes and CANCEL closes without asking, neither sends anything; UPDATE
+    // sends the names, with a changer and without.
+    void editCloseAndUpdate() {
         const QJsonValue sent = m_sim.dump().value("userFileNames");
         QVERIFY(!panel()->isVisible());
         open();
@@ -110,11 +111,9 @@ private slots:
         QCOMPARE(m_sim.dump().value("userFileNames"), sent);
         QVERIFY(!listNames().contains("Not Sent"));
         QVERIFY(m_spread.isEmpty());
-    }
 
-    // A refused upload closes the editor and leaves the list as it was; an accepted one shows
-    // the names in the list and hands them on.
-    void updateSendsAndSpreadsNames() {
+        // A refused upload closes the editor and leaves the list as it was; an accepted one
+        // shows the names in the list and hands them on.
         m_ui.answers = {Answer::No}; // no web search for the disc in the player
         m_tab->enterTab();           // the list shows ufn.txt's names
         QCOMPARE(listNames(), kNames);
