@@ -21,12 +21,6 @@ using namespace tf;
 using test::crlf;
 using Answer = UserInterface::Answer;
 
-namespace {
-
-const DiscIdBytes kId5{0x00, 0x1A, 0xFF, 0x07};
-
-} // namespace
-
 class TestTitlesEdit : public QObject, public test::TitlesTabRig {
     Q_OBJECT
 private slots:
@@ -38,7 +32,7 @@ private slots:
         // Disc 5: a block in discdata.txt and DISC5.txt with three tracks. Which file a load
         // takes the titles from is integration.tst_titleflows'; here, what the tab shows of them.
         DiscRecord disc;
-        disc.identity = {5, kId5};
+        disc.identity = {5, {0x00, 0x1A, 0xFF, 0x07}};
         disc.minTno = 1;
         disc.maxTno = 3;
         disc.toc = {{0, 2, 0}, {4, 0, 10}, {7, 30, 0}, {11, 0, 0}};
