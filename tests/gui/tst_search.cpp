@@ -1,7 +1,7 @@
 // The title search through the whole program as main() composes it: the index follows the
-// data folder (a title file written as a save or lookup writes it, an import), and a result
-// chosen with the keyboard opens its disc on the titles tab or reaches changer-sim as the audio
-// tab's play request.
+// data folder (a title file written as a save or lookup writes it), and a result chosen with
+// the keyboard opens its disc on the titles tab or reaches changer-sim as the audio tab's play
+// request.
 
 #include "base/catalogue.h"
 #include "common/programrig.h"
@@ -9,7 +9,6 @@
 #include "link/frame.h"
 #include "link/link.h"
 #include "playback/widgets/audiotab.h"
-#include "portability/libraryimport.h"
 #include "shell/widgets/application.h"
 #include "shell/widgets/composition.h"
 #include "shell/widgets/mainwindow.h"
@@ -96,17 +95,6 @@ private slots:
         QTest::keyClick(field(p), Qt::Key_Return);
         QCOMPARE(status(), msg(msgid::SearchBusy));
         p.app->link().setCommandInProgress(false);
-
-        // An import is found too.
-        library::Library incoming;
-        library::TitlePart titles;
-        titles.discTitle = QString::fromUtf8("Ångström Sessions");
-        titles.trackTitles = QStringList{"Opening"};
-        incoming.discs.append(library::Disc{6, std::nullopt, titles});
-        QVERIFY(library::importInto(p.app->config().settings.dataDir, incoming, {}).ok());
-        QTest::keyClick(field(p), Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClicks(field(p), "angstrom");
-        QTRY_COMPARE(current(p), QStringLiteral("6:"));
     }
 };
 
