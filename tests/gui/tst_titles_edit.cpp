@@ -78,6 +78,7 @@ private slots:
         QTest::keyClick(editor(), Qt::Key_Escape);
         QVERIFY(!editor()->isVisible());
         QCOMPARE(cell(0, 1), QString("Low Tide"));
+        QVERIFY(!m_tab->changed());
         // Enter commits a changed text and never puts a line break into it.
         QTest::keyClick(grid(), Qt::Key_F2, Qt::ControlModifier);
         QTest::keyClicks(editor(), "New ");
