@@ -189,15 +189,12 @@ private slots:
         MenuRig rig;
         QVERIFY(rig.startMenu());
         QVERIFY(!rig.service.Web_search_CDDB(1)); // 202: no match
-        // A new disc: no category yet, so the first try is refused with the reason.
+        // A new disc for the table; a second edit keeps the first one's titles and adds the
+        // category. (A disc without one is refused in the client as well: tst_cddbclient.)
         const QStringList tracks{"One", "Two", "Three", "Four"};
         whenDiscInfo({"New Artist", "New Album", tracks, {}, true});
         rig.menu.mnuCDDB2_UDI_Click();
         QCOMPARE(rig.menu.infoResult, CddbMenu::kInfoChanged);
-        rig.menu.mnuCDDB2_SMI_Click();
-        QVERIFY(rig.told("CDDB categories"));
-        QVERIFY(rig.posts().isEmpty());
-
         whenDiscInfo({QString(), QString(), {}, "misc", true});
         rig.menu.mnuCDDB2_UDI_Click();
         rig.menu.mnuCDDB2_SMI_Click();
