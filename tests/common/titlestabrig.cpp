@@ -7,35 +7,40 @@
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QLineEdit>
 #include <QTableWidget>
 #include <QTest>
 
 namespace tf::test {
 
-QJsonObject TitlesTabRig::disc1() {
-    return QJsonObject{{"slot", 1},
-                       {"toc", QJsonArray{"00:02:00", "04:00:10", "07:30:00", "11:00:00"}},
-                       {"memory", QJsonObject{{"title", "Memory Disc"},
-                                              {"tracks", QJsonArray{"One", "", "Three"}}}},
-                       {"userFiles", QJsonArray{1, 3}},
-                       {"musicType", 5}};
-}
-
-void TitlesTabRig::writeLibrary(const QJsonObject& library) {
+void TitlesTabRig::writeLibrary() {
     QVERIFY(m_libDir.isValid());
     QVERIFY2(!SimProcess::executable().isEmpty(), "built without changer-sim");
+    const QJsonArray discs{
+        QJsonObject{{"slot", 1},
+                    {"toc", QJsonArray{"00:02:00", "04:00:10", "07:30:00", "11:00:00"}},
+                    {"memory", QJsonObject{{"title", "Memory Disc"},
+                                           {"tracks", QJsonArray{"One", "", "Three"}}}},
+                    {"userFiles", QJsonArray{1, 3}},
+                    {"musicType", 5}},
+        QJsonObject{{"slot", 2},
+                    {"lengths", QJsonArray{"4:10", "3:20"}},
+                    {"cdText",
+                     QJsonObject{{"title", "Text Disc"}, {"tracks", QJsonArray{"Alpha", "Beta"}}}}},
+        QJsonObject{{"slot", 3}, {"lengths", QJsonArray{"4:00", "3:00"}}, {"musicType", 17}},
+        QJsonObject{{"slot", 7}, {"lengths", QJsonArray{"3:00"}}, {"titleLocked", true}},
+    };
+    const QJsonObject library{
+        {"play", QJsonObject{{"disc", 1}, {"track", 1}, {"state", "stopped"}}},
+        {"userFileNames", QJsonArray{"Road Trip", "Sunday"}},
+        {"discs", discs}};
     m_libraryPath = m_libDir.filePath("library.json");
     QVERIFY(writeAll(m_libraryPath, QJsonDocument(library).toJson()));
 }
 
-void TitlesTabRig::startChanger(const QStringList& simArgs) {
-    if (QTest::currentTestFailed())
-        return;
-    QVERIFY2(m_sim.start(m_libraryPath, simArgs), qPrintable(m_sim.lastError()));
-}
-
-void TitlesTabRig::makeLink() {
+void TitlesTabRig::showTab(const QStringList& simArgs,
+                           const std::function<void(LinkTimings&)>& tune, int disc) {
     if (QTest::currentTestFailed())
         return;
     m_dir = std::make_unique<QTemporaryDir>();
@@ -48,30 +53,20 @@ void TitlesTabRig::makeLink() {
     m_config = std::make_unique<Configuration>(m_dir->path());
     m_config->settings.dataDir = m_dataDir;
     m_link = std::make_unique<Link>(m_ui);
-}
-
-void TitlesTabRig::openLink(const std::function<void(LinkTimings&)>& tune) {
-    if (QTest::currentTestFailed())
-        return;
-    LinkTestAccess::timings(*m_link).errorCountdownS = 0;
-    if (tune)
-        tune(LinkTestAccess::timings(*m_link));
-    QCOMPARE(m_link->openDevice(m_sim.portPath()), 0);
-    m_link->RS232C_Changer_INIT();
-    QCOMPARE(m_link->linkState(), kLinkUp);
-}
-
-void TitlesTabRig::waitForDisc(int disc) {
-    if (QTest::currentTestFailed())
-        return;
-    QTRY_COMPARE(m_link->playValues().PlayDisc, qint16(disc));
-    QTRY_COMPARE(m_link->playValues().TocReadyDisc, qint16(disc));
-    QTRY_VERIFY(m_link->modeCode() != 0);
-}
-
-void TitlesTabRig::showTab() {
-    if (QTest::currentTestFailed())
-        return;
+    if (!m_libraryPath.isEmpty()) {
+        QVERIFY2(m_sim.start(m_libraryPath, simArgs), qPrintable(m_sim.lastError()));
+        LinkTestAccess::timings(*m_link).errorCountdownS = 0;
+        if (tune)
+            tune(LinkTestAccess::timings(*m_link));
+        QCOMPARE(m_link->openDevice(m_sim.portPath()), 0);
+        m_link->RS232C_Changer_INIT();
+        QCOMPARE(m_link->linkState(), kLinkUp);
+    }
+    if (disc != 0) {
+        QTRY_COMPARE(m_link->playValues().PlayDisc, qint16(disc));
+        QTRY_COMPARE(m_link->playValues().TocReadyDisc, qint16(disc));
+        QTRY_VERIFY(m_link->modeCode() != 0);
+    }
     m_ctx = std::make_unique<AppContext>(AppContext{*m_link, *m_config, m_ui, m_lookup});
     m_tab = std::make_unique<TitlesTab>(*m_ctx, m_status);
     m_tab->resize(700, 500);
@@ -123,7 +118,13 @@ void TitlesTabRig::typeDisc(const QString& disc) {
     QComboBox* dno = child<QComboBox>(QStringLiteral("cmbTextDno"));
     dno->setFocus();
     dno->lineEdit()->selectAll();
+    QTest::keyClick(dno, Qt::Key_Backspace);
     QTest::keyClicks(dno, disc);
+}
+
+void TitlesTabRig::loadDisc(const QString& disc) {
+    typeDisc(disc);
+    QTest::keyClick(child<QComboBox>(QStringLiteral("cmbTextDno")), Qt::Key_Return);
 }
 
 } // namespace tf::test

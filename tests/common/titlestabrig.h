@@ -13,7 +13,6 @@
 #include "operations/lookupservice.h"
 #include "store/config.h"
 
-#include <QJsonObject>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -49,25 +48,18 @@ struct RecordingLookup : LookupService {
 };
 
 class TitlesTabRig {
-public:
-    // Disc 1 of the simulator's library: memory titles for tracks 1 and 3, user files 1 and 3,
-    // music type 5.
-    static QJsonObject disc1();
-
 protected:
-    // Writes the simulator's library, once for the test case.
-    void writeLibrary(const QJsonObject& library);
-    // Starts the simulator on that library.
-    void startChanger(const QStringList& simArgs = {});
-    // A fresh data folder, settings and a closed link; the scripted user and logs start empty.
-    void makeLink();
-    // Opens the link to the simulator and brings it up; `tune` first changes its timings.
-    void openLink(const std::function<void(LinkTimings&)>& tune = {});
-    // Waits until the changer has reported `disc` in the player, its contents and its mode; a
-    // mode arriving later would end the waits for a disc as a mode change does.
-    void waitForDisc(int disc);
-    // The tab, shown and active.
-    void showTab();
+    // Writes the simulator's library, once for the test case. Disc 1 is in the player, stopped:
+    // memory titles for tracks 1 and 3, user files 1 and 3, music type 5. Disc 2 has CD TEXT,
+    // disc 3 music type 17, disc 7 refuses title input; user files 1 and 2 have names.
+    void writeLibrary();
+    // A fresh data folder and settings, the scripted user and logs empty, then the tab shown and
+    // active. With a library written, the simulator is started with `simArgs` first and the link
+    // brought up to it (`tune` first changes its timings); with `disc`, the tab is shown once the
+    // changer has reported that disc in the player, its contents and its mode (a mode arriving
+    // later would end the waits for a disc as a mode change does).
+    void showTab(const QStringList& simArgs = {},
+                 const std::function<void(LinkTimings&)>& tune = {}, int disc = 0);
     // Enters the tab, which loads the disc in the player; the web search is declined.
     void enterTabOnDisc(int disc);
     void tearDown();
@@ -82,8 +74,11 @@ protected:
     QString cell(int row, int column) const;
     // Edits a grid cell with the cell editor, as Ctrl+F2 opens it.
     void editCell(int row, int column, const QString& text);
-    // Types a disc number into the disc box, replacing what it shows.
+    // Types a disc number into the disc box, replacing what it shows (Backspace first, which
+    // turns the load off until something is typed).
     void typeDisc(const QString& disc);
+    // Types a disc number and presses Enter in the disc box, which loads it.
+    void loadDisc(const QString& disc);
     QStringList messages() const { return m_ui.texts(QStringLiteral("message")); }
 
     QTemporaryDir m_libDir;

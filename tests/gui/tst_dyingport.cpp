@@ -8,7 +8,6 @@
 #include "common/testsupport.h"
 #include "common/titlestabrig.h"
 
-#include <QJsonArray>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -37,24 +36,14 @@ Q_DECLARE_METATYPE(State)
 class TestDyingPort : public QObject, public test::TitlesTabRig {
     Q_OBJECT
 private slots:
-    void initTestCase() {
-        const QJsonArray discs{
-            disc1(),
-            QJsonObject{{"slot", 2}, {"lengths", QJsonArray{"4:00", "3:00"}}, {"musicType", 17}},
-        };
-        writeLibrary(
-            QJsonObject{{"play", QJsonObject{{"disc", 1}, {"track", 1}, {"state", "stopped"}}},
-                        {"discs", discs}});
-    }
+    void initTestCase() { writeLibrary(); }
 
     void init() {
-        startChanger({"--load-ms", "0", "--think-ms", "2"});
-        makeLink();
-        openLink([](LinkTimings& t) { t.frameMs = t.replyMs = t.nextFrameMs = 300; });
+        showTab(
+            {"--load-ms", "0", "--think-ms", "2"},
+            [](LinkTimings& t) { t.frameMs = t.replyMs = t.nextFrameMs = 300; }, 1);
         if (!QTest::currentTestFailed())
             LinkTestAccess::setLinkEstablished(*m_link, true);
-        waitForDisc(1);
-        showTab();
         enterTabOnDisc(1);
     }
     void cleanup() { tearDown(); }
@@ -81,19 +70,13 @@ private slots:
         editCell(0, 2, "Uno");
         QVERIFY(m_tab->changed());
 
-        switch (state) {
-        case State::Idle:
-            QVERIFY(m_sim.ok("hangup"));
-            break;
-        case State::Pushing:
-            QVERIFY(m_sim.ok(QStringLiteral("fault cut %1").arg(unit)));
+        QVERIFY(m_sim.ok(state == State::Idle ? QStringLiteral("hangup")
+                                              : QStringLiteral("fault cut %1").arg(unit)));
+        if (state == State::Pushing)
             QVERIFY(m_sim.ok("load 2")); // the changer's own panel: it reports the new disc
-            break;
-        case State::Saving:
-            QVERIFY(m_sim.ok(QStringLiteral("fault cut %1").arg(unit)));
+        if (state == State::Saving) {
             m_ui.answers = {Answer::Yes};
             QTest::mouseClick(child<QPushButton>("cmdSave"), Qt::LeftButton);
-            break;
         }
         QTRY_COMPARE_WITH_TIMEOUT(close.count(), 1, 10000);
         QVERIFY(!m_link->isOpen());
@@ -119,7 +102,7 @@ private slots:
         QVERIFY(!m_tab->changed());
         const QByteArray saved = test::readAll(m_dataDir + "DISC1.txt");
         QVERIFY(saved.contains("First full title") && saved.contains("Third full title"));
-        QCOMPARE(m_link->linkBusy() == kLinkIdle || m_link->linkBusy() == kLinkOffline, true);
+        QVERIFY(m_link->linkBusy() == kLinkIdle || m_link->linkBusy() == kLinkOffline);
     }
 };
 

@@ -1,6 +1,7 @@
 // The title search through the whole program as main() composes it: the index follows the
-// data folder (a title file written as a save or lookup writes it, an import), and a result
-// chosen with the keyboard reaches changer-sim as the audio tab's play request.
+// data folder (a title file written as a save or lookup writes it), and a result chosen with
+// the keyboard opens its disc on the titles tab or reaches changer-sim as the audio tab's play
+// request.
 
 #include "base/catalogue.h"
 #include "common/programrig.h"
@@ -8,7 +9,6 @@
 #include "link/frame.h"
 #include "link/link.h"
 #include "playback/widgets/audiotab.h"
-#include "portability/libraryimport.h"
 #include "shell/widgets/application.h"
 #include "shell/widgets/composition.h"
 #include "shell/widgets/mainwindow.h"
@@ -40,12 +40,6 @@ void find(ProgramRig& p, const QString& text) {
     QTest::keyClick(p.window, Qt::Key_F, Qt::ControlModifier);
     QTest::keyClicks(field(p), text);
 }
-// Written as a lookup or a save writes a title file, while the program runs.
-bool writeTitles(ProgramRig& p, int disc) {
-    return discfile::writeFromLookup(p.app->config().settings.dataDir, {quint8(disc), {1, 2, 3, 4}},
-                                     1, 3, QString::fromUtf8("Nuit Blanche Ensemble / Gares"),
-                                     {"Platform One", "Nightfall Road", "Last Departure"});
-}
 
 } // namespace
 
@@ -55,15 +49,40 @@ private slots:
     void indexFollowsTheFolderAndResultsPlay() {
         ProgramRig p;
         QVERIFY2(p.start(), qPrintable(p.sim.lastError()));
-        QVERIFY(writeTitles(p, 5));
-        find(p, "nightf");
-        QVERIFY(field(p)->hasFocus());
-        QTRY_COMPARE(current(p), QStringLiteral("5:2"));
+        // Written as a lookup or a save writes a title file, while the program runs.
+        QVERIFY(discfile::writeFromLookup(p.app->config().settings.dataDir, {5, {1, 2, 3, 4}}, 1, 3,
+                                          QString::fromUtf8("Nuit Blanche Ensemble / Gares"),
+                                          {"Platform One", "Nightfall Road", "Last Departure"}));
+
+        // Ctrl+Enter opens the result's disc on the titles tab; unsaved titles there are asked
+        // about first, and Cancel keeps the disc they belong to.
+        p.window->tabs()->setCurrentIndex(MainWindow::kTitlesTab);
+        TitlesTab* tab = p.parts->titlesTab();
+        QTRY_VERIFY(tab->discLoaded() && p.idle());
+        const int before = tab->currentDisc();
+        QTest::keyClicks(tab->findChild<QLineEdit*>("TxtDTitle1"), "unsaved");
+        QVERIFY(tab->changed() && before != 5);
+        p.ui.shown.clear();
+        int asked = 0;
+        for (const auto answer : {UserInterface::Answer::Cancel, UserInterface::Answer::No}) {
+            p.ui.answers = {answer};
+            find(p, "nightf");
+            QVERIFY(field(p)->hasFocus());
+            QTRY_COMPARE(current(p), QStringLiteral("5:2"));
+            QTest::keyClick(field(p), Qt::Key_Return, Qt::ControlModifier);
+            QCOMPARE(p.ui.texts("message").count(msg(msgid::SaveChangesQuestion)), ++asked);
+            QCOMPARE(p.window->tabs()->currentIndex(), int(MainWindow::kTitlesTab));
+            QCOMPARE(tab->currentDisc(), answer == UserInterface::Answer::No ? 5 : before);
+        }
+        QVERIFY(p.idle() && tab->discLoaded() && !tab->changed());
+        QCOMPARE(tab->findChild<QComboBox*>("cmbTextDno")->currentText().trimmed(), QString("5"));
 
         // Enter plays it as a track chosen on the audio tab: the same request and status text.
         const auto status = [&] {
             return p.window->findChild<QLabel*>("lbSearchStatus")->text();
         };
+        find(p, "nightf");
+        QTRY_COMPARE(current(p), QStringLiteral("5:2"));
         QTest::keyClick(field(p), Qt::Key_Return);
         const QByteArray request = "rx frame 0b: " + buildPlayRequest(5, 2, 1).toHex(' ').toUpper();
         QTRY_COMPARE(p.sim.errorOutput().count(request), 1);
@@ -76,47 +95,6 @@ private slots:
         QTest::keyClick(field(p), Qt::Key_Return);
         QCOMPARE(status(), msg(msgid::SearchBusy));
         p.app->link().setCommandInProgress(false);
-
-        // An import is found too; Escape hands the focus back.
-        library::Library incoming;
-        library::TitlePart titles;
-        titles.discTitle = QString::fromUtf8("Ångström Sessions");
-        titles.trackTitles = QStringList{"Opening"};
-        incoming.discs.append(library::Disc{6, std::nullopt, titles});
-        QVERIFY(library::importInto(p.app->config().settings.dataDir, incoming, {}).ok());
-        QTest::keyClick(field(p), Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClicks(field(p), "angstrom");
-        QTRY_COMPARE(current(p), QStringLiteral("6:"));
-        QTest::keyClick(field(p), Qt::Key_Escape);
-        QVERIFY(!p.window->findChild<QTreeWidget*>("lstSearch")->isVisible());
-        QVERIFY(!field(p)->hasFocus());
-    }
-
-    // Ctrl+Enter opens the result's disc on the titles tab; unsaved titles there are asked about
-    // first, and Cancel keeps the disc they belong to.
-    void ctrlEnterOpensTheDiscOnTheTitlesTab() {
-        ProgramRig p;
-        QVERIFY2(p.start(), qPrintable(p.sim.lastError()));
-        QVERIFY(writeTitles(p, 4));
-        p.window->tabs()->setCurrentIndex(MainWindow::kTitlesTab);
-        TitlesTab* tab = p.parts->titlesTab();
-        QTRY_VERIFY(tab->discLoaded() && p.idle());
-        const int before = tab->currentDisc();
-        QTest::keyClicks(tab->findChild<QLineEdit*>("TxtDTitle1"), "unsaved");
-        QVERIFY(tab->changed() && before != 4);
-        p.ui.shown.clear();
-        int asked = 0;
-        for (const auto answer : {UserInterface::Answer::Cancel, UserInterface::Answer::No}) {
-            p.ui.answers = {answer};
-            find(p, "nightf");
-            QTRY_COMPARE(current(p), QStringLiteral("4:2"));
-            QTest::keyClick(field(p), Qt::Key_Return, Qt::ControlModifier);
-            QCOMPARE(p.ui.texts("message").count(msg(msgid::SaveChangesQuestion)), ++asked);
-            QCOMPARE(p.window->tabs()->currentIndex(), int(MainWindow::kTitlesTab));
-            QCOMPARE(tab->currentDisc(), answer == UserInterface::Answer::No ? 4 : before);
-        }
-        QVERIFY(p.idle() && tab->discLoaded() && !tab->changed());
-        QCOMPARE(tab->findChild<QComboBox*>("cmbTextDno")->currentText().trimmed(), QString("4"));
     }
 };
 
