@@ -84,8 +84,6 @@ void TestOpsUpload::uploadTitles_data() {
     const QStringList four{"Saved", "t1", "t2", "t3", "t4"};
     QTest::newRow("title status refused") << 1 << four << "refuse data 1" << false << 313 << 314
                                           << -1 << "Memory Disc" << QJsonObject();
-    QTest::newRow("disc title refused") << 1 << four << "refuse title 1" << false << 364 << 365
-                                        << -1 << "Memory Disc" << QJsonObject();
     // Titles the changer accepted before the refusal stay stored.
     QTest::newRow("second track refused")
         << 1 << four << "refuse title 1 2" << false << 364 << 365 << -1 << "Saved" << QJsonObject();
@@ -129,14 +127,7 @@ void TestOpsUpload::uploadTitles() {
 void TestOpsUpload::uploadEditorTitles() {
     OpsRig rig;
     QVERIFY(rig.start());
-    EditorTitlesUpload titles;
-    titles.disc = 1;
-    titles.minTno = 1;
-    titles.maxTno = 4;
-    titles.musicType = 14;
-    titles.userFileByte = 0x80;
-    titles.discTitle = "Edited";
-    titles.trackTitles = {"a", "b", "* NO TITLE *", "d"};
+    const EditorTitlesUpload titles{1, 1, 4, 14, 0x80, "Edited", {"a", "b", "* NO TITLE *", "d"}};
     const bool sent = holding(rig.link, [&] {
         return rig.link.ConfirmTitleInput(1) == 1 &&
                UploadEditorTitles(rig.link, rig.config, rig.ui, titles);
