@@ -1,19 +1,14 @@
 // The lookup flow end to end: master file -> CDDB server and MusicBrainz on loopback (HTTP
 // stubs, MusicBrainz serving replies of its shape from tests/data/musicbrainz) -> DISC<n>.txt ->
 // titles in the changer (changer-sim); the offer to add a disc neither database knows; the
-// demo's lookup from the saved samples, which hold a record of every disc of the demo library.
+// demo's lookup from the saved samples.
 
 #include "tst_lookupflow_fixture.h"
 
 #include "base/catalogue.h"
-#include "lookup/mbdiscid.h"
-#include "lookup/offlinedb.h"
-#include "sim/simlibrary.h"
 #include "store/discfile.h"
 
 #include <QDir>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -52,7 +47,6 @@ private slots:
     void sourceDecision();
     void cdTextDiscNeverGoesOnline();
     void allDiscsPass();
-    void demoRecordsCoverTheDemoLibrary();
     void demoDiscFound_data();
     void demoDiscFound();
     void secondLookupDuringAWaitIsRefused();
@@ -306,37 +300,6 @@ void TestLookupFlow::allDiscsPass() {
     QCOMPARE(rig.ui.texts("message"), QStringList{rig.service.lastOutcome.message});
     QVERIFY(rig.ui.texts("error").isEmpty());
     QVERIFY(!rig.ui.progressOpen);
-}
-
-// The sample database holds an exact record of every disc of the demo library (but the one
-// left, on purpose, to MusicBrainz's saved replies).
-void TestLookupFlow::demoRecordsCoverTheDemoLibrary() {
-    const QString path = sourcePath("resources/demo-library.json");
-    sim::ChangerLibrary library;
-    QString error;
-    QVERIFY2(sim::loadLibraryFile(path, &library, &error), qPrintable(error));
-    const QJsonArray discs = QJsonDocument::fromJson(readAll(path)).object()["discs"].toArray();
-    QVERIFY(discs.size() >= 24);
-    const OfflineCddb sample(sourcePath("resources/cddb-demo"));
-    for (const auto& value : discs) {
-        const QJsonObject entry = value.toObject();
-        QList<TocTime> table;
-        for (const sim::Msf& t : library.disc(entry.value("slot").toInt()).toc)
-            table.append(TocTime{quint8(t.minutes), quint8(t.seconds), quint8(t.frames)});
-        const auto toc = CddbToc::fromTocTimes(table);
-        QVERIFY(toc);
-        const auto mb = mbDiscId(*toc);
-        const CddbQueryResult found = sample.query(*toc);
-        if (mb && QFile::exists(sourcePath("resources/musicbrainz-demo/" + mb->id + ".json"))) {
-            QVERIFY(found.matches.isEmpty());
-            continue;
-        }
-        QVERIFY2(found.matchCode() == kMatchExact, qPrintable(toc->discId));
-        const CddbReadResult read = sample.read(found.matches.first().category, toc->discId);
-        QCOMPARE(read.disc.artist, entry.value("artist").toString());
-        QCOMPARE(read.disc.title, entry.value("album").toString());
-        QCOMPARE(read.disc.trackTitles.size(), toc->trackCount());
-    }
 }
 
 void TestLookupFlow::secondLookupDuringAWaitIsRefused() {
