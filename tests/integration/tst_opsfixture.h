@@ -118,12 +118,9 @@ struct OpsRig {
 inline QByteArray records(const QStringList& texts) {
     QByteArray out;
     for (const QString& text : texts) {
-        QByteArray record(128, '\0');
         const QByteArray bytes = text.toLatin1();
-        record[0] = char(bytes.size() & 0xFF);
-        record[1] = char(bytes.size() >> 8);
-        record.replace(2, bytes.size(), bytes);
-        out.append(record);
+        out += char(bytes.size() & 0xFF) + QByteArray(1, char(bytes.size() >> 8)) + bytes +
+               QByteArray(126 - bytes.size(), '\0');
     }
     return out;
 }
