@@ -75,16 +75,11 @@ class TestCtl : public QObject {
     Run ctl(const QStringList& args, bool withDevice = true, const QString& data = QString()) {
         QProcess process;
         setUp(process, args, withDevice, data);
-        Run run;
-        if (!process.waitForFinished(120000)) {
-            process.kill();
-            process.waitForFinished();
-            return run;
-        }
-        run.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        run.out = process.readAllStandardOutput();
-        run.err = process.readAllStandardError();
-        return run;
+        if (!process.waitForFinished(120000))
+            process.kill(); // a hung tool ends as a crash, code -1
+        process.waitForFinished();
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                process.readAllStandardOutput(), process.readAllStandardError()};
     }
 
     QJsonObject play() { return sim()->dump().value("play").toObject(); }
