@@ -111,6 +111,7 @@ private slots:
         row("bad disc", {"play", "201"}, 1, "Bad arguments for play");
         row("bad music type", {"mode", "music-type", "10"}, 1, "Bad arguments");
         row("unknown option", {"status", "--loud"}, 1, "unknown option --loud");
+        row("option without value", {"status", "--device"}, 1, "--device needs a value");
         row("33 steps", QStringList{"program", "set"} + QStringList(33, "1:1"), 1,
             "Bad arguments for program");
         // The reason follows the failure: here, the device that is not there.
