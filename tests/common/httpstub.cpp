@@ -2,7 +2,6 @@
 
 #include <QHostAddress>
 #include <QTcpSocket>
-#include <QTest>
 
 namespace tf::test {
 
@@ -40,10 +39,6 @@ HttpStub::HttpStub(QObject* parent) : QObject(parent) {
 
 bool HttpStub::listen() {
     return m_server.listen(QHostAddress::LocalHost, 0);
-}
-
-bool HttpStub::waitForRequests(int count, int timeoutMs) {
-    return QTest::qWaitFor([&] { return m_requests.size() >= count; }, timeoutMs);
 }
 
 quint16 HttpStub::closedPort() {

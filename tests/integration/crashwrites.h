@@ -3,7 +3,8 @@
 // The writes the crash-safety test's child process repeats while it is killed, shared by the
 // child (crashchild.cpp) and the test, which recomputes every content the child can have
 // written. Each version v of each file is a fixed function of v; sizes vary with v so that a
-// truncated file can never pass for a whole one.
+// truncated file can never pass for a whole one. The master data file holds blocks 1 and 2 (the
+// test writes them first) besides the one replaced, so every replacement must keep them.
 
 #include "model/discid.h"
 #include "store/discdata.h"
@@ -28,17 +29,12 @@ inline QString targetName(Target target) {
 inline const DiscIdentity kTitleDisc{5, {0x12, 0x34, 0x56, 0x78}};
 inline constexpr int kBlockDisc = 3;
 
-// `big` versions are far larger than the small ones, for the full-disk case.
-inline discfile::EditorTitles titlesOf(int v, bool big = false) {
+inline discfile::EditorTitles titlesOf(int v) {
     discfile::EditorTitles titles;
     titles.firstTrack = 1;
     titles.discTitle = QStringLiteral("Disc version %1").arg(v);
-    const int tracks = big ? 99 : 3 + v % 25;
-    for (int k = 1; k <= tracks; ++k)
-        titles.trackTitles.append(QStringLiteral("Track %1 of version %2%3")
-                                      .arg(k)
-                                      .arg(v)
-                                      .arg(big ? QString(200, QLatin1Char('x')) : QString()));
+    for (int k = 1; k <= 3 + v % 25; ++k)
+        titles.trackTitles.append(QStringLiteral("Track %1 of version %2").arg(k).arg(v));
     return titles;
 }
 
@@ -58,41 +54,18 @@ inline DiscRecord blockOf(int disc, int v) {
     return record;
 }
 
-inline QStringList userFileNamesOf(int v) {
-    QStringList names;
-    for (int k = 1; k <= kUserFileCount; ++k)
-        names.append(QStringLiteral("Names %1 file %2").arg(v).arg(k));
-    return names;
-}
-
-// The master data file before the child runs: block 3 between two others, so that every
-// replacement moves it to the end and keeps the others.
-inline QStringList initialMasterLines() {
-    QStringList lines = discdata::blockLines(blockOf(1, 7), discdata::RangeStyle::Bare);
-    lines += discdata::blockLines(blockOf(kBlockDisc, 0), discdata::RangeStyle::Bare);
-    lines += discdata::blockLines(blockOf(2, 9), discdata::RangeStyle::Bare);
-    return lines;
-}
-
 // Writes version v of one target into `dataDir` with the product's writer.
-inline bool writeVersion(const QString& dataDir, Target target, int v, QString* error,
-                         bool big = false) {
+inline bool writeVersion(const QString& dataDir, Target target, int v, QString* error) {
     const QString path = storefiles::inFolder(dataDir, targetName(target));
     switch (target) {
     case Target::TitleFile:
-        return discfile::writeFromEditor(path, kTitleDisc, titlesOf(v, big), error);
-    case Target::MasterBlock: {
-        DiscRecord record = blockOf(kBlockDisc, v);
-        if (big) {
-            record.maxTno = 99;
-            record.toc.resize(100);
-        }
-        return discdata::replaceBlock(dataDir, record, error);
-    }
+        return discfile::writeFromEditor(path, kTitleDisc, titlesOf(v), error);
+    case Target::MasterBlock:
+        return discdata::replaceBlock(dataDir, blockOf(kBlockDisc, v), error);
     case Target::UserFileNames: {
-        QStringList names = userFileNamesOf(v);
-        if (big)
-            names.fill(QString(120, QLatin1Char('n')));
+        QStringList names;
+        for (int k = 1; k <= kUserFileCount; ++k)
+            names.append(QStringLiteral("Names %1 file %2").arg(v).arg(k));
         return userfiles::write(path, names, error);
     }
     case Target::Count:

@@ -1,18 +1,15 @@
-// The lookup flow end to end: master file -> CDDB server on loopback -> DISC<n>.txt ->
-// titles in the changer (changer-sim); every disc of the demo library has its record in the
-// bundled sample database (the demo's lookup itself is tst_lookupflow_mb's).
+// The lookup flow end to end: master file -> CDDB server and MusicBrainz on loopback (HTTP
+// stubs, MusicBrainz serving replies of its shape from tests/data/musicbrainz) -> DISC<n>.txt ->
+// titles in the changer (changer-sim); the offer to add a disc neither database knows; the
+// demo's lookup from the saved samples.
 
 #include "tst_lookupflow_fixture.h"
 
 #include "base/catalogue.h"
-#include "lookup/mbdiscid.h"
-#include "lookup/offlinedb.h"
-#include "sim/simlibrary.h"
 #include "store/discfile.h"
 
 #include <QDir>
-#include <QJsonArray>
-#include <QJsonDocument>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -23,105 +20,122 @@ namespace {
 
 const QString kSlot1Id = cddbIdText(tocOf(1));
 
-FakeRecord slot1Record(const QString& category = QStringLiteral("rock")) {
-    return {category,
-            kSlot1Id,
-            QStringLiteral("The Loopbacks"),
-            QStringLiteral("Localhost Live"),
-            {QStringLiteral("Ping"), QStringLiteral("Pong"), QStringLiteral("Échappé"),
-             QStringLiteral("A track title that is longer than the changer keeps")}};
-}
+// The two-track disc whose MusicBrainz replies tests/data/musicbrainz holds, and its CDDB
+// records.
+const QStringList kTwoTrackToc{"00:02:00", "03:10:37", "07:01:12"};
+const FakeRecord kLoopBack{"rock", "0c01a302", "Loop", "Back", {"Ping", "Pong"}};
+const FakeRecord kOtherBand{"jazz", "0c01a302", "Other Band", "Back", {"Ping", "Pong"}};
+
+const FakeRecord kSlot1{"rock", kSlot1Id, "The Loopbacks", "Localhost Live", {"a", "b", "c", "d"}};
 
 QByteArray oldDiscFile() {
     return crlf({"DISC ID =", kSlot1Id, "DISC NO =", " 1 ", "MIN TNO =", " 1 ", "MAX TNO =", " 4 ",
                  "Disc Title =", "Old titles", "Track Title =", "a", "b", "c", "d"});
 }
 
-CddbOptions copyInstead(const QString& folder) {
-    CddbOptions options;
-    options.scheme = "http";
-    options.server = "127.0.0.1";
-    options.port = HttpStub::closedPort(); // nobody there: the copy must do
-    options.offlineFolder = folder;
-    options.offlineMode = CddbOptions::Offline::Instead;
-    return options;
-}
-
-// A user who, while the candidate choice is open, starts another lookup (as a nested event
-// loop lets a timer or another window do), then picks the first candidate.
-class ReentrantChooser : public LookupChooser {
-public:
-    CddbLookupService* service = nullptr;
-    std::optional<bool> nested;
-    std::optional<int> chooseCandidate(const QList<CddbMatch>&) override {
-        nested = service->Web_search_CDDB(199);
-        return 0;
-    }
-    bool showDiscInfo(CddbDisc&, bool) override { return false; }
-};
-
 } // namespace
 
 class TestLookupFlow : public QObject {
     Q_OBJECT
 private slots:
-    void exactMatchWritesAndUploads();
-    void severalMatchesUserPicks();
+    void recordTaken_data();
+    void recordTaken();
     void nothingTaken_data();
     void nothingTaken();
     void invalidTocSendsNothing();
     void sourceDecision_data();
     void sourceDecision();
     void cdTextDiscNeverGoesOnline();
-    void passLooksUpEveryDiscPaced();
-    void passStopsWhenThrottled();
-    void passHonoursNoWebSearch();
-    void demoRecordsCoverTheDemoLibrary();
+    void allDiscsPass();
+    void demoDiscFound_data();
+    void demoDiscFound();
     void secondLookupDuringAWaitIsRefused();
 };
 
-void TestLookupFlow::exactMatchWritesAndUploads() {
-    LookupRig rig;
-    QVERIFY(rig.startAll({discRecord(1, tocOf(1))}));
-    rig.cddb.answerExactly(slot1Record());
-
-    QVERIFY(rig.service.Web_search_CDDB(1));
-    QCOMPARE(rig.cddb.commands().size(), 2);
-    QVERIFY(rig.cddb.commands().at(0).startsWith("cddb query " + kSlot1Id + " 4 150 "));
-    QCOMPARE(rig.cddb.commands().at(1), "cddb read rock " + kSlot1Id);
-    QVERIFY(rig.chooser.offered.isEmpty());
-
-    const auto content = discfile::readDiscFile(rig.dataPath("DISC1.txt"));
-    QVERIFY(content);
-    QCOMPARE(content->discTitle, QString("The Loopbacks / Localhost Live"));
-    QCOMPARE(content->trackTitles.value(2), QString("Échappé"));
-    QCOMPARE(rig.simDisc(1).value("memoryTitle").toString(), QString("The Loopbacks / Localhost"));
-    QCOMPARE(rig.service.lastMatchCode, kMatchExact);
+// Which database is asked in which order, the record taken, and what reaches DISC1.txt
+// (Windows-1252) and the changer. Which CDDB answer lines are exact matches is the protocol's
+// (tst_cddbprotocol), the MusicBrainz reply's parsing tst_musicbrainz's.
+void TestLookupFlow::recordTaken_data() {
+    QTest::addColumn<int>("order");
+    QTest::addColumn<QByteArray>("cddbAnswer"); // to the query; empty: no match
+    QTest::addColumn<bool>("mbKnows");
+    QTest::addColumn<int>("cddbRequests");
+    QTest::addColumn<int>("mbRequests");
+    QTest::addColumn<QString>("discTitle"); // empty: nothing written
+    const int cddbOnly = int(LookupOrder::CddbOnly);
+    const int cddbThen = int(LookupOrder::CddbThenMusicBrainz);
+    const int mbThen = int(LookupOrder::MusicBrainzThenCddb);
+    const QByteArray exact = "200 " + FakeCddb::matchLine(kLoopBack) + "\r\n";
+    const QString fromMb = "????? / ???? ? Café"; // Cyrillic and the star are not Windows-1252
+    const QString fromCddb = "Loop / Back";
+    // The user picks the second of the two.
+    QTest::newRow("CDDB only, several matches")
+        << cddbOnly
+        << "210 Found matches, list follows\r\n" + FakeCddb::matchLine(kLoopBack) + "\r\n" +
+               FakeCddb::matchLine(kOtherBand) + "\r\n.\r\n"
+        << true << 2 << 0 << "Other Band / Back";
+    QTest::newRow("CDDB only never asks MusicBrainz")
+        << cddbOnly << QByteArray() << true << 1 << 0 << QString();
+    QTest::newRow("MusicBrainz only")
+        << int(LookupOrder::MusicBrainzOnly) << exact << true << 0 << 1 << fromMb;
+    QTest::newRow("CDDB first, MusicBrainz when it finds nothing")
+        << cddbThen << QByteArray() << true << 1 << 1 << fromMb;
+    QTest::newRow("CDDB first and found") << cddbThen << exact << true << 2 << 0 << fromCddb;
+    QTest::newRow("MusicBrainz first, CDDB when it finds nothing")
+        << mbThen << exact << false << 2 << 2 << fromCddb;
+    QTest::newRow("neither knows the disc")
+        << mbThen << QByteArray() << false << 1 << 2 << QString();
 }
 
-// Which answer lines are exact matches is the protocol's (tst_cddbprotocol); here the user's
-// pick is the disc that is read.
-void TestLookupFlow::severalMatchesUserPicks() {
+void TestLookupFlow::recordTaken() {
+    QFETCH(int, order);
+    QFETCH(QByteArray, cddbAnswer);
+    QFETCH(bool, mbKnows);
+    QFETCH(int, cddbRequests);
+    QFETCH(int, mbRequests);
+    QFETCH(QString, discTitle);
     LookupRig rig;
-    QVERIFY(rig.startAll({discRecord(1, tocOf(1))}));
-    FakeRecord jazz = slot1Record("jazz");
-    jazz.artist = "Other Band";
-    rig.cddb.add(slot1Record());
-    rig.cddb.add(jazz);
-    rig.cddb.queryAnswer = "210 Found matches, list follows\r\n" +
-                           FakeCddb::matchLine(slot1Record()) + "\r\n" + FakeCddb::matchLine(jazz) +
-                           "\r\n.\r\n";
+    QVERIFY(rig.startAll({discRecord(1, kTwoTrackToc)}));
+    rig.cddb.add(kLoopBack);
+    rig.cddb.add(kOtherBand);
+    if (!cddbAnswer.isEmpty())
+        rig.cddb.queryAnswer = cddbAnswer;
     rig.chooser.picks = {1};
+    HttpStub mb;
+    QVERIFY(mb.listen());
+    const QByteArray reply =
+        readAll(sourcePath(QStringLiteral("tests/data/musicbrainz/outside-1252.json")));
+    mb.setHandler([&](const HttpStubRequest& r) {
+        const bool byId = r.target.startsWith("/ws/2/discid/GrqabRjESEYSxYYLtHe_nsLpsyE-?");
+        return mbKnows && byId ? HttpStubReply::text(reply) : HttpStubReply::text({}, 404, "No");
+    });
+    MbOptions options;
+    options.order = LookupOrder(order);
+    options.scheme = "http";
+    options.server = "127.0.0.1";
+    options.port = mb.port();
+    options.spacingMs = 0;
+    rig.musicBrainz.setOptions(options, rig.client.options());
+    QSignalSpy browser(&rig.service, &CddbLookupService::openInBrowser);
 
-    QVERIFY(rig.service.Web_search_CDDB(1));
-    QCOMPARE(rig.chooser.offered.size(), 1);
-    const QList<CddbMatch> offered = rig.chooser.offered.first();
-    QCOMPARE(offered.size(), 2);
-    QCOMPARE(offered.at(1).category, QString("jazz"));
-    QCOMPARE(rig.cddb.commands().last(), "cddb read jazz " + kSlot1Id);
-    QCOMPARE(discfile::readDiscTitle(rig.dataPath("DISC1.txt")).value_or(QString()),
-             QString("Other Band / Localhost Live"));
-    QCOMPARE(rig.service.lastMatchCode, kMatchSeveral);
+    QCOMPARE(rig.service.Web_search_CDDB(1), !discTitle.isEmpty());
+    QCOMPARE(rig.cddb.stub.requests().size(), cddbRequests);
+    if (cddbRequests > 0)
+        QVERIFY(rig.cddb.commands().first().startsWith("cddb query 0c01a302 2 150 "));
+    QCOMPARE(mb.requests().size(), mbRequests);
+    // Only several CDDB matches are put before the user.
+    QCOMPARE(rig.chooser.offered.size(), cddbAnswer.startsWith("210") ? 1 : 0);
+    const auto written = discfile::readDiscFile(rig.dataPath("DISC1.txt"));
+    QCOMPARE(written.has_value(), !discTitle.isEmpty());
+    if (written) {
+        QCOMPARE(written->discTitle, discTitle);
+        QCOMPARE(rig.simDisc(1).value("memoryTitle").toString(), discTitle.left(25));
+    }
+    // Only a disc neither database knows brings the offer to add it to MusicBrainz.
+    const bool offered = discTitle.isEmpty() && order != int(LookupOrder::CddbOnly);
+    QCOMPARE(browser.size(), offered ? 1 : 0);
+    if (offered)
+        QVERIFY(browser.first().first().toUrl().toString().contains("GrqabRjESEYSxYYLtHe"));
 }
 
 void TestLookupFlow::nothingTaken_data() {
@@ -130,7 +144,7 @@ void TestLookupFlow::nothingTaken_data() {
     QTest::addColumn<bool>("notFound");     // told so, the old titles parked
     const QByteArray id = kSlot1Id.toUtf8();
     QTest::newRow("none of these")
-        << 200 << "211 close\r\n" + FakeCddb::matchLine(slot1Record()) + "\r\n.\r\n"
+        << 200 << "211 close\r\n" + FakeCddb::matchLine(kSlot1) + "\r\n.\r\n"
         << false;
     // The picked line names no disc that can be read.
     QTest::newRow("unusable candidate")
@@ -193,7 +207,6 @@ void TestLookupFlow::sourceDecision_data() {
     QTest::addColumn<int>("answer"); // to the question, when it is asked
     QTest::addColumn<bool>("asked");
     QTest::addColumn<bool>("searched");
-    QTest::newRow("no web search") << 1 << 0 << int(UserInterface::Answer::Yes) << false << false;
     QTest::newRow("both set: no wins")
         << 1 << 1 << int(UserInterface::Answer::Yes) << false << false;
     QTest::newRow("always") << 0 << 1 << int(UserInterface::Answer::No) << false << true;
@@ -209,7 +222,7 @@ void TestLookupFlow::sourceDecision() {
     QFETCH(bool, searched);
     LookupRig rig;
     QVERIFY(rig.startAll({discRecord(1, tocOf(1))}));
-    rig.cddb.answerExactly(slot1Record());
+    rig.cddb.answerExactly(kSlot1);
     rig.config.settings.noWebSearch = qint16(noWebSearch);
     rig.config.settings.alwaysWebSearch = qint16(alwaysWebSearch);
     rig.ui.answers = {UserInterface::Answer(answer)};
@@ -235,17 +248,28 @@ void TestLookupFlow::cdTextDiscNeverGoesOnline() {
     QCOMPARE(rig.simDisc(2).value("memoryTitle").toString().size(), 25);
 }
 
-void TestLookupFlow::passLooksUpEveryDiscPaced() {
+// The all-discs pass asks first (unless told not to search at all, or always to), passes over
+// CD TEXT discs and discs not found, keeps its requests apart, and ends at a throttled answer.
+void TestLookupFlow::allDiscsPass() {
     LookupRig rig;
-    // Disc 2 carries CD TEXT and is skipped; disc 3 is not found, and the pass goes on with
-    // disc 1.
     QVERIFY(rig.startAll({discRecord(3, tocOf(3)), discRecord(2, tocOf(2), kDiscInfoCdText),
                           discRecord(1, tocOf(1))}));
-    rig.cddb.answerExactly(slot1Record());
+    rig.cddb.answerExactly(kSlot1);
     rig.cddb.queryAnswers.insert(cddbIdText(tocOf(3)), "202 No match\r\n");
+    // "No web search" wins over "always"; then the user, asked, says no.
+    rig.config.settings.noWebSearch = 1;
     rig.config.settings.alwaysWebSearch = 1;
-
     rig.service.lookUpAllDiscs();
+    rig.config.settings.noWebSearch = 0;
+    rig.config.settings.alwaysWebSearch = 0;
+    rig.ui.answers = {UserInterface::Answer::No, UserInterface::Answer::Yes};
+    rig.service.lookUpAllDiscs();
+    QCOMPARE(rig.cddb.stub.requests().size(), 0);
+    QCOMPARE(rig.ui.texts("message"), QStringList{msg(326)});
+    QVERIFY(rig.ui.texts("progress").isEmpty());
+
+    rig.ui.shown.clear();
+    rig.service.lookUpAllDiscs(); // and now yes
     const QStringList commands = rig.cddb.commands();
     QCOMPARE(commands.size(), 3);
     QVERIFY(commands.at(0).startsWith("cddb query " + cddbIdText(tocOf(3))));
@@ -266,69 +290,16 @@ void TestLookupFlow::passLooksUpEveryDiscPaced() {
     QVERIFY(!rig.ui.progressOpen);
     QVERIFY(!rig.link.operationRunning());
     QVERIFY(!rig.client.isPaced());
-}
 
-void TestLookupFlow::passStopsWhenThrottled() {
-    LookupRig rig;
-    QVERIFY(
-        rig.startAll({discRecord(1, tocOf(1)), discRecord(3, tocOf(3)), discRecord(6, tocOf(1))}));
-    QVERIFY(writeAll(rig.dataPath("DISC1.txt"), oldDiscFile()));
-    rig.cddb.status = 503;
-    rig.ui.answers = {UserInterface::Answer::Yes}; // to "search the Internet?"
-
-    rig.service.lookUpAllDiscs();
-    QCOMPARE(rig.cddb.stub.requests().size(), 1);
-    // The question and one message for the stop.
-    QCOMPARE(rig.ui.texts("message"), (QStringList{msg(326), rig.service.lastOutcome.message}));
-    QVERIFY(rig.ui.texts("error").isEmpty());
-    QCOMPARE(readAll(rig.dataPath("DISC1.txt")), oldDiscFile());
-    QVERIFY(!rig.ui.progressOpen);
-}
-
-void TestLookupFlow::passHonoursNoWebSearch() {
-    LookupRig rig;
-    QVERIFY(rig.startAll({discRecord(1, tocOf(1))}));
-    rig.config.settings.noWebSearch = 1;
+    // Throttled: the first request ends the pass, with one message for the stop.
+    rig.ui.shown.clear();
     rig.config.settings.alwaysWebSearch = 1;
+    rig.cddb.status = 503;
     rig.service.lookUpAllDiscs();
-    rig.config.settings.noWebSearch = 0;
-    rig.config.settings.alwaysWebSearch = 0;
-    rig.ui.answers = {UserInterface::Answer::No};
-    rig.service.lookUpAllDiscs();
-    QCOMPARE(rig.cddb.stub.requests().size(), 0);
-    QCOMPARE(rig.ui.texts("message"), QStringList{msg(326)});
-    QVERIFY(rig.ui.texts("progress").isEmpty());
-}
-
-// The sample database holds an exact record of every disc of the demo library (but the one
-// left, on purpose, to MusicBrainz's saved replies).
-void TestLookupFlow::demoRecordsCoverTheDemoLibrary() {
-    const QString path = sourcePath("resources/demo-library.json");
-    sim::ChangerLibrary library;
-    QString error;
-    QVERIFY2(sim::loadLibraryFile(path, &library, &error), qPrintable(error));
-    const QJsonArray discs = QJsonDocument::fromJson(readAll(path)).object()["discs"].toArray();
-    QVERIFY(discs.size() >= 24);
-    const OfflineCddb sample(sourcePath("resources/cddb-demo"));
-    for (const auto& value : discs) {
-        const QJsonObject entry = value.toObject();
-        QList<TocTime> table;
-        for (const sim::Msf& t : library.disc(entry.value("slot").toInt()).toc)
-            table.append(TocTime{quint8(t.minutes), quint8(t.seconds), quint8(t.frames)});
-        const auto toc = CddbToc::fromTocTimes(table);
-        QVERIFY(toc);
-        const auto mb = mbDiscId(*toc);
-        const CddbQueryResult found = sample.query(*toc);
-        if (mb && QFile::exists(sourcePath("resources/musicbrainz-demo/" + mb->id + ".json"))) {
-            QVERIFY(found.matches.isEmpty());
-            continue;
-        }
-        QVERIFY2(found.matchCode() == kMatchExact, qPrintable(toc->discId));
-        const CddbReadResult read = sample.read(found.matches.first().category, toc->discId);
-        QCOMPARE(read.disc.artist, entry.value("artist").toString());
-        QCOMPARE(read.disc.title, entry.value("album").toString());
-        QCOMPARE(read.disc.trackTitles.size(), toc->trackCount());
-    }
+    QCOMPARE(rig.cddb.stub.requests().size(), 4);
+    QCOMPARE(rig.ui.texts("message"), QStringList{rig.service.lastOutcome.message});
+    QVERIFY(rig.ui.texts("error").isEmpty());
+    QVERIFY(!rig.ui.progressOpen);
 }
 
 void TestLookupFlow::secondLookupDuringAWaitIsRefused() {
@@ -342,19 +313,66 @@ void TestLookupFlow::secondLookupDuringAWaitIsRefused() {
         QVERIFY(QDir().mkpath(copy.path() + '/' + category));
         QVERIFY(writeAll(copy.path() + '/' + category + "/ae0c130e", record));
     }
-    rig.client.setOptions(copyInstead(copy.path()));
-    ReentrantChooser chooser;
-    CddbLookupService service{rig.link, rig.config, rig.ui, rig.client, rig.musicBrainz, chooser};
-    chooser.service = &service;
+    rig.client.setOptions(offlineCddb(copy.path()));
+    // While the choice is open, another lookup starts (as a nested event loop lets a timer or
+    // another window do).
+    std::optional<bool> nested;
+    rig.chooser.whileOpen = [&] {
+        nested = rig.service.Web_search_CDDB(199);
+    };
+    rig.chooser.picks = {0};
 
-    QVERIFY(service.Web_search_CDDB(6));
-    QCOMPARE(chooser.nested, std::optional<bool>(false));
+    QVERIFY(rig.service.Web_search_CDDB(6));
+    QCOMPARE(nested, std::optional<bool>(false));
     QVERIFY(!QFile::exists(rig.dataPath("DISC199.txt")));
     // The state is the first lookup's, whole.
-    QCOMPARE(service.lastMatchCode, kMatchSeveral);
-    QVERIFY(service.currentDisc);
-    QVERIFY(service.currentDisc->discIds.contains("ae0c130e"));
-    QCOMPARE(service.lastLookup.identity.disc, quint8(6));
+    QCOMPARE(rig.service.lastMatchCode, kMatchSeveral);
+    QVERIFY(rig.service.currentDisc);
+    QVERIFY(rig.service.currentDisc->discIds.contains("ae0c130e"));
+    QCOMPARE(rig.service.lastLookup.identity.disc, quint8(6));
+}
+
+// The demo's lookup: the CDDB sample first, then MusicBrainz's saved replies, with no server
+// to reach. Slot 199, the second disc of a set, starts at track 13: the record's first title is
+// track 13's. Slot 120 is known to the saved replies alone.
+void TestLookupFlow::demoDiscFound_data() {
+    QTest::addColumn<int>("slot");
+    QTest::addColumn<QString>("discTitle");
+    QTest::addColumn<int>("track");
+    QTest::addColumn<QString>("trackTitle");
+    QTest::newRow("CDDB sample") << 199 << "Orin Blackwell Trio / Complete Copper Room Sets, Disc 2"
+                                 << 13 << "Velvet Shadows";
+    QTest::newRow("MusicBrainz replies")
+        << 120 << "Nadia Kovalenko / Night Trains of Lviv" << 4 << "Morning in Przemy?l";
+}
+
+void TestLookupFlow::demoDiscFound() {
+    QFETCH(int, slot);
+    QFETCH(QString, discTitle);
+    QFETCH(int, track);
+    QFETCH(QString, trackTitle);
+    LookupRig rig; // no master file: the table comes from the changer
+    QVERIFY(rig.start({}, sourcePath("resources/demo-library.json")));
+    const CddbOptions cddb = offlineCddb(sourcePath("resources/cddb-demo"));
+    rig.client.setOptions(cddb);
+    MbOptions mb;
+    mb.order = LookupOrder::CddbThenMusicBrainz;
+    mb.scheme = "http";
+    mb.server = "127.0.0.1";
+    mb.port = HttpStub::closedPort(); // nobody there: the sample folder must do
+    mb.sampleFolder = sourcePath("resources/musicbrainz-demo");
+    rig.musicBrainz.setOptions(mb, cddb);
+
+    QVERIFY2(rig.service.Web_search_CDDB(slot), qPrintable(rig.ui.texts("error").join('|')));
+    QCOMPARE(rig.link.linkBusy(), qint16(kLinkIdle));
+    const auto file = discfile::readDiscFile(rig.dataPath(discfile::fileName(slot)));
+    QVERIFY(file);
+    QCOMPARE(file->discTitle, discTitle);
+    QCOMPARE(file->trackTitles.value(track - file->numbers.minTno), trackTitle);
+    const QJsonObject disc = rig.simDisc(slot);
+    QCOMPARE(disc.value("memoryTitle").toString(), discTitle.left(25));
+    QCOMPARE(disc.value("memoryTracks").toObject().value(QString::number(track)).toString(),
+             trackTitle);
 }
 
 QTEST_GUILESS_MAIN(TestLookupFlow)

@@ -13,16 +13,22 @@
 #include <QHash>
 #include <QUrl>
 
+#include <functional>
+
 namespace tf::test {
 
-// A user who picks candidates from a script and remembers every list shown.
+// A user who picks candidates from a script and remembers every list shown; `whileOpen`, when
+// set, runs while the choice is open.
 class ScriptedChooser : public LookupChooser {
 public:
     QList<std::optional<int>> picks; // nullopt = "none of these"; runs out as "none of these"
     QList<QList<CddbMatch>> offered;
+    std::function<void()> whileOpen;
 
     std::optional<int> chooseCandidate(const QList<CddbMatch>& matches) override {
         offered.append(matches);
+        if (whileOpen)
+            whileOpen();
         return picks.isEmpty() ? std::nullopt : picks.takeFirst();
     }
     bool showDiscInfo(CddbDisc&, bool) override { return false; }
@@ -46,7 +52,6 @@ public:
     QHash<QString, QByteArray> queryAnswers; // by disc id, before queryAnswer
     int status = 200;                        // 503 and friends: throttled
     QHash<QString, FakeRecord> records;
-    QByteArray submitAnswer = "200 OK, submission has been sent.\r\n"; // for every POST
 
     bool listen() {
         stub.setHandler([this](const HttpStubRequest& r) { return answer(r); });
@@ -88,7 +93,7 @@ private:
         if (status != 200)
             return HttpStubReply::text("Slow down\r\n", status, "Service Unavailable");
         if (request.method == "POST")
-            return HttpStubReply::text(submitAnswer);
+            return HttpStubReply::text("200 OK, submission has been sent.\r\n");
         const QStringList words = commandOf(request).split(' ');
         if (words.value(1) == "query")
             return HttpStubReply::text(queryAnswers.value(words.value(2), queryAnswer));
@@ -107,6 +112,17 @@ private:
         return HttpStubReply::text(body);
     }
 };
+
+// Options that read CDDB records from `folder` instead of a server (nobody listens on the port).
+inline CddbOptions offlineCddb(const QString& folder) {
+    CddbOptions o;
+    o.scheme = "http";
+    o.server = "127.0.0.1";
+    o.port = HttpStub::closedPort();
+    o.offlineFolder = folder;
+    o.offlineMode = CddbOptions::Offline::Instead;
+    return o;
+}
 
 // Slot 1's table in tests/data/ops/library.json (tocOf(1)), as the CDDB menu's tests use it.
 inline const QStringList kSlot1Toc{"00:02:00", "04:00:10", "07:30:00", "11:00:00", "15:20:40"};
@@ -129,14 +145,10 @@ struct LookupRig : OpsRig {
         o.port = cddb.stub.port();
         o.timeoutMs = 5000;
         client.setOptions(o);
-        return master.isEmpty() || writeMaster(master);
-    }
-
-    bool writeMaster(const QList<DiscRecord>& discs) {
         discdata::MasterFileBuilder builder(config.settings.dataDir);
-        for (const DiscRecord& d : discs)
+        for (const DiscRecord& d : master)
             builder.addBlock(d);
-        return builder.commit();
+        return master.isEmpty() || builder.commit();
     }
 };
 

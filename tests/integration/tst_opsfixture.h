@@ -36,19 +36,14 @@ inline QString opsLibrary() {
     return sourcePath("tests/data/ops/library.json");
 }
 
-// A disc of the simulator's library as the file describes it.
-inline QJsonObject libraryDisc(int slot) {
+// A disc's table of contents as the simulator's library file gives it.
+inline QStringList tocOf(int slot) {
     const QJsonObject library = QJsonDocument::fromJson(readAll(opsLibrary())).object();
+    QStringList toc;
     for (const auto& d : library.value("discs").toArray())
         if (d.toObject().value("slot").toInt() == slot)
-            return d.toObject();
-    return {};
-}
-
-inline QStringList tocOf(int slot) {
-    QStringList toc;
-    for (const auto& v : libraryDisc(slot).value("toc").toArray())
-        toc << v.toString();
+            for (const auto& v : d.toObject().value("toc").toArray())
+                toc << v.toString();
     return toc;
 }
 
@@ -108,10 +103,7 @@ struct OpsRig {
     bool writeDiscList(const QList<int>& discs) {
         QStringList lines;
         for (int slot : discs)
-            lines << QStringLiteral("[%1] Title").arg(slot, 3) << "0"
-                  << "0"
-                  << "1"
-                  << "1";
+            lines += QStringList{QStringLiteral("[%1] Title").arg(slot, 3), "0", "0", "1", "1"};
         return writeAll(dataPath("tempdisc.txt"), crlf(lines));
     }
 
@@ -126,30 +118,11 @@ struct OpsRig {
 inline QByteArray records(const QStringList& texts) {
     QByteArray out;
     for (const QString& text : texts) {
-        QByteArray record(128, '\0');
         const QByteArray bytes = text.toLatin1();
-        record[0] = char(bytes.size() & 0xFF);
-        record[1] = char(bytes.size() >> 8);
-        record.replace(2, bytes.size(), bytes);
-        out.append(record);
+        out += char(bytes.size() & 0xFF) + QByteArray(1, char(bytes.size() >> 8)) + bytes +
+               QByteArray(126 - bytes.size(), '\0');
     }
     return out;
-}
-
-// A table given as "MM:SS:FF" strings (lead-out last).
-inline QList<TocTime> tocTimes(const QStringList& toc) {
-    QList<TocTime> out;
-    for (const QString& msf : toc) {
-        const QStringList p = msf.split(':');
-        out << TocTime{quint8(p.at(0).toInt()), quint8(p.at(1).toInt()), quint8(p.at(2).toInt())};
-    }
-    return out;
-}
-
-// The CDDB identifier of such a table (the identifier's computation is the disc-id unit
-// test's).
-inline QString cddbIdText(const QStringList& toc) {
-    return discIdText(ComputeDiscId(tocTimes(toc)).value_or(DiscIdBytes{}));
 }
 
 // A title file as DISC<n>.txt and tempcdt.txt hold it: identifier, disc number, tracks from 1,
@@ -174,7 +147,10 @@ inline DiscRecord discRecord(int slot, const QStringList& msf, int info = 0, int
                              int musicType = 0) {
     DiscRecord d;
     d.identity.disc = quint8(slot);
-    d.toc = tocTimes(msf);
+    for (const QString& t : msf) {
+        const QStringList p = t.split(':');
+        d.toc << TocTime{quint8(p.at(0).toInt()), quint8(p.at(1).toInt()), quint8(p.at(2).toInt())};
+    }
     d.identity.id = ComputeDiscId(d.toc).value_or(DiscIdBytes{});
     d.minTno = 1;
     d.maxTno = qint16(msf.size() - 1);
@@ -182,6 +158,12 @@ inline DiscRecord discRecord(int slot, const QStringList& msf, int info = 0, int
     d.userFileByte = quint8(userFiles);
     d.musicType = quint8(musicType);
     return d;
+}
+
+// The CDDB identifier of such a table (the identifier's computation is the disc-id unit
+// test's).
+inline QString cddbIdText(const QStringList& toc) {
+    return discIdText(discRecord(0, toc).identity.id);
 }
 
 // One master-file block as the read-all pass writes it. The block's lines are the store's

@@ -16,13 +16,6 @@ namespace {
 QStringList block1() {
     return masterBlock(1, tocOf(1), 0, 5, 23);
 }
-QStringList block2() {
-    return masterBlock(2, tocOf(2), 16, 2, 28);
-}
-
-bool isPlayRequestFor(const QByteArray& unit, int disc) {
-    return unit.size() > 5 && quint8(unit.at(1)) == kCmdPlayRequest && quint8(unit.at(4)) == disc;
-}
 
 } // namespace
 
@@ -32,9 +25,8 @@ private slots:
     void fullPass();
     void interrupted_data();
     void interrupted();
-    void discWithoutTocIsSkipped();
-    void discInThePlayerNeedsNoNewReport();
-    void programPlayIsLeftFirst();
+    void discOneStillRead_data();
+    void discOneStillRead();
     void commandGuards();
 };
 
@@ -51,7 +43,8 @@ void TestOpsReadAll::fullPass() {
     QCOMPARE(running, (QList<bool>{true, false}));
     QCOMPARE(rig.ui.shown.first().text, msg(350) + '\r' + msg(351) + '\r' + msg(352));
     QCOMPARE(rig.ui.texts("error"), QStringList());
-    QCOMPARE(readAll(rig.dataPath("discdata.txt")), crlf(block1() + block2()));
+    QCOMPARE(readAll(rig.dataPath("discdata.txt")),
+             crlf(block1() + masterBlock(2, tocOf(2), 16, 2, 28)));
     QVERIFY(!QFile::exists(rig.dataPath("discprog.tmp")));
     QVERIFY(!QFile::exists(rig.dataPath("discdata.tmp")));
 
@@ -62,8 +55,6 @@ void TestOpsReadAll::fullPass() {
     QVERIFY(!QFile::exists(rig.programPath("tempcdt.txt")));
     QCOMPARE(rig.simDisc(2).value("memoryTitle").toString(), QString("H?l?ne Marchetti / Chanso"));
 
-    QCOMPARE(rig.ui.lastProgress.maximum, 3);
-    QCOMPARE(rig.ui.progressValues, (QList<int>{0, 1, 2, 3}));
     QCOMPARE(rig.lookup.allDiscPasses, 1);
     QVERIFY(!rig.link.operationRunning());
     QCOMPARE(rig.link.linkBusy(), qint16(kLinkIdle));
@@ -92,7 +83,9 @@ void TestOpsReadAll::interrupted() {
     if (!fault.isEmpty())
         QVERIFY(rig.sim.ok("fault " + fault));
     QObject::connect(&rig.link, &Link::traffic, [&](bool sent, const QByteArray& unit) {
-        if (sent && isPlayRequestFor(unit, cancelAt) && rig.ui.lastProgress.cancel)
+        const bool playRequest = unit.size() > 5 && quint8(unit.at(1)) == kCmdPlayRequest &&
+                                 quint8(unit.at(4)) == cancelAt;
+        if (sent && playRequest && rig.ui.lastProgress.cancel)
             rig.ui.lastProgress.cancel();
     });
     const ReadAllResult result = readAllDiscs(rig.ctx, true);
@@ -108,48 +101,46 @@ void TestOpsReadAll::interrupted() {
     QVERIFY(!rig.link.operationRunning());
 }
 
-void TestOpsReadAll::discWithoutTocIsSkipped() {
-    OpsRig rig;
-    // Disc 1 is in the player already; loading disc 2 takes longer than the wait.
-    QVERIFY(rig.start({"--fault", "slowtoc 4000"}));
-    LinkTestAccess::timings(rig.link).tocWaitMs = 600;
-    QVERIFY(rig.writeDiscList({1, 2}));
-    const ReadAllResult result = readAllDiscsPass(rig.ctx);
-    QCOMPARE(result.outcome, ReadAllOutcome::Completed);
-    QCOMPARE(result.discsRead, 1);
-    QCOMPARE(result.discsSkipped, 1);
-    QCOMPARE(readAll(rig.dataPath("discdata.txt")), crlf(block1()));
-    QVERIFY(rig.ui.texts("message").isEmpty());
-    QCOMPARE(rig.lookup.allDiscPasses, 1);
+// Passes that read disc 1 alone although the changer does not make it easy.
+void TestOpsReadAll::discOneStillRead_data() {
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<bool>("programPlay"); // the changer plays its program when the pass starts
+    QTest::addColumn<QList<int>>("discs");
+    // Loading disc 2 takes longer than the wait for its table: it is passed over.
+    QTest::newRow("disc without a table skipped") << "slowtoc 4000" << false << QList<int>{1, 2};
+    // A changer need not report a disc ready again while it is in the player: the report it
+    // gave for that disc still counts.
+    QTest::newRow("disc in the player needs no new report")
+        << "forget toc 0" << false << QList<int>{1};
+    QTest::newRow("programmed play left first") << "" << true << QList<int>{1};
 }
 
-// A changer need not report a disc ready again while it is in the player: the report it gave
-// for that disc still counts.
-void TestOpsReadAll::discInThePlayerNeedsNoNewReport() {
+void TestOpsReadAll::discOneStillRead() {
+    QFETCH(QString, fault);
+    QFETCH(bool, programPlay);
+    QFETCH(QList<int>, discs);
     OpsRig rig;
     QVERIFY(rig.start());
     QVERIFY(QTest::qWaitFor([&] { return rig.link.playValues().TocReadyDisc == 1; }, 5000));
-    QVERIFY(rig.sim.ok("fault forget toc 0"));
-    LinkTestAccess::timings(rig.link).tocWaitMs = 600;
-    QVERIFY(rig.writeDiscList({1}));
-    const ReadAllResult result = readAllDiscsPass(rig.ctx);
-    QCOMPARE(result.discsRead, 1);
-    QCOMPARE(readAll(rig.dataPath("discdata.txt")), crlf(block1()));
-}
-
-void TestOpsReadAll::programPlayIsLeftFirst() {
-    OpsRig rig;
-    QVERIFY(rig.start());
-    {
-        const LinkHold hold(rig.link, kLinkPush);
-        QVERIFY(rig.link.RequestPlayMode(3, 0)); // programmed play of the library's program
+    if (!fault.isEmpty())
+        QVERIFY(rig.sim.ok("fault " + fault));
+    if (programPlay) {
+        {
+            const LinkHold hold(rig.link, kLinkPush);
+            QVERIFY(rig.link.RequestPlayMode(3, 0)); // the library's program
+        }
+        QVERIFY(QTest::qWaitFor([&] { return rig.link.playValues().PlayMode != 0; }, 5000));
     }
-    QVERIFY(QTest::qWaitFor([&] { return rig.link.playValues().PlayMode != 0; }, 5000));
-    QVERIFY(rig.writeDiscList({1}));
+    LinkTestAccess::timings(rig.link).tocWaitMs = 600;
+    QVERIFY(rig.writeDiscList(discs));
     const ReadAllResult result = readAllDiscsPass(rig.ctx);
     QCOMPARE(result.outcome, ReadAllOutcome::Completed);
-    QCOMPARE(rig.sim.dump().value("play").toObject().value("playMode").toInt(), 0);
+    QCOMPARE(result.discsRead, 1);
+    QCOMPARE(result.discsSkipped, discs.size() - 1);
     QCOMPARE(readAll(rig.dataPath("discdata.txt")), crlf(block1()));
+    QCOMPARE(rig.sim.dump().value("play").toObject().value("playMode").toInt(), 0);
+    QVERIFY(rig.ui.texts("message").isEmpty());
+    QCOMPARE(rig.lookup.allDiscPasses, 1);
 }
 
 void TestOpsReadAll::commandGuards() {
