@@ -8,19 +8,13 @@
 
 using namespace tf;
 
-namespace {
+using test::golden;
 
-TocTime t(int m, int s, int f) {
-    return TocTime{quint8(m), quint8(s), quint8(f)};
-}
+namespace {
 
 // The two-track disc of the worked example: 0:02.00, 3:10.37, lead-out 7:01.12.
 CddbToc exampleToc() {
-    return *CddbToc::fromTocTimes({t(0, 2, 0), t(3, 10, 37), t(7, 1, 12)});
-}
-
-QByteArray golden(const QString& name) {
-    return test::readAll(test::sourcePath(QStringLiteral("tests/data/cddb/") + name));
+    return *CddbToc::fromTocTimes({{0, 2, 0}, {3, 10, 37}, {7, 1, 12}});
 }
 
 } // namespace
@@ -39,12 +33,11 @@ private slots:
         QVERIFY(fromText);
         QCOMPARE(fromText->discId, toc.discId);
 
-        QString why;
-        QVERIFY(!CddbToc::fromTocText(QStringLiteral("150 abc 31587"), &why));
-        QVERIFY(!why.isEmpty());
-        QVERIFY(!CddbToc::fromTocText(QStringLiteral("150"), &why)); // no track, only a lead-out
-        QVERIFY(
-            !CddbToc::fromTocText(QStringLiteral("31587 150"), &why)); // lead-out before track 1
+        // Not a number, no track but the lead-out, the lead-out before track 1.
+        for (const char* bad : {"150 abc 31587", "150", "31587 150"}) {
+            QString why;
+            QVERIFY2(!CddbToc::fromTocText(QString(bad), &why) && !why.isEmpty(), bad);
+        }
     }
 
     void commandUrlsAreByteExact_data() {
@@ -147,7 +140,7 @@ private slots:
         QTest::addColumn<bool>("submit"); // the answer to a submission, else to a read
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<int>("code");
-        const QByteArray record = golden(QStringLiteral("rock-0c01a302.xmcd"));
+        const QByteArray record = golden("cddb/rock-0c01a302.xmcd");
         QVERIFY(!record.isEmpty());
         const auto row = [](const char* name, bool submit, const QByteArray& body,
                             CddbResultCode code) {
@@ -161,9 +154,7 @@ private slots:
             CddbResultCode::BadResponse);
         row("not a record", false, "210 rock 0c01a302 follows\nhello\n.\n",
             CddbResultCode::BadResponse);
-        row("submitted", true, "200 CDDB submission OK\n", CddbResultCode::Ok);
-        row("submission refused", true, "500 Missing required header information.\n",
-            CddbResultCode::ServerError);
+        // An accepted and a refused submission: tst_cddbclient, through the loopback server.
         row("submission garbage", true, "OK!", CddbResultCode::BadResponse);
     }
 
@@ -180,33 +171,6 @@ private slots:
         QCOMPARE(r.disc.category, QStringLiteral("rock"));
         if (r.outcome.ok())
             QCOMPARE(r.disc.discId(), QStringLiteral("0c01a302"));
-    }
-
-    void parseRecords() {
-        CddbDisc disc;
-        QString why;
-        QVERIFY2(parseXmcd(golden(QStringLiteral("rock-0c01a302.xmcd")), &disc, &why),
-                 qPrintable(why));
-        QCOMPARE(disc.discIds, (QStringList{"0c01a302", "1a2b3c4d"}));
-        QCOMPARE(disc.artist, QStringLiteral("Mot\u00f6rhead Tribute"));
-        QCOMPARE(disc.title, QStringLiteral("\u0396\u03c9\u03ae \u2013 Live"));
-        QCOMPARE(disc.year, QStringLiteral("1999"));
-        QCOMPARE(disc.genre, QStringLiteral("Hard Rock"));
-        QCOMPARE(disc.trackTitles,
-                 (QStringList{"A very long first title that goes on and on across two lines",
-                              "Tab here and line break, back\\slash"}));
-        QCOMPARE(disc.extendedData, QStringLiteral("Recorded live. Second line of notes"));
-        QCOMPARE(disc.trackExtendedData, (QStringList{"", "Bonus"}));
-        QCOMPARE(disc.revision, 4);
-        QCOMPARE(disc.frameOffsets, (QList<int>{150, 14287}));
-        QCOMPARE(disc.lengthSeconds, 421);
-
-        // A record that is not UTF-8 reads as Latin-1.
-        QVERIFY(parseXmcd(golden(QStringLiteral("misc-0c01a302-latin1.xmcd")), &disc));
-        QCOMPARE(disc.artist, QStringLiteral("Bj\u00f6rk"));
-        QCOMPARE(disc.trackTitles,
-                 (QStringList{QStringLiteral("Caf\u00e9 \u00bfs\u00ed?"), "Bell Ring"}));
-        QCOMPARE(disc.revision, 0);
     }
 
     void hostileRecordStaysBounded() {
@@ -230,20 +194,31 @@ private slots:
         QVERIFY(why.contains(QStringLiteral("DTITLE")));
     }
 
-    void buildRecordGoldenAndRoundTrip() {
+    // The submission built from a record read holds every field read (ids, names, year, genre,
+    // titles joined across lines, track notes, the revision after the one read), so one golden
+    // file checks reading and building; only what the build takes from elsewhere is read here.
+    void recordReadThenBuilt() {
         CddbDisc disc;
-        QVERIFY(parseXmcd(golden(QStringLiteral("rock-0c01a302.xmcd")), &disc));
+        QString why;
+        QVERIFY2(parseXmcd(golden("cddb/rock-0c01a302.xmcd"), &disc, &why), qPrintable(why));
+        QCOMPARE(disc.extendedData, QStringLiteral("Recorded live. Second line of notes"));
+        QCOMPARE(disc.frameOffsets, (QList<int>{150, 14287}));
+        QCOMPARE(disc.lengthSeconds, 421);
         disc.extendedData = QStringLiteral("Line one\nLine\ttwo \\ end");
         const QByteArray built = buildXmcd(disc, exampleToc(), nextXmcdRevision(disc));
-        QCOMPARE(built, golden(QStringLiteral("submit-0c01a302.xmcd")));
-
+        QCOMPARE(built, golden("cddb/submit-0c01a302.xmcd"));
         CddbDisc again;
         QVERIFY(parseXmcd(built, &again));
-        QCOMPARE(again.revision, 5);
         QCOMPARE(again.trackTitles, disc.trackTitles);
         QCOMPARE(again.extendedData, QStringLiteral("Line one Line two \\ end"));
-
         QCOMPARE(nextXmcdRevision(CddbDisc::fromToc(exampleToc())), 0);
+
+        // A record that is not UTF-8 reads as Latin-1.
+        QVERIFY(parseXmcd(golden("cddb/misc-0c01a302-latin1.xmcd"), &disc));
+        QCOMPARE(disc.artist, QStringLiteral("Bj\u00f6rk"));
+        QCOMPARE(disc.trackTitles,
+                 (QStringList{QStringLiteral("Caf\u00e9 \u00bfs\u00ed?"), "Bell Ring"}));
+        QCOMPARE(disc.revision, 0);
     }
 
     void longValuesSplitAtLineLimit() {
@@ -273,7 +248,6 @@ private slots:
         QTest::addColumn<bool>("refused");
         QTest::newRow("good") << QStringList{"A", "B", "One", "Track 2"} << false;
         QTest::newRow("no artist") << QStringList{"", "B", "One"} << true;
-        QTest::newRow("no title") << QStringList{"A", " ", "One"} << true;
         QTest::newRow("default titles")
             << QStringList{"A", "B", "Track 1", "track 02", "TRACK3"} << true;
         QTest::newRow("empty titles") << QStringList{"A", "B", "", ""} << true;

@@ -7,6 +7,7 @@
 #include "lookup/offlinedb.h"
 
 #include <QDir>
+#include <QMap>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -17,7 +18,7 @@ using test::HttpStubRequest;
 
 namespace {
 
-// Two tracks, lead-out at 3:00: id 0200b402.
+// Two tracks, lead-out at 3:00, filed under the id 0200b402.
 CddbToc twoTracks() {
     CddbToc toc;
     toc.trackOffsets = {150, 7500};
@@ -78,23 +79,15 @@ private slots:
         QFETCH(QStringList, files);
         QFETCH(int, matchCode);
         QFETCH(QStringList, categories);
+        const QMap<QString, QByteArray> kinds{
+            {"exact", record("0200b402", "Artist / Album", {150, 7500}, 2)},
+            {"moved", record("0200b402", "Artist / Album", {150, 7600}, 2)},
+            {"short", record("0200b402", "Artist / Album", {150}, 1)},
+            {"misfiled", record("0badf00d", "Artist / Album", {150, 7500}, 2)},
+            {"junk", QByteArray("\x00\x01garbage\r\n=\r\n", 14)}};
         QTemporaryDir dir;
-        for (const QString& f : files) {
-            const QString path = f.section('|', 0, 0);
-            const QString kind = f.section('|', 1);
-            QByteArray bytes;
-            if (kind == "exact")
-                bytes = record("0200b402", "Artist / Album", {150, 7500}, 2);
-            else if (kind == "moved")
-                bytes = record("0200b402", "Artist / Album", {150, 7600}, 2);
-            else if (kind == "short")
-                bytes = record("0200b402", "Artist / Album", {150}, 1);
-            else if (kind == "misfiled")
-                bytes = record("0badf00d", "Artist / Album", {150, 7500}, 2);
-            else
-                bytes = QByteArray("\x00\x01garbage\r\n=\r\n", 14);
-            QVERIFY(put(dir.path(), path, bytes));
-        }
+        for (const QString& f : files)
+            QVERIFY(put(dir.path(), f.section('|', 0, 0), kinds.value(f.section('|', 1))));
         const CddbQueryResult result = OfflineCddb(dir.path()).query(twoTracks());
         QCOMPARE(result.matchCode(), matchCode);
         QStringList found;
@@ -113,7 +106,7 @@ private slots:
         }
     }
 
-    void readRejectsNamesThatAreNotWords() {
+    void readRejectsCraftedNamesAndOversizedRecords() {
         QTemporaryDir dir;
         QVERIFY(put(dir.path(), "rock/0200b402", record("0200b402", "A / B", {150, 7500}, 2)));
         // A secret beside the folder that a crafted name would reach.
@@ -124,10 +117,8 @@ private slots:
             QCOMPARE(db.read(category, id).outcome.code, CddbResultCode::BadRequest);
         QCOMPARE(OfflineCddb(dir.path()).read("jazz", "0200b402").outcome.code,
                  CddbResultCode::NoMatch);
-    }
 
-    void oversizedRecordIsRefused() {
-        QTemporaryDir dir;
+        // An oversized record is refused, both read and queried.
         QByteArray big = record("0200b402", "Big / Record", {150, 7500}, 2);
         big += "EXTD=" + QByteArray(kCddbMaxResponseBytes, 'x') + '\n';
         QVERIFY(put(dir.path(), "rock/0200b402", big));
