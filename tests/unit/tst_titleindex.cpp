@@ -71,15 +71,11 @@ private slots:
         };
         row("accent typed plain", "beyonce", {"3:0"},
             QString::fromUtf8("Beyonc\u00e9 - I Am... Sasha Fierce"));
-        row("accent typed, capitals", QString::fromUtf8("BEYONC\u00c9"), {"3:0"});
-        row("slash is a word break", "ac dc", {"7:0", "7:3"});
-        row("two accented words", "sigur ros", {"12:0"});
+        row("slash is a word break, as is any mark", "ac dc", {"7:0", "7:3"});
         row("æ spelled out", "agaetis", {"12:0"});
         row("accented track", "staralfur", {"12:3"});
-        row("hyphens", "svefn g englar", {"12:2"});
         row("words across disc and track", "beyonce halo", {"3:2"});
-        row("word order does not matter", "black back", {"7:0", "7:3"});
-        row("whole words, disc first", "back black", {"7:0", "7:3"});
+        row("word order does not matter, disc first", "black back", {"7:0", "7:3"});
         row("ranking: whole word, word start, inside", "halo",
             {"40:0", "3:2", "40:1", "40:2", "2:1", "40:3"});
         row("memory title only", "motley crue", {"20:0"},
@@ -89,8 +85,7 @@ private slots:
             QString::fromUtf8("The Very Best of \u0152uvres, Deluxe Remastered Edition"));
         row("Windows-1252 Š and ž", "sostar", {"30:0"});
         row("Windows-1252 œ and ï, en dash", "naive oeil", {"30:1"});
-        row("no words", "", {});
-        row("punctuation only", " .../ - ", {});
+        row("punctuation only: no words", " .../ - ", {});
         row("one word missing", "beyonce thriller", {});
         row("unknown slot is not a title", "unknown", {});
     }
