@@ -202,20 +202,21 @@ private slots:
         QCOMPARE(load(data).find(12)->master->userFileByte, 0x80);
     }
 
-    void malformedInput_data() {
+    // Files that do not parse, and files that parse into a library that must not be imported.
+    void refusedInput_data() {
         QTest::addColumn<bool>("csv");
         QTest::addColumn<QByteArray>("input");
         QTest::addColumn<QString>("error");
         const QByteArray header = "record,slot,disc_id,min_tno,max_tno,info,user_file_byte,"
                                   "music_type,toc,title_disc_id,title_min_tno,title_max_tno,"
                                   "track_count,disc_title,track_titles\r\n";
-        auto json = [](const char* name, const QByteArray& input, const char* error) {
-            QTest::newRow(name) << false << input << QString(error);
+        auto json = [](const char* name, const QString& input, const char* error) {
+            QTest::newRow(name) << false << input.toUtf8() << QString(error);
         };
         auto csv = [&header](const char* name, const QByteArray& rows, const char* error) {
             QTest::newRow(name) << true << header + rows << QString(error);
         };
-        const QByteArray head = R"({"format": "trackfen-library", "version": 1, "discs": [)";
+        const QString head = R"({"format": "trackfen-library", "version": 1, "discs": [)";
         json("json syntax", "{\n  \"format\": \"trackfen-library\",\n  \"discs\": [ , ]\n}",
              "line 3, column ");
         json("json format", R"({"format": "other", "version": 1, "discs": []})",
@@ -238,49 +239,36 @@ private slots:
             "line 3, column track_titles: 1 titles where track_count is 2");
         csv("csv stray master field", "disc,4,,1,,,,,,,1,1,1,T,x\r\n",
             "line 2, column min_tno: a value where disc_id is empty");
+
+        const QString disc = R"({"slot": %1, "discId": "0c01a302", "minTno": 1, "maxTno": %2,)"
+                             R"( "info": 0, "userFileByte": 0, "musicType": 0,)"
+                             R"( "toc": ["00:02:00", "03:00:00"]})";
+        json("toc size", head + disc.arg(4).arg(2) + "]}",
+             "disc 4: toc has 2 entries where maxTno 2 needs 3");
+        json("slot twice", head + disc.arg(4).arg(1) + "," + disc.arg(4).arg(1) + "]}",
+             "disc 4: the slot appears twice");
+        json("slot range", head + disc.arg(201).arg(1) + "]}", "slot 201 is outside 1..200");
+        json("control character",
+             head + R"({"slot": 4, "titles": {"discId": "", "minTno": 1, "maxTno": 1,)"
+                    R"( "title": "a\nb", "tracks": []}}]})",
+             "disc 4: titles.title holds a control character");
+        json("outside code page",
+             head + R"({"slot": 4, "titles": {"discId": "", "minTno": 1, "maxTno": 1,)"
+                    R"( "title": "ok", "tracks": ["\u65e5"]}}]})",
+             "disc 4: titles.tracks[0] holds a character that Windows-1252 cannot store");
+        json("names",
+             R"({"format": "trackfen-library", "version": 1, "userFileNames": ["a"], "discs": []})",
+             "userFileNames: 1 names where there must be 8");
     }
-    void malformedInput() {
+    void refusedInput() {
         QFETCH(bool, csv);
         QFETCH(QByteArray, input);
         QFETCH(QString, error);
         QString reason;
         const auto parsed = csv ? fromCsv(input, &reason) : fromJson(input, &reason);
-        QVERIFY(!parsed);
-        QVERIFY2(reason.startsWith(error), qPrintable(reason));
-    }
-
-    void invalidLibrary_data() {
-        QTest::addColumn<QString>("json");
-        QTest::addColumn<QString>("error");
-        const QString head = R"({"format": "trackfen-library", "version": 1, "discs": [)";
-        const QString disc = R"({"slot": %1, "discId": "0c01a302", "minTno": 1, "maxTno": %2,)"
-                             R"( "info": 0, "userFileByte": 0, "musicType": 0,)"
-                             R"( "toc": ["00:02:00", "03:00:00"]})";
-        QTest::newRow("toc size") << head + disc.arg(4).arg(2) + "]}"
-                                  << "disc 4: toc has 2 entries where maxTno 2 needs 3";
-        QTest::newRow("slot twice") << head + disc.arg(4).arg(1) + "," + disc.arg(4).arg(1) + "]}"
-                                    << "disc 4: the slot appears twice";
-        QTest::newRow("slot range") << head + disc.arg(201).arg(1) + "]}"
-                                    << "slot 201 is outside 1..200";
-        QTest::newRow("control character")
-            << head + R"({"slot": 4, "titles": {"discId": "", "minTno": 1, "maxTno": 1,)"
-                      R"( "title": "a\nb", "tracks": []}}]})"
-            << "disc 4: titles.title holds a control character";
-        QTest::newRow("outside code page")
-            << head + R"({"slot": 4, "titles": {"discId": "", "minTno": 1, "maxTno": 1,)"
-                      R"( "title": "ok", "tracks": ["\u65e5"]}}]})"
-            << "disc 4: titles.tracks[0] holds a character that Windows-1252 cannot store";
-        QTest::newRow("names")
-            << R"({"format": "trackfen-library", "version": 1, "userFileNames": ["a"], "discs": []})"
-            << "userFileNames: 1 names where there must be 8";
-    }
-    void invalidLibrary() {
-        QFETCH(QString, json);
-        QFETCH(QString, error);
-        QString reason;
-        const auto parsed = fromJson(json.toUtf8(), &reason);
-        QVERIFY2(parsed, qPrintable(reason));
-        QCOMPARE(validate(*parsed).value_or(QString()), error);
+        if (parsed)
+            reason = validate(*parsed).value_or(QString());
+        QVERIFY2(!reason.isEmpty() && reason.startsWith(error), qPrintable(reason));
     }
 };
 
