@@ -3,10 +3,6 @@
 #include "portability/librarycsv.h"
 #include "portability/libraryimport.h"
 #include "portability/libraryjson.h"
-#include "store/discdata.h"
-#include "store/storefiles.h"
-#include "store/textfile.h"
-#include "store/userfiles.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -26,41 +22,14 @@ QString folderOf(const QTemporaryDir& dir) {
     return dir.path() + QLatin1Char('/');
 }
 
-DiscRecord record(int slot, DiscIdBytes id, int lowest, int highest, quint8 userFiles,
-                  quint8 musicType, qint16 info = 0) {
-    QList<TocTime> toc;
-    for (int i = 0; i <= highest; ++i)
-        toc.append(TocTime{quint8(i * 3), quint8(2 + i), quint8(i * 7 % 75)});
-    return {{quint8(slot), id}, qint16(lowest), qint16(highest), {}, {}, toc, info,
-            userFiles,          musicType};
-}
-
-void writeTitles(const QString& dataDir, int slot, const QStringList& lines) {
-    QVERIFY(textfile::replaceLines(dataDir + QStringLiteral("DISC%1.txt").arg(slot),
-                                   dataDir + QStringLiteral("scratch.tmp"), lines));
-}
-
-// A folder with the kinds of discs a library holds: master block and titles, a master block
-// without titles, titles without a master block (and an upper-case ID as the editor writes
-// it), titles whose file holds more lines than tracks, and text that needs quoting.
+// A library folder as the store's writers leave it (tests/data/library): master blocks with
+// and without titles (disc 1 with info 16, disc 12 with user-file byte 128, music type 5,
+// disc 150 with tracks 13 to 14), titles without a master block (disc 7, with an upper-case
+// ID as the editor writes it and more lines than tracks), text that needs quoting in both.
 void fillFolder(const QString& dataDir) {
-    discdata::MasterFileBuilder builder(dataDir);
-    builder.addBlock(record(1, {0x0c, 0x01, 0xa3, 0x02}, 1, 2, 0x05, 23, 16));
-    builder.addBlock(record(12, {0x8a, 0x0b, 0x3c, 0x0d}, 1, 3, 0x80, 5));
-    builder.addBlock(record(150, {0x00, 0x1a, 0xff, 0x07}, 13, 14, 0, 0));
-    QVERIFY(builder.commit());
-    writeTitles(dataDir, 1,
-                {"DISC ID =", "0c01a302", "DISC NO =", "1", "MIN TNO =", " 1 ", "MAX TNO =", " 2 ",
-                 "Disc Title =", "Caf\u00e9, \"live\", 1998", "Track Title =", "  Lead, in  ", ""});
-    writeTitles(dataDir, 7,
-                {"DISC ID =", "8108D70A", "DISC NO =", "7", "MIN TNO =", " 1 ", "MAX TNO =", " 1 ",
-                 "Disc Title =", "", "Track Title =", "Only", "Extra line"});
-    writeTitles(dataDir, 150,
-                {"DISC ID =", "001aff07", "DISC NO =", "150", "MIN TNO =", "13", "MAX TNO =", "14",
-                 "Disc Title =", "Late", "Track Title =", "Thirteen", "Fourteen"});
-    QVERIFY(userfiles::write(
-        dataDir + QStringLiteral("ufn.txt"),
-        {"Road Trip", "Sunday, Morning", "\"Quoted\"", "", "Focus", "F6", "F7", "F8"}));
+    const QDir golden(test::sourcePath(QStringLiteral("tests/data/library")));
+    for (const QString& name : golden.entryList(QDir::Files))
+        QVERIFY(writeAll(dataDir + name, readAll(golden.filePath(name))));
 }
 
 // Every file of a folder with its bytes.
