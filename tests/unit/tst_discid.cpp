@@ -4,14 +4,6 @@
 
 using namespace tf;
 
-namespace {
-
-TocTime t(int m, int s, int f) {
-    return TocTime{quint8(m), quint8(s), quint8(f)};
-}
-
-} // namespace
-
 class TestDiscId : public QObject {
     Q_OBJECT
 private slots:
@@ -21,26 +13,26 @@ private slots:
         QTest::addColumn<QString>("text");
         // The worked example: start seconds 2 and 190, checksum 12, total 421 - 2 = 419.
         QTest::newRow("worked example")
-            << QList<TocTime>{t(0, 2, 0), t(3, 10, 37), t(7, 1, 12)} << "0c01a302"
+            << QList<TocTime>{{0, 2, 0}, {3, 10, 37}, {7, 1, 12}} << "0c01a302"
             << "150 14287 31587";
         // 74 frames add 74; seconds count 75 frames, never 100.
-        QTest::newRow("frame 74") << QList<TocTime>{t(0, 2, 74), t(1, 0, 74)} << "02003a01"
+        QTest::newRow("frame 74") << QList<TocTime>{{0, 2, 74}, {1, 0, 74}} << "02003a01"
                                   << "224 4574";
         // A start of 0:00 adds nothing; 99 s adds 9 + 9; total = 120 - 0.
         QTest::newRow("zero start adds nothing")
-            << QList<TocTime>{t(0, 0, 0), t(1, 39, 0), t(2, 0, 0)} << "12007802"
+            << QList<TocTime>{{0, 0, 0}, {1, 39, 0}, {2, 0, 0}} << "12007802"
             << "0 7425 9000";
         // A checksum of 510 (28 x 18 + 6) gives byte 0: taken modulo 255, not 256, and not
         // by subtracting 255 once.
-        QList<TocTime> wraps(28, t(1, 39, 0));
-        wraps << t(0, 6, 0) << t(75, 0, 0);
+        QList<TocTime> wraps(28, {1, 39, 0});
+        wraps << TocTime{0, 6, 0} << TocTime{75, 0, 0};
         QTest::newRow("checksum 510") << wraps << "0011311d" << QString();
         QTest::newRow("empty") << QList<TocTime>{} << ""
                                << "no track";
         QTest::newRow("lead-out before track 1")
-            << QList<TocTime>{t(10, 0, 0), t(12, 0, 0), t(9, 59, 74)} << ""
+            << QList<TocTime>{{10, 0, 0}, {12, 0, 0}, {9, 59, 74}} << ""
             << "before track 1";
-        QTest::newRow("100 tracks") << QList<TocTime>(101, t(1, 0, 0)) << ""
+        QTest::newRow("100 tracks") << QList<TocTime>(101, {1, 0, 0}) << ""
                                     << "at most 99";
     }
 
