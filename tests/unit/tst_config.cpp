@@ -20,13 +20,6 @@ QByteArray expectedDefault(const Configuration& config) {
     return golden;
 }
 
-QByteArray kwd(const QStringList& lines) {
-    QByteArray out;
-    for (const QString& l : lines)
-        out += l.toLatin1() + "\r\n";
-    return out;
-}
-
 // comPort, silent, init, noWebSearch, alwaysWebSearch, proxySet.
 QList<int> numbers(const ConfigSettings& s) {
     return {s.comPort, s.silent, s.init, s.noWebSearch, s.alwaysWebSearch, s.proxySet};
@@ -72,7 +65,7 @@ private slots:
         QTemporaryDir dataDir;
         QStringList lines = kGoodLines;
         lines[1] = dataDir.path() + "/";
-        QVERIFY(test::writeAll(dir.filePath("config.KWD"), kwd(lines)));
+        QVERIFY(test::writeAll(dir.filePath("config.KWD"), test::crlf(lines)));
         QVERIFY(userfiles::write(dataDir.filePath("ufn.txt"), {"Jazz", "Rock"}));
 
         Configuration config(dir.path());
@@ -112,7 +105,7 @@ private slots:
         QFETCH(QStringList, lines);
         QFETCH(QList<int>, numbers);
         QTemporaryDir dir;
-        QVERIFY(test::writeAll(dir.filePath("config.KWD"), kwd(lines)));
+        QVERIFY(test::writeAll(dir.filePath("config.KWD"), test::crlf(lines)));
         Configuration config(dir.path());
         config.LOAD_CONFIG();
         QVERIFY(!config.firstRunFlag);
@@ -122,7 +115,7 @@ private slots:
             QCOMPARE(config.settings.dataDir, config.defaultDataDir());
         } else {
             QCOMPARE(::numbers(config.settings), numbers);
-            QCOMPARE(test::readAll(config.configPath()), kwd(lines));
+            QCOMPARE(test::readAll(config.configPath()), test::crlf(lines));
         }
     }
 
