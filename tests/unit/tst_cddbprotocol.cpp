@@ -76,7 +76,9 @@ private slots:
                  url + '+' + kCddbClientName + '+' + kCddbClientVersion + "&proto=6");
     }
 
-    void queryAnswers_data() {
+    // The server's answers to a query, a read and a submission.
+    void serverAnswers_data() {
+        QTest::addColumn<QString>("asked"); // query, read or submit
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<int>("code");
         QTest::addColumn<int>("cddbCode");
@@ -84,7 +86,7 @@ private slots:
         QTest::addColumn<QStringList>("matches"); // "category id artist|title|exact"
         const auto row = [](const char* name, const QByteArray& body, CddbResultCode code,
                             int cddbCode, int matchCode, const QStringList& matches = {}) {
-            QTest::newRow(name) << body << int(code) << cddbCode << matchCode << matches;
+            QTest::newRow(name) << "query" << body << int(code) << cddbCode << matchCode << matches;
         };
         const auto ok = CddbResultCode::Ok;
         row("200 exact", "200 rock 0c01a302 Motor / Live\r\n", ok, 200, kMatchExact,
@@ -114,63 +116,54 @@ private slots:
             CddbResultCode::BadResponse, 211, kMatchNone);
         row("html page", "<html><body>Not here</body></html>", CddbResultCode::BadResponse, 0,
             kMatchNone);
+
+        const QByteArray record = golden("cddb/rock-0c01a302.xmcd");
+        QVERIFY(!record.isEmpty());
+        const auto other = [](const char* name, const char* asked, const QByteArray& body,
+                              CddbResultCode code) {
+            QTest::newRow(name) << asked << body << int(code) << 0 << 0 << QStringList();
+        };
+        other("210 record", "read",
+              "210 rock 0c01a302 CD database entry follows\n" + record + ".\n", CddbResultCode::Ok);
+        other("401 not found", "read", "401 Specified CDDB entry not found.\n",
+              CddbResultCode::NoMatch);
+        other("record cut short", "read", "210 rock 0c01a302 follows\n" + record.left(120),
+              CddbResultCode::BadResponse);
+        other("not a record", "read", "210 rock 0c01a302 follows\nhello\n.\n",
+              CddbResultCode::BadResponse);
+        // An accepted and a refused submission: tst_cddbclient, through the loopback server.
+        other("submission garbage", "submit", "OK!", CddbResultCode::BadResponse);
     }
 
-    void queryAnswers() {
+    void serverAnswers() {
+        QFETCH(QString, asked);
         QFETCH(QByteArray, body);
         QFETCH(int, code);
         QFETCH(int, cddbCode);
         QFETCH(int, matchCode);
         QFETCH(QStringList, matches);
-        const CddbQueryResult r = parseCddbQueryAnswer(body);
-        QCOMPARE(int(r.outcome.code), code);
-        QCOMPARE(r.outcome.cddbCode, cddbCode);
-        QCOMPARE(r.matchCode(), matchCode);
-        QStringList got;
-        for (const CddbMatch& m : r.matches)
-            got << QStringLiteral("%1 %2 %3|%4|%5")
-                       .arg(m.category, m.discId, m.artist, m.title)
-                       .arg(m.exact ? 1 : 0);
-        QCOMPARE(got, matches);
-        if (!r.outcome.ok())
-            QVERIFY(!r.outcome.message.isEmpty());
-    }
-
-    void readAndSubmitAnswers_data() {
-        QTest::addColumn<bool>("submit"); // the answer to a submission, else to a read
-        QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<int>("code");
-        const QByteArray record = golden("cddb/rock-0c01a302.xmcd");
-        QVERIFY(!record.isEmpty());
-        const auto row = [](const char* name, bool submit, const QByteArray& body,
-                            CddbResultCode code) {
-            QTest::newRow(name) << submit << body << int(code);
-        };
-        row("210 record", false, "210 rock 0c01a302 CD database entry follows\n" + record + ".\n",
-            CddbResultCode::Ok);
-        row("401 not found", false, "401 Specified CDDB entry not found.\n",
-            CddbResultCode::NoMatch);
-        row("record cut short", false, "210 rock 0c01a302 follows\n" + record.left(120),
-            CddbResultCode::BadResponse);
-        row("not a record", false, "210 rock 0c01a302 follows\nhello\n.\n",
-            CddbResultCode::BadResponse);
-        // An accepted and a refused submission: tst_cddbclient, through the loopback server.
-        row("submission garbage", true, "OK!", CddbResultCode::BadResponse);
-    }
-
-    void readAndSubmitAnswers() {
-        QFETCH(bool, submit);
-        QFETCH(QByteArray, body);
-        QFETCH(int, code);
-        if (submit) {
+        if (asked == "submit") {
             QCOMPARE(int(parseCddbSubmitAnswer(body).code), code);
-            return;
+        } else if (asked == "read") {
+            const CddbReadResult r = parseCddbReadAnswer(body, QStringLiteral("rock"));
+            QCOMPARE(int(r.outcome.code), code);
+            QCOMPARE(r.disc.category, QStringLiteral("rock"));
+            if (r.outcome.ok())
+                QCOMPARE(r.disc.discId(), QStringLiteral("0c01a302"));
+        } else {
+            const CddbQueryResult r = parseCddbQueryAnswer(body);
+            QCOMPARE(int(r.outcome.code), code);
+            QCOMPARE(r.outcome.cddbCode, cddbCode);
+            QCOMPARE(r.matchCode(), matchCode);
+            QStringList got;
+            for (const CddbMatch& m : r.matches)
+                got << QStringLiteral("%1 %2 %3|%4|%5")
+                           .arg(m.category, m.discId, m.artist, m.title)
+                           .arg(m.exact ? 1 : 0);
+            QCOMPARE(got, matches);
+            if (!r.outcome.ok())
+                QVERIFY(!r.outcome.message.isEmpty());
         }
-        const CddbReadResult r = parseCddbReadAnswer(body, QStringLiteral("rock"));
-        QCOMPARE(int(r.outcome.code), code);
-        QCOMPARE(r.disc.category, QStringLiteral("rock"));
-        if (r.outcome.ok())
-            QCOMPARE(r.disc.discId(), QStringLiteral("0c01a302"));
     }
 
     void hostileRecordStaysBounded() {
