@@ -147,51 +147,45 @@ private slots:
         QCOMPARE(titleRecordText(f), text);
     }
 
-    void userFileNames() {
+    // Records are handed over to the file they are for: disc titles as they are, user-file
+    // names into ufn.txt's records. With nothing received, the file stays as it was.
+    void handOver() {
         QTemporaryDir dir;
+        const QString received = dir.filePath("tmpttl.txt");
+        QVERIFY(DiscTextFrame(discText(1, 1, "Abbey Road", kTextKindDisc), dir.path()));
+        QVERIFY(DiscTextFrame(discText(200, 200, "\x01", kTextKindDisc), dir.path()));
+        const QByteArray expected = textfile::joinLines(
+            titleRecord(1, 1, "Abbey Road", 5, 14) + titleRecord(200, 200, "* NO TITLE *", 5, 14));
+        QCOMPARE(test::readAll(received), expected);
+        const QString alldisc = dir.filePath("alldisc.txt");
+        QVERIFY(handOverTitleRecords(dir.path(), alldisc));
+        QCOMPARE(test::readAll(alldisc), expected);
+        QVERIFY(!QFile::exists(received));
+        QString error;
+        QVERIFY(!handOverTitleRecords(dir.path(), alldisc, &error));
+        QVERIFY(!error.isEmpty());
+        QCOMPARE(test::readAll(alldisc), expected);
+
         QVERIFY(DiscTextFrame(discText(0, 0x04, "Jazz nights", kTextKindUserFileName), dir.path()));
         QVERIFY(
             TrackTextFrame(trackText(0, 0x80, 1, "Road trip", kTextKindUserFileName), 8, dir.path())
                 .ok);
         QVERIFY(DiscTextFrame(discText(0, 0x01, QByteArray(1, '\0'), kTextKindUserFileName),
                               dir.path()));
-        QString error;
         QVERIFY(!DiscTextFrame(discText(0, 0x03, "Two bits", kTextKindUserFileName), dir.path(),
                                &error));
         QVERIFY(error.contains("no single user file"));
-
         const QString ufn = dir.filePath("ufn.txt");
         QVERIFY(userfiles::writeDefaults(ufn));
         QVERIFY(handOverTitleRecords(dir.path(), ufn, &error));
-        QVERIFY(!QFile::exists(dir.filePath("tmpttl.txt")));
+        QVERIFY(!QFile::exists(received));
         // A name never sent leaves an empty record.
         QCOMPARE(userfiles::read(ufn),
                  (QStringList{"USER FILE 1", "", "Jazz nights", "", "", "", "", "Road trip"}));
-    }
-
-    void allDiscsHandOver() {
-        QTemporaryDir dir;
-        QVERIFY(DiscTextFrame(discText(1, 1, "Abbey Road", kTextKindDisc), dir.path()));
-        QVERIFY(DiscTextFrame(discText(2, 2, QByteArray(1, '\0'), kTextKindDisc), dir.path()));
-        QVERIFY(DiscTextFrame(discText(200, 200, "\x01", kTextKindDisc), dir.path()));
-        const QByteArray expected = textfile::joinLines(
-            titleRecord(1, 1, "Abbey Road", 5, 14) + titleRecord(2, 2, "* NO DISC *", 5, 14) +
-            titleRecord(200, 200, "* NO TITLE *", 5, 14));
-        QCOMPARE(test::readAll(dir.filePath("tmpttl.txt")), expected);
-
-        const QString alldisc = dir.filePath("alldisc.txt");
-        QVERIFY(handOverTitleRecords(dir.path(), alldisc));
-        QCOMPARE(test::readAll(alldisc), expected);
-        QVERIFY(!QFile::exists(dir.filePath("tmpttl.txt")));
-        // Nothing received: the destination stays as it was.
-        QString error;
-        QVERIFY(!handOverTitleRecords(dir.path(), alldisc, &error));
-        QVERIFY(!error.isEmpty());
-        QCOMPARE(test::readAll(alldisc), expected);
 
         QVERIFY(DiscTextFrame(discText(1, 1, "x", kTextKindDisc), dir.path()));
         clearTitleRecords(dir.path());
-        QVERIFY(!QFile::exists(dir.filePath("tmpttl.txt")));
+        QVERIFY(!QFile::exists(received));
     }
 };
 
