@@ -37,22 +37,14 @@ void prepareConversion(const Folders& f) {
 class TestDiscList : public QObject {
     Q_OBJECT
 private slots:
-    void slotLabels_data() {
-        QTest::addColumn<int>("slot");
-        QTest::addColumn<QString>("label");
-        QTest::addColumn<QString>("item");
-        for (const auto& [slot, item] :
-             {std::pair{7, "  7"}, {12, " 12"}, {123, "123"}, {200, "200"}})
-            QTest::addRow("%d", slot) << slot << QStringLiteral("[%1] ").arg(item) << QString(item);
-    }
-
     void slotLabels() {
-        QFETCH(int, slot);
-        QFETCH(QString, label);
-        QFETCH(QString, item);
-        QCOMPARE(disclist::slotLabel(slot), label);
-        QCOMPARE(disclist::slotItem(slot), item);
-        QCOMPARE(disclist::slotOfLine(label + "Some title"), std::optional<int>(slot));
+        for (const auto& [slot, item] :
+             {std::pair{7, "  7"}, {12, " 12"}, {123, "123"}, {200, "200"}}) {
+            const QString label = QStringLiteral("[%1] ").arg(item);
+            QCOMPARE(disclist::slotLabel(slot), label);
+            QCOMPARE(disclist::slotItem(slot), QString(item));
+            QCOMPARE(disclist::slotOfLine(label + "Some title"), std::optional<int>(slot));
+        }
     }
 
     void conversionGolden() {
