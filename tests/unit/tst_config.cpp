@@ -15,7 +15,7 @@ using namespace tf;
 namespace {
 
 QByteArray expectedDefault(const Configuration& config) {
-    QByteArray golden = test::readAll(test::sourcePath("tests/data/config/default.KWD"));
+    QByteArray golden = test::golden("config/default.KWD");
     golden.replace("@DATADIR@", config.defaultDataDir().toUtf8());
     return golden;
 }
@@ -47,8 +47,7 @@ private slots:
         QVERIFY(QFileInfo(dir.filePath("data")).isDir());
         QCOMPARE(test::readAll(config.configPath()), expectedDefault(config));
         QVERIFY(config.settings.dataDir.endsWith(QDir::separator()));
-        QCOMPARE(test::readAll(config.dataPath("ufn.txt")),
-                 test::readAll(test::sourcePath("tests/data/store/ufn-default.txt")));
+        QCOMPARE(test::readAll(config.dataPath("ufn.txt")), test::golden("store/ufn-default.txt"));
         QVERIFY(!QFile::exists(config.programPath("config.tmp")));
 
         // The second start reads the file it wrote and is no first run.
@@ -134,8 +133,7 @@ private slots:
         options.silent = true;
         options.noWebSearch = true;
         QVERIFY(config.WriteConfigFromOptions(options));
-        QCOMPARE(test::readAll(config.configPath()),
-                 test::readAll(test::sourcePath("tests/data/config/options.KWD")));
+        QCOMPARE(test::readAll(config.configPath()), test::golden("config/options.KWD"));
         QCOMPARE(config.settings.comPort, qint16(3));
         QCOMPARE(config.settings.dataDir, QStringLiteral("/music/titles/"));
 
