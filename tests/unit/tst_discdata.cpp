@@ -130,8 +130,7 @@ private slots:
         const DiscRecord d = disc(200, tracks(trackCount), 16, 0xA5, 28);
         const QStringList lines = discdata::blockLines(d, printed ? discdata::RangeStyle::Printed
                                                                   : discdata::RangeStyle::Bare);
-        QCOMPARE(lines.count(), 2 + trackCount + 1 + 5 + 3 + 2 + 2 + 2);
-        QCOMPARE(lines.at(2), QStringLiteral("TRACK1 = |0|2|0"));
+        // The layout is the goldens'; here the lead-out's line number past nine tracks.
         QCOMPARE(lines.at(2 + trackCount), QStringLiteral("TRACK%1 = |%2|%3|%4")
                                                .arg(trackCount + 1)
                                                .arg(trackCount)
