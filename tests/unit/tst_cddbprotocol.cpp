@@ -22,16 +22,14 @@ CddbToc exampleToc() {
 class TestCddbProtocol : public QObject {
     Q_OBJECT
 private slots:
+    // The worked example from its times (its id, offsets and length are in the query URL below)
+    // and from its text give the same disc.
     void tocFromTimesAndText() {
-        const CddbToc toc = exampleToc();
-        QCOMPARE(toc.discId, QStringLiteral("0c01a302"));
-        QCOMPARE(toc.trackOffsets, (QList<int>{150, 14287}));
-        QCOMPARE(toc.leadOut, 31587);
-        QCOMPARE(toc.lengthSeconds(), 421);
-
         const auto fromText = CddbToc::fromTocText(QStringLiteral("150 14287 31587"));
         QVERIFY(fromText);
-        QCOMPARE(fromText->discId, toc.discId);
+        QCOMPARE(fromText->discId, exampleToc().discId);
+        QCOMPARE(fromText->trackOffsets, exampleToc().trackOffsets);
+        QCOMPARE(fromText->leadOut, exampleToc().leadOut);
 
         // Not a number, no track but the lead-out, the lead-out before track 1.
         for (const char* bad : {"150 abc 31587", "150", "31587 150"}) {
