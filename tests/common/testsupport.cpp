@@ -15,6 +15,10 @@ QByteArray readAll(const QString& path) {
     return file.readAll();
 }
 
+QByteArray golden(const QString& relative) {
+    return readAll(sourcePath(QStringLiteral("tests/data/") + relative));
+}
+
 QByteArray crlf(const QStringList& lines) {
     return lines.join(QStringLiteral("\r\n")).toLatin1() + "\r\n";
 }

@@ -9,6 +9,9 @@ namespace tf::test {
 // Folder of the source tree, for golden files under tests/data.
 QString sourcePath(const QString& relative);
 
+// A golden file under tests/data, e.g. "store/alldisc.txt"; empty when it cannot be read.
+QByteArray golden(const QString& relative);
+
 // The whole content of a file, or an empty array when it cannot be read.
 QByteArray readAll(const QString& path);
 

@@ -8,19 +8,13 @@
 
 using namespace tf;
 
-namespace {
+using test::golden;
 
-TocTime t(int m, int s, int f) {
-    return TocTime{quint8(m), quint8(s), quint8(f)};
-}
+namespace {
 
 // The two-track disc of the worked example: 0:02.00, 3:10.37, lead-out 7:01.12.
 CddbToc exampleToc() {
-    return *CddbToc::fromTocTimes({t(0, 2, 0), t(3, 10, 37), t(7, 1, 12)});
-}
-
-QByteArray golden(const QString& name) {
-    return test::readAll(test::sourcePath(QStringLiteral("tests/data/cddb/") + name));
+    return *CddbToc::fromTocTimes({{0, 2, 0}, {3, 10, 37}, {7, 1, 12}});
 }
 
 } // namespace
@@ -28,23 +22,20 @@ QByteArray golden(const QString& name) {
 class TestCddbProtocol : public QObject {
     Q_OBJECT
 private slots:
+    // The worked example from its times (its id, offsets and length are in the query URL below)
+    // and from its text give the same disc.
     void tocFromTimesAndText() {
-        const CddbToc toc = exampleToc();
-        QCOMPARE(toc.discId, QStringLiteral("0c01a302"));
-        QCOMPARE(toc.trackOffsets, (QList<int>{150, 14287}));
-        QCOMPARE(toc.leadOut, 31587);
-        QCOMPARE(toc.lengthSeconds(), 421);
-
         const auto fromText = CddbToc::fromTocText(QStringLiteral("150 14287 31587"));
         QVERIFY(fromText);
-        QCOMPARE(fromText->discId, toc.discId);
+        QCOMPARE(fromText->discId, exampleToc().discId);
+        QCOMPARE(fromText->trackOffsets, exampleToc().trackOffsets);
+        QCOMPARE(fromText->leadOut, exampleToc().leadOut);
 
-        QString why;
-        QVERIFY(!CddbToc::fromTocText(QStringLiteral("150 abc 31587"), &why));
-        QVERIFY(!why.isEmpty());
-        QVERIFY(!CddbToc::fromTocText(QStringLiteral("150"), &why)); // no track, only a lead-out
-        QVERIFY(
-            !CddbToc::fromTocText(QStringLiteral("31587 150"), &why)); // lead-out before track 1
+        // Not a number, no track but the lead-out, the lead-out before track 1.
+        for (const char* bad : {"150 abc 31587", "150", "31587 150"}) {
+            QString why;
+            QVERIFY2(!CddbToc::fromTocText(QString(bad), &why) && !why.isEmpty(), bad);
+        }
     }
 
     void commandUrlsAreByteExact_data() {
@@ -83,7 +74,9 @@ private slots:
                  url + '+' + kCddbClientName + '+' + kCddbClientVersion + "&proto=6");
     }
 
-    void queryAnswers_data() {
+    // The server's answers to a query, a read and a submission.
+    void serverAnswers_data() {
+        QTest::addColumn<QString>("asked"); // query, read or submit
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<int>("code");
         QTest::addColumn<int>("cddbCode");
@@ -91,7 +84,7 @@ private slots:
         QTest::addColumn<QStringList>("matches"); // "category id artist|title|exact"
         const auto row = [](const char* name, const QByteArray& body, CddbResultCode code,
                             int cddbCode, int matchCode, const QStringList& matches = {}) {
-            QTest::newRow(name) << body << int(code) << cddbCode << matchCode << matches;
+            QTest::newRow(name) << "query" << body << int(code) << cddbCode << matchCode << matches;
         };
         const auto ok = CddbResultCode::Ok;
         row("200 exact", "200 rock 0c01a302 Motor / Live\r\n", ok, 200, kMatchExact,
@@ -121,92 +114,54 @@ private slots:
             CddbResultCode::BadResponse, 211, kMatchNone);
         row("html page", "<html><body>Not here</body></html>", CddbResultCode::BadResponse, 0,
             kMatchNone);
+
+        const QByteArray record = golden("cddb/rock-0c01a302.xmcd");
+        QVERIFY(!record.isEmpty());
+        const auto other = [](const char* name, const char* asked, const QByteArray& body,
+                              CddbResultCode code) {
+            QTest::newRow(name) << asked << body << int(code) << 0 << 0 << QStringList();
+        };
+        other("210 record", "read",
+              "210 rock 0c01a302 CD database entry follows\n" + record + ".\n", CddbResultCode::Ok);
+        other("401 not found", "read", "401 Specified CDDB entry not found.\n",
+              CddbResultCode::NoMatch);
+        other("record cut short", "read", "210 rock 0c01a302 follows\n" + record.left(120),
+              CddbResultCode::BadResponse);
+        other("not a record", "read", "210 rock 0c01a302 follows\nhello\n.\n",
+              CddbResultCode::BadResponse);
+        // An accepted and a refused submission: tst_cddbclient, through the loopback server.
+        other("submission garbage", "submit", "OK!", CddbResultCode::BadResponse);
     }
 
-    void queryAnswers() {
+    void serverAnswers() {
+        QFETCH(QString, asked);
         QFETCH(QByteArray, body);
         QFETCH(int, code);
         QFETCH(int, cddbCode);
         QFETCH(int, matchCode);
         QFETCH(QStringList, matches);
-        const CddbQueryResult r = parseCddbQueryAnswer(body);
-        QCOMPARE(int(r.outcome.code), code);
-        QCOMPARE(r.outcome.cddbCode, cddbCode);
-        QCOMPARE(r.matchCode(), matchCode);
-        QStringList got;
-        for (const CddbMatch& m : r.matches)
-            got << QStringLiteral("%1 %2 %3|%4|%5")
-                       .arg(m.category, m.discId, m.artist, m.title)
-                       .arg(m.exact ? 1 : 0);
-        QCOMPARE(got, matches);
-        if (!r.outcome.ok())
-            QVERIFY(!r.outcome.message.isEmpty());
-    }
-
-    void readAndSubmitAnswers_data() {
-        QTest::addColumn<bool>("submit"); // the answer to a submission, else to a read
-        QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<int>("code");
-        const QByteArray record = golden(QStringLiteral("rock-0c01a302.xmcd"));
-        QVERIFY(!record.isEmpty());
-        const auto row = [](const char* name, bool submit, const QByteArray& body,
-                            CddbResultCode code) {
-            QTest::newRow(name) << submit << body << int(code);
-        };
-        row("210 record", false, "210 rock 0c01a302 CD database entry follows\n" + record + ".\n",
-            CddbResultCode::Ok);
-        row("401 not found", false, "401 Specified CDDB entry not found.\n",
-            CddbResultCode::NoMatch);
-        row("record cut short", false, "210 rock 0c01a302 follows\n" + record.left(120),
-            CddbResultCode::BadResponse);
-        row("not a record", false, "210 rock 0c01a302 follows\nhello\n.\n",
-            CddbResultCode::BadResponse);
-        row("submitted", true, "200 CDDB submission OK\n", CddbResultCode::Ok);
-        row("submission refused", true, "500 Missing required header information.\n",
-            CddbResultCode::ServerError);
-        row("submission garbage", true, "OK!", CddbResultCode::BadResponse);
-    }
-
-    void readAndSubmitAnswers() {
-        QFETCH(bool, submit);
-        QFETCH(QByteArray, body);
-        QFETCH(int, code);
-        if (submit) {
+        if (asked == "submit") {
             QCOMPARE(int(parseCddbSubmitAnswer(body).code), code);
-            return;
+        } else if (asked == "read") {
+            const CddbReadResult r = parseCddbReadAnswer(body, QStringLiteral("rock"));
+            QCOMPARE(int(r.outcome.code), code);
+            QCOMPARE(r.disc.category, QStringLiteral("rock"));
+            if (r.outcome.ok())
+                QCOMPARE(r.disc.discId(), QStringLiteral("0c01a302"));
+        } else {
+            const CddbQueryResult r = parseCddbQueryAnswer(body);
+            QCOMPARE(int(r.outcome.code), code);
+            QCOMPARE(r.outcome.cddbCode, cddbCode);
+            QCOMPARE(r.matchCode(), matchCode);
+            QStringList got;
+            for (const CddbMatch& m : r.matches)
+                got << QStringLiteral("%1 %2 %3|%4|%5")
+                           .arg(m.category, m.discId, m.artist, m.title)
+                           .arg(m.exact ? 1 : 0);
+            QCOMPARE(got, matches);
+            if (!r.outcome.ok())
+                QVERIFY(!r.outcome.message.isEmpty());
         }
-        const CddbReadResult r = parseCddbReadAnswer(body, QStringLiteral("rock"));
-        QCOMPARE(int(r.outcome.code), code);
-        QCOMPARE(r.disc.category, QStringLiteral("rock"));
-        if (r.outcome.ok())
-            QCOMPARE(r.disc.discId(), QStringLiteral("0c01a302"));
-    }
-
-    void parseRecords() {
-        CddbDisc disc;
-        QString why;
-        QVERIFY2(parseXmcd(golden(QStringLiteral("rock-0c01a302.xmcd")), &disc, &why),
-                 qPrintable(why));
-        QCOMPARE(disc.discIds, (QStringList{"0c01a302", "1a2b3c4d"}));
-        QCOMPARE(disc.artist, QStringLiteral("Mot\u00f6rhead Tribute"));
-        QCOMPARE(disc.title, QStringLiteral("\u0396\u03c9\u03ae \u2013 Live"));
-        QCOMPARE(disc.year, QStringLiteral("1999"));
-        QCOMPARE(disc.genre, QStringLiteral("Hard Rock"));
-        QCOMPARE(disc.trackTitles,
-                 (QStringList{"A very long first title that goes on and on across two lines",
-                              "Tab here and line break, back\\slash"}));
-        QCOMPARE(disc.extendedData, QStringLiteral("Recorded live. Second line of notes"));
-        QCOMPARE(disc.trackExtendedData, (QStringList{"", "Bonus"}));
-        QCOMPARE(disc.revision, 4);
-        QCOMPARE(disc.frameOffsets, (QList<int>{150, 14287}));
-        QCOMPARE(disc.lengthSeconds, 421);
-
-        // A record that is not UTF-8 reads as Latin-1.
-        QVERIFY(parseXmcd(golden(QStringLiteral("misc-0c01a302-latin1.xmcd")), &disc));
-        QCOMPARE(disc.artist, QStringLiteral("Bj\u00f6rk"));
-        QCOMPARE(disc.trackTitles,
-                 (QStringList{QStringLiteral("Caf\u00e9 \u00bfs\u00ed?"), "Bell Ring"}));
-        QCOMPARE(disc.revision, 0);
     }
 
     void hostileRecordStaysBounded() {
@@ -230,20 +185,31 @@ private slots:
         QVERIFY(why.contains(QStringLiteral("DTITLE")));
     }
 
-    void buildRecordGoldenAndRoundTrip() {
+    // The submission built from a record read holds every field read (ids, names, year, genre,
+    // titles joined across lines, track notes, the revision after the one read), so one golden
+    // file checks reading and building; only what the build takes from elsewhere is read here.
+    void recordReadThenBuilt() {
         CddbDisc disc;
-        QVERIFY(parseXmcd(golden(QStringLiteral("rock-0c01a302.xmcd")), &disc));
+        QString why;
+        QVERIFY2(parseXmcd(golden("cddb/rock-0c01a302.xmcd"), &disc, &why), qPrintable(why));
+        QCOMPARE(disc.extendedData, QStringLiteral("Recorded live. Second line of notes"));
+        QCOMPARE(disc.frameOffsets, (QList<int>{150, 14287}));
+        QCOMPARE(disc.lengthSeconds, 421);
         disc.extendedData = QStringLiteral("Line one\nLine\ttwo \\ end");
         const QByteArray built = buildXmcd(disc, exampleToc(), nextXmcdRevision(disc));
-        QCOMPARE(built, golden(QStringLiteral("submit-0c01a302.xmcd")));
-
+        QCOMPARE(built, golden("cddb/submit-0c01a302.xmcd"));
         CddbDisc again;
         QVERIFY(parseXmcd(built, &again));
-        QCOMPARE(again.revision, 5);
         QCOMPARE(again.trackTitles, disc.trackTitles);
         QCOMPARE(again.extendedData, QStringLiteral("Line one Line two \\ end"));
-
         QCOMPARE(nextXmcdRevision(CddbDisc::fromToc(exampleToc())), 0);
+
+        // A record that is not UTF-8 reads as Latin-1.
+        QVERIFY(parseXmcd(golden("cddb/misc-0c01a302-latin1.xmcd"), &disc));
+        QCOMPARE(disc.artist, QStringLiteral("Bj\u00f6rk"));
+        QCOMPARE(disc.trackTitles,
+                 (QStringList{QStringLiteral("Caf\u00e9 \u00bfs\u00ed?"), "Bell Ring"}));
+        QCOMPARE(disc.revision, 0);
     }
 
     void longValuesSplitAtLineLimit() {
@@ -273,7 +239,6 @@ private slots:
         QTest::addColumn<bool>("refused");
         QTest::newRow("good") << QStringList{"A", "B", "One", "Track 2"} << false;
         QTest::newRow("no artist") << QStringList{"", "B", "One"} << true;
-        QTest::newRow("no title") << QStringList{"A", " ", "One"} << true;
         QTest::newRow("default titles")
             << QStringList{"A", "B", "Track 1", "track 02", "TRACK3"} << true;
         QTest::newRow("empty titles") << QStringList{"A", "B", "", ""} << true;

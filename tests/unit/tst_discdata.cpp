@@ -18,35 +18,24 @@ using namespace tf;
 namespace {
 
 QByteArray golden(const QString& name) {
-    return test::readAll(test::sourcePath(QStringLiteral("tests/data/store/") + name));
-}
-
-TocTime t(int m, int s, int f) {
-    return TocTime{quint8(m), quint8(s), quint8(f)};
+    return test::golden(QStringLiteral("store/") + name);
 }
 
 // A disc whose identifier is computed from its table, as the read-all pass does.
-DiscRecord disc(int n, QList<TocTime> toc, qint16 info = 0, quint8 ufile = 0, quint8 mtype = 0) {
-    DiscRecord r;
-    r.identity.disc = quint8(n);
-    r.identity.id = ComputeDiscId(toc).value_or(DiscIdBytes{});
-    r.minTno = 1;
-    r.maxTno = qint16(toc.size() - 1);
-    r.toc = std::move(toc);
-    r.discInfo = info;
-    r.userFileByte = ufile;
-    r.musicType = mtype;
-    return r;
+DiscRecord disc(int n, const QList<TocTime>& toc, qint16 info = 0, quint8 ufile = 0,
+                quint8 mtype = 0) {
+    const DiscIdentity identity{quint8(n), ComputeDiscId(toc).value_or(DiscIdBytes{})};
+    return {identity, 1, qint16(toc.size() - 1), {}, {}, toc, info, ufile, mtype};
 }
 
 DiscRecord workedExample(int n, qint16 info = 16, quint8 ufile = 5, quint8 mtype = 3) {
-    return disc(n, {t(0, 2, 0), t(3, 10, 37), t(7, 1, 12)}, info, ufile, mtype);
+    return disc(n, {{0, 2, 0}, {3, 10, 37}, {7, 1, 12}}, info, ufile, mtype);
 }
 
 QList<TocTime> tracks(int count) {
     QList<TocTime> toc;
     for (int i = 0; i <= count; ++i)
-        toc.append(t(i, (2 + i) % 60, i % 75));
+        toc.append({quint8(i), quint8((2 + i) % 60), quint8(i % 75)});
     return toc;
 }
 
@@ -55,23 +44,19 @@ QList<TocTime> tracks(int count) {
 class TestDiscData : public QObject {
     Q_OBJECT
 private slots:
-    void singleBlockGolden() {
-        QTemporaryDir dir;
-        QString error;
-        QVERIFY2(discdata::replaceBlock(dir.path(), workedExample(7), &error), qPrintable(error));
-        QCOMPARE(test::readAll(dir.filePath("discdata.txt")), golden("discdata-single.txt"));
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"discdata.txt"});
-    }
-
-    void passBuilderGolden() {
+    void writersGolden() {
         QTemporaryDir dir;
         const QString path = dir.filePath("discdata.txt");
-        QVERIFY(test::writeAll(path, "old\r\n"));
+        QString error;
+        QVERIFY2(discdata::replaceBlock(dir.path(), workedExample(7), &error), qPrintable(error));
+        QCOMPARE(test::readAll(path), golden("discdata-single.txt"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"discdata.txt"});
+
+        // The read-all pass builds the file anew; the old one is untouched until the pass ends.
         discdata::MasterFileBuilder builder(dir.path() + "/");
         builder.addBlock(workedExample(3, 0, 0, 0));
-        builder.addBlock(disc(12, {t(0, 2, 32), t(45, 0, 74)}, 16, 128, 28));
-        QCOMPARE(test::readAll(path), QByteArray("old\r\n")); // untouched until the pass ends
-        QString error;
+        builder.addBlock(disc(12, {{0, 2, 32}, {45, 0, 74}}, 16, 128, 28));
+        QCOMPARE(test::readAll(path), golden("discdata-single.txt"));
         QVERIFY2(builder.commit(&error), qPrintable(error));
         QCOMPARE(test::readAll(path), golden("discdata-pass.txt"));
         QVERIFY(!QFile::exists(dir.filePath("discdata.tmp")));
@@ -80,7 +65,8 @@ private slots:
     void replaceKeepsOtherLinesAsWritten_data() {
         QTest::addColumn<QByteArray>("before");
         // The old file in the form the store writes (spliced from its own bytes) and in forms it
-        // does not (rewritten line by line): the result must be the same either way.
+        // does not (rewritten line by line): the result must be the same either way. A lone LF,
+        // a lone CR and a control character are one case of the form check.
         const QByteArray a = "_!_3\r\nTOC_3\r\n x \r\n";
         const QByteArray seven = "_!_7\r\nTOC_7\r\nold\r\n";
         const QByteArray b = "_!_12\r\nMTYPE_12\r\n 4 \r\n";
@@ -90,9 +76,7 @@ private slots:
         QTest::newRow("only the disc") << seven;
         QTest::newRow("LF line ends") << QByteArray(a + seven + b).replace("\r\n", "\n");
         QTest::newRow("no final line end") << a + seven + b.chopped(2);
-        QTest::newRow("control character") << a + seven + "_!_12\r\nti\ttle\r\n";
         QTest::newRow("undefined 1252 byte") << a + "TITLE\x81\r\n" + seven;
-        QTest::newRow("lone CR") << a + "x\ry\r\n" + seven;
     }
 
     void replaceKeepsOtherLinesAsWritten() {
@@ -146,8 +130,7 @@ private slots:
         const DiscRecord d = disc(200, tracks(trackCount), 16, 0xA5, 28);
         const QStringList lines = discdata::blockLines(d, printed ? discdata::RangeStyle::Printed
                                                                   : discdata::RangeStyle::Bare);
-        QCOMPARE(lines.count(), 2 + trackCount + 1 + 5 + 3 + 2 + 2 + 2);
-        QCOMPARE(lines.at(2), QStringLiteral("TRACK1 = |0|2|0"));
+        // The layout is the goldens'; here the lead-out's line number past nine tracks.
         QCOMPARE(lines.at(2 + trackCount), QStringLiteral("TRACK%1 = |%2|%3|%4")
                                                .arg(trackCount + 1)
                                                .arg(trackCount)
@@ -174,7 +157,6 @@ private slots:
         row("no INFO_", "INFO_7", "", "INFO_");
         row("no TOC_", "TOC_7", "toc_7", "TOC_");
         row("damaged TRACK line", "TRACK2 = |3|10|37", "TRACK2 = |3|10", "TOC_");
-        row("TRACK value not a number", "TRACK3 = |7|1|12", "TRACK3 = |7|x|12", "TOC_");
         row("ID byte over 255", "163", "300", "DISCID");
         row("min above max", " 1 ", " 5 ", "MINMAXTNO_");
     }
@@ -193,38 +175,33 @@ private slots:
         QVERIFY2(problem.contains(section + " section"), qPrintable(problem));
     }
 
-    void updateValuesGolden() {
+    void updateValues() {
         QTemporaryDir dir;
         const QString path = dir.filePath("discdata.txt");
+        test::ScriptedUi ui;
+        QCOMPARE(discdata::updateUserFileAndMusicType(dir.path(), 7, 1, 2, ui),
+                 discdata::ValueUpdate::NoMasterFile);
+        QCOMPARE(ui.texts("message"), QStringList{msg(409)});
+        QVERIFY(!QFile::exists(path));
+
         QVERIFY(test::writeAll(path, golden("discdata-single.txt")));
         UserFileChecks checks{};
         checks[0] = checks[7] = true; // user files 1 and 8
-        test::ScriptedUi ui;
         QString error;
         QCOMPARE(discdata::updateUserFileAndMusicType(dir.path(), 7, UFListindex_byte(checks),
                                                       discdata::musicTypeFromChoice(13), ui,
                                                       &error),
                  discdata::ValueUpdate::Updated);
         QCOMPARE(test::readAll(path), golden("discdata-updated.txt"));
-        QVERIFY(ui.shown.isEmpty());
+        QCOMPARE(ui.shown.size(), 1);
         QVERIFY(!QFile::exists(dir.filePath("discdata.tmp")));
         // Printed numbers read back like bare ones.
         QCOMPARE(discdata::readBlock(path, 7)->userFileByte, quint8(129));
         // The music-type list leaves out code 1.
         for (const auto& [index, code] : {std::pair{0, 0}, {1, 2}, {27, 28}})
             QCOMPARE(int(discdata::musicTypeFromChoice(index)), code);
-    }
-
-    void updateReportsMissingFileAndKeys() {
-        QTemporaryDir dir;
-        test::ScriptedUi ui;
-        QCOMPARE(discdata::updateUserFileAndMusicType(dir.path(), 7, 1, 2, ui),
-                 discdata::ValueUpdate::NoMasterFile);
-        QCOMPARE(ui.texts("message"), QStringList{msg(409)});
-        QVERIFY(!QFile::exists(dir.filePath("discdata.txt")));
 
         // Disc 1 has no keys of its own; disc 12's must not be taken for them.
-        const QString path = dir.filePath("discdata.txt");
         QVERIFY(discdata::replaceBlock(dir.path(), disc(12, tracks(3))));
         const QByteArray before = test::readAll(path);
         QCOMPARE(discdata::updateUserFileAndMusicType(dir.path(), 1, 1, 2, ui),
@@ -262,7 +239,8 @@ private slots:
         QVERIFY(!discdata::replaceBlock(dir.path(), DiscRecord{}, &error)); // no disc number
     }
 
-    void workingLists() {
+    // The read-all pass's list of the slots to read.
+    void discProgramList() {
         QTemporaryDir dir;
         QString error;
         QVERIFY(!workfiles::writeDiscProgram(dir.path(), &error));
@@ -271,13 +249,6 @@ private slots:
         QCOMPARE(workfiles::writeDiscProgram(dir.path()), (QList<int>{1, 7, 12, 123}));
         QCOMPARE(test::readAll(dir.filePath("discprog.tmp")),
                  QByteArray("1\r\n7\r\n12\r\n123\r\n"));
-        QCOMPARE(workfiles::readNumberList(dir.filePath("discprog.tmp")),
-                 (QList<int>{1, 7, 12, 123}));
-
-        QVERIFY(test::writeAll(dir.filePath("discdata.txt"), golden("discdata-pass.txt")));
-        QCOMPARE(workfiles::writeLookupLoop(dir.path()), (QList<int>{3, 12}));
-        QCOMPARE(workfiles::readNumberList(dir.filePath("loopfl.tmp")), (QList<int>{3, 12}));
-        QVERIFY(!workfiles::readNumberList(dir.filePath("missing.tmp")));
     }
 };
 

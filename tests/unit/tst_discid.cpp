@@ -4,14 +4,6 @@
 
 using namespace tf;
 
-namespace {
-
-TocTime t(int m, int s, int f) {
-    return TocTime{quint8(m), quint8(s), quint8(f)};
-}
-
-} // namespace
-
 class TestDiscId : public QObject {
     Q_OBJECT
 private slots:
@@ -21,42 +13,26 @@ private slots:
         QTest::addColumn<QString>("text");
         // The worked example: start seconds 2 and 190, checksum 12, total 421 - 2 = 419.
         QTest::newRow("worked example")
-            << QList<TocTime>{t(0, 2, 0), t(3, 10, 37), t(7, 1, 12)} << "0c01a302"
+            << QList<TocTime>{{0, 2, 0}, {3, 10, 37}, {7, 1, 12}} << "0c01a302"
             << "150 14287 31587";
-        QTest::newRow("one track") << QList<TocTime>{t(0, 2, 0), t(40, 0, 0)} << "02095e01"
-                                   << "150 180000";
         // 74 frames add 74; seconds count 75 frames, never 100.
-        QTest::newRow("frame 74") << QList<TocTime>{t(0, 2, 74), t(1, 0, 74)} << "02003a01"
+        QTest::newRow("frame 74") << QList<TocTime>{{0, 2, 74}, {1, 0, 74}} << "02003a01"
                                   << "224 4574";
         // A start of 0:00 adds nothing; 99 s adds 9 + 9; total = 120 - 0.
         QTest::newRow("zero start adds nothing")
-            << QList<TocTime>{t(0, 0, 0), t(1, 39, 0), t(2, 0, 0)} << "12007802"
+            << QList<TocTime>{{0, 0, 0}, {1, 39, 0}, {2, 0, 0}} << "12007802"
             << "0 7425 9000";
-        // Checksums of 255 and 510 give byte 0: 14 x 18 + 3 = 255, 28 x 18 + 6 = 510.
-        {
-            QList<TocTime> toc;
-            for (int i = 0; i < 14; ++i)
-                toc.append(t(1, 39, 0));
-            toc.append(t(0, 3, 0));
-            toc.append(t(1, 39, 0)); // lead-out at the same time as track 1: total 0
-            QTest::newRow("checksum 255") << toc << "0000000f" << QString();
-        }
-        {
-            QList<TocTime> toc;
-            for (int i = 0; i < 28; ++i)
-                toc.append(t(1, 39, 0));
-            toc.append(t(0, 6, 0)); // 28 x 18 + 6 = 510
-            toc.append(t(75, 0, 0));
-            QTest::newRow("checksum 510") << toc << "0011311d" << QString();
-        }
+        // A checksum of 510 (28 x 18 + 6) gives byte 0: taken modulo 255, not 256, and not
+        // by subtracting 255 once.
+        QList<TocTime> wraps(28, {1, 39, 0});
+        wraps << TocTime{0, 6, 0} << TocTime{75, 0, 0};
+        QTest::newRow("checksum 510") << wraps << "0011311d" << QString();
         QTest::newRow("empty") << QList<TocTime>{} << ""
                                << "no track";
-        QTest::newRow("lead-out only") << QList<TocTime>{t(5, 0, 0)} << ""
-                                       << "no track";
         QTest::newRow("lead-out before track 1")
-            << QList<TocTime>{t(10, 0, 0), t(12, 0, 0), t(9, 59, 74)} << ""
+            << QList<TocTime>{{10, 0, 0}, {12, 0, 0}, {9, 59, 74}} << ""
             << "before track 1";
-        QTest::newRow("100 tracks") << QList<TocTime>(101, t(1, 0, 0)) << ""
+        QTest::newRow("100 tracks") << QList<TocTime>(101, {1, 0, 0}) << ""
                                     << "at most 99";
     }
 
@@ -77,13 +53,6 @@ private slots:
             QCOMPARE(tocText(toc), text);
     }
 
-    void framesNeverReachTheIdentifier() {
-        const QList<TocTime> a{t(0, 2, 0), t(3, 10, 37), t(7, 1, 12)};
-        const QList<TocTime> b{t(0, 2, 70), t(3, 10, 1), t(7, 1, 60)};
-        QCOMPARE(ComputeDiscId(a), ComputeDiscId(b));
-        QVERIFY(tocText(a) != tocText(b));
-    }
-
     void idText_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("valid");
@@ -91,8 +60,6 @@ private slots:
         QTest::newRow("upper, blanks around") << " 001AFF07 " << true;
         QTest::newRow("empty") << "" << false;
         QTest::newRow("short") << "001aff0" << false;
-        QTest::newRow("long") << "001aff071" << false;
-        QTest::newRow("not hex") << "001aff0g" << false;
         QTest::newRow("path") << "../../x1" << false;
     }
 
@@ -102,9 +69,6 @@ private slots:
         const DiscIdBytes id{0x00, 0x1A, 0xFF, 0x07};
         QCOMPARE(parseDiscIdText(text), valid ? std::optional<DiscIdBytes>(id) : std::nullopt);
         QCOMPARE(discIdText(id, true), QStringLiteral("001AFF07"));
-        QCOMPARE(discIdText(id), QStringLiteral("001aff07"));
-        QVERIFY((DiscIdentity{5, id}.idKnown()));
-        QVERIFY(!(DiscIdentity{5, {}}.idKnown()));
     }
 };
 

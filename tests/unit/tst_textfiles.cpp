@@ -15,9 +15,8 @@ private slots:
     void codepageRoundTrip_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("ascii") << QStringLiteral("Abc 123") << QByteArray("Abc 123");
-        QTest::newRow("latin1") << QStringLiteral("Caf\u00e9 \u00c5ngstr\u00f6m")
-                                << QByteArray("Caf\xe9 \xc5ngstr\xf6m");
+        QTest::newRow("ascii and latin1") << QStringLiteral("Caf\u00e9 \u00c5ngstr\u00f6m")
+                                          << QByteArray("Caf\xe9 \xc5ngstr\xf6m");
         // The whole 0x80-0x9F block as Windows-1252 defines it, and the ends of the Latin-1 range.
         QTest::newRow("every defined byte 0x80-0x9F")
             << QStringLiteral("\u20ac\u201a\u0192\u201e\u2026\u2020\u2021\u02c6\u2030\u0160\u2039"
@@ -46,8 +45,7 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QStringList>("lines");
         QTest::newRow("crlf") << QByteArray("a\r\nb\r\n") << QStringList{"a", "b"};
-        QTest::newRow("lf") << QByteArray("a\nb\n") << QStringList{"a", "b"};
-        QTest::newRow("no final end") << QByteArray("a\r\nb") << QStringList{"a", "b"};
+        QTest::newRow("lf, no final end") << QByteArray("a\nb") << QStringList{"a", "b"};
         QTest::newRow("empty lines kept")
             << QByteArray("\r\n\r\nx\r\n") << QStringList{"", "", "x"};
         QTest::newRow("empty file") << QByteArray() << QStringList{};
@@ -80,7 +78,6 @@ private slots:
         QTest::addColumn<int>("value");
         QTest::addColumn<bool>("valid");
         QTest::newRow("padded") << " 12 " << 12 << true;
-        QTest::newRow("bare") << "7" << 7 << true;
         QTest::newRow("negative") << " -1 " << -1 << true;
         QTest::newRow("tabs and blanks") << "\t 3  " << 3 << true;
         QTest::newRow("text") << "abc" << 0 << false;
@@ -103,23 +100,18 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath("data.txt");
         QVERIFY(test::writeAll(path, "old\r\n"));
-        // The scratch file lies in a folder that does not exist: nothing can be written.
-        QString error;
-        QVERIFY(!textfile::replaceLines(path, dir.filePath("missing/data.tmp"), {"new"}, &error));
-        QVERIFY(!error.isEmpty());
-        QCOMPARE(test::readAll(path), QByteArray("old\r\n"));
         QVERIFY(textfile::replaceLines(path, dir.filePath("data.tmp"), {"new"}));
         QCOMPARE(test::readAll(path), QByteArray("new\r\n"));
         QVERIFY(!QFile::exists(dir.filePath("data.tmp")));
 
-        // The rename target is a folder: the write succeeds, the replacement must not.
+        // The rename target is a folder: the write succeeds, the replacement must not, and
+        // the scratch file goes. (A write that fails keeps the old file: tst_crashsafety.)
         QVERIFY(QDir(dir.path()).mkdir("target"));
-        QVERIFY(
-            !textfile::replaceLines(dir.filePath("target"), dir.filePath("t.tmp"), {"x"}, &error));
+        QVERIFY(!textfile::replaceLines(dir.filePath("target"), dir.filePath("t.tmp"), {"x"}));
         QVERIFY(!QFile::exists(dir.filePath("t.tmp")));
     }
 
-    void recordLayout() {
+    void recordLayoutAndDamage() {
         QByteArray bytes;
         recordfile::putRecord(bytes, 2, QStringLiteral("abc"));
         QCOMPARE(bytes.size(), 256);
@@ -134,10 +126,8 @@ private slots:
         recordfile::putRecord(bytes, 1, QString(200, QLatin1Char('x')));
         QCOMPARE(recordfile::recordFromBytes(bytes, 1)->size(), recordfile::kMaxTextBytes);
         QCOMPARE(recordfile::recordFromBytes(bytes, 2), QStringLiteral("abc"));
-    }
 
-    void damagedRecordIsRejected() {
-        QByteArray bytes(128, '\0');
+        // Damaged records are refused, not read past their end.
         bytes[0] = char(0xFF); // length 255: runs past the record
         QVERIFY(!recordfile::recordFromBytes(bytes, 1).has_value());
         QByteArray truncated("\x05\x00"

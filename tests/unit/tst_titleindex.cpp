@@ -1,61 +1,22 @@
 #include "common/testsupport.h"
 #include "portability/titleindex.h"
 
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace tf;
 
-namespace {
-
-// A per-disc file as the title editor writes it, in Windows-1252 bytes.
-QByteArray discFile(int slot, const QByteArray& title, const QList<QByteArray>& tracks) {
-    QByteArray bytes = "DISC ID =\r\n0a0b0c0d\r\nDISC NO =\r\n" + QByteArray::number(slot) +
-                       "\r\nMIN TNO =\r\n 1 \r\nMAX TNO =\r\n " +
-                       QByteArray::number(tracks.size()) + " \r\nDisc Title =\r\n" + title +
-                       "\r\nTrack Title =\r\n";
-    for (const QByteArray& t : tracks)
-        bytes += t + "\r\n";
-    return bytes;
-}
-
-QByteArray listRecord(int slot, const QByteArray& title) {
-    return "[" + QByteArray::number(slot).rightJustified(3, ' ') + "] " + title +
-           "\r\n0\r\n0\r\n1\r\n99\r\n";
-}
-
-} // namespace
-
 class TestTitleIndex : public QObject {
     Q_OBJECT
-    QTemporaryDir m_dir;
     search::TitleIndex m_index;
 
 private slots:
-    // The library in the files' own bytes: accented letters as Windows-1252, the disc list
-    // with the changer's 25-character memory titles (slot 20 has no file at all).
+    // The library in the files' own bytes (tests/data/search): accented letters as
+    // Windows-1252, the disc list with the changer's 25-character memory titles (slot 20 has no
+    // file at all).
     void initTestCase() {
-        const auto put = [this](const QString& name, const QByteArray& bytes) {
-            QVERIFY(test::writeAll(m_dir.filePath(name), bytes));
-        };
-        put("DISC2.txt", discFile(2, "Klezmer Nights", {"Shalom Aleichem"}));
-        put("DISC3.txt", discFile(3, "Beyonc\xe9 - I Am... Sasha Fierce",
-                                  {"If I Were a Boy", "Halo", "Disappear"}));
-        put("DISC7.txt", discFile(7, "AC/DC - Back in Black",
-                                  {"Hells Bells", "Shoot to Thrill", "Back in Black"}));
-        put("DISC12.txt", discFile(12, "Sigur R\xf3s - \xc1g\xe6tis byrjun",
-                                   {"Intro", "Svefn-g-englar", "Star\xe1lfur"}));
-        put("DISC25.txt",
-            discFile(25, "The Very Best of \x8cuvres, Deluxe Remastered Edition", {"One"}));
-        put("DISC30.txt", discFile(30, "\x8ao\x9atar", {"Na\xefve \x96 \x8cil"}));
-        put("DISC40.txt",
-            discFile(40, "Halo: Original Soundtrack", {"Halo Theme", "Haloed Light", "Shalom"}));
-        put("tempdisc.txt", listRecord(3, "Beyonce - I Am... Sasha F") +
-                                listRecord(5, "Unknown DISC") +
-                                listRecord(20, "M\xf6tley Cr\xfc"
-                                               "e - Dr. Feelgoo") +
-                                listRecord(25, "The Very Best of \x8cuvres,"));
-        for (const search::DiscTexts& disc : search::readLibraryTexts(m_dir.path()))
+        const auto discs = search::readLibraryTexts(test::sourcePath("tests/data/search"));
+        QCOMPARE(discs.size(), 8);
+        for (const search::DiscTexts& disc : discs)
             m_index.setDisc(disc);
     }
 
@@ -71,15 +32,11 @@ private slots:
         };
         row("accent typed plain", "beyonce", {"3:0"},
             QString::fromUtf8("Beyonc\u00e9 - I Am... Sasha Fierce"));
-        row("accent typed, capitals", QString::fromUtf8("BEYONC\u00c9"), {"3:0"});
-        row("slash is a word break", "ac dc", {"7:0", "7:3"});
-        row("two accented words", "sigur ros", {"12:0"});
+        row("slash is a word break, as is any mark", "ac dc", {"7:0", "7:3"});
         row("æ spelled out", "agaetis", {"12:0"});
         row("accented track", "staralfur", {"12:3"});
-        row("hyphens", "svefn g englar", {"12:2"});
         row("words across disc and track", "beyonce halo", {"3:2"});
-        row("word order does not matter", "black back", {"7:0", "7:3"});
-        row("whole words, disc first", "back black", {"7:0", "7:3"});
+        row("word order does not matter, disc first", "black back", {"7:0", "7:3"});
         row("ranking: whole word, word start, inside", "halo",
             {"40:0", "3:2", "40:1", "40:2", "2:1", "40:3"});
         row("memory title only", "motley crue", {"20:0"},
@@ -89,8 +46,7 @@ private slots:
             QString::fromUtf8("The Very Best of \u0152uvres, Deluxe Remastered Edition"));
         row("Windows-1252 Š and ž", "sostar", {"30:0"});
         row("Windows-1252 œ and ï, en dash", "naive oeil", {"30:1"});
-        row("no words", "", {});
-        row("punctuation only", " .../ - ", {});
+        row("punctuation only: no words", " .../ - ", {});
         row("one word missing", "beyonce thriller", {});
         row("unknown slot is not a title", "unknown", {});
     }
