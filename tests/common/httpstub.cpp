@@ -2,6 +2,7 @@
 
 #include <QHostAddress>
 #include <QTcpSocket>
+#include <QTest>
 
 namespace tf::test {
 
@@ -39,6 +40,10 @@ HttpStub::HttpStub(QObject* parent) : QObject(parent) {
 
 bool HttpStub::listen() {
     return m_server.listen(QHostAddress::LocalHost, 0);
+}
+
+bool HttpStub::waitForRequests(int count, int timeoutMs) {
+    return QTest::qWaitFor([&] { return m_requests.size() >= count; }, timeoutMs);
 }
 
 quint16 HttpStub::closedPort() {

@@ -54,6 +54,8 @@ public:
     void setHandler(Handler handler) { m_handler = std::move(handler); }
 
     const QList<HttpStubRequest>& requests() const { return m_requests; }
+    // Waits (spinning the event loop, test code only) until `count` requests have arrived.
+    bool waitForRequests(int count, int timeoutMs = 5000);
 
     // A loopback port on which nobody listens: connecting to it is refused.
     static quint16 closedPort();
