@@ -54,25 +54,9 @@ bool writeNumberList(const QString& path, const QList<int>& numbers, QString* er
     return textfile::replaceLines(path, textfile::defaultScratch(path), lines, error);
 }
 
-std::optional<QList<int>> readNumberList(const QString& path) {
-    const storeio::Lines read = storeio::readText(path);
-    if (!read.ok())
-        return std::nullopt;
-    QList<int> numbers;
-    for (const QString& line : read.lines)
-        if (const auto n = textfile::parseNumber(line))
-            numbers.append(*n);
-    return numbers;
-}
-
 std::optional<QList<int>> writeDiscProgram(const QString& dataDir, QString* error) {
     return writeFrom(dataDir, storefiles::kDiscList, storefiles::kDiscProgram,
                      &discNumbersFromDiscList, error);
-}
-
-std::optional<QList<int>> writeLookupLoop(const QString& dataDir, QString* error) {
-    return writeFrom(dataDir, storefiles::kDiscData, storefiles::kLookupLoop,
-                     &discNumbersInMasterFile, error);
 }
 
 } // namespace tf::workfiles
