@@ -3,8 +3,8 @@
 // The writes the crash-safety test's child process repeats while it is killed, shared by the
 // child (crashchild.cpp) and the test, which recomputes every content the child can have
 // written. Each version v of each file is a fixed function of v; sizes vary with v so that a
-// truncated file can never pass for a whole one. The master data file holds blocks 1 and 2 (the
-// test writes them first) besides the one replaced, so every replacement must keep them.
+// truncated file can never pass for a whole one. The master data file also holds blocks 1 and 2,
+// which the test writes on either side of the replaced block, so every replacement must keep them.
 
 #include "model/discid.h"
 #include "store/discdata.h"
