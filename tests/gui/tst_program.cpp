@@ -35,8 +35,8 @@ class TestProgram : public QObject {
 
 private slots:
     // One run of the program: the audio tab's continue keys after the tab is selected, the disc
-    // number the titles tab takes from the audio tab, and the options window's MusicBrainz
-    // choice reaching the lookup.
+    // number the titles tab takes from the audio tab, the options window's MusicBrainz choice
+    // reaching the lookup, and the changer's own panel mode.
     void audioTabKeysDiscNumberAndLookupChoice() {
         ProgramRig p;
         QVERIFY2(p.start(), qPrintable(p.sim.lastError()));
