@@ -11,6 +11,10 @@ QString sourcePath(const QString& relative);
 
 // A golden file under tests/data, e.g. "store/alldisc.txt"; empty when it cannot be read.
 QByteArray golden(const QString& relative);
+// One of the store's formats, under tests/data/store.
+inline QByteArray storeGolden(const QString& name) {
+    return golden("store/" + name);
+}
 
 // The whole content of a file, or an empty array when it cannot be read.
 QByteArray readAll(const QString& path);

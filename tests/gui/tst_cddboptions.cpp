@@ -8,7 +8,6 @@
 #include "lookup/widgets/cddboptionswindow.h"
 #include "lookup/widgets/passwordstore.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>

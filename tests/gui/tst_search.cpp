@@ -17,7 +17,6 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QTabWidget>
 #include <QTest>
 #include <QTreeWidget>
 

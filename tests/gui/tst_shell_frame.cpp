@@ -24,7 +24,6 @@
 #include <QRadioButton>
 #include <QSettings>
 #include <QSignalSpy>
-#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>

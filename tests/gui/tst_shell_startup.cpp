@@ -24,7 +24,6 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
-#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 

@@ -17,10 +17,6 @@ using namespace tf;
 
 namespace {
 
-QByteArray golden(const QString& name) {
-    return test::golden(QStringLiteral("store/") + name);
-}
-
 // A disc whose identifier is computed from its table, as the read-all pass does.
 DiscRecord disc(int n, const QList<TocTime>& toc, qint16 info = 0, quint8 ufile = 0,
                 quint8 mtype = 0) {
@@ -49,16 +45,16 @@ private slots:
         const QString path = dir.filePath("discdata.txt");
         QString error;
         QVERIFY2(discdata::replaceBlock(dir.path(), workedExample(7), &error), qPrintable(error));
-        QCOMPARE(test::readAll(path), golden("discdata-single.txt"));
+        QCOMPARE(test::readAll(path), test::storeGolden("discdata-single.txt"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"discdata.txt"});
 
         // The read-all pass builds the file anew; the old one is untouched until the pass ends.
         discdata::MasterFileBuilder builder(dir.path() + "/");
         builder.addBlock(workedExample(3, 0, 0, 0));
         builder.addBlock(disc(12, {{0, 2, 32}, {45, 0, 74}}, 16, 128, 28));
-        QCOMPARE(test::readAll(path), golden("discdata-single.txt"));
+        QCOMPARE(test::readAll(path), test::storeGolden("discdata-single.txt"));
         QVERIFY2(builder.commit(&error), qPrintable(error));
-        QCOMPARE(test::readAll(path), golden("discdata-pass.txt"));
+        QCOMPARE(test::readAll(path), test::storeGolden("discdata-pass.txt"));
         QVERIFY(!QFile::exists(dir.filePath("discdata.tmp")));
     }
 
@@ -165,7 +161,7 @@ private slots:
         QFETCH(QString, drop);
         QFETCH(QString, replaceWith);
         QFETCH(QString, section);
-        QStringList lines = textfile::splitLines(golden("discdata-single.txt"));
+        QStringList lines = textfile::splitLines(test::storeGolden("discdata-single.txt"));
         QVERIFY(discdata::readBlock(lines, 7));
         const qsizetype at = lines.indexOf(drop);
         QVERIFY(at >= 0);
@@ -184,7 +180,7 @@ private slots:
         QCOMPARE(ui.texts("message"), QStringList{msg(409)});
         QVERIFY(!QFile::exists(path));
 
-        QVERIFY(test::writeAll(path, golden("discdata-single.txt")));
+        QVERIFY(test::writeAll(path, test::storeGolden("discdata-single.txt")));
         UserFileChecks checks{};
         checks[0] = checks[7] = true; // user files 1 and 8
         QString error;
@@ -192,7 +188,7 @@ private slots:
                                                       discdata::musicTypeFromChoice(13), ui,
                                                       &error),
                  discdata::ValueUpdate::Updated);
-        QCOMPARE(test::readAll(path), golden("discdata-updated.txt"));
+        QCOMPARE(test::readAll(path), test::storeGolden("discdata-updated.txt"));
         QCOMPARE(ui.shown.size(), 1);
         QVERIFY(!QFile::exists(dir.filePath("discdata.tmp")));
         // Printed numbers read back like bare ones.
@@ -210,7 +206,7 @@ private slots:
         QCOMPARE(test::readAll(path), before);
 
         // MTYPE_ before UFILE_ is not found after it.
-        QStringList lines = textfile::splitLines(golden("discdata-single.txt"));
+        QStringList lines = textfile::splitLines(test::storeGolden("discdata-single.txt"));
         lines.move(lines.indexOf("MTYPE_7"), 0);
         QVERIFY(test::writeAll(path, textfile::joinLines(lines)));
         QCOMPARE(discdata::updateUserFileAndMusicType(dir.path(), 7, 1, 2, ui),
@@ -221,7 +217,7 @@ private slots:
     void failedWritesKeepOldFile() {
         QTemporaryDir dir;
         const QString path = dir.filePath("discdata.txt");
-        QVERIFY(test::writeAll(path, golden("discdata-single.txt")));
+        QVERIFY(test::writeAll(path, test::storeGolden("discdata-single.txt")));
         QVERIFY(QDir(dir.path()).mkdir("dest.tmp"));
         QVERIFY(QDir(dir.path()).mkdir("discdata.tmp"));
         QString error;
@@ -235,7 +231,7 @@ private slots:
         discdata::MasterFileBuilder builder(dir.path());
         builder.addBlock(disc(9, tracks(3)));
         QVERIFY(!builder.commit());
-        QCOMPARE(test::readAll(path), golden("discdata-single.txt"));
+        QCOMPARE(test::readAll(path), test::storeGolden("discdata-single.txt"));
         QVERIFY(!discdata::replaceBlock(dir.path(), DiscRecord{}, &error)); // no disc number
     }
 
@@ -245,7 +241,8 @@ private slots:
         QString error;
         QVERIFY(!workfiles::writeDiscProgram(dir.path(), &error));
         QVERIFY(error.contains("tempdisc.txt"));
-        QVERIFY(test::writeAll(dir.filePath("tempdisc.txt"), golden("tempdisc-converted.txt")));
+        QVERIFY(test::writeAll(dir.filePath("tempdisc.txt"),
+                               test::storeGolden("tempdisc-converted.txt")));
         QCOMPARE(workfiles::writeDiscProgram(dir.path()), (QList<int>{1, 7, 12, 123}));
         QCOMPARE(test::readAll(dir.filePath("discprog.tmp")),
                  QByteArray("1\r\n7\r\n12\r\n123\r\n"));

@@ -14,10 +14,6 @@ namespace {
 const DiscIdBytes kBlueTrain{0x00, 0x1A, 0xFF, 0x07};
 const DiscIdBytes kKindOfBlue{0x8A, 0x0B, 0x3C, 0x0D};
 
-QByteArray golden(const QString& name) {
-    return test::golden(QStringLiteral("store/") + name);
-}
-
 QStringList linesOf(const QString& path) {
     return textfile::readLines(path).value_or(QStringList());
 }
@@ -52,15 +48,15 @@ private slots:
         rows.discTitle.clear(); // an empty disc title keeps its line
         QVERIFY(discfile::writeFromEditor(txt, unknown, rows));
         QVERIFY(!QFile::exists(txt));
-        QCOMPARE(test::readAll(tmp), golden("disc5-unknown.tmp"));
+        QCOMPARE(test::readAll(tmp), test::storeGolden("disc5-unknown.tmp"));
         QString error;
         QCOMPARE(discfile::refreshIdentifier(tmp, {5, kBlueTrain}, 1, 3, &error),
                  discfile::RefreshResult::Refreshed);
-        QCOMPARE(test::readAll(txt), golden("disc5-refreshed.txt"));
+        QCOMPARE(test::readAll(txt), test::storeGolden("disc5-refreshed.txt"));
         QVERIFY(!QFile::exists(tmp));
         QCOMPARE(discfile::refreshIdentifier(tmp, {5, kBlueTrain}, 1, 3),
                  discfile::RefreshResult::NoScratchFile);
-        QCOMPARE(test::readAll(txt), golden("disc5-refreshed.txt"));
+        QCOMPARE(test::readAll(txt), test::storeGolden("disc5-refreshed.txt"));
 
         QVERIFY(discfile::writeFromEditor(txt, unknown, {1, "old", {"old"}}));
         QVERIFY(QFile::exists(tmp));
@@ -68,7 +64,7 @@ private slots:
         QCOMPARE(discfile::editorTarget(txt, identity), txt);
         QVERIFY2(discfile::writeFromEditor(txt, identity, blueTrainRows(), &error),
                  qPrintable(error));
-        QCOMPARE(test::readAll(txt), golden("disc5-editor.txt"));
+        QCOMPARE(test::readAll(txt), test::storeGolden("disc5-editor.txt"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"DISC5.txt"});
         QCOMPARE(discfile::editorScratchPath("/data.d/DISC5"), QStringLiteral("/data.d/DISC5.tmp"));
 
@@ -76,9 +72,10 @@ private slots:
         QVERIFY2(discfile::writeFromLookup(dir.path() + "/", identity, 1, 3, "Blue Train",
                                            {"Blue Train", "Moment's Notice", "Lazy Bird"}, &error),
                  qPrintable(error));
-        QCOMPARE(test::readAll(txt), golden("disc5-lookup.txt"));
+        QCOMPARE(test::readAll(txt), test::storeGolden("disc5-lookup.txt"));
         // Upper-case ID in the editor's file, lower-case parked name all the same.
-        QCOMPARE(test::readAll(dir.filePath("t001aff07._xt")), golden("disc5-editor.txt"));
+        QCOMPARE(test::readAll(dir.filePath("t001aff07._xt")),
+                 test::storeGolden("disc5-editor.txt"));
     }
 
     void readNumbers_data() {
@@ -118,9 +115,10 @@ private slots:
         };
         using discfile::IdCheck;
         row("no file", {}, "(none)", IdCheck::NoFile);
-        row("lower-case ID", golden("disc5-lookup.txt"), "Blue Train", IdCheck::Match);
-        row("upper-case ID", golden("disc5-editor.txt"), "Blue Train", IdCheck::Match);
-        row("empty title, no ID yet", golden("disc5-unknown.tmp"), "", IdCheck::Mismatch);
+        row("lower-case ID", test::storeGolden("disc5-lookup.txt"), "Blue Train", IdCheck::Match);
+        row("upper-case ID", test::storeGolden("disc5-editor.txt"), "Blue Train", IdCheck::Match);
+        row("empty title, no ID yet", test::storeGolden("disc5-unknown.tmp"), "",
+            IdCheck::Mismatch);
         row("no title key", "DISC ID =\r\n001aff07\r\n", "(none)", IdCheck::Match);
         row("other disc", "DISC ID =\r\n8a0b3c0d\r\n", "(none)", IdCheck::Mismatch);
         row("no ID line", "DISC NO =\r\n5\r\n", "(none)", IdCheck::Mismatch);
@@ -192,22 +190,22 @@ private slots:
         QVERIFY(!QFile::exists(dir.filePath("DISC7.txt")));
 
         // Restoring over a slot file that cannot be parked leaves both as they were.
-        QVERIFY(test::writeAll(parked, golden("disc5-lookup.txt")));
+        QVERIFY(test::writeAll(parked, test::storeGolden("disc5-lookup.txt")));
         QCOMPARE(discfile::restore(dir.path(), {5, kKindOfBlue}, &error),
                  discfile::RestoreResult::Failed);
         QCOMPARE(test::readAll(txt), damaged);
-        QCOMPARE(test::readAll(parked), golden("disc5-lookup.txt"));
+        QCOMPARE(test::readAll(parked), test::storeGolden("disc5-lookup.txt"));
 
         // A refresh that cannot write keeps its scratch file. A directory where the scratch file
         // must go makes the write fail, even for root. (A failed editor write keeps the old file:
         // tst_crashsafety fills the disk under every writer.)
-        QVERIFY(test::writeAll(txt, golden("disc5-lookup.txt")));
+        QVERIFY(test::writeAll(txt, test::storeGolden("disc5-lookup.txt")));
         QVERIFY(QDir(dir.path()).mkdir("DISC5.txt.new"));
-        QVERIFY(test::writeAll(dir.filePath("DISC5.tmp"), golden("disc5-unknown.tmp")));
+        QVERIFY(test::writeAll(dir.filePath("DISC5.tmp"), test::storeGolden("disc5-unknown.tmp")));
         QCOMPARE(discfile::refreshIdentifier(dir.filePath("DISC5.tmp"), {5, kBlueTrain}, 1, 3),
                  discfile::RefreshResult::Failed);
-        QCOMPARE(test::readAll(dir.filePath("DISC5.tmp")), golden("disc5-unknown.tmp"));
-        QCOMPARE(test::readAll(txt), golden("disc5-lookup.txt"));
+        QCOMPARE(test::readAll(dir.filePath("DISC5.tmp")), test::storeGolden("disc5-unknown.tmp"));
+        QCOMPARE(test::readAll(txt), test::storeGolden("disc5-lookup.txt"));
     }
 };
 

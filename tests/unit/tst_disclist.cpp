@@ -12,10 +12,6 @@ using namespace tf;
 
 namespace {
 
-QByteArray golden(const QString& name) {
-    return test::golden(QStringLiteral("store/") + name);
-}
-
 // The data folder and the program folder of the tests: one temporary folder each.
 struct Folders {
     QTemporaryDir data;
@@ -26,7 +22,7 @@ struct Folders {
 
 // Slot 7's changer title differs from its disc file; slot 12's disc file has no title key.
 void prepareConversion(const Folders& f) {
-    QVERIFY(test::writeAll(f.allDisc(), golden("alldisc.txt")));
+    QVERIFY(test::writeAll(f.allDisc(), test::storeGolden("alldisc.txt")));
     QVERIFY(discfile::writeFromLookup(f.data.path(), {7, {0x8A, 0x0B, 0x3C, 0x0D}}, 1, 1,
                                       "Kind of Blue", {"So What"}));
     QVERIFY(test::writeAll(f.data.filePath("DISC12.txt"), "DISC ID =\r\n01020304\r\n"));
@@ -53,7 +49,7 @@ private slots:
         QString error;
         QCOMPARE(disclist::convertAllDiscs(f.allDisc(), f.data.path(), {7, 1, 9}, &error),
                  disclist::Result::Done);
-        QCOMPARE(test::readAll(f.discList()), golden("tempdisc-converted.txt"));
+        QCOMPARE(test::readAll(f.discList()), test::storeGolden("tempdisc-converted.txt"));
         QVERIFY(!QFile::exists(f.allDisc()));
         QVERIFY(!QFile::exists(f.data.filePath("tempd.tmp")));
 
@@ -68,7 +64,7 @@ private slots:
 
         // The converted list filled up to slot 12.
         QCOMPARE(disclist::fillToAllSlots(f.data.path(), 12), disclist::Result::Done);
-        QCOMPARE(test::readAll(f.discList()), golden("tempdisc-filled12.txt"));
+        QCOMPARE(test::readAll(f.discList()), test::storeGolden("tempdisc-filled12.txt"));
     }
 
     void conversionMissingOrFailing() {
@@ -80,14 +76,14 @@ private slots:
 
         // A list that cannot be written keeps alldisc.txt and the old list.
         prepareConversion(f);
-        QVERIFY(test::writeAll(f.discList(), golden("tempdisc-filled12.txt")));
+        QVERIFY(test::writeAll(f.discList(), test::storeGolden("tempdisc-filled12.txt")));
         QVERIFY(QDir(f.data.path()).mkdir("tempd.tmp"));
         QString error;
         QCOMPARE(disclist::convertAllDiscs(f.allDisc(), f.data.path(), {}, &error),
                  disclist::Result::Failed);
         QVERIFY(error.contains("tempd.tmp"));
-        QCOMPARE(test::readAll(f.allDisc()), golden("alldisc.txt"));
-        QCOMPARE(test::readAll(f.discList()), golden("tempdisc-filled12.txt"));
+        QCOMPARE(test::readAll(f.allDisc()), test::storeGolden("alldisc.txt"));
+        QCOMPARE(test::readAll(f.discList()), test::storeGolden("tempdisc-filled12.txt"));
 
         // A record cut short at the end of the file keeps its place.
         QVERIFY(QDir(f.data.path()).rmdir("tempd.tmp"));
@@ -110,14 +106,14 @@ private slots:
         QCOMPARE(lines.mid(0, 5), (QStringList{"[  1] Unknown DISC", "0", "0", "1", "99"}));
 
         // A list that exists is read and left as it is.
-        QVERIFY(test::writeAll(f.discList(), golden("tempdisc-converted.txt")));
+        QVERIFY(test::writeAll(f.discList(), test::storeGolden("tempdisc-converted.txt")));
         list = disclist::Create_cmbDNO_List(f.data.path(), " 12");
         QVERIFY(!list.created);
         QCOMPARE(list.items, (QStringList{"  1", "  7", " 12", "123"}));
         QCOMPARE(list.selected, 2);
         QCOMPARE(disclist::Create_cmbDNO_List(f.data.path(), "5").selected, -1);
         QCOMPARE(disclist::Create_cmbDNO_List(f.data.path(), QString()).selected, -1);
-        QCOMPARE(test::readAll(f.discList()), golden("tempdisc-converted.txt"));
+        QCOMPARE(test::readAll(f.discList()), test::storeGolden("tempdisc-converted.txt"));
     }
 
     void findSlotItem_data() {
@@ -139,11 +135,11 @@ private slots:
     void titleUpdateOnSave() {
         Folders f;
         QCOMPARE(disclist::updateTitle(f.data.path(), 7, "x"), disclist::Result::NoSource);
-        QVERIFY(test::writeAll(f.discList(), golden("tempdisc-converted.txt")));
+        QVERIFY(test::writeAll(f.discList(), test::storeGolden("tempdisc-converted.txt")));
         QString error;
         QCOMPARE(disclist::updateTitle(f.data.path(), 7, "Sketches\r\nof Spain", &error),
                  disclist::Result::Done);
-        QStringList expected = textfile::splitLines(golden("tempdisc-converted.txt"));
+        QStringList expected = textfile::splitLines(test::storeGolden("tempdisc-converted.txt"));
         expected[5] = "[  7] Sketches  of Spain";
         QCOMPARE(textfile::readLines(f.discList()).value(), expected);
         QVERIFY(!QFile::exists(f.data.filePath("tmpd.dsc")));

@@ -2,7 +2,6 @@
 #include "model/textframe.h"
 #include "store/userfiles.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
