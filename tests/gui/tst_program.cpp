@@ -2,6 +2,7 @@
 // one part of the window to another (the tab control to the audio tab, the audio tab to the
 // titles tab, the keys to the information lines, the CDDB options to the lookup).
 
+#include "base/catalogue.h"
 #include "common/httpstub.h"
 #include "common/programrig.h"
 #include "common/testsupport.h"
@@ -117,15 +118,20 @@ private slots:
         p.window->findChild<QAction*>("mnuCDDB2_OPT")->trigger();
 
         QVERIFY(p.app->context().lookup.Web_search_CDDB(120));
-        QCOMPARE(mirror.requests().size(), 1); // what it asks: tst_lookupflow_mb
+        QCOMPARE(mirror.requests().size(), 1); // what it asks: tst_lookupflow
         const QByteArray disc = test::readAll(p.app->config().dataPath(discfile::fileName(120)));
         QVERIFY2(disc.contains("Night Trains of Lviv"), disc.constData());
         // The CDDB menu's commands follow the lookup.
         QVERIFY(p.window->findChild<QAction*>("mnuCDDB2_EXI")->isEnabled());
         QVERIFY(p.window->findChild<QAction*>("mnuCDDB2_SMI")->isEnabled());
 
-        // The changer is switched to its own panel: titles only, and no reading of all discs.
+        // Read All from the menu starts with its question (answered No: the pass itself is
+        // tst_opsreadall's).
         auto* readAll = p.window->findChild<QAction*>("mnuAllRead");
+        p.ui.answers = {UserInterface::Answer::No};
+        readAll->trigger();
+        QCOMPARE(p.ui.shown.last().title, msg(msgid::MenuReadAllDiscs));
+        // The changer is switched to its own panel: titles only, and no reading of all discs.
         QVERIFY(readAll->isEnabled());
         QVERIFY(p.sim.ok("set mode 1"));
         QTRY_VERIFY_WITH_TIMEOUT(!p.window->audioTabEnabled(), 10000);
