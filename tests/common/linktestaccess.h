@@ -12,7 +12,6 @@ public:
     static LinkTimings& timings(Link& link) { return link.m_timings; }
     static PlayValues& play(Link& link) { return link.m_play; }
     static void setModeCode(Link& link, qint16 code) { link.m_modeCode = code; }
-    static void setLinkState(Link& link, qint16 state) { link.m_linkState = state; }
     static void setLinkEstablished(Link& link, bool established) {
         link.m_linkEstablished = established;
     }

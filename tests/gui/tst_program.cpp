@@ -125,8 +125,7 @@ private slots:
         QVERIFY(p.window->findChild<QAction*>("mnuCDDB2_EXI")->isEnabled());
         QVERIFY(p.window->findChild<QAction*>("mnuCDDB2_SMI")->isEnabled());
 
-        // Read All from the menu starts with its question (answered No: the pass itself is
-        // tst_opsreadall's).
+        // Read All from the menu asks its question first (the pass itself: tst_opsreadall).
         auto* readAll = p.window->findChild<QAction*>("mnuAllRead");
         p.ui.answers = {UserInterface::Answer::No};
         readAll->trigger();
