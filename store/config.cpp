@@ -11,6 +11,8 @@
 #include <QStandardPaths>
 #include <QStringList>
 
+#include <utility>
+
 namespace tf {
 namespace {
 
@@ -170,7 +172,17 @@ bool Configuration::MarkProxyQuestionAnswered() {
     settings.proxySet = 1;
     // Only the flag's value changes: the lines up to its key are copied as they are.
     QStringList lines = textfile::readLines(configPath()).value_or(QStringList());
-    const qsizetype key = lines.indexOf(kKeyProxySet);
+    // The key is looked for where readSettings finds it, after the other keys and their values:
+    // a value that reads like a key (a data folder named "Proxy set =") is not the key, and
+    // cutting the file there would lose the settings after it.
+    qsizetype from = 0;
+    for (const auto& [earlier, values] :
+         {std::pair{kKeyDataDir, 1}, std::pair{kKeyComNo, 1}, std::pair{kKeySilent, 1},
+          std::pair{kKeyInit, 1}, std::pair{kKeyWeb, 2}}) {
+        const qsizetype at = lines.indexOf(earlier, from);
+        from = at < 0 ? lines.size() : qMin(at + 1 + values, lines.size());
+    }
+    const qsizetype key = lines.indexOf(kKeyProxySet, from);
     if (key < 0) {
         lines.append(kKeyProxySet);
     } else {
